@@ -1,5 +1,6 @@
 // Score, point and percent texts: what the teacher types and what every view shows.
 // Parsers answer through an out-parameter: a value, -1 (blank) or -3 (not valid).
+// No parser answers a score or percent above 32767: it would read back as a code.
 #pragma once
 
 #include "types.h"
@@ -21,3 +22,7 @@ void ScoreToString(int16_t score, Str255& text);
 void ValueToString(int32_t value, Str255& text);
 void DecimalToString(int32_t value, Str255& text);
 void PercentToString(int16_t percent, Str255& text);
+
+// The percent (tenths) a letter grade is worth: the middle of its cutoff band, or 100 %
+// and above for the highest named letter; -1 when the letter has no name.
+int32_t LetterGradePercent(int16_t letter);
