@@ -204,7 +204,8 @@ void StringToSeconds(ConstStringPtr text, uint32_t& seconds) {
   DateToSeconds(date, result);
   DateTimeRec back;
   SecondsToDate(result, back);
-  if (back.year != year || back.month != month || back.day != day) return;
+  // The noon hour also catches a date the clock's 32 bits cannot reach.
+  if (back.year != year || back.month != month || back.day != day || back.hour != 12) return;
   seconds = result;
 }
 
