@@ -83,7 +83,9 @@ bool NotCounted(int32_t v) { return v == kExcused || v == kIncomplete || v == kI
 
 int16_t Clamp16(int64_t v) { return static_cast<int16_t>(std::clamp<int64_t>(v, -32768, 32767)); }
 
-int16_t ClampPercent(int64_t v) { return static_cast<int16_t>(std::clamp<int64_t>(v, 0, 32767)); }
+int16_t ClampPercent(int64_t v) {
+  return static_cast<int16_t>(std::clamp<int64_t>(v, 0, kLargestPercent));
+}
 
 bool IsDropped(int s, int t, int a) {
   const uint16_t* slots = gStudents[s].dropped[t];
