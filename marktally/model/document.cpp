@@ -1,0 +1,545 @@
+#include "document.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "converters.h"
+#include "platform.h"
+#include "recent.h"
+#include "tables.h"
+#include "textutil.h"
+
+// Records are written as they lie in memory; that is the file's order only here.
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the document is little-endian");
+
+const unsigned char gWindows1252[128] = {
+    0xC4, 0xC5, 0xC7, 0xC9, 0xD1, 0xD6, 0xDC, 0xE1, 0xE0, 0xE2, 0xE4, 0xE3, 0xE5, 0xE7, 0xE9, 0xE8,
+    0xEA, 0xEB, 0xED, 0xEC, 0xEE, 0xEF, 0xF1, 0xF3, 0xF2, 0xF4, 0xF6, 0xF5, 0xFA, 0xF9, 0xFB, 0xFC,
+    0x86, 0xB0, 0xA2, 0xA3, 0xA7, 0x95, 0xB6, 0xDF, 0xAE, 0xA9, 0x99, 0xB4, 0xA8, 0x81, 0xC6, 0xD8,
+    0x8D, 0xB1, 0xB2, 0xB3, 0xA5, 0xB5, 0x61, 0x9D, 0x20, 0xB9, 0x8F, 0xAA, 0xBA, 0xBD, 0xE6, 0xF8,
+    0xBF, 0xA1, 0xAC, 0x90, 0x83, 0xBC, 0xBE, 0xAB, 0xBB, 0x85, 0xA0, 0xC0, 0xC3, 0xD5, 0x8C, 0x9C,
+    0x96, 0x97, 0x93, 0x94, 0x91, 0x92, 0xF7, 0xA4, 0xFF, 0x9F, 0x20, 0x80, 0x8B, 0x9B, 0x20, 0x20,
+    0x87, 0xB7, 0x82, 0x84, 0x89, 0xC2, 0xCA, 0xC1, 0xCB, 0xC8, 0xCD, 0xCE, 0xCF, 0xCC, 0xD3, 0xD4,
+    0xF0, 0xD2, 0xDA, 0xDB, 0xD9, 0xB9, 0x88, 0x98, 0xAF, 0x20, 0x20, 0x20, 0xB8, 0x20, 0x20, 0x20,
+};
+
+const unsigned char gMacOSRoman[128] = {
+    0xDB, 0xAD, 0xE2, 0xC4, 0xE3, 0xC9, 0xA0, 0xE0, 0xF6, 0xE4, 0x53, 0xDC, 0xCE, 0xB0, 0x5A, 0xBA,
+    0xC3, 0xD4, 0xD5, 0xD2, 0xD3, 0xA5, 0xD0, 0xD1, 0xF7, 0xAA, 0x73, 0xDD, 0xCF, 0xB7, 0x7A, 0xD9,
+    0xCA, 0xC1, 0xA2, 0xA3, 0xD7, 0xB4, 0x7C, 0xA4, 0xAC, 0xA9, 0xBB, 0xC7, 0xC2, 0xAD, 0xA8, 0xF8,
+    0xA1, 0xB1, 0xB2, 0xB3, 0xAB, 0xB5, 0xA6, 0xE1, 0xFC, 0xB9, 0xBC, 0xC8, 0xC5, 0xBD, 0xC6, 0xC0,
+    0xCB, 0xE7, 0xE5, 0xCC, 0x80, 0x81, 0xAE, 0x82, 0xE9, 0x83, 0xE6, 0xE8, 0xED, 0xEA, 0xEB, 0xEC,
+    0x44, 0x84, 0xF1, 0xEE, 0xEF, 0xCD, 0x85, 0x78, 0xAF, 0xF4, 0xF2, 0xF3, 0x86, 0x59, 0x50, 0xA7,
+    0x88, 0x87, 0x89, 0x8B, 0x8A, 0x8C, 0xBE, 0x8D, 0x8F, 0x8E, 0x90, 0x91, 0x93, 0x92, 0x94, 0x95,
+    0xF0, 0x96, 0x98, 0x97, 0x99, 0x9B, 0x9A, 0xD6, 0xBF, 0x9D, 0x9C, 0x9E, 0x9F, 0x79, 0x70, 0xD8,
+};
+
+unsigned char gBuffer[kDocumentBufferSize];
+int32_t gBufferPos = 0;
+
+namespace {
+
+PasswordPrompt gPasswordPrompt;
+int64_t gBytesWritten = 0;
+
+unsigned char ToWindows(unsigned char c) { return c < 0x80 ? c : gWindows1252[c - 0x80]; }
+unsigned char ToMacRoman(unsigned char c) { return c < 0x80 ? c : gMacOSRoman[c - 0x80]; }
+
+void DocumentName(Str255& name) { GetFileName(gFileSpec, name); }
+
+// A text field in its file form: converted bytes, a NUL, zeros to the end, so that
+// saving the same class twice gives the same bytes.
+template <int N>
+void ToFileText(Str<N>& s) {
+  unsigned char out[N + 1] = {};
+  const int length = std::min<int>(s[0], N);
+  for (int i = 0; i < length; i++) out[i] = ToWindows(s[i + 1]);
+  std::memcpy(s.bytes, out, N + 1);
+}
+
+// What reading the field back after a save gives.
+void RoundTrip(unsigned char* s, int capacity) {
+  int length = std::min<int>(s[0], capacity);
+  for (int i = 1; i <= length; i++) {
+    if (s[i] == 0) {
+      length = i - 1;
+      break;
+    }
+    s[i] = ToMacRoman(ToWindows(s[i]));
+  }
+  s[0] = static_cast<unsigned char>(length);
+}
+
+int LastNamedStudent() {
+  for (int s = kMaxStudents - 1; s > 0; s--)
+    if (!gStudents[s].name.empty()) return s;
+  return 0;
+}
+
+template <typename T>
+bool WriteValue(FileRef ref, const T& value) {
+  return Write(ref, sizeof value, &value);
+}
+
+bool WriteBlocks(FileRef ref, int n, int lastTerm) {
+  const uint16_t version = kDocumentVersion;
+  if (!WriteValue(ref, version)) return false;
+
+  ClassRecord header = gClass;
+  ToFileText(header.school);
+  ToFileText(header.subject);
+  ToFileText(header.teacher);
+  ToFileText(header.passwordDigest);
+  unsigned char headerBytes[sizeof header];
+  std::memcpy(headerBytes, &header, sizeof header);
+  headerBytes[198] = headerBytes[199] = 0;  // alignment
+  if (!Write(ref, sizeof headerBytes, headerBytes)) return false;
+
+  ExportDataRecord exportData = gExportData;
+  ToFileText(exportData.classCode);
+  ToFileText(exportData.section);
+  ToFileText(exportData.account);
+  ToFileText(exportData.teacherID);
+  if (!WriteValue(ref, exportData)) return false;
+
+  if (!WriteValue(ref, gReportOptions) || !WriteValue(ref, gGrading) ||
+      !WriteValue(ref, gCutoffs))
+    return false;
+
+  Str4 letters[kMaxLetterGrades];
+  std::copy(gLetterGrades, gLetterGrades + kMaxLetterGrades, letters);
+  for (auto& l : letters) ToFileText(l);
+  if (!WriteValue(ref, letters)) return false;
+
+  for (int t = 0; t < kMaxTerms; t++) {
+    CategoryRecord categories[kMaxCategories];
+    std::copy(gCategories[t], gCategories[t] + kMaxCategories, categories);
+    for (auto& c : categories) ToFileText(c.name);
+    if (!WriteValue(ref, categories)) return false;
+  }
+
+  CodeRecord codes[kMaxCodes];
+  std::copy(gCodes, gCodes + kMaxCodes, codes);
+  for (auto& c : codes) ToFileText(c.name);
+  if (!WriteValue(ref, codes)) return false;
+
+  if (!WriteValue(ref, gSchoolWeek) || !WriteValue(ref, gTermDates)) return false;
+  const uint16_t last = static_cast<uint16_t>(n);
+  if (!WriteValue(ref, last)) return false;
+
+  for (int s = 0; s <= n; s++) {
+    StudentRecord student = gStudents[s];
+    ToFileText(student.id);
+    ToFileText(student.name);
+    if (!WriteValue(ref, student)) return false;
+  }
+  for (int t = 0; t <= lastTerm; t++) {
+    AssignmentRecord assignments[kMaxAssignments];
+    std::copy(gAssignments[t], gAssignments[t] + kMaxAssignments, assignments);
+    for (auto& a : assignments) ToFileText(a.name);
+    if (!WriteValue(ref, assignments)) return false;
+  }
+  for (int s = 0; s <= n; s++)
+    for (int t = 0; t <= lastTerm; t++)
+      if (!WriteValue(ref, gScores[s][t])) return false;
+  for (int s = 0; s <= n; s++)
+    if (!WriteValue(ref, gAttendance[s])) return false;
+  for (int t = 0; t <= lastTerm; t++) {
+    Str255 top = gHeader[t], bottom = gFooter[t];
+    ToFileText(top);
+    ToFileText(bottom);
+    if (!WriteValue(ref, top) || !WriteValue(ref, bottom)) return false;
+  }
+  for (int s = 0; s <= n; s++) {
+    for (int t = 0; t <= lastTerm; t++) {
+      Str255 comment = gComments[s][t];
+      ToFileText(comment);
+      if (!WriteValue(ref, comment)) return false;
+    }
+  }
+
+  Str21 names[kMaxTerms];
+  std::copy(gTermNames, gTermNames + kMaxTerms, names);
+  for (auto& name : names) ToFileText(name);
+  if (!WriteValue(ref, names)) return false;
+  Str21 footnotes[kMaxFootnotes];
+  std::copy(gFootnoteText, gFootnoteText + kMaxFootnotes, footnotes);
+  for (auto& f : footnotes) ToFileText(f);
+  if (!WriteValue(ref, footnotes)) return false;
+
+  for (int s = 0; s <= n; s++)
+    for (int t = 0; t <= lastTerm; t++)
+      if (!WriteValue(ref, gFootnotes[s][t])) return false;
+
+  SpecialScoreRecord specials[kMaxSpecialScores];
+  std::copy(gSpecialScores, gSpecialScores + kMaxSpecialScores, specials);
+  for (auto& sp : specials) ToFileText(sp.name);
+  if (!WriteValue(ref, specials)) return false;
+
+  for (int t = 0; t <= lastTerm; t++)
+    if (!WriteValue(ref, gAssignDates[t])) return false;
+  if (!WriteValue(ref, gSeatingChart) || !WriteValue(ref, gHolidays) ||
+      !WriteValue(ref, gPageSetup) || !WriteValue(ref, gAttendGrade))
+    return false;
+
+  EmailDataRecord email = gEmailData;
+  ToFileText(email.server);
+  ToFileText(email.user);
+  ToFileText(email.password);
+  ToFileText(email.address);
+  if (!WriteValue(ref, email)) return false;
+  for (int s = 0; s <= n; s++) {
+    EmailAddressRecord addresses = gEmailAddresses[s];
+    ToFileText(addresses.recipients);
+    ToFileText(addresses.blindCopies);
+    if (!WriteValue(ref, addresses)) return false;
+  }
+  return true;
+}
+
+bool WriteFailed(FileRef ref, OSErr err) {
+  Str255 name;
+  DocumentName(name);
+  HandleError(name, err);
+  FSClose(ref);
+  return false;
+}
+
+class FileSource : public DocumentSource {
+ public:
+  explicit FileSource(FileRef ref) : ref_(ref), buffer_(1 << 16) {}
+  OSErr Read(void* data, size_t count) override {
+    auto* out = static_cast<unsigned char*>(data);
+    while (count > 0) {
+      if (pos_ == length_) {
+        if (pending_ != noErr) return pending_;
+        int32_t n = static_cast<int32_t>(buffer_.size());
+        pending_ = FSRead(ref_, n, buffer_.data());  // used once the bytes before it are
+        pos_ = 0;
+        length_ = static_cast<size_t>(n);
+        if (length_ == 0) return pending_ != noErr ? pending_ : eofErr;
+      }
+      const size_t k = std::min(count, length_ - pos_);
+      std::memcpy(out, buffer_.data() + pos_, k);
+      out += k;
+      pos_ += k;
+      count -= k;
+    }
+    return noErr;
+  }
+
+ private:
+  FileRef ref_;
+  std::vector<unsigned char> buffer_;
+  size_t pos_ = 0;
+  size_t length_ = 0;
+  OSErr pending_ = noErr;
+};
+
+class MemorySource : public DocumentSource {
+ public:
+  MemorySource(const void* data, size_t size)
+      : data_(static_cast<const unsigned char*>(data)), size_(size) {}
+  OSErr Read(void* data, size_t count) override {
+    if (count > size_ - pos_) {
+      pos_ = size_;
+      return eofErr;
+    }
+    std::memcpy(data, data_ + pos_, count);
+    pos_ += count;
+    return noErr;
+  }
+
+ private:
+  const unsigned char* data_;
+  size_t size_;
+  size_t pos_ = 0;
+};
+
+// Versions 18 to 21: the current layout, in either byte order.
+bool ReadCurrent(DocumentSource& in, int16_t version, bool le) {
+  if (!ReadBlock(in, &gClass, sizeof gClass)) return false;
+  int lastTerm = 0;
+  if (!AcceptClassHeader(le, lastTerm)) return false;
+  if (!ReadBlock(in, &gExportData, sizeof gExportData) ||
+      !ReadBlock(in, &gReportOptions, sizeof gReportOptions) ||
+      !ReadBlock(in, gGrading, sizeof gGrading) || !ReadBlock(in, gCutoffs, sizeof gCutoffs) ||
+      !ReadBlock(in, gLetterGrades, sizeof gLetterGrades) ||
+      !ReadBlock(in, gCategories, sizeof gCategories) || !ReadBlock(in, gCodes, sizeof gCodes) ||
+      !ReadBlock(in, gSchoolWeek, sizeof gSchoolWeek) ||
+      !ReadBlock(in, gTermDates, sizeof gTermDates))
+    return false;
+  int n = 0;
+  if (!ReadLastStudent(in, le, n)) return false;
+  if (!ReadBlock(in, gStudents, sizeof(StudentRecord) * (n + 1))) return false;
+  for (int t = 0; t <= lastTerm; t++)
+    if (!ReadBlock(in, gAssignments[t], sizeof gAssignments[t])) return false;
+  for (int s = 0; s <= n; s++)
+    for (int t = 0; t <= lastTerm; t++)
+      if (!ReadBlock(in, gScores[s][t], sizeof gScores[s][t])) return false;
+  if (!ReadBlock(in, gAttendance, sizeof gAttendance[0] * (n + 1))) return false;
+  for (int t = 0; t <= lastTerm; t++)
+    if (!ReadBlock(in, &gHeader[t], sizeof gHeader[t]) ||
+        !ReadBlock(in, &gFooter[t], sizeof gFooter[t]))
+      return false;
+  for (int s = 0; s <= n; s++)
+    if (!ReadBlock(in, gComments[s], sizeof(Str255) * (lastTerm + 1))) return false;
+  if (!ReadBlock(in, gTermNames, sizeof gTermNames) ||
+      !ReadBlock(in, gFootnoteText, sizeof gFootnoteText))
+    return false;
+  for (int s = 0; s <= n; s++)
+    if (!ReadBlock(in, gFootnotes[s], sizeof gFootnotes[s][0] * (lastTerm + 1))) return false;
+  if (!ReadBlock(in, gSpecialScores, sizeof gSpecialScores) ||
+      !ReadBlock(in, gAssignDates, sizeof gAssignDates[0] * (lastTerm + 1)) ||
+      !ReadBlock(in, &gSeatingChart, sizeof gSeatingChart) ||
+      !ReadBlock(in, gHolidays, sizeof gHolidays) ||
+      !ReadBlock(in, &gPageSetup, sizeof gPageSetup))
+    return false;
+  if (version >= 19 && !ReadBlock(in, &gAttendGrade, sizeof gAttendGrade)) return false;
+  if (version >= 20) {
+    if (!ReadBlock(in, &gEmailData, sizeof gEmailData) ||
+        !ReadBlock(in, gEmailAddresses, sizeof(EmailAddressRecord) * (n + 1)))
+      return false;
+  }
+  DocumentExtent extent;
+  extent.version = version;
+  extent.littleEndian = le;
+  extent.students = n + 1;
+  extent.terms = lastTerm + 1;
+  ConvertFormat(extent);
+  if (version < 20) NotifyConverted();
+  return true;
+}
+
+}  // namespace
+
+// ---- Text and number conversion ------------------------------------------------------
+
+void ConvertPString(unsigned char* s) {
+  const int length = s[0];
+  for (int i = 0; i < length; i++) s[i] = ToWindows(s[i + 1]);
+  s[length] = 0;
+}
+
+void ConvertCString(unsigned char* s, int capacity) {
+  capacity = std::clamp(capacity, 0, 255);
+  int length = 0;
+  while (length < capacity && s[length] != 0) length++;
+  for (int i = length; i > 0; i--) s[i] = ToMacRoman(s[i - 1]);
+  s[0] = static_cast<unsigned char>(length);
+}
+
+void ConvertShort(uint16_t& value) { value = static_cast<uint16_t>((value >> 8) | (value << 8)); }
+void ConvertShort(int16_t& value) {
+  uint16_t v = static_cast<uint16_t>(value);
+  ConvertShort(v);
+  value = static_cast<int16_t>(v);
+}
+void ConvertLong(uint32_t& value) { value = __builtin_bswap32(value); }
+void ConvertSigned(int32_t& value) {
+  value = static_cast<int32_t>(__builtin_bswap32(static_cast<uint32_t>(value)));
+}
+
+// ---- Writing ---------------------------------------------------------------------------
+
+int64_t DocumentLength(int lastStudent, int lastTerm) {
+  const int64_t s = lastStudent + 1, t = lastTerm + 1;
+  return 5318 + 1388 * s + 8912 * t + 706 * s * t;
+}
+
+bool Write(FileRef refNum, int32_t count, const void* data) {
+  const auto* bytes = static_cast<const unsigned char*>(data);
+  while (count > 0) {
+    const int32_t k = std::min(count, kDocumentBufferSize - gBufferPos);
+    std::memcpy(gBuffer + gBufferPos, bytes, static_cast<size_t>(k));
+    gBufferPos += k;
+    bytes += k;
+    count -= k;
+    if (gBufferPos == kDocumentBufferSize) {
+      int32_t n = kDocumentBufferSize;
+      const OSErr err = FSWrite(refNum, n, gBuffer);
+      gBytesWritten += n;
+      gBufferPos = 0;
+      if (err != noErr) return WriteFailed(refNum, err);
+    }
+  }
+  return true;
+}
+
+bool WriteDocument(FileRef refNum) {
+  gBufferPos = 0;
+  gBytesWritten = 0;
+  gClass.currentTerm = static_cast<uint8_t>(gCurrentTerm);
+  gClass.savedTime = GetDateTime();
+  const int n = LastNamedStudent();
+  const int lastTerm = std::clamp<int>(gClass.lastTerm, 0, kMaxTerms - 1);
+
+  OSErr err = SetEOF(refNum, 0);
+  if (err != noErr) return WriteFailed(refNum, err);
+  if (!WriteBlocks(refNum, n, lastTerm)) return false;  // reported and closed by Write
+  int32_t count = gBufferPos;
+  err = FSWrite(refNum, count, gBuffer);
+  gBytesWritten += count;
+  gBufferPos = 0;
+  if (err != noErr) return WriteFailed(refNum, err);
+  int64_t position = 0;
+  err = GetFPos(refNum, position);
+  if (err == noErr) err = SetEOF(refNum, position);
+  if (err == noErr) err = FlushFile(refNum);
+  if (err != noErr) return WriteFailed(refNum, err);
+  FSClose(refNum);
+  return true;
+}
+
+bool VerifySave(const FileSpec& spec, int64_t expectedLength) {
+  Str255 name;
+  DocumentName(name);
+  FileRef ref;
+  OSErr err = FSOpen(spec, kReadPermission, ref);
+  if (err != noErr) {
+    HandleError(name, err);
+    return false;
+  }
+  unsigned char word[2] = {0, 0};
+  int32_t count = 2;
+  err = FSRead(ref, count, word);
+  int64_t length = -1;
+  if (err == noErr && expectedLength >= 0) err = GetEOF(ref, length);
+  FSClose(ref);
+  int value = word[0] | word[1] << 8;
+  if (value >= 256) value >>= 8;
+  const bool whole = expectedLength < 0 || length == expectedLength;
+  if (err == noErr && value == kDocumentVersion && whole) return true;
+  HandleError(name, kSaveFailedErr);
+  return false;
+}
+
+bool SaveDocument() {
+  Str255 name;
+  DocumentName(name);
+  if (gFileSpec.empty()) {
+    HandleError(name, fnfErr);
+    return false;
+  }
+  SafeSave save(gFileSpec);
+  FileRef ref = kNoFile;
+  OSErr err = save.Begin(ref);
+  if (err != noErr) {
+    HandleError(name, err);
+    return false;
+  }
+  if (!WriteDocument(ref)) return false;
+  if (!VerifySave(save.temporary(), gBytesWritten)) return false;
+  err = save.Commit();
+  if (err != noErr) {
+    HandleError(name, err);
+    return false;
+  }
+  SetChanged(0);
+  // The open class now shows each text as the saved file holds it.
+  DocumentExtent all;
+  all.students = kMaxStudents;
+  all.terms = kMaxTerms;
+  ForEachTextField(all, true, RoundTrip);
+  return true;
+}
+
+// ---- Reading ---------------------------------------------------------------------------
+
+uint16_t FileShort(uint16_t stored, bool littleEndian) {
+  if (!littleEndian) ConvertShort(stored);
+  return stored;
+}
+
+bool DocumentError(OSErr code) {
+  Str255 name;
+  DocumentName(name);
+  HandleError(name, code);
+  return false;
+}
+
+bool ReadBlock(DocumentSource& in, void* data, size_t count) {
+  const OSErr err = in.Read(data, count);
+  return err == noErr || DocumentError(err);
+}
+
+bool AcceptClassHeader(bool littleEndian, int& lastTerm) {
+  lastTerm = static_cast<int16_t>(FileShort(static_cast<uint16_t>(gClass.lastTerm), littleEndian));
+  if (lastTerm < 0 || lastTerm >= kMaxTerms) return DocumentError(kDamagedErr);
+  if (littleEndian) {
+    ConvertCString(gClass.passwordDigest, Str17::kCapacity);
+  } else if (gClass.passwordDigest[0] > Str17::kCapacity) {
+    gClass.passwordDigest[0] = Str17::kCapacity;
+  }
+  if (gClass.passwordDigest.empty() || DoPasswordDialog()) return true;
+  NewClass();
+  return false;
+}
+
+bool ReadLastStudent(DocumentSource& in, bool littleEndian, int& lastStudent) {
+  uint16_t n = 0;
+  if (!ReadBlock(in, &n, sizeof n)) return false;
+  lastStudent = FileShort(n, littleEndian);
+  return lastStudent < kMaxStudents || DocumentError(kDamagedErr);
+}
+
+bool ReadDocumentFrom(DocumentSource& in) {
+  NewClass();
+  SetChanged(0);
+  InsertRecentFile(gFileSpec);
+  unsigned char word[2];
+  if (!ReadBlock(in, word, sizeof word)) return false;
+  const int value = word[0] | word[1] << 8;
+  if (value == 0) return DocumentError(kDamagedErr);
+  const bool littleEndian = value < 256;
+  const int16_t version = static_cast<int16_t>(littleEndian ? value : value >> 8);
+  if (version < 12) return Convert50(in, version, littleEndian);
+  if (version < 18) return Convert59(in, version, littleEndian);
+  if (version > kDocumentVersion) return DocumentError(kNewerVersionErr);
+  return ReadCurrent(in, version, littleEndian);
+}
+
+bool ReadDocument(FileRef refNum) {
+  FileSource in(refNum);
+  const bool ok = ReadDocumentFrom(in);
+  FSClose(refNum);
+  return ok;
+}
+
+bool ReadDocumentFromMemory(const void* data, size_t size) {
+  MemorySource in(data, size);
+  return ReadDocumentFrom(in);
+}
+
+// ---- Password seam ---------------------------------------------------------------------
+
+void SetPasswordPrompt(PasswordPrompt prompt) { gPasswordPrompt = std::move(prompt); }
+
+void EncodePassword(ConstStringPtr password, Str255& digest) {
+  const int length = std::min<int>(password[0], 15);
+  if (length == 0) {
+    digest.clear();
+    return;
+  }
+  uint32_t sum = 0;
+  for (int i = 1; i <= length; i++) sum += static_cast<uint32_t>(password[i]) * i;
+  uint32_t value = static_cast<uint32_t>(static_cast<uint64_t>(sum) * sum) & 0x7FFFFFFF;
+  if (value <= 99999) value += 100000;
+  digest.setC(std::to_string(value).c_str());
+}
+
+bool DoPasswordDialog() {
+  for (;;) {
+    Str255 typed;
+    typed.clear();
+    if (!gPasswordPrompt || !gPasswordPrompt(typed)) return false;
+    if (typed[0] > 15) typed[0] = 15;
+    Str255 digest;
+    EncodePassword(typed, digest);
+    if (EqualString(digest, gClass.passwordDigest, false, false)) return true;
+    ShowModelAlert(kStopAlert, kAlertOK, PStr("Incorrect password"),
+                   PStr("The password you entered is incorrect. Passwords are case "
+                        "sensitive. Make sure your caps lock key is off."));
+  }
+}

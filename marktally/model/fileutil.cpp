@@ -1,0 +1,465 @@
+#include "fileutil.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <ctime>
+
+#include "platform.h"
+#include "textutil.h"
+
+FileSpec gFileSpec;
+
+namespace {
+
+bool gFlushToDisk = true;
+bool gFaultsOn = false;
+FileFaults gFaults;
+
+struct ErrnoRow {
+  int error;
+  OSErr code;
+};
+
+// The one road from the system's errors to the codes the alert explains.
+const ErrnoRow kErrnoTable[] = {
+    {ENOENT, fnfErr},      {ENOTDIR, fnfErr},    {EACCES, wrPermErr},
+    {EPERM, wrPermErr},    {ETXTBSY, fLckdErr},  {EROFS, vLckdErr},
+    {ENOSPC, dskFulErr},   {EDQUOT, dskFulErr},  {EMLINK, dirFulErr},
+    {EIO, ioErr},          {ENXIO, nsvErr},      {ENODEV, nsvErr},
+    {ENOMEDIUM, nsvErr},   {ENAMETOOLONG, bdNamErr}, {EEXIST, dupFNErr},
+    {EMFILE, tmfoErr},     {ENFILE, tmfoErr},
+};
+
+// Unicode of the Mac Roman bytes 0x80..0xFF.
+const uint16_t kMacRomanUnicode[128] = {
+    0x00C4, 0x00C5, 0x00C7, 0x00C9, 0x00D1, 0x00D6, 0x00DC, 0x00E1,  // 80
+    0x00E0, 0x00E2, 0x00E4, 0x00E3, 0x00E5, 0x00E7, 0x00E9, 0x00E8,
+    0x00EA, 0x00EB, 0x00ED, 0x00EC, 0x00EE, 0x00EF, 0x00F1, 0x00F3,  // 90
+    0x00F2, 0x00F4, 0x00F6, 0x00F5, 0x00FA, 0x00F9, 0x00FB, 0x00FC,
+    0x2020, 0x00B0, 0x00A2, 0x00A3, 0x00A7, 0x2022, 0x00B6, 0x00DF,  // A0
+    0x00AE, 0x00A9, 0x2122, 0x00B4, 0x00A8, 0x2260, 0x00C6, 0x00D8,
+    0x221E, 0x00B1, 0x2264, 0x2265, 0x00A5, 0x00B5, 0x2202, 0x2211,  // B0
+    0x220F, 0x03C0, 0x222B, 0x00AA, 0x00BA, 0x03A9, 0x00E6, 0x00F8,
+    0x00BF, 0x00A1, 0x00AC, 0x221A, 0x0192, 0x2248, 0x2206, 0x00AB,  // C0
+    0x00BB, 0x2026, 0x00A0, 0x00C0, 0x00C3, 0x00D5, 0x0152, 0x0153,
+    0x2013, 0x2014, 0x201C, 0x201D, 0x2018, 0x2019, 0x00F7, 0x25CA,  // D0
+    0x00FF, 0x0178, 0x2044, 0x20AC, 0x2039, 0x203A, 0xFB01, 0xFB02,
+    0x2021, 0x00B7, 0x201A, 0x201E, 0x2030, 0x00C2, 0x00CA, 0x00C1,  // E0
+    0x00CB, 0x00C8, 0x00CD, 0x00CE, 0x00CF, 0x00CC, 0x00D3, 0x00D4,
+    0xF8FF, 0x00D2, 0x00DA, 0x00DB, 0x00D9, 0x0131, 0x02C6, 0x02DC,  // F0
+    0x00AF, 0x02D8, 0x02D9, 0x02DA, 0x00B8, 0x02DD, 0x02DB, 0x02C7,
+};
+
+unsigned char UnicodeToMacRoman(uint32_t c) {
+  if (c < 0x80) return static_cast<unsigned char>(c);
+  for (int i = 0; i < 128; i++)
+    if (kMacRomanUnicode[i] == c) return static_cast<unsigned char>(0x80 + i);
+  return '?';
+}
+
+void AppendText(Str255& text, const char* piece) { AppendC(text, piece); }
+
+int64_t Offset(int fd) {
+  const off_t at = lseek(fd, 0, SEEK_CUR);
+  return at < 0 ? 0 : static_cast<int64_t>(at);
+}
+
+// Reads or writes all of count unless the file ends or fails; answers the bytes moved.
+template <typename Call>
+ssize_t Transfer(Call call, size_t count) {
+  size_t done = 0;
+  while (done < count) {
+    const ssize_t n = call(done, count - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return done > 0 ? static_cast<ssize_t>(done) : -1;
+    }
+    if (n == 0) break;
+    done += static_cast<size_t>(n);
+  }
+  return static_cast<ssize_t>(done);
+}
+
+OSErr LastError() { return ErrnoToOSErr(errno); }
+
+}  // namespace
+
+OSErr ErrnoToOSErr(int error) {
+  for (const ErrnoRow& row : kErrnoTable)
+    if (row.error == error) return row.code;
+  return static_cast<OSErr>(kErrnoBase - std::clamp(error, 0, 30000));
+}
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+void Utf8ToMacRoman(const std::string& utf8, Str255& out) {
+  unsigned char bytes[255];
+  int n = 0;
+  size_t i = 0;
+  while (i < utf8.size() && n < 255) {
+    const unsigned char b = static_cast<unsigned char>(utf8[i]);
+    int extra = b < 0x80 ? 0 : (b >> 5) == 6 ? 1 : (b >> 4) == 14 ? 2 : (b >> 3) == 30 ? 3 : -1;
+    uint32_t c = extra == 0 ? b : extra == 1 ? (b & 0x1F) : extra == 2 ? (b & 0x0F) : (b & 7);
+    bool ok = extra >= 0 && i + extra < utf8.size();
+    for (int k = 1; ok && k <= extra; k++) {
+      const unsigned char f = static_cast<unsigned char>(utf8[i + k]);
+      if ((f & 0xC0) != 0x80) ok = false;
+      c = (c << 6) | (f & 0x3F);
+    }
+    if (!ok) {
+      bytes[n++] = '?';
+      i++;
+      continue;
+    }
+    bytes[n++] = UnicodeToMacRoman(c);
+    i += 1 + extra;
+  }
+  out.setBytes(bytes, n);
+}
+
+std::string MacRomanToUtf8(ConstStringPtr text) {
+  std::string out;
+  for (int i = 1; i <= text[0]; i++) {
+    uint32_t c = text[i] < 0x80 ? text[i] : kMacRomanUnicode[text[i] - 0x80];
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xE0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+void GetFileName(const FileSpec& spec, Str255& name) {
+  const size_t slash = spec.path.rfind('/');
+  Utf8ToMacRoman(slash == std::string::npos ? spec.path : spec.path.substr(slash + 1), name);
+}
+
+void ErrorExplanation(ConstStringPtr name, int16_t code, Str255& text) {
+  text.clear();
+  switch (code) {
+    case wrPermErr:
+    case fLckdErr:
+      AppendText(text, "This document is locked. You can use 'Save As' to ");
+      AppendText(text, "save your changes.");
+      break;
+    case vLckdErr:
+      AppendText(text, "This document is in a folder that is locked. You ");
+      AppendText(text, "can use 'Save As' to save your changes somewhere else.");
+      break;
+    case wPrErr:
+      AppendText(text, "This document is on a disk that is write-protected. ");
+      AppendText(text, "Eject the disk and adjust the write-protect tab.");
+      break;
+    case fnfErr:
+      AppendText(text, "File '");
+      Append(text, name);
+      AppendText(text, "' was not found.");
+      break;
+    case eofErr:
+      AppendText(text, "This document appears to be damaged. You should use your ");
+      AppendText(text, "backup copy instead.");
+      break;
+    case ioErr:
+      AppendText(text, "The disk you are using appears to be damaged. Copy ");
+      AppendText(text, "everything from this disk to another disk and run ");
+      AppendText(text, "Disk First Aid to attempt to repair the disk.");
+      break;
+    case nsvErr:
+      AppendText(text, "The disk the document was saved on has been ejected. ");
+      AppendText(text, "Insert the disk and try again.");
+      break;
+    case dskFulErr:
+    case dirFulErr:
+      AppendText(text, "The disk is full. You can delete some files or use 'Save As' ");
+      AppendText(text, "to save your changes somewhere else.");
+      break;
+    case kNewerVersionErr:
+      AppendText(text, "This document was created with a newer version of Marktally ");
+      AppendText(text, "than this one. You need to open the document with that version. ");
+      AppendText(text, "You can download the latest version from my web site. ");
+      break;
+    case kOlderVersionErr:
+      AppendText(text, "This document was created by a version of Marktally older than ");
+      AppendText(text, "4.0 and cannot be opened with this version of Marktally. ");
+      break;
+    case kSaveFailedErr:
+      AppendText(text, "Your attempt to save failed. This may indicate a problem with ");
+      AppendText(text, "the disk. Try doing Save As and saving to another disk or location.");
+      break;
+    case kDamagedErr:
+      AppendText(text, "This document appears to be corrupted. You should use your ");
+      AppendText(text, "backup copy. This may indicate a problem with the disk you ");
+      AppendText(text, "are saving on. You can try running disk repair software to ");
+      AppendText(text, "help prevent problems like this in the future.");
+      break;
+    default:
+      AppendText(text, "Error ");
+      AppendText(text, std::to_string(code).c_str());
+      AppendText(text, " on file ");
+      Append(text, name);
+      AppendText(text, " was reported. If you are opening a class, you should ");
+      AppendText(text, "use your backup. If you are saving a class, use 'Save As' ");
+      AppendText(text, "to save your changes somewhere else.");
+      break;
+  }
+}
+
+void HandleError(ConstStringPtr name, int16_t code) {
+  Str255 text;
+  ErrorExplanation(name, code, text);
+  ShowModelAlert(kStopAlert, kAlertOK, PStr("Error"), text);
+}
+
+bool CreateFile(const FileSpec& spec, uint32_t /*creator*/, uint32_t /*type*/) {
+  const OSErr err = FSCreate(spec);
+  if (err == noErr) return true;
+  Str255 name;
+  GetFileName(spec, name);
+  HandleError(name, err);
+  return false;
+}
+
+bool OpenFile(FileRef& refNum, FilePermission permission) {
+  const OSErr err = FSOpen(gFileSpec, permission, refNum);
+  if (err == noErr) return true;
+  Str255 name;
+  GetFileName(gFileSpec, name);
+  HandleError(name, err);
+  return false;
+}
+
+bool DeleteFile(const FileSpec& spec) {
+  const OSErr err = FSDelete(spec);
+  if (err == noErr) return true;
+  Str255 name;
+  GetFileName(spec, name);
+  HandleError(name, err);
+  return false;
+}
+
+OSErr FSCreate(const FileSpec& spec) {
+  if (spec.empty()) return fnfErr;
+  if (gFaultsOn && gFaults.createErrno != 0) return ErrnoToOSErr(gFaults.createErrno);
+  const int fd = open(spec.path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) return LastError();
+  close(fd);
+  return noErr;
+}
+
+OSErr FSOpen(const FileSpec& spec, FilePermission permission, FileRef& refNum) {
+  refNum = kNoFile;
+  if (spec.empty()) return fnfErr;
+  int flags = O_CLOEXEC;
+  switch (permission) {
+    case kReadPermission: flags |= O_RDONLY; break;
+    case kWritePermission: flags |= O_WRONLY; break;
+    default: flags |= O_RDWR; break;
+  }
+  if (permission != kReadPermission && gFaultsOn && gFaults.openWriteErrno != 0)
+    return ErrnoToOSErr(gFaults.openWriteErrno);
+  const int fd = open(spec.path.c_str(), flags);
+  if (fd < 0) return LastError();
+  struct stat st;
+  if (fstat(fd, &st) != 0) {
+    const OSErr err = LastError();
+    close(fd);
+    return err;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    close(fd);
+    return ErrnoToOSErr(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+  }
+  refNum = fd;
+  return noErr;
+}
+
+OSErr FSRead(FileRef refNum, int32_t& count, void* buffer) {
+  if (count <= 0) {
+    count = 0;
+    return noErr;
+  }
+  size_t wanted = static_cast<size_t>(count);
+  int failure = 0;
+  if (gFaultsOn && gFaults.endReadAt >= 0) {
+    const int64_t room = std::max<int64_t>(0, gFaults.endReadAt - Offset(refNum));
+    if (static_cast<int64_t>(wanted) > room) {
+      wanted = static_cast<size_t>(room);
+      failure = gFaults.readErrno;
+    }
+  }
+  auto* bytes = static_cast<unsigned char*>(buffer);
+  const ssize_t n = Transfer(
+      [&](size_t done, size_t left) { return read(refNum, bytes + done, left); }, wanted);
+  if (n < 0) {
+    count = 0;
+    return LastError();
+  }
+  const bool cut = n < count;
+  count = static_cast<int32_t>(n);
+  if (failure != 0) return ErrnoToOSErr(failure);
+  return cut ? eofErr : noErr;
+}
+
+OSErr FSWrite(FileRef refNum, int32_t& count, const void* buffer) {
+  if (count <= 0) {
+    count = 0;
+    return noErr;
+  }
+  size_t wanted = static_cast<size_t>(count);
+  int failure = 0;
+  if (gFaultsOn && gFaults.failWriteAt >= 0) {
+    const int64_t room = std::max<int64_t>(0, gFaults.failWriteAt - Offset(refNum));
+    if (static_cast<int64_t>(wanted) > room) {
+      wanted = static_cast<size_t>(room);
+      failure = gFaults.writeErrno;
+    }
+  }
+  const auto* bytes = static_cast<const unsigned char*>(buffer);
+  const ssize_t n = Transfer(
+      [&](size_t done, size_t left) { return write(refNum, bytes + done, left); }, wanted);
+  if (n < 0) {
+    count = 0;
+    return LastError();
+  }
+  count = static_cast<int32_t>(n);
+  if (failure != 0) return ErrnoToOSErr(failure);
+  return static_cast<size_t>(n) < wanted ? dskFulErr : noErr;
+}
+
+OSErr GetFPos(FileRef refNum, int64_t& position) {
+  const off_t at = lseek(refNum, 0, SEEK_CUR);
+  if (at < 0) return LastError();
+  position = at;
+  return noErr;
+}
+
+OSErr SetEOF(FileRef refNum, int64_t length) {
+  return ftruncate(refNum, static_cast<off_t>(length)) == 0 ? noErr : LastError();
+}
+
+OSErr GetEOF(FileRef refNum, int64_t& length) {
+  struct stat st;
+  if (fstat(refNum, &st) != 0) return LastError();
+  length = st.st_size;
+  return noErr;
+}
+
+OSErr FlushFile(FileRef refNum) {
+  if (gFaultsOn && gFaults.flushErrno != 0) return ErrnoToOSErr(gFaults.flushErrno);
+  if (!gFlushToDisk) return noErr;
+  return fsync(refNum) == 0 ? noErr : LastError();
+}
+
+OSErr FSClose(FileRef refNum) {
+  if (refNum == kNoFile) return noErr;
+  return close(refNum) == 0 ? noErr : LastError();
+}
+
+OSErr FSDelete(const FileSpec& spec) {
+  if (spec.empty()) return fnfErr;
+  return unlink(spec.path.c_str()) == 0 ? noErr : LastError();
+}
+
+void SetFlushToDisk(bool flush) { gFlushToDisk = flush; }
+bool FlushToDisk() { return gFlushToDisk; }
+
+void SetFileFaultsForTesting(const FileFaults* faults) {
+  gFaultsOn = faults != nullptr;
+  gFaults = faults ? *faults : FileFaults{};
+}
+
+// ---- SafeSave ---------------------------------------------------------------------
+
+SafeSave::SafeSave(const FileSpec& target) : target_(target) {}
+
+SafeSave::~SafeSave() {
+  if (!committed_ && !temp_.empty()) unlink(temp_.path.c_str());
+}
+
+OSErr SafeSave::Begin(FileRef& refNum) {
+  refNum = kNoFile;
+  if (target_.empty()) return fnfErr;
+  // Saving through a link saves the file it points to and keeps the link.
+  struct stat st;
+  if (lstat(target_.path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    char* real = realpath(target_.path.c_str(), nullptr);
+    if (real) {
+      target_.path = real;
+      free(real);
+    }
+  }
+  if (stat(target_.path.c_str(), &st) == 0) {
+    if (!S_ISREG(st.st_mode)) return ErrnoToOSErr(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+    // A document the teacher may not change stays as it is, though its folder would
+    // let a rename replace it.
+    FileRef probe;
+    const OSErr err = FSOpen(target_, kWritePermission, probe);
+    if (err != noErr) return err;
+    FSClose(probe);
+    hadTarget_ = true;
+    mode_ = st.st_mode & 07777;
+  } else if (errno != ENOENT) {
+    return LastError();
+  }
+
+  const std::string folder = FolderOf(target_.path);
+  const size_t slash = target_.path.rfind('/');
+  std::string base = slash == std::string::npos ? target_.path : target_.path.substr(slash + 1);
+  if (base.size() > 200) base.resize(200);
+  if (gFaultsOn && gFaults.createErrno != 0) {
+    const int e = gFaults.createErrno;
+    return e == EACCES || e == EPERM ? vLckdErr : ErrnoToOSErr(e);
+  }
+  static unsigned counter = 0;
+  for (int attempt = 0; attempt < 100; attempt++) {
+    const unsigned tag = static_cast<unsigned>(getpid()) * 7919u + ++counter * 104729u +
+                         static_cast<unsigned>(time(nullptr));
+    char suffix[16];
+    snprintf(suffix, sizeof suffix, "%06x", tag & 0xFFFFFF);
+    const std::string path = folder + "/.~" + base + "." + suffix;
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) {
+      if (errno == EEXIST) continue;
+      // Refused in the folder: the folder is what is locked, not the document.
+      if (errno == EACCES || errno == EPERM) return vLckdErr;
+      return LastError();
+    }
+    temp_.path = path;
+    if (hadTarget_) fchmod(fd, mode_);
+    refNum = fd;
+    return noErr;
+  }
+  return dupFNErr;
+}
+
+OSErr SafeSave::Commit() {
+  if (temp_.empty()) return fnfErr;
+  if (gFaultsOn && gFaults.renameErrno != 0) return ErrnoToOSErr(gFaults.renameErrno);
+  if (rename(temp_.path.c_str(), target_.path.c_str()) != 0) return LastError();
+  committed_ = true;
+  if (gFlushToDisk) {
+    const int dir = open(FolderOf(target_.path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+      fsync(dir);  // some file systems cannot; the data itself is on disk already
+      close(dir);
+    }
+  }
+  return noErr;
+}

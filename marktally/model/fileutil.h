@@ -1,0 +1,135 @@
+// The file layer: POSIX files behind the few calls the program makes, one table from
+// errno to the program's result codes, and the one routine that shows every file error.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "types.h"
+
+using OSErr = int16_t;
+
+// Result codes the error alert knows. The negative ones keep the values the program
+// has always used; errno values reach them through ErrnoToOSErr.
+constexpr OSErr noErr = 0;
+constexpr OSErr dirFulErr = -33;
+constexpr OSErr dskFulErr = -34;
+constexpr OSErr nsvErr = -35;
+constexpr OSErr ioErr = -36;
+constexpr OSErr bdNamErr = -37;
+constexpr OSErr eofErr = -39;
+constexpr OSErr tmfoErr = -42;
+constexpr OSErr fnfErr = -43;
+constexpr OSErr wPrErr = -44;
+constexpr OSErr fLckdErr = -45;
+constexpr OSErr vLckdErr = -46;
+constexpr OSErr dupFNErr = -48;
+constexpr OSErr paramErr = -50;
+constexpr OSErr wrPermErr = -61;
+// The document's own codes.
+constexpr OSErr kNewerVersionErr = 906;
+constexpr OSErr kOlderVersionErr = 907;
+constexpr OSErr kSaveFailedErr = 908;
+constexpr OSErr kDamagedErr = 909;
+// errno values without a row of their own become kErrnoBase - errno, so they can never
+// meet a code above nor the document codes.
+constexpr int kErrnoBase = -1000;
+
+OSErr ErrnoToOSErr(int error);
+
+// A file is named by its path. An empty path means the class was never saved.
+struct FileSpec {
+  std::string path;
+  bool empty() const { return path.empty(); }
+};
+
+extern FileSpec gFileSpec;  // the open class's document
+
+// The last component of a path, as Mac Roman text for alerts and titles (UTF-8 letters
+// without a Mac Roman counterpart become '?'), cut to 255 bytes.
+void GetFileName(const FileSpec& spec, Str255& name);
+// The folder part of a path ("." when there is none).
+std::string FolderOf(const std::string& path);
+// UTF-8 to Mac Roman and back, for file names.
+void Utf8ToMacRoman(const std::string& utf8, Str255& out);
+std::string MacRomanToUtf8(ConstStringPtr text);
+
+// ---- Error alert ----------------------------------------------------------------
+// Shows the stop alert "Error" with the explanation for code; name is the file's name.
+void HandleError(ConstStringPtr name, int16_t code);
+// The explanation alone (tests and the window's own alerts).
+void ErrorExplanation(ConstStringPtr name, int16_t code, Str255& text);
+
+// ---- Files ------------------------------------------------------------------------
+using FileRef = int;  // an open file; kNoFile when none
+constexpr FileRef kNoFile = -1;
+
+enum FilePermission : int8_t {
+  kReadPermission = 1,
+  kWritePermission = 2,
+  kReadWritePermission = 3,
+};
+
+// Each reports a failure through HandleError and answers false. Creator and type are
+// kept for the callers' sake; the desktop has no place for them.
+bool CreateFile(const FileSpec& spec, uint32_t creator, uint32_t type);
+bool OpenFile(FileRef& refNum, FilePermission permission = kReadPermission);
+bool DeleteFile(const FileSpec& spec);
+
+// The calls beneath, answering a result code and no alert.
+OSErr FSCreate(const FileSpec& spec);
+OSErr FSOpen(const FileSpec& spec, FilePermission permission, FileRef& refNum);
+// count in: bytes wanted; out: bytes moved. A read that meets the end answers eofErr.
+OSErr FSRead(FileRef refNum, int32_t& count, void* buffer);
+OSErr FSWrite(FileRef refNum, int32_t& count, const void* buffer);
+OSErr GetFPos(FileRef refNum, int64_t& position);
+OSErr SetEOF(FileRef refNum, int64_t length);
+OSErr GetEOF(FileRef refNum, int64_t& length);
+// Pushes the file's data to the disk (a no-op while flushing is switched off).
+OSErr FlushFile(FileRef refNum);
+OSErr FSClose(FileRef refNum);
+OSErr FSDelete(const FileSpec& spec);
+
+// Saving flushes to the disk; benchmarks switch it off to time the rest.
+void SetFlushToDisk(bool flush);
+bool FlushToDisk();
+
+// A file written beside its target and put in its place only once it is whole, so a
+// failed save never costs the last good copy. The temporary file goes away with this
+// object unless Commit moved it into place.
+class SafeSave {
+ public:
+  explicit SafeSave(const FileSpec& target);
+  ~SafeSave();
+  SafeSave(const SafeSave&) = delete;
+  SafeSave& operator=(const SafeSave&) = delete;
+
+  // Checks that the target may be replaced and creates the temporary file, open for
+  // writing; the caller owns and closes refNum.
+  OSErr Begin(FileRef& refNum);
+  const FileSpec& temporary() const { return temp_; }
+  // Renames the closed temporary file over the target and makes the rename durable.
+  OSErr Commit();
+
+ private:
+  FileSpec target_;
+  FileSpec temp_;
+  bool committed_ = false;
+  bool hadTarget_ = false;
+  unsigned mode_ = 0666;
+};
+
+// ---- Test seam --------------------------------------------------------------------
+// Faults the file layer injects while installed: a write that fails at a chosen byte
+// of the file, a read that ends early or fails, and failing opens, flushes and renames.
+struct FileFaults {
+  int64_t failWriteAt = -1;   // file offset at which writes stop; -1 never
+  int writeErrno = 28;        // ENOSPC
+  int64_t endReadAt = -1;     // reads see the file end here; -1 never
+  int readErrno = 0;          // 0: a short read (end of file); else the read fails so
+  int openWriteErrno = 0;     // opening an existing file for writing fails so
+  int createErrno = 0;        // creating a file fails so
+  int flushErrno = 0;
+  int renameErrno = 0;
+};
+void SetFileFaultsForTesting(const FileFaults* faults);  // null: none
