@@ -320,19 +320,16 @@ bool setFileLastModifiedFromString(const std::string& path, const std::string& t
   if (pieces.size() < 5) {
     return false;
   }
-  const long long year = boost::lexical_cast<int>(pieces[0]);
-  const long long month = boost::lexical_cast<int>(pieces[1]);
+  // Pieces never carry a sign (the "-" separates them), so the field arithmetic cannot
+  // overflow.
+  const int year = boost::lexical_cast<int>(pieces[0]);
+  const int month = boost::lexical_cast<int>(pieces[1]);
   const int day = boost::lexical_cast<int>(pieces[2]);
   const int hourMinute = boost::lexical_cast<int>(pieces[3]);
   const int second = boost::lexical_cast<int>(pieces[4]);
-  // The text comes from the server: a year or month at the edge of int must not overflow.
-  if (year - 1900 < INT_MIN || month - 1 < INT_MIN) {
-    trace(path + ": unable to set file time");
-    return false;
-  }
   std::tm local{};
-  local.tm_year = static_cast<int>(year - 1900);
-  local.tm_mon = static_cast<int>(month - 1);
+  local.tm_year = year - 1900;
+  local.tm_mon = month - 1;
   local.tm_mday = day;
   local.tm_hour = hourMinute / 100;
   local.tm_min = hourMinute % 100;

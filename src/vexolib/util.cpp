@@ -312,6 +312,7 @@ void decompressFilesIntoFile(const std::string& outputPath,
     }
   }
   finishDecompressor(stream, output.handle(), outputPath);
+  // On disk before it takes the old file's place.
   if (::fsync(output.handle()) != 0 || !output.close()) {
     throw VexoException(103, "Failure in writing output file '" + outputPath + "'.");
   }
