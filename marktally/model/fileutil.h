@@ -70,6 +70,16 @@ enum FilePermission : int8_t {
   kReadWritePermission = 3,
 };
 
+// Finder creator and type codes, as the program has always named them.
+constexpr uint32_t FourCharCode(const char (&s)[5]) {
+  return static_cast<uint32_t>(static_cast<unsigned char>(s[0])) << 24 |
+         static_cast<uint32_t>(static_cast<unsigned char>(s[1])) << 16 |
+         static_cast<uint32_t>(static_cast<unsigned char>(s[2])) << 8 |
+         static_cast<uint32_t>(static_cast<unsigned char>(s[3]));
+}
+constexpr uint32_t kGradebookCreator = FourCharCode("GRBK");
+constexpr uint32_t kGradebookType = FourCharCode("GRCL");
+
 // Each reports a failure through HandleError and answers false. Creator and type are
 // kept for the callers' sake; the desktop has no place for them.
 bool CreateFile(const FileSpec& spec, uint32_t creator, uint32_t type);
