@@ -321,7 +321,7 @@ void PutColumn(const HeldColumn& c, int t, int a) {
 }
 
 TEST_F(UndoTest, EveryActionUndoesAndRedoesOnRandomClasses) {
-  for (int iteration = 0; iteration < 15; iteration++) {
+  for (int iteration = 0; iteration < 10; iteration++) {
     for (int action = 1; action <= 23; action++) {
       SCOPED_TRACE("iteration " + std::to_string(iteration) + ", action " +
                    std::to_string(action));
