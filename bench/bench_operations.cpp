@@ -52,9 +52,8 @@ void FillFullClass() {
       gComments[s][t].setC("A comment long enough to be worth moving with its row.");
       for (int a = 0; a < kMaxAssignments; a++) {
         const uint32_t roll = Next(100);
-        gScores[s][t][a] = roll < 5   ? kBlank
-                           : roll < 8 ? kExcused
-                                      : static_cast<int16_t>(Next(gAssignments[t][a].points * 10u));
+        const int16_t earned = static_cast<int16_t>(Next(gAssignments[t][a].points * 10u));
+        gScores[s][t][a] = roll < 5 ? kBlank : roll < 8 ? kExcused : earned;
       }
     }
     for (int d = 0; d < kMaxDays; d++) gAttendance[s][d] = static_cast<uint8_t>(Next(3));
