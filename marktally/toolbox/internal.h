@@ -1,0 +1,280 @@
+// The toolbox's own state and the Qt side of it; not for the program.
+#pragma once
+
+#include <QElapsedTimer>
+#include <QImage>
+#include <QMainWindow>
+#include <QRegion>
+#include <QString>
+#include <QWidget>
+
+#include <deque>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "marktally/toolbox/testing.h"
+#include "marktally/toolbox/toolbox.h"
+
+class QApplication;
+class QEventLoop;
+class QMenu;
+class QSettings;
+
+struct Region {
+  QRegion rgn;
+};
+struct PixMap {
+  GrafPort* port;
+};
+struct BitMap {
+  GrafPort* port;
+};
+struct GDevice {
+  int unused;
+};
+struct OpaqueEventRef {
+  uint16_t axis;
+  int32_t delta;
+};
+
+// The scroll-bar width of our look; also the size of the grow box.
+constexpr int kScrollBarWidth = 15;
+
+struct GrafPort {
+  QImage image;
+  Point origin{0, 0};  // local coordinate of the image's top-left pixel
+  QRegion clip;        // local coordinates
+  QRegion vis;         // image coordinates
+  Point pnLoc{0, 0};
+  Point pnSize{1, 1};
+  Pattern pnPat{{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}};
+  int16_t pnMode = patCopy;
+  RGBColor foreColor{0, 0, 0};
+  RGBColor backColor{0xFFFF, 0xFFFF, 0xFFFF};
+  int16_t txFont = systemFont;
+  int16_t txSize = 0;
+  Style txFace = normal;
+  WindowRecord* window = nullptr;
+  bool gworld = false;
+  PixMap pixMap{nullptr};
+  BitMap bitMap{nullptr};
+  bool logging = false;
+  std::vector<TextDrawRecord> log;
+};
+
+struct WindowRecord {
+  GrafPort port;
+  Rect bounds{0, 0, 0, 0};  // content, global
+  std::string title;        // Mac Roman
+  WindowAttributes attributes = 0;
+  bool visible = false;
+  bool modified = false;
+  QRegion update;  // image coordinates
+  bool hasUserState = false;
+  Rect userState{0, 0, 0, 0};
+  std::vector<ControlRecord*> controls;
+};
+
+struct ControlRecord {
+  WindowRecord* window = nullptr;
+  Rect bounds{0, 0, 0, 0};
+  int16_t procID = 0;
+  bool visible = false;
+  bool active = true;
+  int16_t value = 0;
+  int16_t minimum = 0;
+  int16_t maximum = 0;
+  int32_t viewSize = 0;
+  long refCon = 0;
+  ControlActionUPP action = nullptr;
+};
+
+struct MenuItemRecord {
+  std::string text;  // Mac Roman
+  bool enabled = true;
+  bool checked = false;
+  unsigned char cmd = 0;
+  int16_t submenu = 0;
+};
+
+struct MenuRecord {
+  int16_t id;
+  std::string title;
+  std::vector<MenuItemRecord> items;
+  bool enabled = true;
+  QMenu* qmenu = nullptr;
+  bool dirty = true;
+};
+
+// A queued event and what a synthetic click carries with it.
+struct QueuedEvent {
+  EventRecord event;
+  int16_t part = 0;          // a frame button or menu-bar choice: FindWindow's answer
+  int32_t menuChoice = 0;    // MenuSelect's answer
+  int16_t growWidth = 0;     // GrowWindow's answer
+  int16_t growHeight = 0;
+  std::vector<Point> mouse;  // a scripted mouse path that starts with this event
+  AEDesc appleEvent;         // a high-level event's contents
+};
+
+class PortView;
+class Frame;
+
+struct FontEntry;
+
+struct Toolbox {
+  QApplication* app = nullptr;
+  Frame* frame = nullptr;
+  bool interactive = false;
+
+  GrafPort* current = nullptr;
+  WindowRecord* window = nullptr;
+
+  // Events.
+  std::deque<QueuedEvent> queue;
+  std::deque<EventRecord> activates;
+  std::deque<std::pair<uint16_t, int32_t>> wheels;
+  EventHandlerUPP wheelHandler = nullptr;
+  void* wheelUserData = nullptr;
+  std::map<std::pair<uint32_t, uint32_t>, std::pair<AEEventHandlerUPP, long>> aeHandlers;
+  AEDesc currentAppleEvent;
+  QEventLoop* waitLoop = nullptr;
+  Qt::ApplicationState appState = Qt::ApplicationActive;
+  int wheelAccumX = 0;
+  int wheelAccumY = 0;
+
+  // The synthetic click being handled.
+  int16_t pendingPart = 0;
+  Point pendingWhere{0, 0};
+  int32_t pendingMenuChoice = 0;
+  int16_t pendingGrowWidth = 0;
+  int16_t pendingGrowHeight = 0;
+  QSize lastPostedGrow;
+
+  // Mouse.
+  bool buttonDown = false;
+  Point mouseGlobal{0, 0};
+  bool scriptActive = false;
+  std::vector<Point> script;
+  size_t scriptIndex = 0;
+
+  // Ticks.
+  QElapsedTimer clock;
+  bool ticksFrozen = false;
+  uint32_t frozenTicks = 0;
+
+  // Menus.
+  std::map<int16_t, MenuRecord*> menus;
+  std::vector<int16_t> bar;
+  bool barDirty = true;
+  MenuEnablingProc enablingProc = nullptr;
+  bool inPopUp = false;
+  int32_t popUpResult = 0;
+  std::deque<int16_t> popUpScript;
+  bool hasPopUpRequest = false;
+  PopUpRequest popUpRequest{0, 0, 0, 0};
+
+  // Screen.
+  bool screenOverride = false;
+  Rect screen{0, 0, 768, 1024};
+  Rect available{22, 0, 768, 1024};
+  int16_t menuBarHeight = 22;
+  Rect frameContent{64, 18, 664, 818};  // where the frame's content area is
+
+  // Desktop.
+  std::string prefsPath;
+  QSettings* settings = nullptr;
+  ThemeCursor cursor = kThemeArrowCursor;
+  bool tagShown = false;
+  HMHelpContentRec tag{};
+  int beeps = 0;
+  uint8_t hiliteMode = 0xFF;
+  std::map<uint32_t, FontEntry*> fonts;
+};
+
+Toolbox& TB();
+bool Interactive();
+
+// ---- Conversions ------------------------------------------------------------------
+QString MacToQString(const unsigned char* text, int count);
+QString MacToQString(ConstStringPtr pstr);
+std::string QStringToMac(const QString& s);
+inline QRect ToQRect(const Rect& r) {
+  return EmptyRect(&r) ? QRect() : QRect(r.left, r.top, r.right - r.left, r.bottom - r.top);
+}
+inline Rect FromQRect(const QRect& q) {
+  if (q.isEmpty()) return Rect{0, 0, 0, 0};
+  return Rect{static_cast<int16_t>(q.top()), static_cast<int16_t>(q.left()),
+              static_cast<int16_t>(q.top() + q.height()),
+              static_cast<int16_t>(q.left() + q.width())};
+}
+inline QRgb ToQRgb(const RGBColor& c) { return qRgb(c.red >> 8, c.green >> 8, c.blue >> 8); }
+
+// ---- Drawing ----------------------------------------------------------------------
+GrafPort* CurrentPort();
+void InitPort(GrafPort* port, int width, int height);
+// Keeps the pixels that remain; new pixels are white.
+void ResizePortImage(GrafPort* port, int width, int height);
+// Clip and visible regions together, in image coordinates.
+QRegion EffectiveClip(const GrafPort* port);
+void FillPixels(GrafPort* port, const QRegion& pixels, const Pattern& pat, int16_t mode,
+                QRgb fore, QRgb back);
+void InvertPixels(GrafPort* port, const QRegion& pixels, bool hilite);
+void MarkPortChanged(GrafPort* port);
+void LoadFonts();
+void ResetFonts();
+
+// Makes a port current with a normal pen, black on white and the default font, and
+// gives back the previous port and that port's pen, colours and font when it goes.
+class PortState {
+ public:
+  explicit PortState(GrafPort* use);
+  ~PortState();
+  PortState(const PortState&) = delete;
+  PortState& operator=(const PortState&) = delete;
+
+ private:
+  GrafPort* saved_;
+  GrafPort* port_;
+  Point pnLoc_, pnSize_;
+  Pattern pnPat_;
+  int16_t pnMode_;
+  RGBColor fore_, back_;
+  int16_t txFont_, txSize_;
+  Style txFace_;
+};
+
+// ---- Events -----------------------------------------------------------------------
+void QueueEvent(QueuedEvent e);
+void QueueActivate(WindowRecord* window, bool active);
+void QueueWheel(uint16_t axis, int32_t delta);
+void QueueAppleEvent(uint32_t eventID, const std::vector<std::string>& paths);
+void QueuePartClick(int16_t part, int32_t menuChoice, int16_t growWidth, int16_t growHeight);
+// The mouse in global coordinates (the script's, else the desktop's).
+Point MouseGlobal();
+EventRecord MakeEvent(uint16_t what, uintptr_t message);
+uint16_t CurrentModifiers();
+void PumpEvents(int waitMs);
+void ResetEvents();
+
+// ---- Windows ----------------------------------------------------------------------
+Rect FrameContentBounds();
+// The point that synthetic clicks carry.
+Point SyntheticWhere();
+void EnsureFrame();
+void ShowFrame();
+void SyncFrameGeometry();
+void SyncFrameTitle();
+void FlushDisplay();
+void OnDesktopResize(int width, int height);
+void ResetWindows();
+QWidget* FrameView();
+QMainWindow* FrameWindow();
+
+// ---- Menus and controls -----------------------------------------------------------
+void SyncMenus();
+void ResetMenus();
+void DrawControlNow(ControlRecord* c);
+void ResetDesktop();
