@@ -283,6 +283,9 @@ void SetupSchoolWeek() {
       column++;
     }
   }
+  // Columns past the term's last one stand for the day after it, so that questions
+  // about "the next column" never read a stale day of another term.
+  for (int c = column; c < 512; c++) gColumnToDay[c] = static_cast<int16_t>(last + 1);
 }
 
 void CopyGradingOptions(int16_t t) {
