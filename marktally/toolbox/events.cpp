@@ -361,7 +361,10 @@ OSStatus GetEventParameter(EventRef event, uint32_t name, uint32_t, uint32_t* ac
 
 OSErr AEInstallEventHandler(uint32_t eventClass, uint32_t eventID, AEEventHandlerUPP handler,
                             long refcon, bool) {
-  TB().aeHandlers[{eventClass, eventID}] = {handler, refcon};
+  if (handler)
+    TB().aeHandlers[{eventClass, eventID}] = {handler, refcon};
+  else
+    TB().aeHandlers.erase({eventClass, eventID});
   return noErr;
 }
 
