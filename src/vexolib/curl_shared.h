@@ -1,0 +1,49 @@
+// What the POST transport and the URL reader share: libcurl's global set-up by use count,
+// the response buffers and their callbacks, the status line and the failure traces. One
+// transfer at a time per process.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include <boost/optional.hpp>
+
+typedef void CURL;
+
+namespace vexo {
+namespace curlshared {
+
+const std::size_t maxUrlLength = 255;
+const std::size_t errorBufferSize = 512;
+
+bool pushCurlGlobalScope();
+void popCurlGlobalScope();
+int curlGlobalScopeDepth();
+
+std::vector<unsigned char>& responseBuffer();
+std::string& responseHeaders();
+std::size_t writeResponseData(char* data, std::size_t size, std::size_t count, void*);
+std::size_t writeResponseHeaders(char* data, std::size_t size, std::size_t count, void*);
+
+// The number at the end of the first line holding "HTTP "; none when there is no such
+// line; `failed` when the line is there but its number does not read.
+boost::optional<int> readStatusLine(const std::string& headers, bool& failed);
+
+// The service's home as built in; URLs elsewhere are traced once so that a test or a
+// redirected configuration shows in the log.
+std::string builtInUrlPrefix();
+
+// Options every handle gets before a transfer: only http and https, no .netrc, a connect
+// time-out, no signals; the proxy of the connection or explicitly none.
+void setCommonOptions(CURL* curl, char* errorBuffer);
+void setProxyOptions(CURL* curl, const std::string& proxyText, const std::string& authText);
+
+// The two failure lines of a transfer whose libcurl result is not 0, secrets masked.
+void traceFailedTransfer(int code, const char* errorBuffer, int result,
+                         const std::vector<unsigned char>& body, const std::string& headers);
+
+long connectTimeoutMillis();
+
+}  // namespace curlshared
+}  // namespace vexo

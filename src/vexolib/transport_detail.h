@@ -1,0 +1,22 @@
+// Seams of the HTTP transport for the framework's own tests and benchmarks.
+#pragma once
+
+#include <map>
+#include <string>
+
+namespace vexo {
+namespace transport_detail {
+
+// How long connecting may take before a transfer gives up (30 s unless set).
+void setConnectTimeoutMillis(long millis);
+// How many holders libcurl's global set-up has now.
+int curlGlobalUsers();
+
+// The cookie rule: "Set-Cookie: <name>=<value>; path..." within one header line.
+void rememberCookiesInHeaders(const std::string& headers,
+                              std::map<std::string, std::string>& cookies);
+// "a=1; b=2; " in name order, each piece only while the text stays under 5120 bytes.
+std::string buildCookieText(const std::map<std::string, std::string>& cookies);
+
+}  // namespace transport_detail
+}  // namespace vexo
