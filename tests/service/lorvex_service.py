@@ -165,6 +165,9 @@ def b64(data):
 class ServiceHandler(BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
     server_version = "LorvexTest/1.0"
+    # Headers and body go out in separate writes; with Nagle's algorithm each answer would
+    # wait for the client's delayed acknowledgement.
+    disable_nagle_algorithm = True
 
     def log_message(self, fmt, *args):
         pass
@@ -252,6 +255,7 @@ def make_proxy_handler(name, credentials):
 
     class ProxyHandler(BaseHTTPRequestHandler):
         protocol_version = "HTTP/1.1"
+        disable_nagle_algorithm = True
 
         def log_message(self, fmt, *args):
             pass
