@@ -35,8 +35,17 @@ void SwapAll(T (&values)[N]) {
   for (auto& v : values) Swap(v);
 }
 
+// A length-prefixed text from a big-endian document: within its field, and ended by a
+// NUL as the saved form would end it.
 void ClampLength(unsigned char* field, int capacity) {
-  if (field[0] > capacity) field[0] = static_cast<unsigned char>(capacity);
+  int length = std::min<int>(field[0], capacity);
+  for (int i = 1; i <= length; i++) {
+    if (field[i] == 0) {
+      length = i - 1;
+      break;
+    }
+  }
+  field[0] = static_cast<unsigned char>(length);
 }
 void FromFileText(unsigned char* field, int capacity) { ConvertCString(field, capacity); }
 

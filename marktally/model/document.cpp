@@ -49,12 +49,12 @@ unsigned char ToMacRoman(unsigned char c) { return c < 0x80 ? c : gMacOSRoman[c 
 void DocumentName(Str255& name) { GetFileName(gFileSpec, name); }
 
 // A text field in its file form: converted bytes, a NUL, zeros to the end, so that
-// saving the same class twice gives the same bytes.
+// saving the same class twice gives the same bytes. A NUL inside the text ends it.
 template <int N>
 void ToFileText(Str<N>& s) {
   unsigned char out[N + 1] = {};
   const int length = std::min<int>(s[0], N);
-  for (int i = 0; i < length; i++) out[i] = ToWindows(s[i + 1]);
+  for (int i = 0; i < length && s[i + 1] != 0; i++) out[i] = ToWindows(s[i + 1]);
   std::memcpy(s.bytes, out, N + 1);
 }
 

@@ -34,6 +34,7 @@ struct Sample {
   int examWeight = 250;  // tenths of a percent
   int examScope = 1;
   std::string school = "Lincoln High", subject = "Biology", teacher = "Ms. Park";
+  std::string digest;
   uint32_t saved = 0, created = 0;
   uint8_t flags = 0x28;  // name column, whole percents
   uint8_t currentTerm = 1;
@@ -187,7 +188,7 @@ class Out {
     const size_t start = b.size();
     if (!le_) u8(static_cast<int>(s.size()));
     for (unsigned char c : s) {
-      EXPECT_TRUE(c < 0x80 || c == 0x8E) << "the sample's texts hold ASCII and é only";
+      EXPECT_TRUE(c < 0x80 || c == 0x8E) << "the sample's texts hold ASCII and \x8E only";
       u8(le_ && c == 0x8E ? 0xE9 : c);
     }
     zeros(start + static_cast<size_t>(capacity) + 1 - b.size());
@@ -260,7 +261,7 @@ class Writer {
     o_.text(s_.school, 63);
     o_.text(s_.subject, 63);
     o_.text(s_.teacher, 31);
-    o_.text("", 17);
+    o_.text(s_.digest, 17);
     o_.u32(s_.saved);
     o_.u32(s_.created);
     o_.u32(1904);
@@ -815,14 +816,27 @@ TEST_F(ConvertersTest, BigEndianLengthBytesAreKeptWithinTheirFields) {
   Sample s;
   Bytes doc = Writer(s, 21, false).Write();
   const long student0 = 2714;
-  doc[student0] = 200;        // ID of capacity 15
-  doc[2 + 6] = 255;           // school of capacity 63
+  doc[student0] = 200;  // ID of capacity 15
+  std::fill(doc.begin() + student0 + 5, doc.begin() + student0 + 16, 'x');
+  doc[2 + 6] = 255;  // school of capacity 63
+  std::fill(doc.begin() + 2 + 7, doc.begin() + 2 + 70, 'y');
   std::ofstream(Path("Long.mtb"), std::ios::binary)
       .write(reinterpret_cast<const char*>(doc.data()), static_cast<long>(doc.size()));
   ASSERT_TRUE(Open(Path("Long.mtb")));
   EXPECT_EQ(gStudents[0].id.length(), 15);
-  EXPECT_EQ(gStudents[0].id.str().substr(0, 4), "1001");
-  EXPECT_EQ(gClass.school.length(), 63);
+  EXPECT_EQ(gStudents[0].id.str(), "1001" + std::string(11, 'x'));
+  EXPECT_EQ(gClass.school.str(), std::string(63, 'y'));
+  EXPECT_EQ(gClass.subject.str(), "Biology");
+}
+
+TEST_F(ConvertersTest, BigEndianTextsEndAtANulAsTheSavedFormWould) {
+  Sample s;
+  s.students[1].name = std::string("Baker\0Bo", 8);
+  s.students[2].name = std::string("\0Chen", 5);
+  ASSERT_TRUE(OpenSample(s, 12, false));
+  EXPECT_EQ(gStudents[1].name.str(), "Baker");
+  EXPECT_TRUE(gStudents[2].name.empty());
+  EXPECT_EQ(NumStudents(), 2);
 }
 
 TEST_F(ConvertersTest, DamagedOldDocumentsAreRefused) {
@@ -845,6 +859,30 @@ TEST_F(ConvertersTest, DamagedOldDocumentsAreRefused) {
     ASSERT_EQ(alerts.size(), 1u);
     EXPECT_EQ(alerts[0].text.substr(0, 36), "This document appears to be damaged.");
   }
+}
+
+// Writes the seed documents of the reader's fuzz target. Run with
+// --gtest_also_run_disabled_tests and MT_SEED_DIR naming fuzz/corpus/fuzz_document.
+TEST_F(ConvertersTest, DISABLED_WriteFuzzSeeds) {
+  const char* folder = getenv("MT_SEED_DIR");
+  if (!folder) GTEST_SKIP() << "MT_SEED_DIR is not set";
+  Sample s;
+  s.lastTerm = 1;
+  const Case seeds[] = {{21, true}, {21, false}, {20, true}, {19, false}, {17, true},
+                        {16, false}, {14, true},  {12, false}, {11, true}, {10, false},
+                        {8, false},  {5, false}};
+  for (const Case& c : seeds) {
+    const Bytes doc = Writer(s, c.version, c.le).Write();
+    const std::string name = "v" + std::to_string(c.version) + (c.le ? "-le" : "-be");
+    std::ofstream(std::string(folder) + "/" + name, std::ios::binary)
+        .write(reinterpret_cast<const char*>(doc.data()), static_cast<long>(doc.size()));
+  }
+  Str255 digest;
+  EncodePassword(PStr("guess"), digest);  // the fuzz target's one guess
+  s.digest = digest.str();
+  const Bytes locked = Writer(s, 21, true).Write();
+  std::ofstream(std::string(folder) + "/v21-locked", std::ios::binary)
+      .write(reinterpret_cast<const char*>(locked.data()), static_cast<long>(locked.size()));
 }
 
 TEST_F(ConvertersTest, TheMultipleClassReportReadsWithoutNotices) {
