@@ -19,8 +19,9 @@ class BrowserTest : public FrameworkTest {
 
   // A launcher that writes its arguments, one per line, and exits with `status`.
   void installLauncher(int status) {
-    writeFile(bin_ + "/xdg-open", "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done >> '" +
-                                      record_ + "'\nexit " + std::to_string(status) + "\n");
+    writeFile(bin_ + "/xdg-open",
+              "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done >> '" + record_ +
+                  "'\nexit " + std::to_string(status) + "\n");
     chmod((bin_ + "/xdg-open").c_str(), 0700);
   }
 

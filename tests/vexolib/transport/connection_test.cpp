@@ -23,8 +23,10 @@ TEST(ProxyDefText, ShowsUserAndMasksPassword) {
       {ProxyDef(0, "cache", 8080, std::string("u1"), std::string("secret")),
        "proxy host: cache;  port: 8080; user: u1; pswd: ********;"},
       {ProxyDef(0, "cache", 8080), "proxy host: cache;  port: 8080;"},
-      {ProxyDef(0, "p", 1, boost::none, std::string("pw")), "proxy host: p;  port: 1; pswd: ********;"},
-      {ProxyDef(0, "p", 1, std::string("u"), std::string()), "proxy host: p;  port: 1; user: u; pswd: ********;"},
+      {ProxyDef(0, "p", 1, boost::none, std::string("pw")),
+       "proxy host: p;  port: 1; pswd: ********;"},
+      {ProxyDef(0, "p", 1, std::string("u"), std::string()),
+       "proxy host: p;  port: 1; user: u; pswd: ********;"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(static_cast<std::string>(c.proxy), c.text);

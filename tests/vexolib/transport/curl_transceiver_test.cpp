@@ -344,7 +344,9 @@ TEST_F(CurlTest, FileThatCannotBeSentWholeFailsBeforeSending) {
   std::shared_ptr<Transceiver> t = connected(direct, service().url("/f"));
   for (const Case& c : cases) {
     const Answer answer =
-        post(*t, [&](Transceiver& tr) { tr.setFileValue("f", "f", c.path, c.offset, c.length, 5); });
+        post(*t, [&](Transceiver& tr) {
+          tr.setFileValue("f", "f", c.path, c.offset, c.length, 5);
+        });
     EXPECT_EQ(answer.status, 0) << c.path << " " << c.offset << " " << c.length;
     EXPECT_TRUE(t->getNamesOfValuesBeingSent().empty());
   }
@@ -356,6 +358,34 @@ TEST_F(CurlTest, FileThatCannotBeSentWholeFailsBeforeSending) {
             }).status,
             404);
   EXPECT_EQ(service().requests().at(0).file("f")->data, "2345");
+}
+
+// The service's own session page: its cookie, passes gathered until the last one, and
+// the name/value answer.
+TEST_F(CurlTest, SessionPageGathersPassesBehindItsCookie) {
+  std::shared_ptr<Transceiver> t = connected(direct, service().url("/DesktopSession.page"));
+  platform::disableLogTable();
+  const Answer first = post(*t, [](Transceiver& tr) {
+    tr.setStringValue("req.count", "2");
+    tr.setStringValue("req.0.type", "noSuchOperation");
+    tr.setStringValue("req.hasMoreData", "true");
+  });
+  EXPECT_EQ(first.status, 200);
+  EXPECT_EQ(first.body, "") << "earlier passes are only gathered";
+  const Answer last = post(*t, [](Transceiver& tr) {
+    tr.setStringValue("req.1.type", "anotherOne");
+  });
+  platform::enableLogTable();
+  EXPECT_EQ(last.status, 200);
+  const std::vector<RecordedRequest> requests = service().requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_FALSE(requests[0].hasHeader("Cookie"));
+  const std::string cookie = requests[1].header("Cookie");
+  ASSERT_EQ(cookie.substr(0, 11), "JSESSIONID=");
+  const std::string marker = cookie.substr(11, cookie.find(';') - 11);
+  EXPECT_NE(last.body.find("resp.0.retcode=unimplementedOperation\r\n"), std::string::npos);
+  EXPECT_NE(last.body.find("resp.1.retcode=unimplementedOperation\r\n"), std::string::npos);
+  EXPECT_NE(last.body.find("sessionMarker=" + marker + "\r\n"), std::string::npos);
 }
 
 class ProxyTest : public CurlTest {

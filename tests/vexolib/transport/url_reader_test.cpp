@@ -100,7 +100,8 @@ TEST_F(UrlReaderTest, FollowsRedirectsWithinLimits) {
 TEST_F(UrlReaderTest, RefusesEverySchemeButHttpAndHttps) {
   const std::string folder = makeFolder("file-scheme");
   writeFile(folder + "/secret.txt", "local file");
-  service().script("/to-file", {page(302, "", {{"Location", "file://" + folder + "/secret.txt"}})});
+  service().script("/to-file",
+                   {page(302, "", {{"Location", "file://" + folder + "/secret.txt"}})});
   service().script("/to-ftp", {page(302, "", {{"Location", "ftp://127.0.0.1:9/x"}})});
   for (const std::string& url : {service().url("/to-file"), service().url("/to-ftp"),
                                 "file://" + folder + "/secret.txt", std::string("gopher://x/")}) {
