@@ -35,8 +35,8 @@ BarGeometry Geometry(const ControlRecord* c) {
     const long view = std::max<int32_t>(c->viewSize, 0);
     g.thumbLength = std::clamp<int>(static_cast<int>(length * view / (range + view)), g.t, length);
     g.slack = length - g.thumbLength;
-    g.thumbStart = g.trackStart + static_cast<int>(static_cast<long>(c->value - c->minimum) *
-                                                    g.slack / range);
+    g.thumbStart = g.trackStart +
+                   static_cast<int>(static_cast<long>(c->value - c->minimum) * g.slack / range);
   }
   return g;
 }
@@ -295,10 +295,11 @@ int16_t TrackControl(ControlRef control, Point localPoint, ControlActionUPP acti
       if (g.slack <= 0) continue;
       const Point m = MouseIn(control);
       const int moved = (g.vertical ? m.v : m.h) - start;
-      const long delta = (static_cast<long>(moved) * range * 2 + (moved < 0 ? -g.slack : g.slack)) /
-                         (2L * g.slack);
-      const auto value = static_cast<int16_t>(std::clamp<long>(
-          startValue + delta, control->minimum, control->maximum));
+      const long delta =
+          (static_cast<long>(moved) * range * 2 + (moved < 0 ? -g.slack : g.slack)) /
+          (2L * g.slack);
+      const auto value = static_cast<int16_t>(
+          std::clamp<long>(startValue + delta, control->minimum, control->maximum));
       if (value == control->value) continue;
       SetControlValue(control, value);
       if (action) action(control, part);

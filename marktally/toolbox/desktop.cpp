@@ -7,7 +7,6 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QToolTip>
-
 #include <limits>
 
 #include "marktally/toolbox/internal.h"
@@ -67,8 +66,8 @@ OSStatus HMDisplayTag(const HMHelpContentRec* tag) {
       const Rect& r = tag->absHotRect;
       const Rect c = FrameContentBounds();
       const QRect local(r.left - c.left, r.top - c.top, r.right - r.left, r.bottom - r.top);
-      QToolTip::showText(view->mapToGlobal(local.bottomRight()), MacToQString(tag->content),
-                         view, local);
+      QToolTip::showText(view->mapToGlobal(local.bottomRight()), MacToQString(tag->content), view,
+                         local);
     }
   }
   return noErr;

@@ -9,7 +9,6 @@
 #include <QStyleHints>
 #include <QThread>
 #include <QTimer>
-
 #include <algorithm>
 #include <cstring>
 
@@ -120,8 +119,8 @@ Point MouseGlobal() {
     if (QWidget* view = FrameView()) {
       const QPoint local = view->mapFromGlobal(QCursor::pos());
       const Rect c = FrameContentBounds();
-      tb.mouseGlobal = Point{static_cast<int16_t>(c.top + local.y()),
-                             static_cast<int16_t>(c.left + local.x())};
+      tb.mouseGlobal =
+          Point{static_cast<int16_t>(c.top + local.y()), static_cast<int16_t>(c.left + local.x())};
     }
   }
   return tb.mouseGlobal;
@@ -139,8 +138,8 @@ void QueueEvent(QueuedEvent e) {
 void QueueActivate(WindowRecord* window, bool active) {
   QueuedEvent e;
   e.event = MakeEvent(activateEvt, reinterpret_cast<uintptr_t>(window));
-  e.event.modifiers = static_cast<uint16_t>((e.event.modifiers & ~activeFlag) |
-                                            (active ? activeFlag : 0));
+  e.event.modifiers =
+      static_cast<uint16_t>((e.event.modifiers & ~activeFlag) | (active ? activeFlag : 0));
   QueueEvent(std::move(e));
 }
 

@@ -121,8 +121,7 @@ struct OpaqueEventRef;
 using EventRef = OpaqueEventRef*;
 using EventHandlerCallRef = void*;
 using EventHandlerRef = void*;
-using EventHandlerProcPtr = OSStatus (*)(EventHandlerCallRef call, EventRef event,
-                                         void* userData);
+using EventHandlerProcPtr = OSStatus (*)(EventHandlerCallRef call, EventRef event, void* userData);
 using EventHandlerUPP = EventHandlerProcPtr;
 inline EventHandlerUPP NewEventHandlerUPP(EventHandlerProcPtr p) { return p; }
 struct EventTypeSpec {
@@ -167,8 +166,7 @@ struct AEDesc {
 };
 using AppleEvent = AEDesc;
 using AEDescList = AEDesc;
-using AEEventHandlerProcPtr = OSErr (*)(const AppleEvent* event, AppleEvent* reply,
-                                        long refcon);
+using AEEventHandlerProcPtr = OSErr (*)(const AppleEvent* event, AppleEvent* reply, long refcon);
 using AEEventHandlerUPP = AEEventHandlerProcPtr;
 inline AEEventHandlerUPP NewAEEventHandlerUPP(AEEventHandlerProcPtr p) { return p; }
 

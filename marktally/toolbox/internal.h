@@ -7,7 +7,6 @@
 #include <QRegion>
 #include <QString>
 #include <QWidget>
-
 #include <deque>
 #include <map>
 #include <memory>
@@ -111,9 +110,9 @@ struct MenuRecord {
 // A queued event and what a synthetic click carries with it.
 struct QueuedEvent {
   EventRecord event;
-  int16_t part = 0;          // a frame button or menu-bar choice: FindWindow's answer
-  int32_t menuChoice = 0;    // MenuSelect's answer
-  int16_t growWidth = 0;     // GrowWindow's answer
+  int16_t part = 0;        // a frame button or menu-bar choice: FindWindow's answer
+  int32_t menuChoice = 0;  // MenuSelect's answer
+  int16_t growWidth = 0;   // GrowWindow's answer
   int16_t growHeight = 0;
   std::vector<Point> mouse;  // a scripted mouse path that starts with this event
   AEDesc appleEvent;         // a high-level event's contents
@@ -195,7 +194,6 @@ struct Toolbox {
 };
 
 Toolbox& TB();
-bool Interactive();
 
 // ---- Conversions ------------------------------------------------------------------
 QString MacToQString(const unsigned char* text, int count);
@@ -219,12 +217,13 @@ void InitPort(GrafPort* port, int width, int height);
 void ResizePortImage(GrafPort* port, int width, int height);
 // Clip and visible regions together, in image coordinates.
 QRegion EffectiveClip(const GrafPort* port);
-void FillPixels(GrafPort* port, const QRegion& pixels, const Pattern& pat, int16_t mode,
-                QRgb fore, QRgb back);
+void FillPixels(GrafPort* port, const QRegion& pixels, const Pattern& pat, int16_t mode, QRgb fore,
+                QRgb back);
 void InvertPixels(GrafPort* port, const QRegion& pixels, bool hilite);
 void MarkPortChanged(GrafPort* port);
 void LoadFonts();
-void ResetFonts();
+// The model's StringWidth measures with the current port's font.
+void InstallFontMeasure();
 
 // Makes a port current with a normal pen, black on white and the default font, and
 // gives back the previous port and that port's pen, colours and font when it goes.

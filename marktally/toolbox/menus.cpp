@@ -5,7 +5,6 @@
 #include <QAction>
 #include <QMenu>
 #include <QMenuBar>
-
 #include <algorithm>
 #include <cctype>
 #include <cstring>
@@ -63,8 +62,7 @@ QString Label(const MenuItemRecord& item) {
   QString label = MacToQString(bytes, static_cast<int>(item.text.size()));
   label.replace(QLatin1Char('&'), QStringLiteral("&&"));
   if (item.cmd) {
-    label += QStringLiteral("\tCtrl+") +
-             QChar(std::toupper(static_cast<unsigned char>(item.cmd)));
+    label += QStringLiteral("\tCtrl+") + QChar(std::toupper(static_cast<unsigned char>(item.cmd)));
   }
   return label;
 }
@@ -236,8 +234,8 @@ void AppendMenuItemText(MenuRef menu, ConstStringPtr text) {
 void InsertMenuItemText(MenuRef menu, ConstStringPtr text, int16_t afterItem) {
   MenuItemRecord item;
   item.text.assign(reinterpret_cast<const char*>(text + 1), text[0]);
-  const auto at = static_cast<size_t>(
-      std::clamp<int>(afterItem, 0, static_cast<int>(menu->items.size())));
+  const auto at =
+      static_cast<size_t>(std::clamp<int>(afterItem, 0, static_cast<int>(menu->items.size())));
   menu->items.insert(menu->items.begin() + static_cast<std::ptrdiff_t>(at), item);
   Changed(menu);
 }
@@ -365,7 +363,13 @@ int32_t PopUpMenuSelect(MenuRef menu, int16_t top, int16_t left, int16_t popUpIt
   if (menu->dirty) Rebuild(menu);
   tb.inPopUp = true;
   tb.popUpResult = 0;
-  q->exec(QPoint(left, top), ActionOf(menu, popUpItem));
+  // Our global coordinates are the frame's idea of the screen; Qt's are the desktop's.
+  QPoint at(left, top);
+  if (QWidget* view = FrameView()) {
+    const Rect c = FrameContentBounds();
+    at = view->mapToGlobal(QPoint(left - c.left, top - c.top));
+  }
+  q->exec(at, ActionOf(menu, popUpItem));
   tb.inPopUp = false;
   Changed(menu);
   const int32_t choice = tb.popUpResult;
@@ -396,8 +400,7 @@ bool TriggerFrameMenuItem(int16_t menuID, int16_t item) {
   return true;
 }
 
-bool FrameMenuItem(int16_t menuID, int16_t item, std::string* text, bool* enabled,
-                   bool* checked) {
+bool FrameMenuItem(int16_t menuID, int16_t item, std::string* text, bool* enabled, bool* checked) {
   SyncMenus();
   const QAction* a = ActionOf(GetMenuHandle(menuID), item);
   if (!a) return false;
@@ -411,6 +414,7 @@ std::vector<std::string> FrameMenuTitles() {
   SyncMenus();
   std::vector<std::string> titles;
   if (!TB().frame) return titles;
-  for (const QAction* a : FrameWindow()->menuBar()->actions()) titles.push_back(a->text().toStdString());
+  for (const QAction* a : FrameWindow()->menuBar()->actions())
+    titles.push_back(a->text().toStdString());
   return titles;
 }

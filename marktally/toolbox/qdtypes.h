@@ -88,8 +88,7 @@ inline void InsetRect(Rect* r, int16_t dh, int16_t dv) {
 }
 inline bool EmptyRect(const Rect* r) { return r->bottom <= r->top || r->right <= r->left; }
 inline bool EqualRect(const Rect* a, const Rect* b) {
-  return a->top == b->top && a->left == b->left && a->bottom == b->bottom &&
-         a->right == b->right;
+  return a->top == b->top && a->left == b->left && a->bottom == b->bottom && a->right == b->right;
 }
 // True when the pixel whose top-left corner is p lies inside r.
 inline bool PtInRect(Point p, const Rect* r) {

@@ -6,7 +6,6 @@
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QPainter>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -131,8 +130,8 @@ QRegion EffectiveClip(const GrafPort* port) {
   return LocalToPixels(port, port->clip) & port->vis & QRegion(port->image.rect());
 }
 
-void FillPixels(GrafPort* port, const QRegion& pixels, const Pattern& pat, int16_t mode,
-                QRgb fore, QRgb back) {
+void FillPixels(GrafPort* port, const QRegion& pixels, const Pattern& pat, int16_t mode, QRgb fore,
+                QRgb back) {
   const QRegion area = pixels & EffectiveClip(port);
   if (area.isEmpty()) return;
   for (const QRect& r : area) {
@@ -464,7 +463,9 @@ FontEntry* FontFor(int16_t font, int16_t size, Style face) {
   const QFontMetrics metrics(unhinted);
   for (int c = 0; c < 256; ++c) {
     entry->widths[c] =
-        c < 32 ? 0 : metrics.horizontalAdvance(QChar(MacRomanToUnicode(static_cast<unsigned char>(c))));
+        c < 32
+            ? 0
+            : metrics.horizontalAdvance(QChar(MacRomanToUnicode(static_cast<unsigned char>(c))));
   }
   tb.fonts[key] = entry;
   return entry;
@@ -489,13 +490,10 @@ void LoadFonts() {
     if (QFontDatabase::addApplicationFont(QString::fromLatin1(file)) < 0)
       std::fprintf(stderr, "marktally: cannot load the font file %s\n", file);
   }
-  SetTextWidthFunction(MeasureText);
+  InstallFontMeasure();
 }
 
-void ResetFonts() {
-  for (auto& entry : TB().fonts) delete entry.second;
-  TB().fonts.clear();
-}
+void InstallFontMeasure() { SetTextWidthFunction(MeasureText); }
 
 void GetFNum(ConstStringPtr name, int16_t* familyID) {
   const QString n = MacToQString(name).toLower();

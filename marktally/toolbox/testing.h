@@ -29,8 +29,22 @@ void PostWindowPartClick(int16_t part, int16_t growWidth = 0, int16_t growHeight
 // Input through the frame's Qt widgets, to test the translation of desktop input.
 enum : uint32_t { kDesktopShift = 1, kDesktopCtrl = 2, kDesktopAlt = 4, kDesktopMeta = 8 };
 enum class DesktopKey {
-  Text, Home, End, PageUp, PageDown, Return, Enter, Tab, Backtab, Escape, Backspace, Delete,
-  Left, Right, Up, Down,
+  Text,
+  Home,
+  End,
+  PageUp,
+  PageDown,
+  Return,
+  Enter,
+  Tab,
+  Backtab,
+  Escape,
+  Backspace,
+  Delete,
+  Left,
+  Right,
+  Up,
+  Down,
 };
 // text: the key's character (UTF-8) for DesktopKey::Text.
 void SendDesktopKey(DesktopKey key, const char* text, uint32_t desktopModifiers,
@@ -39,6 +53,7 @@ void SendDesktopKey(DesktopKey key, const char* text, uint32_t desktopModifiers,
 void SendDesktopMouse(bool press, Point local, bool right, uint32_t desktopModifiers);
 void SendDesktopWheel(int angleX, int angleY);  // 120 per notch
 void SendDesktopClose();
+void SendDesktopQuit();                         // the desktop asks the application to quit
 void SendDesktopResize(int width, int height);  // of the content area
 
 // ---- Scripted mouse ---------------------------------------------------------------
@@ -71,8 +86,7 @@ void OpenFrameMenu(int16_t menuID);
 bool TriggerFrameMenuItem(int16_t menuID, int16_t item);
 // The frame's mirror of an item: its text (UTF-8, with the command key after a tab),
 // enabled and checked states; false when there is no such item or it is a separator.
-bool FrameMenuItem(int16_t menuID, int16_t item, std::string* text, bool* enabled,
-                   bool* checked);
+bool FrameMenuItem(int16_t menuID, int16_t item, std::string* text, bool* enabled, bool* checked);
 std::vector<std::string> FrameMenuTitles();
 
 // ---- Desktop ----------------------------------------------------------------------
@@ -81,7 +95,8 @@ void SetScreenForTesting(const Rect& screen, const Rect& available, int16_t menu
 void SetPreferencesFileForTesting(const std::string& path);
 
 // ---- Observation ------------------------------------------------------------------
-// Pixel (x, y) of the port's image (not local coordinates), 0xRRGGBB.
+// Pixel (x, y) of the port's image (not local coordinates), 0xRRGGBB; 0xFFFFFFFF
+// outside the image.
 uint32_t GetPortPixel(CGrafPtr port, int x, int y);
 bool SavePortImage(CGrafPtr port, const std::string& pngPath);
 bool PortImagesEqual(CGrafPtr a, CGrafPtr b);

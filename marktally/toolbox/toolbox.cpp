@@ -3,7 +3,6 @@
 
 #include <QApplication>
 #include <QStringList>
-
 #include <cstdio>
 #include <cstdlib>
 
@@ -13,8 +12,6 @@ Toolbox& TB() {
   static Toolbox toolbox;
   return toolbox;
 }
-
-bool Interactive() { return TB().interactive; }
 
 namespace {
 
@@ -52,6 +49,12 @@ bool StartQt(int& argc, char** argv) {
   tb.interactive = platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
   tb.clock.start();
   LoadFonts();
+  // The empty frame takes the place that the document window will have.
+  Rect desk;
+  GetAvailableWindowPositioningBounds(GetMainDevice(), &desk);
+  tb.frameContent =
+      Rect{static_cast<int16_t>(desk.top + 42), static_cast<int16_t>(desk.left + 18),
+           static_cast<int16_t>(desk.bottom - 120), static_cast<int16_t>(desk.right - 120)};
   EnsureFrame();
   QObject::connect(tb.app, &QGuiApplication::applicationStateChanged,
                    [](Qt::ApplicationState state) {
@@ -100,6 +103,13 @@ void ResetToolboxForTesting() {
   tb.available = Rect{22, 0, 768, 1024};
   tb.menuBarHeight = 22;
   tb.current = nullptr;
+  InstallFontMeasure();
+}
+
+void SendDesktopQuit() {
+  if (!TB().app) return;
+  QEvent quit(QEvent::Quit);
+  QCoreApplication::sendEvent(TB().app, &quit);
 }
 
 void InjectEvent(const EventRecord& event) {
@@ -145,7 +155,7 @@ void SetScreenForTesting(const Rect& screen, const Rect& available, int16_t menu
 }
 
 uint32_t GetPortPixel(CGrafPtr port, int x, int y) {
-  if (!port->image.rect().contains(x, y)) return 0;
+  if (!port->image.rect().contains(x, y)) return 0xFFFFFFFFu;
   return port->image.pixel(x, y) & 0xFFFFFFu;
 }
 

@@ -11,7 +11,6 @@
 #include <QScreen>
 #include <QTimer>
 #include <QWheelEvent>
-
 #include <algorithm>
 #include <cstring>
 
@@ -35,13 +34,13 @@ bool TranslateKey(const QKeyEvent* e, unsigned char* charCode, unsigned char* ke
     unsigned char charCode, keyCode;
   };
   static const Special kSpecial[] = {
-      {Qt::Key_Home, kHomeCharCode, 0x73},         {Qt::Key_End, kEndCharCode, 0x77},
-      {Qt::Key_Enter, kEnterCharCode, 0x4C},       {Qt::Key_Backspace, kBackspaceCharCode, 0x33},
-      {Qt::Key_Tab, kTabCharCode, 0x30},           {Qt::Key_Backtab, kTabCharCode, 0x30},
-      {Qt::Key_PageUp, kPageUpCharCode, 0x74},     {Qt::Key_PageDown, kPageDownCharCode, 0x79},
-      {Qt::Key_Return, kReturnCharCode, 0x24},     {Qt::Key_Escape, kEscapeCharCode, 0x35},
-      {Qt::Key_Left, kLeftArrowCharCode, 0x7B},    {Qt::Key_Right, kRightArrowCharCode, 0x7C},
-      {Qt::Key_Up, kUpArrowCharCode, 0x7E},        {Qt::Key_Down, kDownArrowCharCode, 0x7D},
+      {Qt::Key_Home, kHomeCharCode, 0x73},      {Qt::Key_End, kEndCharCode, 0x77},
+      {Qt::Key_Enter, kEnterCharCode, 0x4C},    {Qt::Key_Backspace, kBackspaceCharCode, 0x33},
+      {Qt::Key_Tab, kTabCharCode, 0x30},        {Qt::Key_Backtab, kTabCharCode, 0x30},
+      {Qt::Key_PageUp, kPageUpCharCode, 0x74},  {Qt::Key_PageDown, kPageDownCharCode, 0x79},
+      {Qt::Key_Return, kReturnCharCode, 0x24},  {Qt::Key_Escape, kEscapeCharCode, 0x35},
+      {Qt::Key_Left, kLeftArrowCharCode, 0x7B}, {Qt::Key_Right, kRightArrowCharCode, 0x7C},
+      {Qt::Key_Up, kUpArrowCharCode, 0x7E},     {Qt::Key_Down, kDownArrowCharCode, 0x7D},
       {Qt::Key_Delete, kDeleteCharCode, 0x75},
   };
   for (const Special& s : kSpecial) {
@@ -68,6 +67,9 @@ bool TranslateKey(const QKeyEvent* e, unsigned char* charCode, unsigned char* ke
 }
 
 }  // namespace
+
+// True while the toolbox itself sets the frame's geometry.
+static bool ApplyingGeometry();
 
 // The content area: shows the document window's image and reports input.
 class PortView : public QWidget {
@@ -125,8 +127,8 @@ class PortView : public QWidget {
     QueuedEvent q;
     q.event = MakeEvent(e->isAutoRepeat() ? autoKey : keyDown,
                         (static_cast<uintptr_t>(keyCode) << 8) | charCode);
-    q.event.modifiers = static_cast<uint16_t>((q.event.modifiers & btnState) |
-                                              FromQtModifiers(e->modifiers()));
+    q.event.modifiers =
+        static_cast<uint16_t>((q.event.modifiers & btnState) | FromQtModifiers(e->modifiers()));
     QueueEvent(std::move(q));
   }
 
@@ -140,8 +142,9 @@ class PortView : public QWidget {
     for (; tb.wheelAccumX <= -120; tb.wheelAccumX += 120) QueueWheel(kEventMouseWheelAxisX, -1);
   }
 
-  void resizeEvent(QResizeEvent* e) override {
-    if (TB().interactive && e->spontaneous()) OnDesktopResize(width(), height());
+  // The desktop resized the frame (the layout passes it on to us).
+  void resizeEvent(QResizeEvent*) override {
+    if (TB().interactive && !ApplyingGeometry()) OnDesktopResize(width(), height());
   }
 
   bool focusNextPrevChild(bool) override { return false; }
@@ -149,7 +152,8 @@ class PortView : public QWidget {
  private:
   static Point Global(QPoint local) {
     const Rect c = FrameContentBounds();
-    return Point{static_cast<int16_t>(c.top + local.y()), static_cast<int16_t>(c.left + local.x())};
+    return Point{static_cast<int16_t>(c.top + local.y()),
+                 static_cast<int16_t>(c.left + local.x())};
   }
 };
 
@@ -194,6 +198,8 @@ class Frame : public QMainWindow {
     OffsetRect(&b, static_cast<int16_t>(at.x() - b.left), static_cast<int16_t>(at.y() - b.top));
   }
 };
+
+static bool ApplyingGeometry() { return TB().frame && TB().frame->applying; }
 
 QWidget* FrameView() { return TB().frame ? TB().frame->view : nullptr; }
 QMainWindow* FrameWindow() { return TB().frame; }
@@ -462,6 +468,7 @@ int32_t GrowWindow(WindowRef window, Point start, const Rect* limits) {
     width = tb.pendingGrowWidth;
     height = tb.pendingGrowHeight;
     tb.pendingGrowWidth = tb.pendingGrowHeight = 0;
+    tb.pendingPart = 0;
   } else {
     while (StillDown()) {
     }
@@ -697,8 +704,8 @@ void SendDesktopMouse(bool press, Point local, bool right, uint32_t mods) {
 void SendDesktopWheel(int angleX, int angleY) {
   QWidget* view = FrameView();
   if (!view) return;
-  QWheelEvent e(QPointF(1, 1), view->mapToGlobal(QPointF(1, 1)), QPoint(),
-                QPoint(angleX, angleY), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+  QWheelEvent e(QPointF(1, 1), view->mapToGlobal(QPointF(1, 1)), QPoint(), QPoint(angleX, angleY),
+                Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
   QCoreApplication::sendEvent(view, &e);
 }
 
@@ -713,7 +720,7 @@ std::string FrameTitle() {
   EnsureFrame();
   if (!TB().frame) return std::string();
   QString t = TB().frame->windowTitle();
-  t.replace(QStringLiteral("[*]"), TB().frame->isWindowModified() ? QStringLiteral("*")
-                                                                  : QString());
+  t.replace(QStringLiteral("[*]"),
+            TB().frame->isWindowModified() ? QStringLiteral("*") : QString());
   return t.toStdString();
 }

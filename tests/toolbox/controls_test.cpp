@@ -83,16 +83,11 @@ TEST_F(Controls, FindControlTellsTheParts) {
     Point at;
     int16_t part;
   } cases[] = {
-      {{0, kBarX}, kControlUpButtonPart},
-      {{13, kBarX}, kControlUpButtonPart},
-      {{14, kBarX}, kControlPageUpPart},
-      {{162, kBarX}, kControlPageUpPart},
-      {{163, kBarX}, kControlIndicatorPart},
-      {{221, kBarX}, kControlIndicatorPart},
-      {{222, kBarX}, kControlPageDownPart},
-      {{371, kBarX}, kControlPageDownPart},
-      {{372, kBarX}, kControlDownButtonPart},
-      {{386, kBarX}, kControlDownButtonPart},
+      {{0, kBarX}, kControlUpButtonPart},     {{13, kBarX}, kControlUpButtonPart},
+      {{14, kBarX}, kControlPageUpPart},      {{162, kBarX}, kControlPageUpPart},
+      {{163, kBarX}, kControlIndicatorPart},  {{221, kBarX}, kControlIndicatorPart},
+      {{222, kBarX}, kControlPageDownPart},   {{371, kBarX}, kControlPageDownPart},
+      {{372, kBarX}, kControlDownButtonPart}, {{386, kBarX}, kControlDownButtonPart},
   };
   for (const auto& c : cases) {
     ControlRef hit = nullptr;
@@ -171,8 +166,8 @@ TEST_F(Controls, ValuesStayWithinTheRange) {
 TEST_F(Controls, BarsAreDrawnIntoTheWindowImage) {
   // Frame, arrow squares, gray track and the white thumb at the value.
   EXPECT_EQ("#", Row(port, 200, 686, 687));
-  EXPECT_EQ("#", Row(port, 13, 690, 691));     // the up arrow's lower side
-  EXPECT_EQ("#", Row(port, 7, kBarX, kBarX + 1));  // its triangle
+  EXPECT_EQ("#", Row(port, 13, 690, 691));                  // the up arrow's lower side
+  EXPECT_EQ("#", Row(port, 7, kBarX, kBarX + 1));           // its triangle
   EXPECT_EQ(".............", Column(port, kBarX, 15, 28));  // inside the thumb at the top
   const std::string track = Row(port, 120, 687, 699);
   EXPECT_TRUE(track == "#.#.#.#.#.#." || track == ".#.#.#.#.#.#") << track;

@@ -18,8 +18,8 @@ TEST_F(Desktop, ScrapRoundTripsMacRomanTextThroughTheClipboard) {
     std::string macRoman;
   } cases[] = {
       {"85"},
-      {"Caf\x8E cr\x8Fme \xC9"},     // accents and an ellipsis
-      {"line one\rline two\r"},      // the program's line ends
+      {"Caf\x8E cr\x8Fme \xC9"},  // accents and an ellipsis
+      {"line one\rline two\r"},   // the program's line ends
       {""},
   };
   for (const auto& c : cases) {
@@ -39,8 +39,8 @@ class Preferences : public ToolboxTest {
   void SetUp() override {
     ToolboxTest::SetUp();
     dir = std::filesystem::temp_directory_path() /
-          ("mt-prefs-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-           "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+          ("mt-prefs-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::remove_all(dir);
     path = (dir / "marktally" / "marktally.conf").string();
     SetPreferencesFileForTesting(path);

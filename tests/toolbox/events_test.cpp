@@ -123,8 +123,8 @@ TEST_F(Events, DesktopKeysBecomeCharacterCodesAndModifiers) {
       {DesktopKey::Up, "", 0, kUpArrowCharCode, 0},
       {DesktopKey::Down, "", 0, kDownArrowCharCode, 0},
       {DesktopKey::Text, "7", 0, '7', 0},
-      {DesktopKey::Text, "\xC3\xA9", 0, 0x8E, 0},           // e acute in Mac Roman
-      {DesktopKey::Text, "s", kDesktopCtrl, 's', cmdKey},   // Ctrl is the command key
+      {DesktopKey::Text, "\xC3\xA9", 0, 0x8E, 0},          // e acute in Mac Roman
+      {DesktopKey::Text, "s", kDesktopCtrl, 's', cmdKey},  // Ctrl is the command key
       {DesktopKey::Text, "S", kDesktopCtrl | kDesktopShift, 'S', cmdKey | shiftKey},
       {DesktopKey::Text, "a", kDesktopAlt, 'a', optionKey},
       {DesktopKey::Text, "a", kDesktopMeta, 'a', controlKey},
@@ -211,8 +211,8 @@ int gWheelCalls = 0;
 OSStatus RecordWheel(EventHandlerCallRef, EventRef event, void* data) {
   uint16_t axis = 99;
   int32_t delta = 0;
-  EXPECT_EQ(noErr, GetEventParameter(event, kEventParamMouseWheelAxis, typeMouseWheelAxis,
-                                     nullptr, sizeof axis, nullptr, &axis));
+  EXPECT_EQ(noErr, GetEventParameter(event, kEventParamMouseWheelAxis, typeMouseWheelAxis, nullptr,
+                                     sizeof axis, nullptr, &axis));
   EXPECT_EQ(noErr, GetEventParameter(event, kEventParamMouseWheelDelta, typeSInt32, nullptr,
                                      sizeof delta, nullptr, &delta));
   EXPECT_EQ(eventParameterNotFoundErr,
@@ -288,8 +288,8 @@ OSErr RecordAppleEvent(const AppleEvent* event, AppleEvent*, long refcon) {
 }
 
 TEST_F(Events, CommandLineBecomesOneHighLevelEvent) {
-  for (uint32_t id : {kAEOpenApplication, kAEQuitApplication, kAEOpenDocuments,
-                      kAEPrintDocuments}) {
+  for (uint32_t id :
+       {kAEOpenApplication, kAEQuitApplication, kAEOpenDocuments, kAEPrintDocuments}) {
     AEInstallEventHandler(kCoreEventClass, id, NewAEEventHandlerUPP(RecordAppleEvent),
                           static_cast<long>(id & 0xFF), false);
   }
@@ -323,11 +323,17 @@ TEST_F(Events, CommandLineBecomesOneHighLevelEvent) {
   EXPECT_EQ(errAEEventNotHandled, AEProcessAppleEvent(&e));
 }
 
-TEST_F(Events, FrameCloseButtonIsTheCloseBoxOrQuit) {
+TEST_F(Events, FrameCloseButtonIsTheCloseBoxOrQuitAndTheDesktopQuits) {
   AEInstallEventHandler(kCoreEventClass, kAEQuitApplication,
                         NewAEEventHandlerUPP(RecordAppleEvent), 0, false);
   SendDesktopClose();  // no class open: the program is asked to quit
   EventRecord e;
+  ASSERT_TRUE(WaitNextEvent(everyEvent, &e, 0, nullptr));
+  ASSERT_EQ(kHighLevelEvent, e.what);
+  AEProcessAppleEvent(&e);
+  EXPECT_EQ(kAEQuitApplication, gHandled.id);
+  gHandled = Handled{};
+  SendDesktopQuit();  // the desktop's quit: the same request
   ASSERT_TRUE(WaitNextEvent(everyEvent, &e, 0, nullptr));
   ASSERT_EQ(kHighLevelEvent, e.what);
   AEProcessAppleEvent(&e);

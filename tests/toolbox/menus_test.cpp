@@ -79,7 +79,7 @@ TEST_F(Menus, FrameMirrorsTheModel) {
   ASSERT_TRUE(FrameMenuItem(kFile, 3, &text, nullptr, nullptr));
   EXPECT_EQ("Save\tCtrl+S", text);
   ASSERT_TRUE(FrameMenuItem(kFile, 6, &text, nullptr, nullptr));
-  EXPECT_EQ("Print && Mail", text);  // not a mnemonic
+  EXPECT_EQ("Print && Mail", text);                                // not a mnemonic
   EXPECT_FALSE(FrameMenuItem(kFile, 4, &text, nullptr, nullptr));  // a separator
   ASSERT_TRUE(FrameMenuItem(kExport, 2, &text, nullptr, nullptr));
   EXPECT_EQ("Web Page\xE2\x80\xA6\tCtrl+H", text);
@@ -183,10 +183,10 @@ TEST_F(Menus, PopUpAnswersTheScriptedItem) {
     int32_t choice;
   } cases[] = {
       {3, (kFootnotes << 16) | 3},
-      {0, 0},   // dismissed
-      {4, 0},   // disabled
-      {2, 0},   // a separator
-      {9, 0},   // no such item
+      {0, 0},  // dismissed
+      {4, 0},  // disabled
+      {2, 0},  // a separator
+      {9, 0},  // no such item
   };
   for (const auto& c : cases) {
     ScriptPopUpChoice(c.answer);

@@ -14,8 +14,8 @@ namespace {
 using QuickDraw = ToolboxTest;
 
 Rect R(int top, int left, int bottom, int right) {
-  return Rect{static_cast<int16_t>(top), static_cast<int16_t>(left),
-              static_cast<int16_t>(bottom), static_cast<int16_t>(right)};
+  return Rect{static_cast<int16_t>(top), static_cast<int16_t>(left), static_cast<int16_t>(bottom),
+              static_cast<int16_t>(right)};
 }
 
 TEST_F(QuickDraw, RectanglesAreHalfOpen) {
@@ -24,11 +24,11 @@ TEST_F(QuickDraw, RectanglesAreHalfOpen) {
     Rect r;
     int pixels;
   } cases[] = {
-      {R(2, 3, 5, 7), 12},    // rows 2..4, columns 3..6
-      {R(0, 0, 1, 1), 1},     // a single pixel
-      {R(4, 4, 4, 9), 0},     // no height
-      {R(6, 6, 5, 9), 0},     // upside down
-      {R(-5, -5, 2, 2), 4},   // cut by the port's edge
+      {R(2, 3, 5, 7), 12},   // rows 2..4, columns 3..6
+      {R(0, 0, 1, 1), 1},    // a single pixel
+      {R(4, 4, 4, 9), 0},    // no height
+      {R(6, 6, 5, 9), 0},    // upside down
+      {R(-5, -5, 2, 2), 4},  // cut by the port's edge
   };
   for (const auto& c : cases) {
     EraseRect(&c.r);
@@ -150,8 +150,8 @@ TEST_F(QuickDraw, InvertingTwiceRestoresThePixels) {
   const uint32_t hilite = GetPortPixel(w, 29, 14);
   EXPECT_NE(kWhitePixel, hilite);
   EXPECT_NE(kBlackPixel, hilite);
-  EXPECT_EQ(kBlackPixel, GetPortPixel(w, 6, 2));     // black of the gray stays
-  EXPECT_EQ(0xFF0000u, GetPortPixel(w, 21, 3));      // so does red
+  EXPECT_EQ(kBlackPixel, GetPortPixel(w, 6, 2));        // black of the gray stays
+  EXPECT_EQ(0xFF0000u, GetPortPixel(w, 21, 3));         // so does red
   EXPECT_NE(0, LMGetHiliteMode() & (1u << hiliteBit));  // one inversion per clearing
   LMSetHiliteMode(static_cast<uint8_t>(LMGetHiliteMode() & ~(1u << hiliteBit)));
   InvertRect(&area);
@@ -304,8 +304,8 @@ TEST_F(QuickDraw, OffscreenWorldThroughItsPixelMapAndCopiedToAWindow) {
   Rect clip = R(0, 0, 200, 60);
   ClipRect(&clip);
   Rect to = R(40, 50, 70, 70);
-  CopyBits(GetPortBitMapForCopyBits(world), GetPortBitMapForCopyBits(port), &bounds, &to,
-           srcCopy, nullptr);
+  CopyBits(GetPortBitMapForCopyBits(world), GetPortBitMapForCopyBits(port), &bounds, &to, srcCopy,
+           nullptr);
   EXPECT_EQ(0xFF0000u, GetPortPixel(port, 50 + 7, 40 + 12) & 0xFFFFFFu);
   EXPECT_EQ(kBlackPixel, GetPortPixel(port, 54, 43));
   EXPECT_EQ(kBlackPixel, GetPortPixel(port, 59, 43));
@@ -384,7 +384,8 @@ TEST_F(QuickDraw, MacRomanMapsToUnicodeAndBack) {
   EXPECT_EQ("\xE2\x82\xAC", MacRomanToUtf8("\xDB"));  // euro
   EXPECT_EQ("\xE2\x80\xA6", MacRomanToUtf8("\xC9"));  // ellipsis
   EXPECT_EQ("\xC3\xA9", MacRomanToUtf8("\x8E"));      // e acute
-  EXPECT_EQ("a?b", Utf8ToMacRoman("a\xE4\xB8\xAD" "b"));
+  EXPECT_EQ("a?b", Utf8ToMacRoman("a\xE4\xB8\xAD"
+                                  "b"));
 }
 
 }  // namespace

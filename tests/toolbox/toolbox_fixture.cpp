@@ -16,8 +16,8 @@ GWorldPtr ToolboxTest::NewWorld(int width, int height) {
 
 WindowRef ToolboxTest::NewDocumentWindow(const Rect& bounds) {
   WindowRef w = nullptr;
-  EXPECT_EQ(noErr, CreateNewWindow(kDocumentWindowClass, kWindowStandardDocumentAttributes,
-                                   &bounds, &w));
+  EXPECT_EQ(noErr,
+            CreateNewWindow(kDocumentWindowClass, kWindowStandardDocumentAttributes, &bounds, &w));
   ShowWindow(w);
   SetPortWindowPort(w);
   return w;

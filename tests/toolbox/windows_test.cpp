@@ -23,14 +23,11 @@ TEST_F(Windows, FindWindowTellsTheParts) {
     int16_t part;
     bool window;
   } cases[] = {
-      {{300, 400}, inContent, true},
-      {{100, 50}, inContent, true},          // the content's first pixel
-      {{499, 749}, inGrow, true},            // the grow box: the last 14 pixels each way
-      {{486, 736}, inGrow, true},
-      {{485, 736}, inContent, true},
-      {{90, 300}, inMenuBar, false},         // the frame's menu bar over the content
-      {{77, 300}, inDesk, false},
-      {{300, 760}, inDesk, false},
+      {{300, 400}, inContent, true}, {{100, 50}, inContent, true},  // the content's first pixel
+      {{499, 749}, inGrow, true},  // the grow box: the last 14 pixels each way
+      {{486, 736}, inGrow, true},    {{485, 736}, inContent, true},
+      {{90, 300}, inMenuBar, false},  // the frame's menu bar over the content
+      {{77, 300}, inDesk, false},    {{300, 760}, inDesk, false},
       {{500, 300}, inDesk, false},
   };
   for (const auto& c : cases) {
@@ -52,16 +49,29 @@ TEST_F(Windows, OnlyOneDocumentWindowAndTheFrameOutlivesIt) {
   EXPECT_EQ(w, FrontWindow());
   EXPECT_EQ(w, GetWindowFromPort(GetWindowPort(w)));
 
-  SetWTitle(w, PStr("Period 3 Fran\x8D" "ais.mtb"));  // Mac Roman c cedilla
-  EXPECT_EQ("Period 3 Fran\xC3\xA7" "ais.mtb", FrameTitle());
+  SetWTitle(w, PStr("Period 3 Fran\x8D"
+                    "ais.mtb"));  // Mac Roman c cedilla
+  EXPECT_EQ(
+      "Period 3 Fran\xC3\xA7"
+      "ais.mtb",
+      FrameTitle());
   Str255 title;
   GetWTitle(w, title);
-  EXPECT_EQ("Period 3 Fran\x8D" "ais.mtb", title.str());
+  EXPECT_EQ(
+      "Period 3 Fran\x8D"
+      "ais.mtb",
+      title.str());
   SetWindowModified(w, true);
   EXPECT_TRUE(IsWindowModified(w));
-  EXPECT_EQ("Period 3 Fran\xC3\xA7" "ais.mtb*", FrameTitle());
+  EXPECT_EQ(
+      "Period 3 Fran\xC3\xA7"
+      "ais.mtb*",
+      FrameTitle());
   SetWindowModified(w, false);
-  EXPECT_EQ("Period 3 Fran\xC3\xA7" "ais.mtb", FrameTitle());
+  EXPECT_EQ(
+      "Period 3 Fran\xC3\xA7"
+      "ais.mtb",
+      FrameTitle());
 
   DisposeWindow(w);
   EXPECT_EQ(nullptr, FrontWindow());
@@ -84,9 +94,9 @@ TEST_F(Windows, GrowFollowsTheMouseWithinLimitsAndInvalidatesTheNewArea) {
     int32_t result;
   } cases[] = {
       {{520, 800}, (421 << 16) | 751},
-      {{600, 3000}, (501 << 16) | 992},   // held to the maximum width
-      {{300, 600}, (400 << 16) | 600},    // and to the minimum size
-      {{499, 749}, 0},                    // no change
+      {{600, 3000}, (501 << 16) | 992},  // held to the maximum width
+      {{300, 600}, (400 << 16) | 600},   // and to the minimum size
+      {{499, 749}, 0},                   // no change
   };
   for (const auto& c : cases) {
     ScriptMousePath({Point{499, 749}, Point{510, 760}, c.to}, 0);
@@ -211,8 +221,8 @@ TEST_F(Windows, GrowIconSitsInTheCornerBetweenTheScrollBars) {
   WindowRef w = NewDocumentWindow(kBounds);
   DrawGrowIcon(w);
   CGrafPtr port = GetWindowPort(w);
-  EXPECT_EQ("#", Row(port, 399, 686, 687));   // the box's left side, 14 pixels in
-  EXPECT_EQ("#", Row(port, 386, 690, 691));   // its top
+  EXPECT_EQ("#", Row(port, 399, 686, 687));  // the box's left side, 14 pixels in
+  EXPECT_EQ("#", Row(port, 386, 690, 691));  // its top
   EXPECT_EQ(".", Row(port, 385, 690, 691));
   EXPECT_EQ(".", Row(port, 399, 685, 686));
   EXPECT_GT(CountBlack(port, Rect{387, 687, 400, 700}), 6);  // the ribs
