@@ -103,7 +103,8 @@ void FillReserved(StudentRecord& r, int bytesPerTerm) {
 // Groups of dropped-score columns: 6 groups of size bytes from the old offset (stride 22)
 // to today's +60 (stride 24).
 void CopyDropGroups(const unsigned char* old, int from, StudentRecord& r, int size) {
-  for (int k = 0; k < kMaxTerms; k++) CopyWords(old, from + 22 * k, r, 60 + 24 * k, size / 2, false);
+  for (int k = 0; k < kMaxTerms; k++)
+    CopyWords(old, from + 22 * k, r, 60 + 24 * k, size / 2, false);
 }
 
 bool DamagedUnlessLastTermValid() { return LastTermValid() || DocumentError(kDamagedErr); }
@@ -255,7 +256,8 @@ bool Convert50(DocumentSource& in, int16_t version, bool le) {
   if (version >= 11 && !ReadBlock(in, gLetterGrades, sizeof gLetterGrades)) return false;
   if (!ReadBlock(in, gCutoffs, sizeof gCutoffs)) return false;
   if (!ReadOld(in, block, kOldStudents * 372)) return false;
-  for (int s = 0; s < kOldStudents; s++) ConvertStudent50(block.data() + s * 372, gStudents[s], le);
+  for (int s = 0; s < kOldStudents; s++)
+    ConvertStudent50(block.data() + s * 372, gStudents[s], le);
   if (!ReadOld(in, block, kOldStudents * kMaxTerms * kOldAssignments * 2)) return false;
   CopyOldScores(block.data());
   if (!ReadBlock(in, gCategories, sizeof gCategories)) return false;

@@ -443,7 +443,8 @@ class Writer {
     } else {
       // The dropped-score groups: a word sequence that shows which bytes were taken.
       const int from = size == 312 ? 48 : 60;
-      for (int at = from; at < from + 22 * 5 + 24; at += 2) r.u16(static_cast<size_t>(at), 3000 + at);
+      for (int at = from; at < from + 22 * 5 + 24; at += 2)
+        r.u16(static_cast<size_t>(at), 3000 + at);
       if (size == 348) {
         for (int t = 0; t < 6; t++) {
           r.u16(324 + 2 * static_cast<size_t>(t), st.absences[t]);

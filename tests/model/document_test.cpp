@@ -441,8 +441,8 @@ class DocumentTest : public ModelTest {
     gSeatingChart.rows = static_cast<uint16_t>(Rand(1, 20));
     gSeatingChart.columns = static_cast<uint16_t>(Rand(1, 20));
     for (auto& row : gSeatingChart.seats)
-      for (auto& seat : row) seat = static_cast<uint16_t>(Rand(0, 253) >= 250 ? Rand(0xFFFD, 0xFFFF)
-                                                                          : Rand(0, 249));
+      for (auto& seat : row)
+        seat = static_cast<uint16_t>(Rand(0, 253) >= 250 ? Rand(0xFFFD, 0xFFFF) : Rand(0, 249));
     for (auto& h : gHolidays) h = static_cast<uint8_t>(Rand(0, 255));
     gPageSetup.scale = static_cast<uint16_t>(Rand(1, 150));
     gPageSetup.orientation = static_cast<uint16_t>(Rand(0, 65535));
