@@ -21,13 +21,15 @@
 // Text. Fonts by number (`GetFNum` finds "Arial" and "Geneva"; 0 and 1 are the system
 // and application fonts), size in pixels, face bits. "Arial" draws in Liberation
 // Sans, "Geneva" (and 0, 1) in DejaVu Sans, loaded from the installed font files so
-// that widths are the same everywhere. Each character has a whole-pixel width;
-// `DrawString` draws at the pen (baseline) and advances the pen by the model's
-// `StringWidth`, which the toolbox measures with the current port's font. Text is
-// Mac Roman bytes.
+// that widths are the same everywhere: each character is as wide as the font's own
+// advance at that size, rounded to whole pixels, with no kerning. `DrawString` draws
+// in the foreground colour over what is there, at the pen (baseline), and advances
+// the pen by the model's `StringWidth`, which the toolbox measures with the current
+// port's font. Text is Mac Roman bytes.
 //
 // Offscreen worlds. `NewGWorld` makes a port with 32-bit pixels (0xFFRRGGBB words in
-// host byte order) that the program may read and write through its pixel map;
+// host byte order) that the program may read and write through its pixel map while
+// the world exists;
 // `CopyBits` copies between ports (source copy). `ScrollRect` shifts the pixels of a
 // rectangle and returns the uncovered region, erased.
 #pragma once

@@ -616,6 +616,17 @@ GDHandle GetMainDevice() {
   return &device;
 }
 
+RgnHandle GetGrayRgn() {
+  static Region desk;
+  Rect screen;
+  GetMainScreenBounds(&screen);
+  int16_t bar = 0;
+  GetThemeMenuBarHeight(&bar);
+  screen.top = static_cast<int16_t>(screen.top + bar);
+  desk.rgn = QRegion(ToQRect(screen));
+  return &desk;
+}
+
 OSStatus GetAvailableWindowPositioningBounds(GDHandle, Rect* bounds) {
   Toolbox& tb = TB();
   if (!tb.screenOverride && tb.app && QGuiApplication::primaryScreen()) {

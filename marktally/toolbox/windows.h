@@ -112,9 +112,14 @@ void EndUpdate(WindowRef window);
 void DrawGrowIcon(WindowRef window);
 
 GDHandle GetMainDevice();
+// The desktop below the menu bar (global); the toolbox owns it: do not dispose of it.
+RgnHandle GetGrayRgn();
 OSStatus GetAvailableWindowPositioningBounds(GDHandle device, Rect* bounds);
 void GetMainScreenBounds(Rect* bounds);
 OSStatus GetThemeMenuBarHeight(int16_t* height);
 using ThemeMetric = uint32_t;
 enum : uint32_t { kThemeMetricScrollBarWidth = 0 };
 OSStatus GetThemeMetric(ThemeMetric metric, int32_t* value);
+// The desktop's look needs no registration here; kept for the start-up sequence.
+inline OSStatus RegisterAppearanceClient() { return noErr; }
+inline OSStatus UnregisterAppearanceClient() { return noErr; }

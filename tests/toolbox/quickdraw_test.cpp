@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 #include "marktally/model/platform.h"
 #include "toolbox_fixture.h"
@@ -340,6 +341,10 @@ TEST_F(QuickDraw, TextAdvancesThePenByItsWidthAndIsLogged) {
   EXPECT_GT(CountBlack(w, R(8, 10, 21, 10 + width)), 20);
   EXPECT_EQ(0, CountBlack(w, R(0, 0, 40, 9)));
   EXPECT_EQ(0, CountBlack(w, R(0, 10 + width + 2, 40, 300)));
+  const std::string png = ::testing::TempDir() + "toolbox-text.png";
+  ASSERT_TRUE(SavePortImage(w, png));
+  EXPECT_GT(std::filesystem::file_size(png), 100u);
+  std::filesystem::remove(png);
 
   TextFace(normal);
   DrawText("abcdef", 2, 3);
