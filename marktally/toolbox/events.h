@@ -8,7 +8,8 @@
 // not come as records: `WaitNextEvent` hands them to the installed wheel handler.
 //
 // Keys: the character code (Mac Roman) in the low byte of the message, a key code in
-// the next byte. Ctrl is the command key, Alt the option key, the Super key the
+// the next byte. Suspend/resume (osEvt): suspendResumeMessage in bits 24 to 31 of the
+// message, resumeFlag in bit 0. Ctrl is the command key, Alt the option key, the Super key the
 // control key; a right click is a control-click.
 //
 // High-level events come from the command line: no argument is "oapp", FILE is
