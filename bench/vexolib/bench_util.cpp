@@ -237,7 +237,7 @@ void printRatio(const char* ours, const char* reference) {
   const auto a = secondsPerRun.find(ours);
   const auto b = secondsPerRun.find(reference);
   if (a != secondsPerRun.end() && b != secondsPerRun.end() && b->second > 0) {
-    std::printf("  %-22s / %-26s = %.2fx the time\n", ours, reference, a->second / b->second);
+    std::printf("  %-24s / %-20s = %.2fx the time\n", ours, reference, a->second / b->second);
   }
 }
 

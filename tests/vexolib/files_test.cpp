@@ -114,8 +114,8 @@ TEST_F(FilesTest, SizeAndExistenceFailures) {
     platform::fileExists(dir + "/plain/inside");
     ADD_FAILURE() << "no error";
   } catch (const std::runtime_error& e) {
-    EXPECT_STREQ(e.what(),
-                 ("fileExists: other error, file '" + dir + "/plain/inside' (errno = 20)").c_str());
+    EXPECT_EQ(std::string(e.what()),
+              "fileExists: other error, file '" + dir + "/plain/inside' (errno = 20)");
   }
 }
 
