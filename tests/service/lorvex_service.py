@@ -291,7 +291,7 @@ def make_proxy_handler(name, credentials):
             headers = {k: v for k, v in self.headers.items()
                        if k.lower() not in ("proxy-authorization", "proxy-connection",
                                             "connection", "keep-alive", "transfer-encoding",
-                                            "content-length")}
+                                            "content-length", "expect")}
             headers["Content-Length"] = str(len(body))
             headers["Via"] = "1.1 " + name
             target = parts.path + ("?" + parts.query if parts.query else "")
