@@ -18,18 +18,6 @@ int LastTermIndex() { return std::clamp<int>(gClass.lastTerm, 0, kMaxTerms - 1);
 bool IsStudentIndex(uint16_t seat) { return seat < kMaxStudents; }
 
 // ---- Student rows ------------------------------------------------------------------
-// A row is everything keyed by a student slot. The attendance totals are derived, but
-// they move too so that reports stay right until the next recount.
-struct StudentRow {
-  StudentRecord record;
-  int16_t scores[kMaxTerms][kMaxAssignments];
-  uint8_t footnotes[kMaxTerms][kMaxAssignments];
-  uint8_t attendance[kMaxDays];
-  uint16_t totals[kMaxTerms][kMaxCodes];
-  Str255 comments[kMaxTerms];
-  EmailAddressRecord email;
-};
-
 void MoveStudentRows(int from, int to, int count) {
   if (count <= 0) return;
   std::memmove(&gStudents[to], &gStudents[from], count * sizeof gStudents[0]);
@@ -42,25 +30,6 @@ void MoveStudentRows(int from, int to, int count) {
   std::memmove(&gEmailAddresses[to], &gEmailAddresses[from], count * sizeof gEmailAddresses[0]);
 }
 
-void SaveRow(int s, StudentRow& row) {
-  row.record = gStudents[s];
-  std::memcpy(row.scores, gScores[s], sizeof row.scores);
-  std::memcpy(row.footnotes, gFootnotes[s], sizeof row.footnotes);
-  std::memcpy(row.attendance, gAttendance[s], sizeof row.attendance);
-  std::memcpy(row.totals, gAttendanceTotals[s], sizeof row.totals);
-  std::memcpy(row.comments, gComments[s], sizeof row.comments);
-  row.email = gEmailAddresses[s];
-}
-
-void LoadRow(const StudentRow& row, int s) {
-  gStudents[s] = row.record;
-  std::memcpy(gScores[s], row.scores, sizeof row.scores);
-  std::memcpy(gFootnotes[s], row.footnotes, sizeof row.footnotes);
-  std::memcpy(gAttendance[s], row.attendance, sizeof row.attendance);
-  std::memcpy(gAttendanceTotals[s], row.totals, sizeof row.totals);
-  std::memcpy(gComments[s], row.comments, sizeof row.comments);
-  gEmailAddresses[s] = row.email;
-}
 
 template <typename F>
 void ForEachSeat(F f) {
@@ -76,13 +45,13 @@ void ApplyStudentOrder(const std::vector<int16_t>& order) {
   StudentRow spare;
   for (int k = 0; k < n; k++) {
     if (placed[k] || order[k] == k) continue;
-    SaveRow(k, spare);
+    SaveStudentRow(k, spare);
     int j = k;
     for (;;) {
       placed[j] = true;
       const int source = order[j];
       if (source == k) {
-        LoadRow(spare, j);
+        LoadStudentRow(spare, j);
         break;
       }
       MoveStudentRows(source, j, 1);
@@ -324,9 +293,9 @@ void SwapCategories(int16_t i, int16_t j, bool& swapped) {
 void ExchangeStudents(int16_t i, int16_t j) {
   if (!ValidStudent(i) || !ValidStudent(j) || i == j) return;
   StudentRow spare;
-  SaveRow(i, spare);
+  SaveStudentRow(i, spare);
   MoveStudentRows(j, i, 1);
-  LoadRow(spare, j);
+  LoadStudentRow(spare, j);
   ForEachSeat([i, j](uint16_t& seat) {
     if (seat == static_cast<uint16_t>(i)) seat = static_cast<uint16_t>(j);
     else if (seat == static_cast<uint16_t>(j)) seat = static_cast<uint16_t>(i);
@@ -421,4 +390,24 @@ void ScaleScores(int16_t term, int16_t column, uint16_t oldPoints, uint16_t newP
     // A score beyond the 16-bit range would read back as a negative code.
     score = static_cast<int16_t>(std::min<uint64_t>(scaled, 32767));
   }
+}
+
+void SaveStudentRow(int16_t s, StudentRow& row) {
+  row.record = gStudents[s];
+  std::memcpy(row.scores, gScores[s], sizeof row.scores);
+  std::memcpy(row.footnotes, gFootnotes[s], sizeof row.footnotes);
+  std::memcpy(row.attendance, gAttendance[s], sizeof row.attendance);
+  std::memcpy(row.totals, gAttendanceTotals[s], sizeof row.totals);
+  std::memcpy(row.comments, gComments[s], sizeof row.comments);
+  row.email = gEmailAddresses[s];
+}
+
+void LoadStudentRow(const StudentRow& row, int16_t s) {
+  gStudents[s] = row.record;
+  std::memcpy(gScores[s], row.scores, sizeof row.scores);
+  std::memcpy(gFootnotes[s], row.footnotes, sizeof row.footnotes);
+  std::memcpy(gAttendance[s], row.attendance, sizeof row.attendance);
+  std::memcpy(gAttendanceTotals[s], row.totals, sizeof row.totals);
+  std::memcpy(gComments[s], row.comments, sizeof row.comments);
+  gEmailAddresses[s] = row.email;
 }

@@ -2,7 +2,22 @@
 // counts and rescaling. Every table keyed by a row or column moves with it.
 #pragma once
 
-#include "types.h"
+#include "records.h"
+
+// Everything keyed by one student slot except its seat: what moves, is copied and is
+// held aside with a student. The attendance totals are derived, but travel too so that
+// reports stay right until the next recount.
+struct StudentRow {
+  StudentRecord record;
+  int16_t scores[kMaxTerms][kMaxAssignments];
+  uint8_t footnotes[kMaxTerms][kMaxAssignments];
+  uint8_t attendance[kMaxDays];
+  uint16_t totals[kMaxTerms][kMaxCodes];
+  Str255 comments[kMaxTerms];
+  EmailAddressRecord email;
+};
+void SaveStudentRow(int16_t student, StudentRow& row);
+void LoadStudentRow(const StudentRow& row, int16_t student);
 
 void InsertStudent(int16_t student);
 void DeleteStudent(int16_t student);

@@ -35,12 +35,7 @@ struct UndoTextsFilled {
 // The saved copies. The term is kept with the per-term parts so that they go back
 // where they came from.
 struct SavedStudent {
-  StudentRecord record;
-  int16_t scores[kMaxTerms][kMaxAssignments];
-  uint8_t footnotes[kMaxTerms][kMaxAssignments];
-  uint8_t attendance[kMaxDays];
-  Str255 comments[kMaxTerms];
-  EmailAddressRecord email;
+  StudentRow row;
   uint16_t seatRow;
   uint16_t seatColumn;
 };
@@ -108,25 +103,19 @@ void Exchange(T& live, T& saved) {
 // ---- Students ----------------------------------------------------------------------
 void ExchangeStudentRow(int s) {
   if (!ValidStudent(s)) return;
-  Exchange(gStudents[s], gSavedStudent.record);
-  Exchange(gScores[s], gSavedStudent.scores);
-  Exchange(gFootnotes[s], gSavedStudent.footnotes);
-  Exchange(gAttendance[s], gSavedStudent.attendance);
-  Exchange(gComments[s], gSavedStudent.comments);
+  StudentRow& saved = gSavedStudent.row;
+  Exchange(gStudents[s], saved.record);
+  Exchange(gScores[s], saved.scores);
+  Exchange(gFootnotes[s], saved.footnotes);
+  Exchange(gAttendance[s], saved.attendance);
+  Exchange(gComments[s], saved.comments);
 }
 
 // Writes the saved row into slot s; with seat, the student also takes back the seat
 // it had when the snapshot was taken.
 void RestoreStudent(int s, bool withSeat) {
   if (!ValidStudent(s)) return;
-  gStudents[s] = gSavedStudent.record;
-  std::copy(&gSavedStudent.scores[0][0], &gSavedStudent.scores[0][0] + kMaxTerms * kMaxAssignments,
-            &gScores[s][0][0]);
-  std::copy(&gSavedStudent.footnotes[0][0],
-            &gSavedStudent.footnotes[0][0] + kMaxTerms * kMaxAssignments, &gFootnotes[s][0][0]);
-  std::copy(gSavedStudent.attendance, gSavedStudent.attendance + kMaxDays, gAttendance[s]);
-  std::copy(gSavedStudent.comments, gSavedStudent.comments + kMaxTerms, gComments[s]);
-  gEmailAddresses[s] = gSavedStudent.email;
+  LoadStudentRow(gSavedStudent.row, static_cast<int16_t>(s));
   if (withSeat && gSavedStudent.seatRow < kMaxSeatRows &&
       gSavedStudent.seatColumn < kMaxSeatColumns) {
     gSeatingChart.seats[gSavedStudent.seatRow][gSavedStudent.seatColumn] =
@@ -411,14 +400,7 @@ void SetUndoStudent(uint16_t action, int16_t s) {
   gUndoAction = action;
   gUndoStudent = static_cast<uint16_t>(s);
   SavedStudent& saved = gSavedStudent;
-  saved.record = gStudents[s];
-  std::copy(&gScores[s][0][0], &gScores[s][0][0] + kMaxTerms * kMaxAssignments,
-            &saved.scores[0][0]);
-  std::copy(&gFootnotes[s][0][0], &gFootnotes[s][0][0] + kMaxTerms * kMaxAssignments,
-            &saved.footnotes[0][0]);
-  std::copy(gAttendance[s], gAttendance[s] + kMaxDays, saved.attendance);
-  std::copy(gComments[s], gComments[s] + kMaxTerms, saved.comments);
-  saved.email = gEmailAddresses[s];
+  SaveStudentRow(s, saved.row);
   FindSeat(s, saved.seatRow, saved.seatColumn);
 }
 
