@@ -1,0 +1,60 @@
+// One named value of a request or an answer: a string, or a binary chunk whose bytes live in
+// a temporary file that the value owns. Values are built once, never changed, and shared
+// through shared pointers, so a chunk's file goes with its last holder.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include <boost/filesystem/path.hpp>
+
+namespace vexo {
+
+class NVP {
+ public:
+  enum Type : int { STRING = 0, CHUNK = 1 };
+
+  NVP(const std::string& name, const std::string& value);
+  // A chunk of the length bytes at data + offset; length 0 gives an empty chunk.
+  NVP(const std::string& name, const unsigned char* data, unsigned long offset,
+      unsigned long length);
+  // adopt: the file itself becomes the chunk's file (and is deleted with the value).
+  // Otherwise the byte range is copied; VexoException 106 "Error seeking '<path>'" when the
+  // file cannot be opened or positioned, 106 "Error reading '<path>'" when it ends early.
+  NVP(const std::string& name, const boost::filesystem::path& filePath, unsigned long offset,
+      unsigned long length, bool adopt);
+  ~NVP();
+  NVP(const NVP&) = delete;
+  NVP& operator=(const NVP&) = delete;
+
+  // Writes the bytes whole into a new temporary file and returns its path. A failed write
+  // removes the partial file and raises VexoException 103 "Error writing '<path>'".
+  static std::string writeChunkTempFile(const unsigned char* data, unsigned long length);
+
+  // The getters of one kind raise std::logic_error "'<name>' not a string" or
+  // "'<name>' not a chunk" on a value of the other.
+  std::string getString() const;
+  // Exactly "true" or "1".
+  bool getBoolean() const;
+  // boost::bad_lexical_cast for anything but an optionally signed decimal int.
+  int getInteger() const;
+  std::string getChunkFileTempPath() const;
+  // Read from the file each time.
+  std::uint64_t getChunkSize() const;
+  // The text, or "(<size> bytes)" for a chunk.
+  std::string valueAsString() const;
+
+  const std::string& getName() const { return name; }
+
+  const int type;
+
+ private:
+  void requireString() const;
+  void requireChunk() const;
+
+  const std::string name;
+  const std::string value;
+  boost::filesystem::path chunkTempPath;
+};
+
+}  // namespace vexo
