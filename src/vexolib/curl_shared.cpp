@@ -92,10 +92,7 @@ boost::optional<int> readStatusLine(const std::string& headers, bool& failed) {
   return static_cast<int>(value);
 }
 
-std::string builtInUrlPrefix() {
-  // The default of the "urlprefix" option.
-  return "https://www.lorvex.com";
-}
+std::string builtInUrlPrefix() { return platform::builtInUrlPrefix(); }
 
 void setCommonOptions(CURL* curl, char* errorBuffer) {
   errorBuffer[0] = '\0';

@@ -37,6 +37,8 @@ void overrideBoolConfigOption(const std::string& key, bool value);
 void setCompressionEnabled(bool enabled);
 bool isCompressionEnabled();
 
+// The service address used when the configuration names none.
+std::string builtInUrlPrefix();
 std::string getUrlPrefix();
 std::string getSessionUrl();
 std::string getUploadUrl();

@@ -16,8 +16,6 @@ namespace platform {
 
 namespace {
 
-const char builtInUrlPrefix[] = "https://www.lorvex.com";
-
 struct ConfigState {
   std::map<std::string, std::string> options;
   bool loaded = false;
@@ -147,8 +145,10 @@ bool isCompressionEnabled() {
   return getBoolConfigOption("compressionEnabled", true);
 }
 
+std::string builtInUrlPrefix() { return "https://www.lorvex.com"; }
+
 std::string getUrlPrefix() {
-  return getStringConfigOption("urlprefix", builtInUrlPrefix);
+  return getStringConfigOption("urlprefix", builtInUrlPrefix());
 }
 
 std::string getSessionUrl() {
