@@ -1,0 +1,9 @@
+#!/usr/bin/env python3
+"""The fake Lorvex service with the session page's operations (lorvex_session_ops.py) loaded.
+Started, driven and stopped exactly like lorvex_service.py."""
+
+import lorvex_session_ops  # noqa: F401  (registers the operations)
+import lorvex_service
+
+if __name__ == "__main__":
+    lorvex_service.main()
