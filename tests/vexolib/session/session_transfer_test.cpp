@@ -1,0 +1,122 @@
+// Requests in passes over real HTTP: a request too large for one POST is sent as several to
+// the same server session (its cookie), and the answers come back merged, binary values
+// included.
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include "session_service_test.h"
+#include "vexolib/NVPSet.h"
+#include "vexolib/Session.h"
+
+namespace vexotest {
+namespace {
+
+using vexo::NVPSet;
+using vexo::Session;
+
+std::string crcText(const std::string& bytes) {
+  const uLong crc = crc32(0L, reinterpret_cast<const Bytef*>(bytes.data()),
+                          static_cast<uInt>(bytes.size()));
+  char text[16];
+  std::snprintf(text, sizeof text, "%08lx", static_cast<unsigned long>(crc));
+  return text;
+}
+
+std::string chunkBytes(int k) {
+  std::string bytes(131072, '\0');
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    bytes[i] = static_cast<char>((i * 31 + static_cast<std::size_t>(k) * 7) >> 3);
+  }
+  return bytes;
+}
+
+class SessionTransferTest : public SessionServiceTest {
+ protected:
+  // The describing operation with `chunks` full-size chunks and a binary answer of
+  // answerBytes bytes.
+  static NVPSet describeRequest(int chunks, int answerBytes) {
+    NVPSet request;
+    request.setInteger("req.count", 1);
+    request.setString("req.0.type", "describeValues");
+    request.setInteger("req.0.answerBytes", answerBytes);
+    for (int k = 0; k < chunks; ++k) {
+      const std::string bytes = chunkBytes(k);
+      request.setChunk("req.0.chunk." + std::to_string(k),
+                       reinterpret_cast<const unsigned char*>(bytes.data()), 0, bytes.size());
+    }
+    return request;
+  }
+};
+
+TEST_F(SessionTransferTest, ALargeRequestGoesInThreePassesAndItsAnswerComesBackWhole) {
+  service().keepBodies(false);
+  std::unique_ptr<Session> session = connected();
+  // 78 full chunks fill a pass of the curl transport; 200 need three.
+  const NVPSet request = describeRequest(200, 100000);
+  NVPSet response;
+  ASSERT_EQ(session->transferNVPs(session->accessTransceiver(), session->getClientAttributes(),
+                                  request, response),
+            200);
+  const std::vector<RecordedRequest> posts = service().requests();
+  ASSERT_EQ(posts.size(), 3u);
+  std::size_t files = 0;
+  for (std::size_t i = 0; i < posts.size(); ++i) {
+    const std::string* more = posts[i].field("req.hasMoreData");
+    EXPECT_EQ(more ? *more : "(none)", i < 2 ? "true" : "(none)") << i;
+    EXPECT_NE(posts[i].field("req.clientAttribute.vexoVersion"), nullptr) << i;
+    files += posts[i].files.size();
+  }
+  EXPECT_EQ(posts[0].files.size(), 78u);
+  EXPECT_EQ(files, 200u);
+  EXPECT_EQ(posts[2].header("Cookie"), posts[1].header("Cookie"));
+  EXPECT_NE(posts[1].header("Cookie"), "");
+
+  EXPECT_EQ(response.getString("resp.0.retcode"), "ok");
+  EXPECT_EQ(response.getString("resp.0.count"), "202");  // type, answerBytes and the chunks
+  for (const int k : {0, 77, 78, 155, 156, 199}) {
+    const std::string name = "chunk." + std::to_string(k);
+    EXPECT_EQ(response.getString("resp.0.size." + name), "131072") << k;
+    EXPECT_EQ(response.getString("resp.0.crc." + name), crcText(chunkBytes(k))) << k;
+  }
+  const std::string blob = readFile(response.getChunkFileTempPath("resp.0.blob"));
+  ASSERT_EQ(blob.size(), 100000u);
+  for (std::size_t i = 0; i < blob.size(); i += 997) {
+    EXPECT_EQ(static_cast<unsigned char>(blob[i]), (i * 7 + 3) & 0xFF) << i;
+  }
+}
+
+TEST_F(SessionTransferTest, AnEmptyBinaryAnswerIsAnEmptyValue) {
+  std::unique_ptr<Session> session = connected();
+  NVPSet response;
+  ASSERT_EQ(session->transferNVPs(session->accessTransceiver(), session->getClientAttributes(),
+                                  describeRequest(0, 0), response),
+            200);
+  EXPECT_EQ(response.getChunkSize("resp.0.blob"), 0u);
+  EXPECT_NE(response.getString("sessionMarker"), "");
+}
+
+TEST_F(SessionTransferTest, AFailedSecondPassSendsNoThird) {
+  service().keepBodies(false);
+  ScriptedAnswer first;
+  first.body = "first=1\r\n";
+  ScriptedAnswer second;
+  second.status = 500;
+  second.body = "second=2\r\n";
+  service().script("/DesktopSession.page", {first, second});
+  std::unique_ptr<Session> session = connected();
+  NVPSet response;
+  EXPECT_EQ(session->transferNVPs(session->accessTransceiver(), session->getClientAttributes(),
+                                  describeRequest(200, 0), response),
+            500);
+  EXPECT_EQ(service().requests().size(), 2u);
+  EXPECT_EQ(response.getNVPNames(), (std::vector<std::string>{"first"}));
+}
+
+}  // namespace
+}  // namespace vexotest
