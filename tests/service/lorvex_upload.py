@@ -128,8 +128,6 @@ def read_files(request):
             raise Refused("%scompressed is not a file part" % prefix)
         if not isinstance(parts["name"], str) or not isinstance(parts["format"], str):
             raise Refused("%sname and %sformat must be texts" % (prefix, prefix))
-        if request.filenames.get(prefix + "compressed") != parts["name"]:
-            raise Refused("%scompressed is not named %s" % (prefix, parts["name"]))
         files.append((parts["name"], parts["format"], decimal(parts, "length")))
         slices.append(data)
     return files, slices

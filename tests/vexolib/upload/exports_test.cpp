@@ -1,0 +1,140 @@
+// The shared library as a program sees it: exactly the client interface exported, and a C
+// program that loads it with dlopen uploading three files to the fake service.
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "upload_fixture.h"
+
+namespace vexotest {
+namespace {
+
+// Standard output of a command run through the shell, with its exit status.
+std::string runCommand(const std::string& command, int* status) {
+  std::string out;
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (!pipe) {
+    *status = -1;
+    return out;
+  }
+  char buffer[4096];
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+    out.append(buffer, n);
+  }
+  const int raw = ::pclose(pipe);
+  *status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  return out;
+}
+
+std::string quoted(const std::string& text) { return "'" + text + "'"; }
+
+TEST(ExportsTest, TheLibraryExportsExactlyTheClientInterface) {
+  int status = 0;
+  const std::string listing = runCommand(
+      "nm -D --defined-only " + quoted(VEXOKIT_LIBRARY) + " | awk '{print $3}' | sort", &status);
+  ASSERT_EQ(status, 0);
+  EXPECT_EQ(listing,
+            "vexo21_addFile\n"
+            "vexo21_resetFiles\n"
+            "vexo21_sendFiles\n"
+            "vexo25_addFile\n"
+            "vexo25_addFileUsingPath\n"
+            "vexo25_getErrorMessage\n"
+            "vexo25_getMaxTraceLogFiles\n"
+            "vexo25_isTracingEnabled\n"
+            "vexo25_lastSendFilesWasLightweight\n"
+            "vexo25_resetFiles\n"
+            "vexo25_sendFiles\n"
+            "vexo25_sendFilesWithOptions\n"
+            "vexo25_setMaxTraceLogFiles\n");
+}
+
+class ProgramUploadTest : public UploadServiceTest {
+ protected:
+  // The framework in the child reads the service's addresses from its configuration file.
+  void SetUp() override {
+    UploadServiceTest::SetUp();
+    ::mkdir((sandboxRoot() + "/config/vexo").c_str(), 0700);
+    writeFile(sandboxRoot() + "/config/vexo/vexo.ini",
+              "[vexo]\nurlprefix=" + service().url("") + "\nuploadurl=" + uploadUrl() + "\n");
+  }
+  void TearDown() override {
+    std::remove((sandboxRoot() + "/config/vexo/vexo.ini").c_str());
+    UploadServiceTest::TearDown();
+  }
+
+  std::string runClient(const std::string& token, const std::vector<std::string>& files) {
+    std::string command = quoted(VEXO_SEND_FILES_CLIENT) + " " + quoted(VEXOKIT_LIBRARY) +
+                          " " + quoted(token);
+    for (const std::string& f : files) {
+      command += " " + quoted(f);
+    }
+    int status = 0;
+    const std::string out = runCommand(command, &status);
+    EXPECT_EQ(status, 0) << out;
+    return out;
+  }
+};
+
+TEST_F(ProgramUploadTest, ThreeFilesInThreeChunksAreInflatedAndComparedByTheService) {
+  for (const char* token : {"-", "tk-0042"}) {
+    SCOPED_TRACE(token);
+    service().clear();
+    const std::vector<std::string> files = {
+        makeFile("empty.txt", ""),
+        makeFile("grades-1.bin", randomBytes(9 * 1024 * 1024 + 17, 1)),
+        makeFile("grades-2.bin", randomBytes(8 * 1024 * 1024 - 3, 2))};
+    const std::vector<std::string> before = openedPages();
+
+    EXPECT_EQ(runClient(token, files), "status=0\nmessage=\n");
+
+    for (const std::string& f : files) {
+      EXPECT_FALSE(exists(f)) << f << " is deleted after the upload";
+    }
+    const std::vector<RecordedRequest> chunks = uploadRequests();
+    ASSERT_EQ(chunks.size(), 3u);
+    for (std::size_t k = 0; k < chunks.size(); ++k) {
+      ASSERT_NE(chunks[k].field("chunkIndex"), nullptr);
+      EXPECT_EQ(*chunks[k].field("chunkIndex"), std::to_string(k));
+      EXPECT_EQ(*chunks[k].field("srcAppID"), "marktally");
+      EXPECT_EQ(*chunks[k].field("srcAppVer"), "65");
+      EXPECT_EQ(*chunks[k].field("file00format"), "es_rpt_01");
+      EXPECT_EQ(*chunks[k].field("req.clientAttribute.client"), "marktally");
+      EXPECT_EQ(*chunks[k].field("req.clientAttribute.clientVersion"), "65");
+    }
+    const std::vector<std::string> pages = openedPages();
+    ASSERT_EQ(pages.size(), before.size() + 1);
+    const std::string batch = *chunks[1].field("uploadBatchEntid");
+    std::string expected = service().url("/UploadResult.page?uploadBatchEntid=") + batch +
+                           "&srubs=true&files=3&verified=3";
+    if (std::string(token) != "-") {
+      expected += std::string("&atkn=") + token;
+    }
+    EXPECT_EQ(pages.back(), expected);
+  }
+  EXPECT_TRUE(temporaryFiles().empty());
+}
+
+TEST_F(ProgramUploadTest, AFailedUploadLeavesTheFileAndReportsItsStatus) {
+  const std::string file = makeFile("report.txt", "<uploadfile>\n</uploadfile>\n");
+  ScriptedAnswer refused;
+  refused.body = "<!-- VexoMessage: Teacher account locked -->";
+  service().script("/AdminDataUpload.page", {refused});
+  EXPECT_EQ(runClient("-", {file}), "status=119\nmessage=' Teacher account locked '\n");
+  EXPECT_TRUE(exists(file));
+  EXPECT_TRUE(openedPages().empty());
+}
+
+TEST_F(ProgramUploadTest, AMissingFileIsRefusedBeforeAnythingIsSent) {
+  EXPECT_EQ(runClient("-", {files_ + "/no-such-file"}), "status=123\nmessage=\n");
+  EXPECT_TRUE(uploadRequests().empty());
+}
+
+}  // namespace
+}  // namespace vexotest
