@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "marktally/toolbox/internal.h"
+#include "marktally/toolbox/textedit.h"
 
 namespace {
 
@@ -126,11 +127,23 @@ void Redraw(ControlRecord* c) {
   if (c->visible) DrawControlNow(c);
 }
 
+// An edit text's record follows its frame.
+void PlaceText(ControlRecord* c) {
+  if (!c->te) return;
+  Rect view = c->bounds;
+  InsetRect(&view, 4, 3);
+  c->te->destRect = c->te->viewRect = view;
+  PortState state(&c->window->port);
+  TECalText(c->te);
+}
+
 }  // namespace
 
 void DrawControlNow(ControlRecord* c) {
   PortState state(&c->window->port);
-  if (IsScrollBar(c)) {
+  if (IsDialogControl(c)) {
+    DrawDialogControl(c);
+  } else if (IsScrollBar(c)) {
     DrawScrollBar(c);
   } else {
     Rect inner = c->bounds;
@@ -140,7 +153,7 @@ void DrawControlNow(ControlRecord* c) {
   }
 }
 
-ControlRef NewControl(WindowRef window, const Rect* bounds, ConstStringPtr, bool visible,
+ControlRef NewControl(WindowRef window, const Rect* bounds, ConstStringPtr title, bool visible,
                       int16_t value, int16_t minimum, int16_t maximum, int16_t procID,
                       long refCon) {
   auto* c = new ControlRecord;
@@ -152,6 +165,22 @@ ControlRef NewControl(WindowRef window, const Rect* bounds, ConstStringPtr, bool
   c->maximum = std::max(minimum, maximum);
   c->value = std::clamp(value, c->minimum, c->maximum);
   c->refCon = refCon;
+  if (title) c->title.assign(reinterpret_cast<const char*>(title + 1), title[0]);
+  if (procID == kControlEditTextProc || procID == kControlEditTextPasswordProc) {
+    PortState state(&window->port);
+    TextFont(systemFont);
+    TextSize(12);
+    Rect view = *bounds;
+    InsetRect(&view, 4, 3);
+    c->te = TENew(&view, &view);
+    // Boxes with room for two lines wrap; the others keep one line and scroll.
+    if (view.bottom - view.top < 2 * c->te->lineHeight) c->te->crOnly = -1;
+    if (procID == kControlEditTextPasswordProc) c->te->mask = 0xA5;  // a bullet
+    TESetText(c->title.data(), static_cast<int32_t>(c->title.size()), c->te);
+    c->title.clear();
+  } else if (procID == kControlClockDateProc) {
+    SecondsToDate(GetDateTime(), c->date);
+  }
   window->controls.push_back(c);
   Redraw(c);
   return c;
@@ -161,12 +190,17 @@ void DisposeControl(ControlRef control) {
   if (!control) return;
   auto& list = control->window->controls;
   list.erase(std::remove(list.begin(), list.end(), control), list.end());
+  DisposeDialogControl(control);
   delete control;
 }
 
 void KillControls(WindowRef window) {
-  for (ControlRecord* c : window->controls) delete c;
+  for (ControlRecord* c : window->controls) {
+    DisposeDialogControl(c);
+    delete c;
+  }
   window->controls.clear();
+  window->focus = nullptr;
 }
 
 int16_t GetControlValue(ControlRef control) { return control->value; }
@@ -215,6 +249,7 @@ void MoveControl(ControlRef control, int16_t h, int16_t v) {
   if (control->visible) EraseControl(control);
   OffsetRect(&control->bounds, static_cast<int16_t>(h - control->bounds.left),
              static_cast<int16_t>(v - control->bounds.top));
+  PlaceText(control);
   Redraw(control);
 }
 
@@ -222,6 +257,7 @@ void SizeControl(ControlRef control, int16_t width, int16_t height) {
   if (control->visible) EraseControl(control);
   control->bounds.right = static_cast<int16_t>(control->bounds.left + width);
   control->bounds.bottom = static_cast<int16_t>(control->bounds.top + height);
+  PlaceText(control);
   Redraw(control);
 }
 
@@ -275,13 +311,14 @@ int16_t FindControl(Point localPoint, WindowRef window, ControlRef* control) {
     ControlRecord* c = *it;
     if (c->visible && PtInRect(localPoint, &c->bounds)) {
       *control = c;
-      return HitTest(c, localPoint);
+      return IsDialogControl(c) ? HitDialogControl(c, localPoint) : HitTest(c, localPoint);
     }
   }
   return 0;
 }
 
 int16_t TrackControl(ControlRef control, Point localPoint, ControlActionUPP action) {
+  if (IsDialogControl(control)) return TrackDialogControl(control, localPoint);
   const int16_t part = HitTest(control, localPoint);
   if (!part) return 0;
   if (!action) action = control->action;

@@ -61,8 +61,15 @@ bool NextEvent(uint16_t mask, EventRecord* event, bool remove) {
     if (e.event.what == kHighLevelEvent) tb.currentAppleEvent = std::move(e.appleEvent);
     return true;
   }
+  if (!(mask & updateMask)) return false;
+  for (WindowRecord* d : tb.dialogs) {
+    if (d->visible && !d->update.isEmpty()) {
+      *event = MakeEvent(updateEvt, reinterpret_cast<uintptr_t>(d));
+      return true;
+    }
+  }
   WindowRecord* w = tb.window;
-  if ((mask & updateMask) && w && w->visible && !w->update.isEmpty()) {
+  if (w && w->visible && !w->update.isEmpty()) {
     *event = MakeEvent(updateEvt, reinterpret_cast<uintptr_t>(w));
     return true;
   }
@@ -265,6 +272,11 @@ OSErr PostEvent(uint16_t what, uintptr_t message) {
 uint32_t GetCaretTime() {
   const int ms = TB().app ? QGuiApplication::styleHints()->cursorFlashTime() : 0;
   return ms > 0 ? static_cast<uint32_t>(ms * 60 / 2000) : 30;
+}
+
+uint32_t GetDblTime() {
+  const int ms = TB().app ? QGuiApplication::styleHints()->mouseDoubleClickInterval() : 0;
+  return ms > 0 ? static_cast<uint32_t>(ms * 60 / 1000) : 30;
 }
 
 // ---- The mouse --------------------------------------------------------------------

@@ -103,6 +103,8 @@ void FlushEvents(uint16_t mask, uint16_t stopMask);
 OSErr PostEvent(uint16_t what, uintptr_t message);
 // The caret's blink half-period in ticks: the event loop's sleep.
 uint32_t GetCaretTime();
+// The longest time between the two clicks of a double-click, in ticks.
+uint32_t GetDblTime();
 
 // ---- The mouse --------------------------------------------------------------------
 // True while the button is held and no mouse event waits in the queue.

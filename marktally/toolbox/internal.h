@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "marktally/model/platform.h"
 #include "marktally/toolbox/testing.h"
 #include "marktally/toolbox/toolbox.h"
 
@@ -40,6 +41,8 @@ struct OpaqueEventRef {
 
 // The scroll-bar width of our look; also the size of the grow box.
 constexpr int kScrollBarWidth = 15;
+// The drag region above a dialog's content.
+constexpr int kTitleBarHeight = 20;
 
 struct GrafPort {
   QImage image;
@@ -63,10 +66,15 @@ struct GrafPort {
   std::vector<TextDrawRecord> log;
 };
 
+class DialogView;
+struct DialogRecord;
+struct TERec;
+
 struct WindowRecord {
   GrafPort port;
   Rect bounds{0, 0, 0, 0};  // content, global
   std::string title;        // Mac Roman
+  WindowClass windowClass = kDocumentWindowClass;
   WindowAttributes attributes = 0;
   bool visible = false;
   bool modified = false;
@@ -74,6 +82,9 @@ struct WindowRecord {
   bool hasUserState = false;
   Rect userState{0, 0, 0, 0};
   std::vector<ControlRecord*> controls;
+  ControlRecord* focus = nullptr;
+  DialogRecord* dialog = nullptr;
+  DialogView* view = nullptr;  // the desktop window of a dialog
 };
 
 struct ControlRecord {
@@ -88,6 +99,20 @@ struct ControlRecord {
   int32_t viewSize = 0;
   long refCon = 0;
   ControlActionUPP action = nullptr;
+  // Dialog controls.
+  std::string title;  // Mac Roman; a static text's text
+  int16_t hilite = 0;
+  bool defaultRing = false;
+  TERec* te = nullptr;  // edit texts
+  DateTimeRec date{};   // clocks
+  int16_t datePart = 0;  // 1..3 in the region's order while focused
+  int16_t dateTyped = 0;  // digits typed into the part so far
+  int16_t menuID = 0;     // pop-ups
+  int16_t titleWidth = 0;
+  std::vector<std::string> tabs;
+  Style face = normal;  // static texts
+  int16_t textSize = 0;
+  int16_t itemIndex = 0;  // its item in a dialog
 };
 
 struct MenuItemRecord {
@@ -130,6 +155,9 @@ struct Toolbox {
 
   GrafPort* current = nullptr;
   WindowRecord* window = nullptr;
+
+  // Dialog and alert windows, frontmost first; the document window is behind them.
+  std::vector<WindowRecord*> dialogs;
 
   // Events.
   std::deque<QueuedEvent> queue;
@@ -272,8 +300,26 @@ void ResetWindows();
 QWidget* FrameView();
 QMainWindow* FrameWindow();
 
+// Dialog windows: the frontmost visible one (else the frontmost), shown on the desktop.
+WindowRecord* FrontDialogWindow();
+bool IsDialogWindowClass(WindowClass windowClass);
+void FlushWindowDisplay(WindowRecord* window);
+// Where a global point is on Qt's screen (the frame's coordinates differ).
+QPoint QtGlobal(Point global);
+
 // ---- Menus and controls -----------------------------------------------------------
 void SyncMenus();
 void ResetMenus();
 void DrawControlNow(ControlRecord* c);
 void ResetDesktop();
+bool IsDialogControl(const ControlRecord* c);
+void DrawDialogControl(ControlRecord* c);
+int16_t HitDialogControl(const ControlRecord* c, Point local);
+// Follows the mouse on a push button, check box or radio button; the part when it is
+// released inside.
+int16_t TrackDialogControl(ControlRecord* c, Point local);
+void DisposeDialogControl(ControlRecord* c);
+// Calls a user pane's drawing procedure (dialogs.cpp).
+void DrawUserPane(ControlRecord* c);
+void ResetDialogs();
+void ResetNavigation();

@@ -364,12 +364,7 @@ int32_t PopUpMenuSelect(MenuRef menu, int16_t top, int16_t left, int16_t popUpIt
   tb.inPopUp = true;
   tb.popUpResult = 0;
   // Our global coordinates are the frame's idea of the screen; Qt's are the desktop's.
-  QPoint at(left, top);
-  if (QWidget* view = FrameView()) {
-    const Rect c = FrameContentBounds();
-    at = view->mapToGlobal(QPoint(left - c.left, top - c.top));
-  }
-  q->exec(at, ActionOf(menu, popUpItem));
+  q->exec(QtGlobal(Point{top, left}), ActionOf(menu, popUpItem));
   tb.inPopUp = false;
   Changed(menu);
   const int32_t choice = tb.popUpResult;

@@ -8,8 +8,11 @@
 
 #include <cstdint>
 
+#include "marktally/model/fileutil.h"
 #include "marktally/model/types.h"
 
+// noErr, paramErr and the file codes come from the model's file layer, so that the
+// program can include both.
 using OSErr = int16_t;
 using OSStatus = int32_t;
 using OSType = uint32_t;
@@ -17,8 +20,6 @@ using ResType = uint32_t;
 using DescType = uint32_t;
 
 enum : int16_t {
-  noErr = 0,
-  paramErr = -50,
   memFullErr = -108,
   userCanceledErr = -128,
   errAEEventNotHandled = -1708,

@@ -183,7 +183,7 @@ void InvertPixels(GrafPort* port, const QRegion& pixels, bool hilite) {
 }
 
 void MarkPortChanged(GrafPort* port) {
-  if (port->window) FlushDisplay();
+  if (port->window) FlushWindowDisplay(port->window);
 }
 
 PortState::PortState(GrafPort* use) : saved_(TB().current), port_(use) {
@@ -548,6 +548,15 @@ void DrawText(const void* text, int16_t firstByte, int16_t byteCount) {
 }
 
 void DrawString(ConstStringPtr s) { DrawText(s, 1, s[0]); }
+
+void GetFontInfo(FontInfo* info) {
+  const FontEntry* f = CurrentFont();
+  const QFontMetrics m(f->font);
+  info->ascent = static_cast<int16_t>(m.ascent());
+  info->descent = static_cast<int16_t>(m.descent());
+  info->widMax = static_cast<int16_t>(*std::max_element(f->widths, f->widths + 256));
+  info->leading = static_cast<int16_t>(std::max(m.leading(), 0));
+}
 
 // ---- Offscreen worlds and bit copies ---------------------------------------------
 

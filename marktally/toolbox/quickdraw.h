@@ -140,6 +140,14 @@ void TextSize(int16_t size);  // pixels; 0 is the default, 12
 void TextFace(Style face);
 void DrawString(ConstStringPtr s);
 void DrawText(const void* text, int16_t firstByte, int16_t byteCount);
+// The current font's metrics in pixels; a line is ascent + descent + leading high.
+struct FontInfo {
+  int16_t ascent;
+  int16_t descent;
+  int16_t widMax;
+  int16_t leading;
+};
+void GetFontInfo(FontInfo* info);
 
 // ---- Offscreen worlds and bit copies ---------------------------------------------
 using GWorldFlags = uint32_t;

@@ -4,7 +4,10 @@
 // the help tag, the frame's title and its menu bar.
 #pragma once
 
+#include <functional>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "marktally/toolbox/toolbox.h"
@@ -12,7 +15,8 @@
 // Starts the toolbox under the offscreen platform (unless QT_QPA_PLATFORM says
 // otherwise) with no command-line events, then resets it.
 void InitToolboxForTesting();
-// A fresh state: no window, menus, events, scripts or handlers; ticks frozen at 0;
+// A fresh state: no window, dialog, menus, events, scripts or handlers (alert
+// responder, scripted file-dialog answers, stuck handler); ticks frozen at 0;
 // a 1024 x 768 screen with a 22-pixel menu bar and windows allowed below it; the
 // clipboard empty; the cursor the arrow; preferences left where they are.
 void ResetToolboxForTesting();
@@ -116,3 +120,71 @@ bool CurrentHelpTag(HMHelpContentRec* tag);
 int BeepCount();
 // The frame's title as the desktop shows it (UTF-8, "*" after a modified title).
 std::string FrameTitle();
+
+// ---- Dialog scripts ---------------------------------------------------------------
+// A modal loop that finds no event waiting takes the next step of its dialog's script
+// and turns it into events (so the filter sees them as the teacher's): typing into an
+// item clicks it, selects all with Command-A and types the text; a click lands in the
+// middle of the item (or at an offset from its top-left); a pop-up choice answers the
+// menu and clicks the pop-up. A check step runs at once, with the loop's dialog.
+struct DialogScriptStep {
+  enum Kind { kType, kClick, kClickAt, kKey, kChoose, kCheck };
+  Kind kind = kClick;
+  DialogItemIndex item = 0;
+  std::string text;  // Mac Roman
+  Point at{0, 0};
+  unsigned char key = 0;
+  uint16_t modifiers = 0;
+  int16_t menuItem = 0;
+  std::function<void(DialogRef)> check;
+};
+DialogScriptStep TypeStep(DialogItemIndex item, const std::string& macRoman);
+DialogScriptStep ClickStep(DialogItemIndex item, uint16_t modifiers = 0);
+DialogScriptStep ClickAtStep(DialogItemIndex item, Point offset);
+DialogScriptStep KeyStep(unsigned char key, uint16_t modifiers = 0);
+DialogScriptStep ChooseStep(DialogItemIndex item, int16_t menuItem);
+DialogScriptStep CheckStep(std::function<void(DialogRef)> check);
+// Appends steps to the dialog's script; they outlive a loop, for the next showing.
+void ScriptDialog(DialogRef dialog, std::vector<DialogScriptStep> steps);
+size_t PendingDialogSteps(DialogRef dialog);
+// A headless modal loop that has had no event and no step for a while asks this
+// handler for its answer; without a handler the process stops with a message, so that
+// a test never hangs.
+using ModalStuckHandler = std::function<DialogItemIndex(DialogRef dialog)>;
+void SetModalStuckHandler(ModalStuckHandler handler);
+
+// ---- Alerts -----------------------------------------------------------------------
+struct AlertShown {
+  AlertType type;
+  std::string message;      // Mac Roman
+  std::string explanation;  // Mac Roman
+  std::vector<std::string> buttons;  // by item: "" where the alert has no such button
+  DialogItemIndex defaultButton;
+  DialogItemIndex cancelButton;
+};
+// Answers each alert instead of the teacher; 0 lets the alert run as a dialog.
+using AlertResponder = std::function<DialogItemIndex(const AlertShown& alert)>;
+void SetAlertResponder(AlertResponder responder);
+
+// ---- File dialogs -----------------------------------------------------------------
+struct NavRequest {
+  enum Kind { kOpen, kOpenMultiple, kSave, kChooseFolder };
+  Kind kind;
+  NavDialogOptions options;
+  NavObjectFilter filter;
+};
+// The next file dialog answers this instead of showing itself; without a scripted
+// answer a headless file dialog is cancelled.
+struct NavAnswer {
+  bool cancelled = false;
+  std::vector<std::string> paths;  // UTF-8
+  bool replacing = false;
+};
+void ScriptNavAnswer(NavAnswer answer);
+bool LastNavRequest(NavRequest* request);
+
+// ---- Keychain ---------------------------------------------------------------------
+// An empty keychain in memory instead of the desktop's secret service.
+void UseInMemoryKeychainForTesting(bool inMemory);
+// Its items: (service, account) -> password, all Mac Roman.
+std::map<std::pair<std::string, std::string>, std::string> InMemoryKeychainItems();

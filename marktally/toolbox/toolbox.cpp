@@ -94,6 +94,8 @@ void InitToolboxForTesting() {
 
 void ResetToolboxForTesting() {
   Toolbox& tb = TB();
+  ResetDialogs();
+  ResetNavigation();
   ResetWindows();
   ResetMenus();
   ResetEvents();

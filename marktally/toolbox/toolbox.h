@@ -6,13 +6,18 @@
 // stderr, when no display can be reached.
 #pragma once
 
+#include "marktally/toolbox/alerts.h"
 #include "marktally/toolbox/controls.h"
 #include "marktally/toolbox/desktop.h"
+#include "marktally/toolbox/dialogs.h"
 #include "marktally/toolbox/events.h"
+#include "marktally/toolbox/keychain.h"
 #include "marktally/toolbox/macroman.h"
 #include "marktally/toolbox/menus.h"
+#include "marktally/toolbox/navigation.h"
 #include "marktally/toolbox/qdtypes.h"
 #include "marktally/toolbox/quickdraw.h"
+#include "marktally/toolbox/textedit.h"
 #include "marktally/toolbox/windows.h"
 
 // argc and argv must outlive the toolbox (those of main do).

@@ -66,6 +66,47 @@ bool TranslateKey(const QKeyEvent* e, unsigned char* charCode, unsigned char* ke
   return true;
 }
 
+// Desktop input as event records, for the frame's view and the dialogs' windows alike.
+void PostMousePress(const QMouseEvent* e, Point global) {
+  if (e->button() != Qt::LeftButton && e->button() != Qt::RightButton) return;
+  Toolbox& tb = TB();
+  tb.buttonDown = true;
+  tb.scriptActive = false;
+  tb.mouseGlobal = global;
+  QueuedEvent q;
+  q.event = MakeEvent(mouseDown, 0);
+  q.event.modifiers = FromQtModifiers(e->modifiers());
+  if (e->button() == Qt::RightButton) q.event.modifiers |= controlKey;
+  QueueEvent(std::move(q));
+}
+
+void PostMouseRelease(const QMouseEvent* e, Point global) {
+  Toolbox& tb = TB();
+  tb.mouseGlobal = global;
+  if (e->buttons() & (Qt::LeftButton | Qt::RightButton)) return;
+  tb.buttonDown = false;
+  QueuedEvent q;
+  q.event = MakeEvent(mouseUp, 0);
+  q.event.modifiers = static_cast<uint16_t>(FromQtModifiers(e->modifiers()) | btnState);
+  QueueEvent(std::move(q));
+}
+
+void PostKey(const QKeyEvent* e) {
+  unsigned char charCode, keyCode;
+  if (!TranslateKey(e, &charCode, &keyCode)) return;
+  QueuedEvent q;
+  q.event = MakeEvent(e->isAutoRepeat() ? autoKey : keyDown,
+                      (static_cast<uintptr_t>(keyCode) << 8) | charCode);
+  q.event.modifiers =
+      static_cast<uint16_t>((q.event.modifiers & btnState) | FromQtModifiers(e->modifiers()));
+  QueueEvent(std::move(q));
+}
+
+Point Offset(const Rect& origin, QPoint local) {
+  return Point{static_cast<int16_t>(origin.top + local.y()),
+               static_cast<int16_t>(origin.left + local.x())};
+}
+
 }  // namespace
 
 // True while the toolbox itself sets the frame's geometry.
@@ -94,43 +135,18 @@ class PortView : public QWidget {
   }
 
   void mousePressEvent(QMouseEvent* e) override {
-    if (e->button() != Qt::LeftButton && e->button() != Qt::RightButton) return;
-    Toolbox& tb = TB();
-    tb.buttonDown = true;
-    tb.scriptActive = false;
-    tb.mouseGlobal = Global(e->position().toPoint());
-    QueuedEvent q;
-    q.event = MakeEvent(mouseDown, 0);
-    q.event.modifiers = FromQtModifiers(e->modifiers());
-    if (e->button() == Qt::RightButton) q.event.modifiers |= controlKey;
-    QueueEvent(std::move(q));
+    PostMousePress(e, Offset(FrameContentBounds(), e->position().toPoint()));
   }
 
   void mouseReleaseEvent(QMouseEvent* e) override {
-    Toolbox& tb = TB();
-    tb.mouseGlobal = Global(e->position().toPoint());
-    if (e->buttons() & (Qt::LeftButton | Qt::RightButton)) return;
-    tb.buttonDown = false;
-    QueuedEvent q;
-    q.event = MakeEvent(mouseUp, 0);
-    q.event.modifiers = static_cast<uint16_t>(FromQtModifiers(e->modifiers()) | btnState);
-    QueueEvent(std::move(q));
+    PostMouseRelease(e, Offset(FrameContentBounds(), e->position().toPoint()));
   }
 
   void mouseMoveEvent(QMouseEvent* e) override {
-    if (!TB().scriptActive) TB().mouseGlobal = Global(e->position().toPoint());
+    if (!TB().scriptActive) TB().mouseGlobal = Offset(FrameContentBounds(), e->position().toPoint());
   }
 
-  void keyPressEvent(QKeyEvent* e) override {
-    unsigned char charCode, keyCode;
-    if (!TranslateKey(e, &charCode, &keyCode)) return;
-    QueuedEvent q;
-    q.event = MakeEvent(e->isAutoRepeat() ? autoKey : keyDown,
-                        (static_cast<uintptr_t>(keyCode) << 8) | charCode);
-    q.event.modifiers =
-        static_cast<uint16_t>((q.event.modifiers & btnState) | FromQtModifiers(e->modifiers()));
-    QueueEvent(std::move(q));
-  }
+  void keyPressEvent(QKeyEvent* e) override { PostKey(e); }
 
   void wheelEvent(QWheelEvent* e) override {
     Toolbox& tb = TB();
@@ -148,14 +164,78 @@ class PortView : public QWidget {
   }
 
   bool focusNextPrevChild(bool) override { return false; }
+};
+
+// The desktop window of a dialog or alert: shows its port's image, reports input and
+// keeps the rest of the program out of reach while it is up.
+class DialogView : public QWidget {
+ public:
+  explicit DialogView(WindowRecord* w) : QWidget(FrameWindow(), Qt::Dialog), w_(w) {
+    setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setWindowModality(Qt::ApplicationModal);
+  }
+  bool applying = false;
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    painter.drawImage(0, 0, w_->port.image);
+  }
+  void mousePressEvent(QMouseEvent* e) override {
+    PostMousePress(e, Offset(w_->bounds, e->position().toPoint()));
+  }
+  void mouseReleaseEvent(QMouseEvent* e) override {
+    PostMouseRelease(e, Offset(w_->bounds, e->position().toPoint()));
+  }
+  void mouseMoveEvent(QMouseEvent* e) override {
+    if (!TB().scriptActive) TB().mouseGlobal = Offset(w_->bounds, e->position().toPoint());
+  }
+  void keyPressEvent(QKeyEvent* e) override { PostKey(e); }
+  // The desktop's close button is the Escape key: Cancel, where the dialog has one.
+  void closeEvent(QCloseEvent* e) override {
+    e->ignore();
+    QueuedEvent q;
+    q.event = MakeEvent(keyDown, (0x35u << 8) | kEscapeCharCode);
+    QueueEvent(std::move(q));
+  }
+  void moveEvent(QMoveEvent* e) override {
+    QWidget::moveEvent(e);
+    if (!TB().interactive || applying) return;
+    const QRect g = geometry();
+    OffsetRect(&w_->bounds, static_cast<int16_t>(g.left() - w_->bounds.left),
+               static_cast<int16_t>(g.top() - w_->bounds.top));
+  }
+  bool focusNextPrevChild(bool) override { return false; }
 
  private:
-  static Point Global(QPoint local) {
-    const Rect c = FrameContentBounds();
-    return Point{static_cast<int16_t>(c.top + local.y()),
-                 static_cast<int16_t>(c.left + local.x())};
-  }
+  WindowRecord* w_;
 };
+
+namespace {
+
+void SyncDialogView(WindowRecord* w) {
+  DialogView* v = w->view;
+  if (!v) return;
+  const auto* bytes = reinterpret_cast<const unsigned char*>(w->title.data());
+  v->setWindowTitle(MacToQString(bytes, static_cast<int>(w->title.size())));
+  v->applying = true;
+  v->setFixedSize(w->bounds.right - w->bounds.left, w->bounds.bottom - w->bounds.top);
+  v->move(w->bounds.left, w->bounds.top);
+  v->applying = false;
+  v->update();
+}
+
+WindowRecord* FrontVisible() {
+  for (WindowRecord* d : TB().dialogs) {
+    if (d->visible) return d;
+  }
+  WindowRecord* w = TB().window;
+  return w && w->visible ? w : nullptr;
+}
+
+}  // namespace
 
 // The program's desktop window: the menu bar over the content area.
 class Frame : public QMainWindow {
@@ -253,6 +333,34 @@ void FlushDisplay() {
   if (QWidget* v = FrameView()) v->update();
 }
 
+void FlushWindowDisplay(WindowRecord* window) {
+  if (window->view)
+    window->view->update();
+  else if (window == TB().window)
+    FlushDisplay();
+}
+
+bool IsDialogWindowClass(WindowClass windowClass) {
+  return windowClass == kAlertWindowClass || windowClass == kMovableAlertWindowClass ||
+         windowClass == kModalWindowClass || windowClass == kMovableModalWindowClass;
+}
+
+WindowRecord* FrontDialogWindow() {
+  const auto& list = TB().dialogs;
+  for (WindowRecord* d : list) {
+    if (d->visible) return d;
+  }
+  return list.empty() ? nullptr : list.front();
+}
+
+QPoint QtGlobal(Point global) {
+  QWidget* view = FrameView();
+  WindowRecord* front = FrontVisible();
+  if (!view || (front && front->view)) return QPoint(global.h, global.v);
+  const Rect c = FrameContentBounds();
+  return view->mapToGlobal(QPoint(global.h - c.left, global.v - c.top));
+}
+
 void OnDesktopResize(int width, int height) {
   Toolbox& tb = TB();
   WindowRecord* w = tb.window;
@@ -265,6 +373,7 @@ void OnDesktopResize(int width, int height) {
 
 void ResetWindows() {
   Toolbox& tb = TB();
+  while (!tb.dialogs.empty()) DisposeWindow(tb.dialogs.front());
   if (tb.window) DisposeWindow(tb.window);
   tb.frameContent = Rect{64, 18, 664, 818};
   tb.current = nullptr;
@@ -294,14 +403,34 @@ QRegion LocalToImage(const GrafPort* p, const QRegion& local) {
   return local.translated(-p->origin.h, -p->origin.v) & QRegion(p->image.rect());
 }
 
+void SyncGeometry(WindowRecord* w) {
+  if (w->view)
+    SyncDialogView(w);
+  else if (w == TB().window)
+    SyncFrameGeometry();
+}
+
 }  // namespace
 
 OSStatus CreateNewWindow(WindowClass windowClass, WindowAttributes attributes,
                          const Rect* contentBounds, WindowRef* outWindow) {
   Toolbox& tb = TB();
   *outWindow = nullptr;
-  if (windowClass != kDocumentWindowClass || tb.window || EmptyRect(contentBounds))
-    return paramErr;
+  if (EmptyRect(contentBounds)) return paramErr;
+  if (IsDialogWindowClass(windowClass)) {
+    auto* w = new WindowRecord;
+    InitPort(&w->port, contentBounds->right - contentBounds->left,
+             contentBounds->bottom - contentBounds->top);
+    w->port.window = w;
+    w->bounds = *contentBounds;
+    w->windowClass = windowClass;
+    w->attributes = attributes;
+    w->update = QRegion(w->port.image.rect());
+    tb.dialogs.insert(tb.dialogs.begin(), w);
+    *outWindow = w;
+    return noErr;
+  }
+  if (windowClass != kDocumentWindowClass || tb.window) return paramErr;
   auto* w = new WindowRecord;
   InitPort(&w->port, contentBounds->right - contentBounds->left,
            contentBounds->bottom - contentBounds->top);
@@ -336,35 +465,92 @@ void DisposeWindow(WindowRef window) {
     tb.frameContent = window->bounds;
     tb.window = nullptr;
   }
+  auto at = std::find(tb.dialogs.begin(), tb.dialogs.end(), window);
+  if (at != tb.dialogs.end()) {
+    HideWindow(window);
+    tb.dialogs.erase(at);
+    delete window->view;
+    window->view = nullptr;
+    delete window;
+    return;
+  }
   delete window;
   SyncFrameTitle();
   FlushDisplay();
 }
 
+namespace {
+// The window in front changed from before: it is activated, the one it hides deactivated.
+void Reactivate(WindowRecord* before) {
+  WindowRecord* now = FrontVisible();
+  if (now == before) return;
+  if (before && before->visible) QueueActivate(before, false);
+  if (now) QueueActivate(now, true);
+}
+
+void ShowDialogView(WindowRecord* w) {
+  Toolbox& tb = TB();
+  if (!tb.app) return;
+  EnsureFrame();
+  if (!w->view) w->view = new DialogView(w);
+  SyncDialogView(w);
+  w->view->show();
+  if (tb.interactive) {
+    w->view->raise();
+    w->view->activateWindow();
+  }
+}
+}  // namespace
+
 void ShowWindow(WindowRef window) {
   if (window->visible) return;
+  WindowRecord* before = FrontVisible();
   window->visible = true;
+  if (IsDialogWindowClass(window->windowClass)) {
+    ShowDialogView(window);
+    Reactivate(before);
+    return;
+  }
   ShowFrame();
-  QueueActivate(window, true);
+  if (FrontVisible() == window) QueueActivate(window, true);
   FlushDisplay();
 }
 
 void HideWindow(WindowRef window) {
+  if (IsDialogWindowClass(window->windowClass)) {
+    if (!window->visible) return;
+    WindowRecord* before = FrontVisible();
+    window->visible = false;
+    if (window->view) window->view->hide();
+    if (before == window) Reactivate(nullptr);
+    return;
+  }
   window->visible = false;
   FlushDisplay();
 }
 
-void SelectWindow(WindowRef) {
-  if (TB().frame && TB().interactive) {
-    TB().frame->raise();
-    TB().frame->activateWindow();
+void SelectWindow(WindowRef window) {
+  Toolbox& tb = TB();
+  if (window && IsDialogWindowClass(window->windowClass)) {
+    WindowRecord* before = FrontVisible();
+    auto at = std::find(tb.dialogs.begin(), tb.dialogs.end(), window);
+    if (at != tb.dialogs.end()) std::rotate(tb.dialogs.begin(), at, at + 1);
+    if (window->visible) {
+      Reactivate(before);
+      if (window->view && tb.interactive) {
+        window->view->raise();
+        window->view->activateWindow();
+      }
+    }
+    return;
+  }
+  if (tb.frame && tb.interactive) {
+    tb.frame->raise();
+    tb.frame->activateWindow();
   }
 }
 
-WindowRef FrontWindow() {
-  WindowRecord* w = TB().window;
-  return w && w->visible ? w : nullptr;
-}
+WindowRef FrontWindow() { return FrontVisible(); }
 
 CGrafPtr GetWindowPort(WindowRef window) { return &window->port; }
 void SetPortWindowPort(WindowRef window) { TB().current = &window->port; }
@@ -372,7 +558,10 @@ WindowRef GetWindowFromPort(CGrafPtr port) { return port->window; }
 
 void SetWTitle(WindowRef window, ConstStringPtr title) {
   window->title.assign(reinterpret_cast<const char*>(title + 1), title[0]);
-  SyncFrameTitle();
+  if (window->view)
+    SyncDialogView(window);
+  else
+    SyncFrameTitle();
 }
 
 void GetWTitle(WindowRef window, StringPtr title) {
@@ -399,7 +588,7 @@ OSStatus SetWindowBounds(WindowRef window, WindowRegionCode, const Rect* globalB
   window->bounds = *globalBounds;
   Resize(window, globalBounds->right - globalBounds->left,
          globalBounds->bottom - globalBounds->top, true);
-  SyncFrameGeometry();
+  SyncGeometry(window);
   return noErr;
 }
 
@@ -415,7 +604,7 @@ OSStatus GetWindowRegion(WindowRef window, WindowRegionCode region, RgnHandle rg
 void MoveWindow(WindowRef window, int16_t h, int16_t v, bool) {
   OffsetRect(&window->bounds, static_cast<int16_t>(h - window->bounds.left),
              static_cast<int16_t>(v - window->bounds.top));
-  SyncFrameGeometry();
+  SyncGeometry(window);
 }
 
 void SizeWindow(WindowRef window, int16_t width, int16_t height, bool update) {
@@ -423,7 +612,7 @@ void SizeWindow(WindowRef window, int16_t width, int16_t height, bool update) {
   window->bounds.right = static_cast<int16_t>(window->bounds.left + width);
   window->bounds.bottom = static_cast<int16_t>(window->bounds.top + height);
   Resize(window, width, height, update);
-  SyncFrameGeometry();
+  SyncGeometry(window);
 }
 
 int16_t FindWindow(Point where, WindowRef* window) {
@@ -432,6 +621,15 @@ int16_t FindWindow(Point where, WindowRef* window) {
   if (tb.pendingPart && EqualPt(where, tb.pendingWhere)) {
     if (tb.pendingPart != inMenuBar) *window = tb.window;
     return tb.pendingPart;
+  }
+  for (WindowRecord* d : tb.dialogs) {
+    if (!d->visible) continue;
+    const Rect& b = d->bounds;
+    const Rect title{static_cast<int16_t>(b.top - kTitleBarHeight), b.left, b.top, b.right};
+    if (PtInRect(where, &b) || PtInRect(where, &title)) {
+      *window = d;
+      return PtInRect(where, &b) ? inContent : inDrag;
+    }
   }
   const Rect c = FrameContentBounds();
   int16_t barHeight = 0;

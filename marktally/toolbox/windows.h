@@ -29,7 +29,13 @@ using ControlRef = ControlRecord*;
 
 using WindowClass = uint32_t;
 using WindowAttributes = uint32_t;
-enum : uint32_t { kDocumentWindowClass = 6 };
+enum : uint32_t {
+  kAlertWindowClass = 1,
+  kMovableAlertWindowClass = 2,
+  kModalWindowClass = 3,
+  kMovableModalWindowClass = 4,
+  kDocumentWindowClass = 6,
+};
 enum : uint32_t {
   kWindowCloseBoxAttribute = 1u << 0,
   kWindowHorizontalZoomAttribute = 1u << 1,
@@ -55,15 +61,22 @@ enum : int16_t {
 using WindowRegionCode = uint16_t;
 enum : uint16_t { kWindowStructureRgn = 32, kWindowContentRgn = 33, kWindowUpdateRgn = 34 };
 
-// Only document windows, one at a time (paramErr otherwise); it starts hidden.
+// One document window at a time (paramErr for a second), and any number of dialog and
+// alert windows (the four alert and modal classes). Every window starts hidden; a new
+// dialog window is in front of the others. Dialog windows are desktop windows of their
+// own, modal to the program's frame; the 20 pixels above a dialog's content are its
+// title bar (the drag region).
 OSStatus CreateNewWindow(WindowClass windowClass, WindowAttributes attributes,
                          const Rect* contentBounds, WindowRef* outWindow);
 OSErr CreateRootControl(WindowRef window, ControlRef* outControl);
 void DisposeWindow(WindowRef window);
-// Showing the window makes it active (an activate event follows).
+// Showing the window in front makes it active (an activate event follows) and
+// deactivates the window it now hides; hiding the front window activates the next.
 void ShowWindow(WindowRef window);
 void HideWindow(WindowRef window);
+// Brings a dialog window in front of the others.
 void SelectWindow(WindowRef window);
+// The frontmost visible window: a dialog, else the document window.
 WindowRef FrontWindow();
 
 CGrafPtr GetWindowPort(WindowRef window);
