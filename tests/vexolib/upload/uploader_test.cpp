@@ -458,7 +458,8 @@ TEST_F(UploaderTest, TheTokenAliasAndEntidGoOntoThePageToOpen) {
       {"http://h/d;uploadBatchEntid=4", "T", "", "", "http://h/d;uploadBatchEntid=4?atkn=T"},
       {"http://h/d;uploadBatchEntid=4", "T", "al", "en",
        "http://h/d;uploadBatchEntid=4?atkn=T&cga=al&cge=en"},
-      {"http://h/r?uploadBatchEntid=4", "T", "", "en", "http://h/r?uploadBatchEntid=4&atkn=T&cge=en"},
+      {"http://h/r?uploadBatchEntid=4", "T", "", "en",
+       "http://h/r?uploadBatchEntid=4&atkn=T&cge=en"},
       {"http://h/r?uploadBatchEntid=4", "", "al", "en", "http://h/r?uploadBatchEntid=4"},
   };
   const std::vector<std::shared_ptr<FileInfo>> files = {record("a.txt", "abc")};
