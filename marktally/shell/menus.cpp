@@ -1,0 +1,572 @@
+#include "marktally/shell/menus.h"
+
+#include <string>
+#include <vector>
+
+#include "marktally/model/dates.h"
+#include "marktally/model/fileutil.h"
+#include "marktally/model/operations.h"
+#include "marktally/model/recent.h"
+#include "marktally/model/tables.h"
+#include "marktally/model/textutil.h"
+#include "marktally/model/undo.h"
+#include "marktally/shell/celledit.h"
+#include "marktally/shell/document_commands.h"
+#include "marktally/shell/grid.h"
+#include "marktally/shell/selection.h"
+#include "marktally/shell/view_commands.h"
+#include "marktally/shell/window.h"
+#include "marktally/toolbox/menus.h"
+
+namespace {
+
+struct ItemSpec {
+  const char* text;  // Mac Roman; "\xC9" is the ellipsis
+  char key;
+  int16_t submenu;
+};
+
+struct MenuSpec {
+  int16_t id;
+  const char* title;
+  std::vector<ItemSpec> items;
+};
+
+// The menus' texts and command keys: the program's menu resources.
+const std::vector<MenuSpec>& MenuTable() {
+  static const std::vector<MenuSpec> table = {
+      {kAppleMenu,
+       "Marktally",
+       {{"About Marktally\xC9", 0, 0},
+        {"Marktally Users Guide", 0, 0},
+        {"-", 0, 0},
+        {"Quit Marktally", 'Q', 0}}},
+      {kFileMenu,
+       "File",
+       {{"New Class", 'N', 0},
+        {"Open\xC9", 'O', 0},
+        {"-", 0, 0},
+        {"Close", 'W', 0},
+        {"Save", 'S', 0},
+        {"Save As\xC9", 0, 0},
+        {"Save to SchoolSpeak\xC9", 0, 0},
+        {"Revert", 0, 0},
+        {"-", 0, 0},
+        {"Import\xC9", 0, 0},
+        {"Export", 0, kExportMenu},
+        {"Email Reports", 0, kEmailReportsMenu},
+        {"-", 0, 0},
+        {"Page Setup\xC9", 0, 0},
+        {"Print\xC9", 'P', 0}}},
+      {kEditMenu,
+       "Edit",
+       {{"Undo", 'Z', 0},
+        {"-", 0, 0},
+        {"Cut", 'X', 0},
+        {"Copy", 'C', 0},
+        {"Paste", 'V', 0},
+        {"Delete", 0, 0},
+        {"-", 0, 0},
+        {"Fill Down", 'D', 0},
+        {"Fill Across", 'R', 0},
+        {"-", 0, 0},
+        {"Curve Assignment\xC9", 0, 0},
+        {"Sort", 0, kSortMenu},
+        {"-", 0, 0},
+        {"Email Server\xC9", 0, 0},
+        {"Email Addresses\xC9", 0, 0},
+        {"-", 0, 0},
+        {"Footnotes\xC9", 0, 0},
+        {"Report Header and Footer\xC9", 0, 0},
+        {"Student Comments\xC9", 0, 0},
+        {"-", 0, 0},
+        {"Generate Random IDs\xC9", 0, 0}}},
+      {kGradebookMenu,
+       "Gradebook",
+       {{"Class Options\xC9", 'K', 0},
+        {"Password\xC9", 0, 0},
+        {"-", 0, 0},
+        {"Show IDs", 0, 0},
+        {"Show Names", 0, 0},
+        {"Show Names and IDs", 0, 0},
+        {"-", 0, 0},
+        {"Hide Non-Class Days", 0, 0},
+        {"-", 0, 0},
+        {"term", '1', 0},
+        {"term", '2', 0},
+        {"term", '3', 0},
+        {"term", '4', 0},
+        {"term", '5', 0},
+        {"term", '6', 0}}},
+      {kReportsMenu,
+       "Reports",
+       {{"Gradebook", 'G', 0},
+        {"Attendance", 'T', 0},
+        {"Seating Chart", 0, 0},
+        {"-", 0, 0},
+        {"Class Grades", 0, 0},
+        {"Class Summary", 0, 0},
+        {"Attendance Totals", 0, 0},
+        {"Attendance Summary", 0, 0},
+        {"-", 0, 0},
+        {"Student Scores", 0, 0},
+        {"Student Summary", 0, 0},
+        {"Student Attendance", 0, 0},
+        {"-", 0, 0},
+        {"Assignment Scores", 0, 0},
+        {"Missing Assignments", 0, 0},
+        {"-", 0, 0},
+        {"100%", 0, 0},
+        {"120%", 0, 0},
+        {"140%", 0, 0},
+        {"-", 0, 0},
+        {"Assign Seats\xC9", 0, 0},
+        {"Report Options\xC9", 0, 0},
+        {"Multiple Class Report\xC9", 0, 0}}},
+      {kExportMenu,
+       "Export",
+       {{"Text File\xC9", 0, 0},
+        {"Web Site\xC9", 0, 0},
+        {"-", 0, 0},
+        {"Lorvex\xC9", 0, 0},
+        {"SchoolSpeak\xC9", 0, 0},
+        {"Basmati\xC9", 0, 0},
+        {"SchoolCenter\xC9", 0, 0},
+        {"SchoolFusion\xC9", 0, 0},
+        {"TeacherWeb\xC9", 0, 0}}},
+      {kEmailReportsMenu,
+       "Email Reports",
+       {{"Student Scores\xC9", 0, 0},
+        {"Student Summary\xC9", 0, 0},
+        {"Student Attendance\xC9", 0, 0},
+        {"Missing Assignments\xC9", 0, 0}}},
+      {kSortMenu,
+       "Sort",
+       {{"Students by ID", 0, 0},
+        {"Students by Name", 0, 0},
+        {"Students by Grade", 0, 0},
+        {"-", 0, 0},
+        {"Assignments by Date", 0, 0},
+        {"Assignments by Name", 0, 0},
+        {"Assignments by Category", 0, 0}}},
+      {kStudentsMenu,
+       "Students",
+       {{"Print\xC9", 0, 0}, {"Export\xC9", 0, 0}, {"Email\xC9", 0, 0}, {"-", 0, 0}}},
+      {kMissingMenu,
+       "Missing",
+       {{"Print\xC9", 0, 0}, {"Export\xC9", 0, 0}, {"Email\xC9", 0, 0}, {"-", 0, 0}}},
+      {kAssignmentsMenu, "Assignments", {{"Print\xC9", 0, 0}, {"-", 0, 0}}},
+      {kStudentListMenu, "Students", {}},
+      {kMultipleMenu, "Classes", {}},
+      {kFootnotesMenu,
+       "Footnotes",
+       {{"No Footnote", 0, 0},
+        {"-", 0, 0},
+        {"footnote", 0, 0},
+        {"footnote", 0, 0},
+        {"footnote", 0, 0},
+        {"footnote", 0, 0},
+        {"footnote", 0, 0},
+        {"footnote", 0, 0},
+        {"footnote", 0, 0},
+        {"footnote", 0, 0}}},
+      {kCodesMenu, "Codes", {{"None", 0, 0}, {"-", 0, 0}}},
+      {kSeatsMenu, "Seats", {{"Hide Seat", 0, 0}, {"Make Unavailable", 0, 0}}},
+      {kRecentAssignsMenu, "Recent Assignments", {}},
+  };
+  return table;
+}
+
+// Commands whose parts of the program are not there yet: their items stay disabled
+// whatever the rules below would allow.
+bool Unavailable(int16_t menu, int16_t item) {
+  switch (menu) {
+    case kAppleMenu:
+      return item == kAboutItem;
+    case kFileMenu:
+      return item == kSaveToSpeakItem || item == kImportItem || item == kPageSetupItem ||
+             item == kPrintItem;
+    case kEditMenu:
+      return item != kUndoItem && item != kSortItem && item != kRandomIDsItem;
+    case kGradebookMenu:
+      return item == kOptionsItem || item == kPasswordItem;
+    case kReportsMenu:
+      return item != kGradebookViewItem && item != kAttendanceViewItem &&
+             (item < kZoom100Item || item > kZoom140Item);
+    case kExportMenu:
+    case kEmailReportsMenu:
+      return true;
+    default:
+      return false;
+  }
+}
+
+int16_t S16(int v) { return static_cast<int16_t>(v); }
+
+void Enable(MenuRef menu, int16_t item, bool enabled) {
+  if (enabled && !Unavailable(GetMenuID(menu), item))
+    EnableMenuItem(menu, item);
+  else
+    DisableMenuItem(menu, item);
+}
+
+bool HasWindow() { return gWindow != nullptr; }
+bool InMultiple() { return gCurrView == kMultipleClassesView; }
+bool WindowNotMultiple() { return HasWindow() && !InMultiple(); }
+bool HasStudents() { return NumStudents() > 0; }
+
+bool AnyEnabled(int16_t id) {
+  MenuRef menu = GetMenuHandle(id);
+  if (!menu) return false;
+  for (int16_t i = 1; i <= CountMenuItems(menu); i++)
+    if (IsMenuItemEnabled(menu, i)) return true;
+  return false;
+}
+
+// A submenu's item can be reached only while its parent item is enabled.
+void EnableParent(MenuRef parent, int16_t item, int16_t submenu) {
+  if (AnyEnabled(submenu))
+    EnableMenuItem(parent, item);
+  else
+    DisableMenuItem(parent, item);
+}
+
+}  // namespace
+
+void SetupMenus() {
+  for (const MenuSpec& spec : MenuTable()) {
+    MenuRef menu = NewMenu(spec.id, PStr(spec.title));
+    for (const ItemSpec& item : spec.items) {
+      AppendMenuItemText(menu, PStr(item.text));
+      const int16_t index = CountMenuItems(menu);
+      if (item.key) SetItemCmd(menu, index, static_cast<unsigned char>(item.key));
+      if (item.submenu) SetMenuItemHierarchicalID(menu, index, item.submenu);
+    }
+    InsertMenu(menu, spec.id <= kReportsMenu ? 0 : -1);
+  }
+  SetMenuEnablingProc(AdjustMenus);
+  CantUndo();
+  AdjustMenus();
+}
+
+void AdjustMenus() {
+  if (MenuRef apple = GetMenuHandle(kAppleMenu)) {
+    EnableMenuItem(apple, 0);
+    for (int16_t i = 1; i <= CountMenuItems(apple); i++) Enable(apple, i, true);
+  }
+  AdjustFileMenu();
+  AdjustExportMenu();
+  AdjustEmailReportsMenu();
+  AdjustRecentFilesMenu();
+  AdjustEditMenu();
+  AdjustSortMenu();
+  AdjustGradebookMenu();
+  AdjustReportsMenu();
+  if (MenuRef file = GetMenuHandle(kFileMenu)) {
+    EnableParent(file, kExportItem, kExportMenu);
+    EnableParent(file, kEmailReportsItem, kEmailReportsMenu);
+  }
+  if (MenuRef edit = GetMenuHandle(kEditMenu)) EnableParent(edit, kSortItem, kSortMenu);
+  DrawMenuBar();
+}
+
+void AdjustFileMenu() {
+  MenuRef menu = GetMenuHandle(kFileMenu);
+  if (!menu) return;
+  Enable(menu, kNewItem, true);
+  Enable(menu, kOpenItem, true);
+  Enable(menu, kCloseItem, HasWindow());
+  Enable(menu, kSaveItem, WindowNotMultiple());
+  Enable(menu, kSaveAsItem, WindowNotMultiple());
+  Enable(menu, kSaveToSpeakItem, WindowNotMultiple());
+  Enable(menu, kRevertItem, WindowNotMultiple() && !gFileSpec.empty());
+  Enable(menu, kImportItem, WindowNotMultiple());
+  Enable(menu, kPageSetupItem, true);
+  Enable(menu, kPrintItem, HasWindow());
+}
+
+void AdjustExportMenu() {
+  MenuRef menu = GetMenuHandle(kExportMenu);
+  if (!menu) return;
+  const bool any = HasWindow() && HasStudents();
+  for (int16_t i = 1; i <= CountMenuItems(menu); i++)
+    Enable(menu, i, any && (!InMultiple() || i == 2));
+}
+
+void AdjustEmailReportsMenu() {
+  MenuRef menu = GetMenuHandle(kEmailReportsMenu);
+  if (!menu) return;
+  const uint16_t v = gCurrView;
+  const bool on = HasWindow() && HasStudents() &&
+                  (v == kGradebookView || v == kStudentScoresView ||
+                   v == kStudentSummaryView || v == kMissingAssignmentsView);
+  for (int16_t i = 1; i <= CountMenuItems(menu); i++) Enable(menu, i, on);
+}
+
+void AdjustRecentFilesMenu() {
+  MenuRef menu = GetMenuHandle(kFileMenu);
+  if (!menu) return;
+  const int n = std::clamp<int>(gNumRecentFiles, 0, kMaxRecentFiles);
+  const int count = n == 0 ? 15 : n + 18;
+  while (CountMenuItems(menu) > count) DeleteMenuItem(menu, CountMenuItems(menu));
+  while (CountMenuItems(menu) < count) AppendMenuItemText(menu, PStr("item"));
+  if (n == 0) return;
+  SetMenuItemText(menu, 16, PStr("-"));
+  for (int i = 0; i < n; i++) {
+    Str255 name;
+    GetFileName(gRecentFiles[i].spec, name);
+    Str255 text;
+    text.setC(std::to_string(i + 1).c_str());
+    Append(text, PStr(" "));
+    Append(text, name);
+    const int16_t item = S16(kFirstRecentItem + i);
+    SetMenuItemText(menu, item, text);
+    SetItemCmd(menu, item, 0);
+    EnableMenuItem(menu, item);
+  }
+  SetMenuItemText(menu, S16(kFirstRecentItem + n), PStr("-"));
+  SetMenuItemText(menu, S16(kFirstRecentItem + n + 1), PStr("Clear Recent Files"));
+  SetItemCmd(menu, S16(kFirstRecentItem + n + 1), 0);
+  EnableMenuItem(menu, S16(kFirstRecentItem + n + 1));
+}
+
+void AdjustEditMenu() {
+  MenuRef menu = GetMenuHandle(kEditMenu);
+  if (!menu) return;
+  const bool on = WindowNotMultiple();
+  Str255 undo;
+  GetUndoText(undo);
+  SetMenuItemText(menu, kUndoItem, undo);
+  Enable(menu, kUndoItem, on && gUndoAction != kUndoNothing);
+  for (int16_t i = 3; i <= 19; i++) Enable(menu, i, false);
+  Enable(menu, 14, HasWindow());
+  Enable(menu, kRandomIDsItem,
+         on && HasStudents() && gCurrView == kGradebookView && (gClass.flags & kShowIDs));
+}
+
+void AdjustSortMenu() {
+  MenuRef menu = GetMenuHandle(kSortMenu);
+  if (!menu) return;
+  const uint16_t v = gCurrView;
+  const bool on = HasWindow() && HasStudents() && !InMultiple();
+  const bool students = on && (v <= kAttendanceView || (v >= kClassGradesView &&
+                                                         v <= kAttendanceSummaryView) ||
+                               v == kAssignmentScoresView);
+  const bool assignments =
+      on && NumAssignments() > 0 && (v == kGradebookView || v == kStudentScoresView);
+  for (int16_t i = 1; i <= 3; i++) Enable(menu, i, students);
+  for (int16_t i = 5; i <= 7; i++) Enable(menu, i, assignments);
+}
+
+void AdjustGradebookMenu() {
+  MenuRef menu = GetMenuHandle(kGradebookMenu);
+  if (!menu) return;
+  for (int t = 0; t < kMaxTerms; t++) {
+    const int16_t item = S16(kFirstTermItem + t);
+    SetMenuItemText(menu, item, gTermNames[t]);
+    CheckMenuItem(menu, item, HasWindow() && t == gCurrentTerm);
+    Enable(menu, item, HasWindow() && t <= gClass.lastTerm);
+  }
+  if (!HasWindow()) {
+    DisableMenuItem(menu, 0);
+    return;
+  }
+  EnableMenuItem(menu, 0);
+  const bool on = !InMultiple();
+  const uint8_t titles = gClass.flags & (kShowIDs | kShowNames);
+  Enable(menu, kOptionsItem, on);
+  Enable(menu, kPasswordItem, on);
+  Enable(menu, kShowIDItem, on);
+  Enable(menu, kShowNameItem, on);
+  Enable(menu, kShowNameAndIDItem, on);
+  CheckMenuItem(menu, kShowIDItem, titles == kShowIDs);
+  CheckMenuItem(menu, kShowNameItem, titles == kShowNames);
+  CheckMenuItem(menu, kShowNameAndIDItem, titles == (kShowIDs | kShowNames));
+  Enable(menu, kHolidaysItem, on);
+  const bool hidden = on && (gClass.flags & kHolidaysNoColumn);
+  SetMenuItemText(menu, kHolidaysItem,
+                  PStr(hidden ? "Show Non-Class Days" : "Hide Non-Class Days"));
+}
+
+void AdjustReportsMenu() {
+  MenuRef menu = GetMenuHandle(kReportsMenu);
+  if (!menu) return;
+  const int16_t count = CountMenuItems(menu);
+  for (int16_t i = 1; i <= count; i++) {
+    DisableMenuItem(menu, i);
+    CheckMenuItem(menu, i, false);
+  }
+  if (!HasWindow()) return;
+  if (InMultiple()) {
+    for (int16_t i : {17, 18, 19, 22}) Enable(menu, i, true);
+    CheckMenuItem(menu, kMultipleItem, true);
+    return;
+  }
+  // Items 1..15 and the view each shows.
+  static const int16_t kViews[16] = {-1, 0, 1, 2, -1, 3, 4, 5, 6, -1, 7, 8, 9, -1, 10, 11};
+  const bool students = HasStudents();
+  for (int16_t i = 1; i <= 15; i++) {
+    const int16_t view = kViews[i];
+    if (view < 0) continue;
+    bool on = view <= kSeatingChartView || students;
+    if (view == kAssignmentScoresView) on = students && NumAssignments() > 0;
+    Enable(menu, i, on);
+    CheckMenuItem(menu, i, gCurrView == static_cast<uint16_t>(view));
+  }
+  for (int16_t z = 5; z <= 7; z++) {
+    Enable(menu, S16(kZoom100Item + z - 5), true);
+    CheckMenuItem(menu, S16(kZoom100Item + z - 5), gZoom == z);
+  }
+  Enable(menu, 21, gCurrView == kSeatingChartView && students);
+  Enable(menu, 22, true);
+  Enable(menu, kMultipleItem, true);
+}
+
+// ---- Dispatch -----------------------------------------------------------------------
+
+void HandleMenuChoice(int32_t choice) {
+  const auto menu = static_cast<int16_t>(choice >> 16);
+  const auto item = static_cast<int16_t>(choice & 0xFFFF);
+  switch (menu) {
+    case kAppleMenu: HandleAppleChoice(item); break;
+    case kFileMenu: HandleFileChoice(item); break;
+    case kEditMenu: HandleEditChoice(item); break;
+    case kGradebookMenu: HandleGradebookChoice(item); break;
+    case kReportsMenu: HandleReportsChoice(item); break;
+    case kSortMenu: HandleSortChoice(item); break;
+    default: break;
+  }
+  HiliteMenu(0);
+}
+
+void HandleAppleChoice(int16_t item) {
+  switch (item) {
+    case kUsersGuideItem: OpenUsersGuide(); break;
+    case kQuitItem: DoQuitCmd(); break;
+    default: DoAppleMenuChoice(); break;
+  }
+}
+
+void HandleFileChoice(int16_t item) {
+  const int n = gNumRecentFiles;
+  switch (item) {
+    case kNewItem:
+      DoNewClassCmd();
+      AdjustMenus();
+      return;
+    case kOpenItem:
+      DoOpenCmd();
+      AdjustMenus();
+      return;
+    case kCloseItem:
+      DoCloseCmd();
+      AdjustMenus();
+      return;
+    case kSaveItem: DoSaveCmd(); return;
+    case kSaveAsItem: DoSaveAsCmd(); return;
+    case kRevertItem: DoRevertCmd(); return;
+    default: break;
+  }
+  if (item >= kFirstRecentItem && item < kFirstRecentItem + n) {
+    DoOpenRecent(S16(item - kFirstRecentItem));
+    AdjustMenus();
+  } else if (n > 0 && item == kFirstRecentItem + n + 1) {
+    DoOpenRecent(S16(n + 1));
+    AdjustMenus();
+  }
+}
+
+void HandleEditChoice(int16_t item) {
+  switch (item) {
+    case kUndoItem:
+      CloseEdit(kEditCancel);
+      CancelSelection();
+      DoUndoCmd();
+      SetColumns();
+      CountScores();
+      UpdateAttendance();
+      ForceUpdate();
+      break;
+    case kRandomIDsItem: DoGenerateRandomIDs(); break;
+    default: break;
+  }
+}
+
+void HandleGradebookChoice(int16_t item) {
+  switch (item) {
+    case kShowIDItem: DoShowID(); break;
+    case kShowNameItem: DoShowName(); break;
+    case kShowNameAndIDItem: DoShowNameAndID(); break;
+    case kHolidaysItem: DoHideHolidays(); break;
+    default:
+      if (item >= kFirstTermItem && item < kFirstTermItem + kMaxTerms)
+        DoTermCmd(S16(item - kFirstTermItem));
+      break;
+  }
+}
+
+void HandleReportsChoice(int16_t item) {
+  switch (item) {
+    case kGradebookViewItem: DoShowGradebook(); break;
+    case kAttendanceViewItem: DoShowAttendance(); break;
+    default:
+      if (item >= kZoom100Item && item <= kZoom140Item) DoZoom(S16(item - kZoom100Item + 5));
+      break;
+  }
+}
+
+void HandleSortChoice(int16_t item) {
+  switch (item) {
+    case 1: DoSortByIDCmd(); break;
+    case 2: DoSortByNameCmd(); break;
+    case 3: DoSortByGradeCmd(); break;
+    case 5: DoSortByDateCmd(); break;
+    case 6: DoSortByAssignCmd(); break;
+    case 7: DoSortByCategoryCmd(); break;
+    default: break;
+  }
+}
+
+// ---- Footnotes pop-up ---------------------------------------------------------------
+
+void AdjustFootnotesMenu(int16_t row, int16_t column) {
+  MenuRef menu = GetMenuHandle(kFootnotesMenu);
+  if (!menu) return;
+  const uint8_t mark = gFootnotes[row][gCurrentTerm][column];
+  Enable(menu, 1, mark < kMaxFootnotes);
+  for (int i = 0; i < kMaxFootnotes; i++) {
+    const int16_t item = S16(3 + i);
+    Str255 text;
+    text.setC(std::to_string(i + 1).c_str());
+    Append(text, PStr(". "));
+    Append(text, gFootnoteText[i]);
+    SetMenuItemText(menu, item, text);
+    Enable(menu, item, !gFootnoteText[i].empty());
+    CheckMenuItem(menu, item, mark == i);
+  }
+}
+
+void HandleFootnotesChoice(int16_t item, int16_t row, int16_t column) {
+  uint8_t& mark = gFootnotes[row][gCurrentTerm][column];
+  if (item == 1) {
+    SetUndoStudent(kUndoStudentEdit, row);
+    mark = kNoMark;
+  } else if (item >= 3 && item < 3 + kMaxFootnotes) {
+    if (mark == item - 3) return;
+    SetUndoStudent(kUndoStudentEdit, row);
+    mark = static_cast<uint8_t>(item - 3);
+  } else {
+    return;
+  }
+  UpdateScore(row, column);
+  SetChanged(1);
+}
+
+void PopUpFootnotes(Point where, int16_t row, int16_t column) {
+  if (row < 0 || row >= kMaxStudents || column < 0 || column >= kMaxAssignments) return;
+  MenuRef menu = GetMenuHandle(kFootnotesMenu);
+  if (!menu) return;
+  AdjustFootnotesMenu(row, column);
+  const int32_t choice = PopUpMenuSelect(menu, S16(where.v - 8), S16(where.h - 32), 1);
+  if (choice) HandleFootnotesChoice(static_cast<int16_t>(choice & 0xFFFF), row, column);
+}

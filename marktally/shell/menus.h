@@ -1,0 +1,91 @@
+// The menu bar and the pop-up menus: their numbers and items, the enabling before
+// every use, and the dispatch of a choice to its command.
+#pragma once
+
+#include <cstdint>
+
+#include "marktally/toolbox/qdtypes.h"
+
+// MenuID: the menu numbers; a choice is (menu << 16) | item, 0 for none.
+enum MenuID : int16_t {
+  kAppleMenu = 128,
+  kFileMenu = 129,
+  kEditMenu = 130,
+  kGradebookMenu = 131,
+  kReportsMenu = 132,
+  kStudentsMenu = 133,
+  kAssignmentsMenu = 134,
+  kStudentListMenu = 135,
+  kFootnotesMenu = 136,
+  kCodesMenu = 140,
+  kSeatsMenu = 141,
+  kRecentAssignsMenu = 142,
+  kMultipleMenu = 145,
+  kMissingMenu = 146,
+  kExportMenu = 148,
+  kEmailReportsMenu = 149,
+  kSortMenu = 150,
+};
+
+// Items of the menu bar's menus that the program refers to by number.
+enum : int16_t {
+  kAboutItem = 1,
+  kUsersGuideItem = 2,
+  kQuitItem = 4,
+
+  kNewItem = 1,
+  kOpenItem = 2,
+  kCloseItem = 4,
+  kSaveItem = 5,
+  kSaveAsItem = 6,
+  kSaveToSpeakItem = 7,
+  kRevertItem = 8,
+  kImportItem = 10,
+  kExportItem = 11,
+  kEmailReportsItem = 12,
+  kPageSetupItem = 14,
+  kPrintItem = 15,
+  kFirstRecentItem = 17,
+
+  kUndoItem = 1,
+  kSortItem = 12,
+  kRandomIDsItem = 21,
+
+  kOptionsItem = 1,
+  kPasswordItem = 2,
+  kShowIDItem = 4,
+  kShowNameItem = 5,
+  kShowNameAndIDItem = 6,
+  kHolidaysItem = 8,
+  kFirstTermItem = 10,
+
+  kGradebookViewItem = 1,
+  kAttendanceViewItem = 2,
+  kZoom100Item = 17,
+  kZoom140Item = 19,
+  kMultipleItem = 23,
+};
+
+void SetupMenus();
+void AdjustMenus();
+void AdjustFileMenu();
+void AdjustExportMenu();
+void AdjustEmailReportsMenu();
+void AdjustRecentFilesMenu();
+void AdjustEditMenu();
+void AdjustSortMenu();
+void AdjustGradebookMenu();
+void AdjustReportsMenu();
+
+void HandleMenuChoice(int32_t choice);
+void HandleAppleChoice(int16_t item);
+void HandleFileChoice(int16_t item);
+void HandleEditChoice(int16_t item);
+void HandleGradebookChoice(int16_t item);
+void HandleReportsChoice(int16_t item);
+void HandleSortChoice(int16_t item);
+
+// The footnote pop-up of a score: where is global, row and column of the current term.
+void PopUpFootnotes(Point where, int16_t row, int16_t column);
+void AdjustFootnotesMenu(int16_t row, int16_t column);
+void HandleFootnotesChoice(int16_t item, int16_t row, int16_t column);

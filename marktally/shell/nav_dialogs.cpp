@@ -1,0 +1,75 @@
+#include "marktally/shell/nav_dialogs.h"
+
+#include <cctype>
+#include <cstring>
+
+#include "marktally/shell/grid.h"
+#include "marktally/shell/window.h"
+#include "marktally/toolbox/navigation.h"
+
+uint8_t gHasNavigation = 0;
+
+namespace {
+
+// Keeps the document window painted while a file dialog is up.
+void NavEventFilter(const EventRecord& event) {
+  if (event.what == updateEvt && gWindow &&
+      reinterpret_cast<WindowRef>(event.message) == gWindow)
+    UpdateWindow();
+}
+
+NavDialogOptions Options() {
+  NavDialogOptions options;
+  options.clientName = "Marktally";
+  return options;
+}
+
+}  // namespace
+
+bool HasExtension(const std::string& name, const char* extension) {
+  const size_t n = std::strlen(extension);
+  if (name.size() < n + 1 || name[name.size() - n - 1] != '.') return false;
+  for (size_t i = 0; i < n; i++) {
+    const auto c = static_cast<unsigned char>(name[name.size() - n + i]);
+    if (std::tolower(c) != std::tolower(static_cast<unsigned char>(extension[i]))) return false;
+  }
+  return true;
+}
+
+bool NavFilterProcMTB(const std::string& path, bool isFolder) {
+  return isFolder || HasExtension(path, "mtb");
+}
+
+bool NavFilterProcTXT(const std::string& path, bool isFolder) {
+  return isFolder || HasExtension(path, "txt") || HasExtension(path, "csv");
+}
+
+void CheckNav() { gHasNavigation = 1; }
+
+bool GetOpenFile(OSType filter, FileSpec* spec, bool* stationery) {
+  std::string path;
+  const NavObjectFilter which = filter == kTextFilter ? NavFilterProcTXT : NavFilterProcMTB;
+  if (NavGetFile(Options(), which, NavEventFilter, &path) != noErr) return false;
+  spec->path = path;
+  // The desktop keeps no stationery flag: every file opens as itself.
+  *stationery = false;
+  return true;
+}
+
+bool GetSaveFile(ConstStringPtr defaultName, FileSpec* spec, bool* replacing) {
+  NavDialogOptions options = Options();
+  options.saveFileName = ToStdString(defaultName);
+  std::string path;
+  bool replaces = false;
+  if (NavPutFile(options, NavEventFilter, &path, &replaces) != noErr) return false;
+  spec->path = path;
+  *replacing = replaces;
+  return true;
+}
+
+bool PickFolder(FileSpec* spec) {
+  std::string path;
+  if (NavChooseFolder(Options(), NavEventFilter, &path) != noErr) return false;
+  spec->path = path;
+  return true;
+}

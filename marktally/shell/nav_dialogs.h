@@ -1,0 +1,25 @@
+// The open, save and choose-folder dialogs as the program asks for them, with its
+// filters for gradebooks and text files.
+#pragma once
+
+#include <string>
+
+#include "marktally/model/fileutil.h"
+#include "marktally/toolbox/qdtypes.h"
+
+// The filter code that asks for text files; any other lists gradebooks.
+constexpr OSType kTextFilter = FourCC("ttxt");
+
+extern uint8_t gHasNavigation;
+
+void CheckNav();
+// True when a file was chosen; the file goes into spec.
+bool GetOpenFile(OSType filter, FileSpec* spec, bool* stationery);
+// True when a file was named; replacing tells whether it exists.
+bool GetSaveFile(ConstStringPtr defaultName, FileSpec* spec, bool* replacing);
+bool PickFolder(FileSpec* spec);
+
+bool NavFilterProcMTB(const std::string& path, bool isFolder);
+bool NavFilterProcTXT(const std::string& path, bool isFolder);
+// True when the name ends in "." and the extension, the letters in any case.
+bool HasExtension(const std::string& name, const char* extension);

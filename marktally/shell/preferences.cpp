@@ -1,0 +1,86 @@
+#include "marktally/shell/preferences.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+#include "marktally/shell/window.h"
+#include "marktally/toolbox/desktop.h"
+
+namespace {
+
+constexpr const char* kZoomKey = "zoom";
+constexpr const char* kPlacementKey = "window position";
+constexpr int kMinimumWidth = 600;   // the grow limits
+constexpr int kMinimumHeight = 400;
+
+int16_t S16(int v) { return static_cast<int16_t>(v); }
+
+// Moves [low, high) into [min, max), keeping its size while it fits; a span wider than
+// the bounds is cut to them.
+void FitSpan(int& low, int& high, int min, int max) {
+  if (low < min) {
+    high += min - low;
+    low = min;
+  }
+  if (high > max) {
+    const int excess = high - max;
+    if (low - excess >= min) {
+      low -= excess;
+      high -= excess;
+    } else {
+      high = max;
+    }
+  }
+}
+
+}  // namespace
+
+void LoadZoom() {
+  gZoom = 6;
+  int16_t stored = 0;
+  // Only the three zooms the menu offers: anything else would size every unit oddly.
+  if (CopyAppPreferenceShort(kZoomKey, &stored) && stored >= 5 && stored <= 7) gZoom = stored;
+}
+
+void SaveZoom() {
+  SetAppPreferenceShort(kZoomKey, gZoom);
+  SynchronizeAppPreferences();
+}
+
+void SaveWindowPlacement() {
+  if (!gWindow) return;
+  Rect r;
+  GetWindowBounds(gWindow, kWindowContentRgn, &r);
+  char text[64];
+  std::snprintf(text, sizeof text, "%i %i %i %i", r.top, r.left, r.right, r.bottom);
+  SetAppPreferenceString(kPlacementKey, text);
+  SynchronizeAppPreferences();
+}
+
+void LoadWindowPlacement() {
+  if (!gWindow) return;
+  SynchronizeAppPreferences();
+  std::string text;
+  if (!CopyAppPreferenceString(kPlacementKey, &text, 31)) return;
+  int top = 0, left = 0, right = 0, bottom = 0;
+  char extra = 0;
+  if (std::sscanf(text.c_str(), "%i %i %i %i %c", &top, &left, &right, &bottom, &extra) != 4)
+    return;
+  if (bottom < top || right < left) return;
+  Rect avail;
+  GetAvailableWindowPositioningBounds(GetMainDevice(), &avail);
+  const int bLeft = avail.left + 18, bRight = avail.right - 18;
+  const int bTop = avail.top + 42, bBottom = avail.bottom - 42;
+  if (bRight <= bLeft || bBottom <= bTop) return;
+  // Never smaller than the window can be grown to, unless the screen is smaller still.
+  right = std::max(right, left + std::min(kMinimumWidth, bRight - bLeft));
+  bottom = std::max(bottom, top + std::min(kMinimumHeight, bBottom - bTop));
+  FitSpan(left, right, bLeft, bRight);
+  FitSpan(top, bottom, bTop, bBottom);
+  Point ideal{S16(bBottom - bTop), S16(bRight - bLeft)};
+  ZoomWindowIdeal(gWindow, inZoomOut, &ideal);
+  const Rect placed{S16(top), S16(left), S16(bottom), S16(right)};
+  SetWindowBounds(gWindow, kWindowContentRgn, &placed);
+  SetWindowIdealUserState(gWindow, &placed);
+}

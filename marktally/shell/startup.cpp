@@ -1,0 +1,56 @@
+#include "marktally/shell/startup.h"
+
+#include "marktally/model/dates.h"
+#include "marktally/model/platform.h"
+#include "marktally/model/recent.h"
+#include "marktally/model/tables.h"
+#include "marktally/model/textutil.h"
+#include "marktally/shell/celledit.h"
+#include "marktally/shell/eventloop.h"
+#include "marktally/shell/grid.h"
+#include "marktally/shell/input.h"
+#include "marktally/shell/menus.h"
+#include "marktally/shell/nav_dialogs.h"
+#include "marktally/shell/pagesize.h"
+#include "marktally/shell/preferences.h"
+#include "marktally/shell/window.h"
+#include "marktally/toolbox/desktop.h"
+#include "marktally/toolbox/textedit.h"
+
+void StartUp() {
+  MaxApplicationZone();
+  SetupToolbox();
+  const uint32_t now = GetDateTime();
+  gRandSeed = static_cast<int32_t>(now);
+  gLastAssignDate = now;
+  // The tables hold a class from the first moment, so that nothing reads them empty.
+  NewClass();
+  SetChanged(0);
+  LoadZoom();
+  SetupMenus();
+  SetupThemes();
+  InstallDocumentChangedHook();
+  SetThemeCursor(kThemeArrowCursor);
+  SetupPrinting();
+  SetupRotation();
+  gWindowVScrollProc = NewControlActionUPP(WindowVProc);
+  gWindowHScrollProc = NewControlActionUPP(WindowHProc);
+  SetupAEHandlers();
+  SetupDateFormat();
+  SetupRecentAssigns();
+  CheckNav();
+  TEFromScrap();
+  LoadRecentFiles();
+  LoadRecentAssigns();
+  RegisterAppearanceClient();
+  AdjustMenus();
+}
+
+void ShutDown() {
+  CleanupPrinting();
+  CleanupRotation();
+  SaveZoom();
+  SaveRecentFiles();
+  SaveRecentAssigns();
+  UnregisterAppearanceClient();
+}

@@ -1,0 +1,86 @@
+// The one document window: what it shows, the zoom and its pixel units, the scroll
+// bars and the page placard, activation, and where the grids start scrolled.
+#pragma once
+
+#include <cstdint>
+
+#include "marktally/toolbox/controls.h"
+
+// ViewKind, in gCurrView.
+enum ViewKind : uint16_t {
+  kGradebookView = 0,
+  kAttendanceView = 1,
+  kSeatingChartView = 2,
+  kClassGradesView = 3,
+  kClassSummaryView = 4,
+  kAttendanceTotalsView = 5,
+  kAttendanceSummaryView = 6,
+  kStudentScoresView = 7,
+  kStudentSummaryView = 8,
+  kStudentAttendanceView = 9,
+  kAssignmentScoresView = 10,
+  kMissingAssignmentsView = 11,
+  kMultipleClassesView = 12,
+};
+
+extern WindowRef gWindow;  // null when no class is open
+extern ControlRef gVScrollBar;
+extern ControlRef gHScrollBar;
+extern ControlRef gPlacard;
+extern uint8_t gActive;
+extern uint16_t gCurrView;
+extern int16_t gZoom;  // 5, 6 or 7
+extern int16_t gTitleWidth;
+extern int16_t gMaxColumns;  // columns of the grid view shown
+extern int16_t gLastColumn;  // the last of them; -1 for an attendance term without school days
+extern uint16_t gCurrPage;   // first and last printed page in sight, from 0
+extern uint16_t gLastPage;
+extern int16_t gScrollBarSize;
+extern int16_t gMenuBarHeight;
+
+// ---- Units of the zoom -------------------------------------------------------------
+inline int ZoomLine() { return 12 * gZoom / 5; }                // L, a report line
+inline int RowHeight() { return 4 * gZoom; }                    // a grid row
+inline int ColumnWidth() { return 8 * gZoom; }                  // a grid column
+inline int TitleBandBottom() { return 30 * gZoom + ZoomLine() + 2; }
+// The bottom of the grid's header, where the first row starts (without the margin).
+inline int HeaderBottom() { return 34 * gZoom + ZoomLine() + 4 * gZoom / 5; }
+inline int NumberColumnRight() { return 32 * gZoom / 5; }       // x0, without the margin
+inline int GradeColumnWidth() { return 16 * gZoom; }
+inline int TitleWidthFor(uint8_t flags) {
+  const bool both = (flags & 0x60) == 0x60;
+  return both ? 62 * gZoom + 32 * gZoom / 5 : 46 * gZoom + 32 * gZoom / 5;
+}
+inline bool IsGridView() { return gCurrView <= kAttendanceView; }
+inline bool IsReportView() { return gCurrView >= kClassGradesView; }
+
+// ---- The window ------------------------------------------------------------------
+void MakeNewDocument();
+void MakeNewWindow(ConstStringPtr title);
+void MakeNewScrollBars();
+void AdjustScrollBars();
+void CloseDocument();
+// The port's content: its bounds less the scroll bars (sb - 1 off right and bottom).
+Rect ContentRect();
+
+int VPageStep();
+int HPageStep();
+int VScrollMax();
+int HScrollMax();
+// The scroll values, 0 without a window.
+int VScrollValue();
+int HScrollValue();
+
+void TopOfPage();
+void ScrollGrid(bool resetVertical);
+void ComputePageNumber();
+void ComputeReportPage();
+void UpdatePageNumber();
+void HidePageNumber();
+void ActivateMainWindow();
+void DeactivateMainWindow();
+
+// The window's modified mark follows the document's change flag.
+void InstallDocumentChangedHook();
+// Reads the theme's menu-bar height and scroll-bar width.
+void SetupThemes();
