@@ -41,6 +41,7 @@ enum : int16_t {
 };
 enum : int16_t {
   kControlNoPart = 0,
+  kControlEntireControl = 0,
   kControlMenuPart = 2,
   kControlEditTextPart = 5,
   kControlClockPart = 8,

@@ -334,18 +334,14 @@ void RunStep(DialogRef d, const DialogScriptStep& step) {
   }
 }
 
-// Runs the next steps of the dialog's script up to one that makes events.
+// Runs the next step of the dialog's script, if any.
 bool FeedScript(DialogRef d) {
   auto it = Scripts().find(d);
-  if (it == Scripts().end()) return false;
-  auto& steps = it->second;
-  while (!steps.empty()) {
-    const DialogScriptStep step = steps.front();
-    steps.pop_front();
-    RunStep(d, step);
-    if (step.kind != DialogScriptStep::kCheck) return true;
-  }
-  return false;
+  if (it == Scripts().end() || it->second.empty()) return false;
+  const DialogScriptStep step = it->second.front();
+  it->second.pop_front();
+  RunStep(d, step);
+  return true;
 }
 
 bool IsDialogWindow(WindowRecord* w) {

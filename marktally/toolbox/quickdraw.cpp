@@ -549,6 +549,10 @@ void DrawText(const void* text, int16_t firstByte, int16_t byteCount) {
 
 void DrawString(ConstStringPtr s) { DrawText(s, 1, s[0]); }
 
+int16_t GetPortTextFont(CGrafPtr port) { return port->txFont; }
+int16_t GetPortTextSize(CGrafPtr port) { return port->txSize; }
+Style GetPortTextFace(CGrafPtr port) { return port->txFace; }
+
 void GetFontInfo(FontInfo* info) {
   const FontEntry* f = CurrentFont();
   const QFontMetrics m(f->font);

@@ -148,6 +148,9 @@ struct FontInfo {
   int16_t leading;
 };
 void GetFontInfo(FontInfo* info);
+int16_t GetPortTextFont(CGrafPtr port);
+int16_t GetPortTextSize(CGrafPtr port);
+Style GetPortTextFace(CGrafPtr port);
 
 // ---- Offscreen worlds and bit copies ---------------------------------------------
 using GWorldFlags = uint32_t;

@@ -126,7 +126,8 @@ std::string FrameTitle();
 // and turns it into events (so the filter sees them as the teacher's): typing into an
 // item clicks it, selects all with Command-A and types the text; a click lands in the
 // middle of the item (or at an offset from its top-left); a pop-up choice answers the
-// menu and clicks the pop-up. A check step runs at once, with the loop's dialog.
+// menu and clicks the pop-up. A check step runs with the loop's dialog when the loop is
+// next idle (after the events before it, and the updates they caused, were handled).
 struct DialogScriptStep {
   enum Kind { kType, kClick, kClickAt, kKey, kChoose, kCheck };
   Kind kind = kClick;
