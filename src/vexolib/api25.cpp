@@ -52,8 +52,9 @@ void setStatusFrom(const std::exception& e) {
 }  // namespace
 
 const char* bufferString(const std::string& text) {
-  // Freed with the ring's oldest entry; the strings outlive every caller's use by design.
-  static std::deque<char*> preservedResults;
+  // Never destroyed: a client may read its last texts until the process ends, even from its
+  // own exit handlers.
+  static std::deque<char*>& preservedResults = *new std::deque<char*>();
   char* copy = ::strdup(text.c_str());
   if (!copy) {
     throw std::bad_alloc();

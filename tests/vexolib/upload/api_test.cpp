@@ -63,9 +63,10 @@ TEST_F(SendFilesTest, FileSpecificationsBecomeAbsolutePathsOrStatus123) {
     deep += "/" + std::string(100, 'd');
     ::mkdir(deep.c_str(), 0700);
   }
-  writeFile(deep + "/f", "f");
+  const std::string deepFile = deep + "/f";
+  writeFile(deepFile, "f");
   const std::string missing = files_ + "/missing.txt";
-  const VexoFileSpec refused[] = {{missing.c_str()}, {nullptr}, {""}, {(deep + "/f").c_str()}};
+  const VexoFileSpec refused[] = {{missing.c_str()}, {nullptr}, {""}, {deepFile.c_str()}};
   for (const VexoFileSpec& spec : refused) {
     EXPECT_EQ(vexo25_addFile("es_rpt_01", &spec), 123);
   }
