@@ -86,7 +86,10 @@ void NVPResponseProcessor::parse(const unsigned char* data, std::size_t size) {
     const std::size_t restLength = lineEnd - nameEnd - 1;
     if (data[nameEnd] == '=') {
       const std::string value(reinterpret_cast<const char*>(rest), restLength);
-      remember(name + "=" + filterSensitiveNVPValueForLogging(name, value));
+      const std::string shown = filterSensitiveNVPValueForLogging(name, value);
+      remember(shown.size() == value.size() && shown == value
+                   ? std::string(line, lineEnd - pos)
+                   : name + "=" + shown);
       responseNVPs.setString(name, value);
     } else {
       std::uint64_t length = 0;

@@ -24,10 +24,10 @@ std::string chunkName(const std::string& prefix, std::uint64_t k) {
 std::string targetInRoot(const boost::filesystem::path& localRoot, const std::string& relPath) {
   bool named = false;
   bool escapes = relPath.empty() || relPath[0] == '/';
-  for (const std::string& piece : strutil::split(relPath, '/')) {
-    if (piece == "..") {
+  for (const std::string& component : strutil::split(relPath, '/')) {
+    if (component == "..") {
       escapes = true;
-    } else if (piece != ".") {
+    } else if (component != ".") {
       named = true;
     }
   }
@@ -194,17 +194,17 @@ void NVPSet::downloadFile(const boost::filesystem::path& localRoot,
                           const std::string& prefix) const {
   const std::string relPath = getString(prefix + "relPath");
   const int count = getInteger(prefix + "chunk.count");
-  std::vector<std::string> pieces;
+  std::vector<std::string> chunkFiles;
   for (int k = 0; k < count; ++k) {
     const boost::optional<std::shared_ptr<NVP>> chunk = lookupNVP(chunkName(prefix, k));
     if (!chunk) {
       throw VexoException(103, "Chunk lookup failed");
     }
-    pieces.push_back((*chunk)->getChunkFileTempPath());
+    chunkFiles.push_back((*chunk)->getChunkFileTempPath());
   }
   const std::string target = targetInRoot(localRoot, relPath);
   deleteFileAtPathWithDifferentLetterCase(target);
-  util::decompressFilesIntoFile(target, pieces);
+  util::decompressFilesIntoFile(target, chunkFiles);
   const std::string lastModified = getString(prefix + "lastModified", "");
   if (!lastModified.empty()) {
     platform::setFileLastModifiedFromString(target, lastModified);

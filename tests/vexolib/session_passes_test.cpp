@@ -101,15 +101,15 @@ class RecordingTransport : public Transceiver {
 class SessionPassesTest : public FrameworkTest {
  protected:
   // Values named by their text; "<name>:<n>" makes a chunk of n bytes instead.
-  static NVPSet request(const std::vector<std::string>& specs) {
+  static NVPSet request(const std::vector<std::string>& descriptions) {
     NVPSet set;
-    for (const std::string& spec : specs) {
-      const std::size_t colon = spec.find(':');
+    for (const std::string& text : descriptions) {
+      const std::size_t colon = text.find(':');
       if (colon == std::string::npos) {
-        set.setString(spec, "value of " + spec);
+        set.setString(text, "value of " + text);
       } else {
-        const std::string bytes(std::stoul(spec.substr(colon + 1)), 'x');
-        set.setChunk(spec.substr(0, colon), reinterpret_cast<const unsigned char*>(bytes.data()),
+        const std::string bytes(std::stoul(text.substr(colon + 1)), 'x');
+        set.setChunk(text.substr(0, colon), reinterpret_cast<const unsigned char*>(bytes.data()),
                      0, bytes.size());
       }
     }

@@ -369,7 +369,8 @@ TEST_F(SessionTest, TheEffectiveClassidPeriod) {
   for (const auto& call : std::vector<std::function<void()>>{
            [&] { anonymous->getEffectiveClassidPeriod(); },
            [&] { anonymous->setEffectiveClassidPeriod("2024-S1"); }}) {
-    EXPECT_EQ(vexoFailure(call), failure(103, "Must be logged in to set effective classid period"));
+    EXPECT_EQ(vexoFailure(call),
+              failure(103, "Must be logged in to set effective classid period"));
   }
 }
 
