@@ -157,13 +157,17 @@ TEST_F(SendFilesTest, EachInjectedFailureGivesItsStatusStopsAndKeepsTheInputs) {
   EXPECT_TRUE(temporaryFiles().empty());
 }
 
-TEST_F(SendFilesTest, OtherFailuresAre103WithTheirText) {
+TEST_F(SendFilesTest, OtherFailuresAre103WithTheirTextAndTheInterfaceSessionStays) {
+  api::adoptSession(std::unique_ptr<vexo::Session>(new vexo::Session()));
+  vexo::Session* session = api::accessSession();
   const std::string missing = files_ + "/missing.txt";
   vexo25_addFileUsingPath("es_rpt_01", missing.c_str());
   EXPECT_EQ(send(), 103);
   EXPECT_EQ(std::string(message_).rfind("fileSize: file '" + missing + "' not found", 0), 0u)
       << message_;
   EXPECT_TRUE(uploadRequests().empty());
+  EXPECT_EQ(api::accessSession(), session) << "a send has a session of its own";
+  api::adoptSession(nullptr);
 }
 
 TEST_F(SendFilesTest, TheOptionsTextAsksForTheCompletion) {
