@@ -156,7 +156,7 @@ const std::vector<MenuSpec>& MenuTable() {
        "Missing",
        {{"Print\xC9", 0, 0}, {"Export\xC9", 0, 0}, {"Email\xC9", 0, 0}, {"-", 0, 0}}},
       {kAssignmentsMenu, "Assignments", {{"Print\xC9", 0, 0}, {"-", 0, 0}}},
-      {kStudentListMenu, "Students", {}},
+      {kStudentNamesMenu, "Students", {}},
       {kMultipleMenu, "Classes", {}},
       {kFootnotesMenu,
        "Footnotes",

@@ -15,7 +15,7 @@ enum MenuID : int16_t {
   kReportsMenu = 132,
   kStudentsMenu = 133,
   kAssignmentsMenu = 134,
-  kStudentListMenu = 135,
+  kStudentNamesMenu = 135,
   kFootnotesMenu = 136,
   kCodesMenu = 140,
   kSeatsMenu = 141,

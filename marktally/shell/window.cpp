@@ -171,6 +171,8 @@ void AdjustScrollBars() {
   ShowControl(gPlacard);
   ShowControl(gVScrollBar);
   ShowControl(gHScrollBar);
+  // The pages in sight change with the size, the zoom and the title columns too.
+  ComputePageNumber();
 }
 
 void CloseDocument() {

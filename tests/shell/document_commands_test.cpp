@@ -3,11 +3,11 @@
 #include <fstream>
 
 #include "marktally/shell/input.h"
-#include "tests/shell/shell_fixture.h"
+#include "tests/shell/window_fixture.h"
 
 namespace {
 
-class DocumentCommandsTest : public ShellTest {
+class DocumentCommandsTest : public WindowTest {
  protected:
   void StartWithNewClass() {
     PostCommandLineEvents({});
