@@ -218,8 +218,11 @@ bool HasStudents() { return NumStudents() > 0; }
 bool AnyEnabled(int16_t id) {
   MenuRef menu = GetMenuHandle(id);
   if (!menu) return false;
-  for (int16_t i = 1; i <= CountMenuItems(menu); i++)
-    if (IsMenuItemEnabled(menu, i)) return true;
+  for (int16_t i = 1; i <= CountMenuItems(menu); i++) {
+    Str255 text;
+    GetMenuItemText(menu, i, text);
+    if (IsMenuItemEnabled(menu, i) && text.str() != "-") return true;
+  }
   return false;
 }
 
