@@ -426,10 +426,12 @@ void RegisterItemList(int16_t itemListID, std::vector<DialogItemTemplate> items)
   ItemLists()[itemListID] = std::move(items);
 }
 
-DialogRef NewDialogFromTemplate(const DialogTemplate& t) {
+namespace {
+DialogRef MakeDialog(const DialogTemplate& t, int16_t id) {
   WindowRef w = nullptr;
   if (CreateNewWindow(t.windowClass, 0, &t.bounds, &w) != noErr) return nullptr;
   auto* d = new DialogRecord;
+  d->id = id;
   d->window = w;
   w->dialog = d;
   w->title = t.title;
@@ -443,13 +445,13 @@ DialogRef NewDialogFromTemplate(const DialogTemplate& t) {
   AllDialogs().push_back(d);
   return d;
 }
+}  // namespace
+
+DialogRef NewDialogFromTemplate(const DialogTemplate& t) { return MakeDialog(t, 0); }
 
 DialogRef GetNewDialog(int16_t dialogID, void*, WindowRef) {
   auto it = Templates().find(dialogID);
-  if (it == Templates().end()) return nullptr;
-  DialogRef d = NewDialogFromTemplate(it->second);
-  if (d) d->id = dialogID;
-  return d;
+  return it == Templates().end() ? nullptr : MakeDialog(it->second, dialogID);
 }
 
 void DisposeDialog(DialogRef dialog) {

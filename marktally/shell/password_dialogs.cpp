@@ -1,0 +1,150 @@
+#include "marktally/shell/password_dialogs.h"
+
+#include "marktally/model/document.h"
+#include "marktally/model/fileutil.h"
+#include "marktally/model/password.h"
+#include "marktally/model/platform.h"
+#include "marktally/model/textutil.h"
+#include "marktally/shell/dialog_items.h"
+#include "marktally/shell/dialogs.h"
+
+namespace {
+
+enum : DialogItemIndex { kOK = 1, kCancel = 2, kPassword = 3, kRemember = 5 };
+enum : DialogItemIndex { kOldPassword = 3, kNewPassword = 4, kNewAgain = 5 };
+
+void Refuse(const char* title, const char* text, DialogRef dialog, DialogItemIndex focus) {
+  InitCursor();
+  ShowModelAlert(kStopAlert, kAlertOK, PStr(title), PStr(text));
+  SetPWFocus(dialog, focus);
+}
+
+}  // namespace
+
+void InstallPasswordLock() {
+  SetPasswordPrompt(AskForPassword);
+  KeychainAccess keychain;
+  keychain.find = [](const std::string& service, const std::string& account,
+                     std::string& password) {
+    return KCFindGenericPassword(service, account, &password, nullptr) == noErr;
+  };
+  keychain.add = [](const std::string& service, const std::string& account,
+                    const std::string& password) {
+    return KCAddGenericPassword(service, account, password, nullptr) == noErr;
+  };
+  keychain.replace = [](const std::string& service, const std::string& account,
+                        const std::string& password) {
+    KCItemRef item;
+    std::string old;
+    return KCFindGenericPassword(service, account, &old, &item) == noErr &&
+           KCSetData(item, password) == noErr;
+  };
+  SetKeychain(std::move(keychain));
+}
+
+bool AskForPassword(Str255& password) {
+  if (GetKeychainPassword(password)) return true;
+  if (MultiplePassword()) {
+    password = gPreviousPassword;
+    CutPassword(password);
+    return true;
+  }
+  InitCursor();
+  SetPasswordItems();
+  CenterDialog(gPasswordDialog);
+  SelectDialog(gPasswordDialog);
+  ShowDialog(gPasswordDialog);
+  for (;;) {
+    DialogItemIndex item = 0;
+    ModalDialog(gEventFilter, &item);
+    if (item == kCancel) {
+      HideDialog(gPasswordDialog);
+      return false;
+    }
+    if (item == kRemember) SetCheckBox(gPasswordDialog, kRemember, !GetCheckBox(gPasswordDialog, kRemember));
+    if (item == kOK && ValidPassword()) {
+      HideDialog(gPasswordDialog);
+      GetPWText(gPasswordDialog, kPassword, password);
+      CutPassword(password);
+      return true;
+    }
+  }
+}
+
+void SetPasswordItems() {
+  Str255 name, title = PStr("Opening '");
+  GetFileName(gFileSpec, name);
+  Append(title, name);
+  AppendC(title, "'");
+  SetWTitle(GetDialogWindow(gPasswordDialog), title);
+  SetCheckBox(gPasswordDialog, kRemember, 0);
+  SetPWText(gPasswordDialog, kPassword, PStr(""));
+  SetPWFocus(gPasswordDialog, kPassword);
+}
+
+bool ValidPassword() {
+  Str255 typed;
+  GetPWText(gPasswordDialog, kPassword, typed);
+  gPreviousPassword = typed;
+  CutPassword(typed);
+  if (PasswordMatches(typed)) {
+    if (GetCheckBox(gPasswordDialog, kRemember)) AddKeychainPassword(typed);
+    return true;
+  }
+  Refuse("Incorrect password",
+         "The password you entered is incorrect. Passwords are case sensitive. Make sure your "
+         "caps lock key is off.",
+         gPasswordDialog, kPassword);
+  return false;
+}
+
+void DoNewPasswordDialog() {
+  InitCursor();
+  SetNewPasswordItems();
+  CenterDialog(gNewPasswordDialog);
+  SelectDialog(gNewPasswordDialog);
+  ShowDialog(gNewPasswordDialog);
+  for (;;) {
+    DialogItemIndex item = 0;
+    ModalDialog(gEventFilter, &item);
+    if (item == kCancel) {
+      HideDialog(gNewPasswordDialog);
+      return;
+    }
+    if (item == kOK && ValidPasswords()) {
+      HideDialog(gNewPasswordDialog);
+      GetNewPasswordItems();
+      return;
+    }
+  }
+}
+
+void SetNewPasswordItems() {
+  for (DialogItemIndex item : {kOldPassword, kNewPassword, kNewAgain})
+    SetPWText(gNewPasswordDialog, item, PStr(""));
+  SetPWFocus(gNewPasswordDialog, kOldPassword);
+}
+
+bool ValidPasswords() {
+  Str255 old, password, again;
+  GetPWText(gNewPasswordDialog, kOldPassword, old);
+  if (!PasswordMatches(old)) {
+    Refuse("Invalid old password", "The old password you entered is not correct.",
+           gNewPasswordDialog, kOldPassword);
+    return false;
+  }
+  GetPWText(gNewPasswordDialog, kNewPassword, password);
+  GetPWText(gNewPasswordDialog, kNewAgain, again);
+  if (!NewPasswordsAgree(password, again)) {
+    Refuse("Invalid new password", "You did not enter the same new password both times.",
+           gNewPasswordDialog, kNewPassword);
+    return false;
+  }
+  return true;
+}
+
+void GetNewPasswordItems() {
+  Str255 password;
+  GetPWText(gNewPasswordDialog, kNewPassword, password);
+  StoreNewPassword(password);
+}
