@@ -198,21 +198,21 @@ void ExchangeDialogs() {
       "Scores",          "Final exam percents", "Final exam grades", "Term percents",
       "Term grades",     "Semester percents", "Semester grades", "Year percents",
       "Year grades",     "Tardies",          "Absences",       "Attendance codes"};
-  // Column, row of each box 3..26: class and students left, assignments and attendance
-  // in the middle, grades right.
-  static const int kPlace[24][2] = {{0, 0},  {0, 1},  {0, 2}, {0, 3}, {0, 5}, {0, 6},
-                                    {0, 7},  {0, 8},  {1, 0}, {1, 1}, {1, 2}, {1, 3},
-                                    {1, 4},  {2, 0},  {2, 1}, {2, 2}, {2, 3}, {2, 4},
-                                    {2, 5},  {2, 6},  {2, 7}, {1, 6}, {1, 7}, {1, 8}};
+  // Column and top of each box 3..26: class and students left, assignments and
+  // attendance in the middle, grades right.
+  static const int kPlace[24][2] = {
+      {0, 36},  {0, 56},  {0, 76},  {0, 96},  {0, 146}, {0, 166}, {0, 186}, {0, 206},
+      {1, 36},  {1, 56},  {1, 76},  {1, 96},  {1, 116}, {2, 36},  {2, 56},  {2, 76},
+      {2, 96},  {2, 116}, {2, 136}, {2, 156}, {2, 176}, {1, 168}, {1, 188}, {1, 208}};
   for (int k = 0; k < 24; ++k) {
     text.push_back(Box(static_cast<DialogItemIndex>(3 + k), 30 + 200 * kPlace[k][0],
-                       38 + 20 * kPlace[k][1] + (kPlace[k][1] >= 5 ? 10 : 0), 180, kColumns[k]));
+                       kPlace[k][1], 180, kColumns[k]));
   }
   Append(text, {PopUpItem(27, At(20, 250, 440, kButtonHeight), "Format:", 70, kExportFormatMenu),
-                Label(28, 20, 14, 180, "Class", bold), Label(29, 20, 124, 180, "Students", bold),
-                Label(30, 220, 14, 180, "Assignments", bold),
-                Label(31, 420, 14, 180, "Grades", bold),
-                Label(32, 220, 124, 180, "Attendance", bold)});
+                Label(28, 20, 12, 180, "Class", bold), Label(29, 20, 122, 180, "Students", bold),
+                Label(30, 220, 12, 180, "Assignments", bold),
+                Label(31, 420, 12, 180, "Grades", bold),
+                Label(32, 220, 144, 180, "Attendance", bold)});
   Register(kExportTextDialogID, "Export Text", 620, 340, std::move(text));
 
   std::vector<DialogItemTemplate> html = OKCancel(480, 210, "Export");

@@ -128,7 +128,9 @@ OSErr GetControlData(ControlRef control, ControlPartCode part, ResType tag, int3
 OSErr GetControlDataSize(ControlRef control, ControlPartCode part, ResType tag, int32_t* size);
 
 // ---- Keyboard focus ----------------------------------------------------------------
-// The edit text (or clock) that takes the window's keys; its TextEdit record is active.
+// The edit text (or clock) that takes the window's keys; its TextEdit record is active
+// and all its text selected. For a clock, part 1 to 3 chooses the date part in the
+// region's order (any other part, the first).
 enum : int16_t { kControlFocusNoPart = 0, kControlFocusNextPart = -1 };
 OSErr SetKeyboardFocus(WindowRef window, ControlRef control, ControlPartCode part);
 OSErr ClearKeyboardFocus(WindowRef window);

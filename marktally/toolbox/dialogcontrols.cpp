@@ -577,7 +577,7 @@ OSErr SetKeyboardFocus(WindowRef window, ControlRef control, ControlPartCode par
     control->te->anchor = 0;
     control->te->active = true;
   } else {
-    SetPart(control, part > 0 ? part : 1);
+    SetPart(control, part >= 1 && part <= 3 ? part : 1);  // a date part, else the first
   }
   if (control->visible) DrawControlNow(control);
   return noErr;
