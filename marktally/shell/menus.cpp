@@ -11,8 +11,10 @@
 #include "marktally/model/textutil.h"
 #include "marktally/model/undo.h"
 #include "marktally/shell/celledit.h"
+#include "marktally/shell/dialogs.h"
 #include "marktally/shell/document_commands.h"
 #include "marktally/shell/grid.h"
+#include "marktally/shell/password_dialogs.h"
 #include "marktally/shell/selection.h"
 #include "marktally/shell/view_commands.h"
 #include "marktally/shell/window.h"
@@ -181,15 +183,13 @@ const std::vector<MenuSpec>& MenuTable() {
 // whatever the rules below would allow.
 bool Unavailable(int16_t menu, int16_t item) {
   switch (menu) {
-    case kAppleMenu:
-      return item == kAboutItem;
     case kFileMenu:
       return item == kSaveToSpeakItem || item == kImportItem || item == kPageSetupItem ||
              item == kPrintItem;
     case kEditMenu:
       return item != kUndoItem && item != kSortItem && item != kRandomIDsItem;
     case kGradebookMenu:
-      return item == kOptionsItem || item == kPasswordItem;
+      return item == kOptionsItem;
     case kReportsMenu:
       return item != kGradebookViewItem && item != kAttendanceViewItem &&
              (item < kZoom100Item || item > kZoom140Item);
@@ -444,6 +444,7 @@ void HandleMenuChoice(int32_t choice) {
 
 void HandleAppleChoice(int16_t item) {
   switch (item) {
+    case kAboutItem: DoAboutDialog(); break;
     case kUsersGuideItem: OpenUsersGuide(); break;
     case kQuitItem: DoQuitCmd(); break;
     default: DoAppleMenuChoice(); break;
@@ -497,6 +498,7 @@ void HandleEditChoice(int16_t item) {
 
 void HandleGradebookChoice(int16_t item) {
   switch (item) {
+    case kPasswordItem: DoNewPasswordDialog(); break;
     case kShowIDItem: DoShowID(); break;
     case kShowNameItem: DoShowName(); break;
     case kShowNameAndIDItem: DoShowNameAndID(); break;

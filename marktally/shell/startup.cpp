@@ -5,13 +5,16 @@
 #include "marktally/model/recent.h"
 #include "marktally/model/tables.h"
 #include "marktally/model/textutil.h"
+#include "marktally/shell/alerts.h"
 #include "marktally/shell/celledit.h"
+#include "marktally/shell/dialogs.h"
 #include "marktally/shell/eventloop.h"
 #include "marktally/shell/grid.h"
 #include "marktally/shell/input.h"
 #include "marktally/shell/menus.h"
 #include "marktally/shell/nav_dialogs.h"
 #include "marktally/shell/pagesize.h"
+#include "marktally/shell/password_dialogs.h"
 #include "marktally/shell/preferences.h"
 #include "marktally/shell/window.h"
 #include "marktally/toolbox/desktop.h"
@@ -31,6 +34,10 @@ void StartUp() {
   SetupThemes();
   InstallDocumentChangedHook();
   SetThemeCursor(kThemeArrowCursor);
+  SetupFilters();
+  SetupDialogs();
+  InstallAlertSink();
+  InstallPasswordLock();
   SetupPrinting();
   SetupRotation();
   gWindowVScrollProc = NewControlActionUPP(WindowVProc);

@@ -9,6 +9,7 @@
 #include "marktally/model/tables.h"
 #include "marktally/model/textutil.h"
 #include "marktally/shell/celledit.h"
+#include "marktally/shell/dialogs.h"
 #include "marktally/shell/grid.h"
 #include "marktally/shell/pagesize.h"
 #include "marktally/shell/preferences.h"
@@ -117,6 +118,12 @@ void MakeNewWindow(ConstStringPtr title) {
       !window)
     return;
   gWindow = window;
+  // Dialogs and alerts keep the window drawn, and inactive, behind them.
+  MainWindowHandlers handlers;
+  handlers.window = gWindow;
+  handlers.update = UpdateWindow;
+  handlers.deactivate = DeactivateMainWindow;
+  SetMainWindowHandlers(handlers);
   ControlRef root = nullptr;
   CreateRootControl(gWindow, &root);
   if (gChanged) SetChanged(1);
@@ -181,6 +188,7 @@ void CloseDocument() {
   GrafPtr port = nullptr;
   GetPort(&port);
   if (port == GetWindowPort(gWindow)) SetPort(nullptr);
+  SetMainWindowHandlers(MainWindowHandlers{});
   DisposeWindow(gWindow);
   gWindow = nullptr;
   gVScrollBar = gHScrollBar = gPlacard = nullptr;

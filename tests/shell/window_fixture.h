@@ -61,6 +61,7 @@ class WindowTest : public ::testing::Test {
     SetClockForTesting(0);
     SetRegionDateFormatForTesting(nullptr);
     SetDocumentOpenerForTesting(nullptr);
+    UseInMemoryKeychainForTesting(false);
     std::filesystem::remove_all(dir_);
   }
 
@@ -71,6 +72,7 @@ class WindowTest : public ::testing::Test {
     region_ = RegionDateFormat{};
     SetRegionDateFormatForTesting(&region_);
     gDone = 0;
+    UseInMemoryKeychainForTesting(true);
     StartUp();
     InstallMouseWheelHandler();
     SetAlertSink([this](const AlertRequest& a) {
