@@ -84,8 +84,8 @@ void SetPWText(DialogRef dialog, DialogItemIndex item, ConstStringPtr text) {
 
 void GetTEHandle(DialogRef dialog, DialogItemIndex item, TEHandle& te) {
   te = nullptr;
-  GetControlData(Item(dialog, item), kControlEditTextPart, kControlEditTextTEHandleTag,
-                 sizeof te, &te, nullptr);
+  GetControlData(Item(dialog, item), kControlEditTextPart, kControlEditTextTEHandleTag, sizeof te,
+                 &te, nullptr);
 }
 
 void SetEditFocus(DialogRef dialog, DialogItemIndex item) {

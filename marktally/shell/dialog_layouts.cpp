@@ -27,9 +27,10 @@ std::vector<DialogItemTemplate> OKCancel(int width, int height, const char* ok =
 }
 
 DialogItemTemplate OKOnly(int width, int height, DialogItemIndex item = 1) {
-  return ButtonItem(item, At(width - 24 - kButtonWidth, height - 20 - kButtonHeight,
-                             kButtonWidth, kButtonHeight),
-                    "OK");
+  return ButtonItem(
+      item,
+      At(width - 24 - kButtonWidth, height - 20 - kButtonHeight, kButtonWidth, kButtonHeight),
+      "OK");
 }
 
 DialogItemTemplate Label(DialogItemIndex item, int left, int top, int width, const char* text,
@@ -72,14 +73,14 @@ void PasswordDialogs() {
   Register(kPasswordDialogID, "Password", 400, 170, std::move(open));
 
   std::vector<DialogItemTemplate> change = OKCancel(440, 230);
-  Append(change, {PasswordItem(3, At(190, 18, 230, kEditHeight)),
-                  PasswordItem(4, At(190, 50, 230, kEditHeight)),
-                  PasswordItem(5, At(190, 82, 230, kEditHeight)),
-                  Label(6, 20, 20, 166, "Old password:"), Label(7, 20, 52, 166, "New password:"),
-                  Label(8, 20, 84, 166, "New password again:"),
-                  StaticTextItem(9, At(20, 118, 400, 36),
-                                 "Leave the new password empty to remove the lock. Only the "
-                                 "first 15 characters of a password count.")});
+  Append(change,
+         {PasswordItem(3, At(190, 18, 230, kEditHeight)),
+          PasswordItem(4, At(190, 50, 230, kEditHeight)),
+          PasswordItem(5, At(190, 82, 230, kEditHeight)), Label(6, 20, 20, 166, "Old password:"),
+          Label(7, 20, 52, 166, "New password:"), Label(8, 20, 84, 166, "New password again:"),
+          StaticTextItem(9, At(20, 118, 400, 36),
+                         "Leave the new password empty to remove the lock. Only the "
+                         "first 15 characters of a password count.")});
   Register(kNewPasswordDialogID, "Change Password", 440, 230, std::move(change));
 }
 
@@ -104,42 +105,40 @@ void ClassDialogs() {
   Register(kAssignSeatsDialogID, "Assign Seats", 380, 236, std::move(seats));
 
   std::vector<DialogItemTemplate> reports = OKCancel(580, 268);
-  Append(reports, {Label(3, 20, 14, 260, "Class reports", bold),
-                   Label(4, 300, 14, 260, "Student reports", bold),
-                   Label(5, 20, 134, 260, "Assignment reports", bold),
-                   Label(6, 300, 134, 260, "Missing assignments report", bold),
-                   Box(7, 30, 36, 260, "All terms of the semester or year"),
-                   Box(8, 30, 56, 260, "Semester grades"), Box(9, 30, 76, 260, "Year grades"),
-                   Box(10, 30, 96, 260, "Grade breakdown of the class"),
-                   Box(11, 310, 36, 260, "Final exam and grade columns"),
-                   Box(12, 310, 56, 260, "Table of categories"),
-                   Box(13, 310, 76, 260, "Absences and tardies"),
-                   Box(14, 310, 96, 260, "Signature line"),
-                   Box(15, 30, 156, 260, "Grade breakdown of each assignment"),
-                   Box(16, 30, 176, 260, "Statistics"),
-                   Box(17, 310, 156, 260, "List every student"),
-                   Box(18, 310, 176, 260, "One page per student")});
+  Append(reports,
+         {Label(3, 20, 14, 260, "Class reports", bold),
+          Label(4, 300, 14, 260, "Student reports", bold),
+          Label(5, 20, 134, 260, "Assignment reports", bold),
+          Label(6, 300, 134, 260, "Missing assignments report", bold),
+          Box(7, 30, 36, 260, "All terms of the semester or year"),
+          Box(8, 30, 56, 260, "Semester grades"), Box(9, 30, 76, 260, "Year grades"),
+          Box(10, 30, 96, 260, "Grade breakdown of the class"),
+          Box(11, 310, 36, 260, "Final exam and grade columns"),
+          Box(12, 310, 56, 260, "Table of categories"),
+          Box(13, 310, 76, 260, "Absences and tardies"), Box(14, 310, 96, 260, "Signature line"),
+          Box(15, 30, 156, 260, "Grade breakdown of each assignment"),
+          Box(16, 30, 176, 260, "Statistics"), Box(17, 310, 156, 260, "List every student"),
+          Box(18, 310, 176, 260, "One page per student")});
   Register(kReportsDialogID, "Report Options", 580, 268, std::move(reports));
 
   std::vector<DialogItemTemplate> multiple = OKCancel(460, 232);
-  Append(multiple, {EditTextItem(3, At(130, 16, 310, kEditHeight)),
-                    Box(4, 40, 78, 200, "All terms"),
-                    Box(5, 40, 98, 200, "Semester grades"), Box(6, 40, 118, 200, "Year grades"),
-                    Box(7, 40, 138, 200, "Attendance"),
-                    Box(8, 250, 78, 200, "Missing assignments"),
-                    Box(9, 250, 98, 200, "Assignments"), Box(10, 250, 118, 200, "Comments"),
-                    Box(11, 250, 138, 200, "Signature line"),
-                    Label(12, 20, 18, 106, "School name:"),
-                    Label(13, 20, 54, 420, "Show in the report:", bold)});
+  Append(multiple,
+         {EditTextItem(3, At(130, 16, 310, kEditHeight)), Box(4, 40, 78, 200, "All terms"),
+          Box(5, 40, 98, 200, "Semester grades"), Box(6, 40, 118, 200, "Year grades"),
+          Box(7, 40, 138, 200, "Attendance"), Box(8, 250, 78, 200, "Missing assignments"),
+          Box(9, 250, 98, 200, "Assignments"), Box(10, 250, 118, 200, "Comments"),
+          Box(11, 250, 138, 200, "Signature line"), Label(12, 20, 18, 106, "School name:"),
+          Label(13, 20, 54, 420, "Show in the report:", bold)});
   Register(kMultipleDialogID, "Multiple-Class Report", 460, 232, std::move(multiple));
 
   std::vector<DialogItemTemplate> footnotes = OKCancel(380, 330);
   static const char* const kMarks[] = {"1.", "2.", "3.", "4.", "5.", "6.", "7.", "8."};
   for (int k = 0; k < 8; ++k)
-    footnotes.push_back(EditTextItem(static_cast<DialogItemIndex>(3 + k),
-                                     At(52, 40 + 28 * k, 308, kEditHeight)));
+    footnotes.push_back(
+        EditTextItem(static_cast<DialogItemIndex>(3 + k), At(52, 40 + 28 * k, 308, kEditHeight)));
   for (int k = 0; k < 8; ++k)
-    footnotes.push_back(Label(static_cast<DialogItemIndex>(11 + k), 24, 42 + 28 * k, 26, kMarks[k]));
+    footnotes.push_back(
+        Label(static_cast<DialogItemIndex>(11 + k), 24, 42 + 28 * k, 26, kMarks[k]));
   footnotes.push_back(Label(19, 20, 12, 340, "Footnotes (up to 21 characters each):", bold));
   Register(kFootnotesDialogID, "Footnotes", 380, 330, std::move(footnotes));
 
@@ -151,12 +150,11 @@ void ClassDialogs() {
   Register(kGlobalCommentsDialogID, "Header and Footer", 500, 330, std::move(global));
 
   std::vector<DialogItemTemplate> comments;
-  Append(comments,
-         {OKOnly(500, 300), EditTextItem(2, At(20, 74, 460, 110)),
-          Box(3, 20, 196, 460, "Show student comments on reports"),
-          PopUpItem(4, At(20, 16, 460, kButtonHeight), "Student:", 70, kStudentListMenu),
-          Box(5, 20, 218, 460, "Copy this comment to the later terms"),
-          Label(6, 20, 50, 460, "Comment for this term (up to 254 characters):", bold)});
+  Append(comments, {OKOnly(500, 300), EditTextItem(2, At(20, 74, 460, 110)),
+                    Box(3, 20, 196, 460, "Show student comments on reports"),
+                    PopUpItem(4, At(20, 16, 460, kButtonHeight), "Student:", 70, kStudentListMenu),
+                    Box(5, 20, 218, 460, "Copy this comment to the later terms"),
+                    Label(6, 20, 50, 460, "Comment for this term (up to 254 characters):", bold)});
   Register(kCommentsDialogID, "Student Comments", 500, 300, std::move(comments));
 
   std::vector<DialogItemTemplate> curve = OKCancel(440, 290);
@@ -191,28 +189,45 @@ void ExchangeDialogs() {
   Register(kImportDialogID, "Import", 470, 270, std::move(import));
 
   std::vector<DialogItemTemplate> text = OKCancel(620, 340, "Export");
-  static const char* const kColumns[] = {
-      "School",          "Subject",          "Term",           "Teacher",
-      "Student IDs",     "Student names",    "Comments",       "Email addresses",
-      "Due dates",       "Assignment names", "Categories",     "Points possible",
-      "Scores",          "Final exam percents", "Final exam grades", "Term percents",
-      "Term grades",     "Semester percents", "Semester grades", "Year percents",
-      "Year grades",     "Tardies",          "Absences",       "Attendance codes"};
+  static const char* const kColumns[] = {"School",
+                                         "Subject",
+                                         "Term",
+                                         "Teacher",
+                                         "Student IDs",
+                                         "Student names",
+                                         "Comments",
+                                         "Email addresses",
+                                         "Due dates",
+                                         "Assignment names",
+                                         "Categories",
+                                         "Points possible",
+                                         "Scores",
+                                         "Final exam percents",
+                                         "Final exam grades",
+                                         "Term percents",
+                                         "Term grades",
+                                         "Semester percents",
+                                         "Semester grades",
+                                         "Year percents",
+                                         "Year grades",
+                                         "Tardies",
+                                         "Absences",
+                                         "Attendance codes"};
   // Column and top of each box 3..26: class and students left, assignments and
   // attendance in the middle, grades right.
-  static const int kPlace[24][2] = {
-      {0, 36},  {0, 56},  {0, 76},  {0, 96},  {0, 146}, {0, 166}, {0, 186}, {0, 206},
-      {1, 36},  {1, 56},  {1, 76},  {1, 96},  {1, 116}, {2, 36},  {2, 56},  {2, 76},
-      {2, 96},  {2, 116}, {2, 136}, {2, 156}, {2, 176}, {1, 168}, {1, 188}, {1, 208}};
+  static const int kPlace[24][2] = {{0, 36},  {0, 56},  {0, 76},  {0, 96},  {0, 146}, {0, 166},
+                                    {0, 186}, {0, 206}, {1, 36},  {1, 56},  {1, 76},  {1, 96},
+                                    {1, 116}, {2, 36},  {2, 56},  {2, 76},  {2, 96},  {2, 116},
+                                    {2, 136}, {2, 156}, {2, 176}, {1, 168}, {1, 188}, {1, 208}};
   for (int k = 0; k < 24; ++k) {
-    text.push_back(Box(static_cast<DialogItemIndex>(3 + k), 30 + 200 * kPlace[k][0],
-                       kPlace[k][1], 180, kColumns[k]));
+    text.push_back(Box(static_cast<DialogItemIndex>(3 + k), 30 + 200 * kPlace[k][0], kPlace[k][1],
+                       180, kColumns[k]));
   }
-  Append(text, {PopUpItem(27, At(20, 250, 440, kButtonHeight), "Format:", 70, kExportFormatMenu),
-                Label(28, 20, 12, 180, "Class", bold), Label(29, 20, 122, 180, "Students", bold),
-                Label(30, 220, 12, 180, "Assignments", bold),
-                Label(31, 420, 12, 180, "Grades", bold),
-                Label(32, 220, 144, 180, "Attendance", bold)});
+  Append(text,
+         {PopUpItem(27, At(20, 250, 440, kButtonHeight), "Format:", 70, kExportFormatMenu),
+          Label(28, 20, 12, 180, "Class", bold), Label(29, 20, 122, 180, "Students", bold),
+          Label(30, 220, 12, 180, "Assignments", bold), Label(31, 420, 12, 180, "Grades", bold),
+          Label(32, 220, 144, 180, "Attendance", bold)});
   Register(kExportTextDialogID, "Export Text", 620, 340, std::move(text));
 
   std::vector<DialogItemTemplate> html = OKCancel(480, 210, "Export");
@@ -230,21 +245,21 @@ void ExchangeDialogs() {
   auto field = [](DialogItemIndex edit, DialogItemIndex label, int row, const char* text,
                   bool password = false) {
     const Rect r = At(150, 18 + 32 * row, 270, kEditHeight);
-    return std::vector<DialogItemTemplate>{password ? PasswordItem(edit, r) : EditTextItem(edit, r),
-                                           Label(label, 20, 20 + 32 * row, 126, text)};
+    return std::vector<DialogItemTemplate>{
+        password ? PasswordItem(edit, r) : EditTextItem(edit, r),
+        Label(label, 20, 20 + 32 * row, 126, text)};
   };
   auto ordered = [](std::vector<DialogItemTemplate> items) {
-    std::sort(items.begin(), items.end(),
-              [](const DialogItemTemplate& a, const DialogItemTemplate& b) {
-                return a.item < b.item;
-              });
+    std::sort(
+        items.begin(), items.end(),
+        [](const DialogItemTemplate& a, const DialogItemTemplate& b) { return a.item < b.item; });
     return items;
   };
 
   std::vector<DialogItemTemplate> lorvex = OKCancel(440, 150);
   Append(lorvex, field(3, 4, 0, "Class code:"));
-  lorvex.push_back(StaticTextItem(5, At(20, 52, 400, 36),
-                                  "The code of this class on the Lorvex service."));
+  lorvex.push_back(
+      StaticTextItem(5, At(20, 52, 400, 36), "The code of this class on the Lorvex service."));
   Register(kExportLorvexDialogID, "Upload Settings", 440, 150, ordered(std::move(lorvex)));
 
   auto fourFields = [&](int16_t id, const char* title) {
@@ -311,11 +326,11 @@ void EmailDialogs() {
   Register(kEmailDialogID, "Email Addresses", 500, 250, std::move(addresses));
 
   std::vector<DialogItemTemplate> send = OKCancel(500, 250, "Send");
-  Append(send, {StaticTextItem(3, At(20, 16, 460, 36), ""),
-                Label(4, 20, 60, 460, "Send it to:", bold),
-                Box(5, 40, 84, 420, "The student's recipients"),
-                Box(6, 40, 106, 420, "The student's blind copies"), Box(7, 40, 128, 80, "Others:"),
-                EditTextItem(8, At(124, 126, 356, 40))});
+  Append(send,
+         {StaticTextItem(3, At(20, 16, 460, 36), ""), Label(4, 20, 60, 460, "Send it to:", bold),
+          Box(5, 40, 84, 420, "The student's recipients"),
+          Box(6, 40, 106, 420, "The student's blind copies"), Box(7, 40, 128, 80, "Others:"),
+          EditTextItem(8, At(124, 126, 356, 40))});
   Register(kSendEmailDialogID, "Email Reports", 500, 250, std::move(send));
 }
 

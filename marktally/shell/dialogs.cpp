@@ -66,9 +66,7 @@ void HandleMainWindow(const EventRecord* event) {
   if (event->what == activateEvt && main.deactivate) main.deactivate();
 }
 
-bool IsKey(const EventRecord* event) {
-  return event->what == keyDown || event->what == autoKey;
-}
+bool IsKey(const EventRecord* event) { return event->what == keyDown || event->what == autoKey; }
 
 unsigned char KeyOf(const EventRecord* event) {
   return static_cast<unsigned char>(event->message & charCodeMask);
@@ -83,9 +81,8 @@ bool Answer(DialogRef dialog, DialogItemIndex item, DialogItemIndex* itemHit) {
 AlertStdAlertParamRec Block(ModalFilterUPP filter, ConstStringPtr defaultText,
                             ConstStringPtr cancelText, ConstStringPtr otherText,
                             DialogItemIndex cancelButton) {
-  return AlertStdAlertParamRec{true,       false,        filter, defaultText,
-                               cancelText, otherText,    1,      cancelButton,
-                               kWindowDefaultPosition};
+  return AlertStdAlertParamRec{true,      false, filter,       defaultText,           cancelText,
+                               otherText, 1,     cancelButton, kWindowDefaultPosition};
 }
 
 }  // namespace

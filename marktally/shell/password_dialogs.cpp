@@ -61,7 +61,8 @@ bool AskForPassword(Str255& password) {
       HideDialog(gPasswordDialog);
       return false;
     }
-    if (item == kRemember) SetCheckBox(gPasswordDialog, kRemember, !GetCheckBox(gPasswordDialog, kRemember));
+    if (item == kRemember)
+      SetCheckBox(gPasswordDialog, kRemember, !GetCheckBox(gPasswordDialog, kRemember));
     if (item == kOK && ValidPassword()) {
       HideDialog(gPasswordDialog);
       GetPWText(gPasswordDialog, kPassword, password);

@@ -9,8 +9,12 @@
 namespace {
 
 const unsigned char kOKText[] = "\x02OK";
-const unsigned char kCancelText[] = "\x06" "Cancel";
-const unsigned char kOtherText[] = "\x0A" "Don't Save";
+const unsigned char kCancelText[] =
+    "\x06"
+    "Cancel";
+const unsigned char kOtherText[] =
+    "\x0A"
+    "Don't Save";
 
 AlertResponder& Responder() {
   static AlertResponder responder;
@@ -142,8 +146,15 @@ const ConstStringPtr kAlertDefaultOtherText = kOtherText;
 void SetAlertResponder(AlertResponder responder) { Responder() = std::move(responder); }
 
 OSStatus GetStandardAlertDefaultParams(AlertStdAlertParamRec* param, uint32_t) {
-  *param = AlertStdAlertParamRec{false,   false, nullptr, kAlertDefaultOKText, nullptr, nullptr,
-                                 kAlertStdAlertOKButton, 0, kWindowDefaultPosition};
+  *param = AlertStdAlertParamRec{false,
+                                 false,
+                                 nullptr,
+                                 kAlertDefaultOKText,
+                                 nullptr,
+                                 nullptr,
+                                 kAlertStdAlertOKButton,
+                                 0,
+                                 kWindowDefaultPosition};
   return noErr;
 }
 
@@ -156,8 +167,7 @@ OSErr StandardAlert(AlertType type, ConstStringPtr error, ConstStringPtr explana
     GetStandardAlertDefaultParams(&p, 0);
   std::vector<std::string> buttons{Text(p.defaultText), Text(p.cancelText), Text(p.otherText)};
   if (buttons[0].empty() && buttons[1].empty() && buttons[2].empty()) buttons[0] = "OK";
-  AlertShown shown{type,           Text(error), Text(explanation), buttons, p.defaultButton,
-                   p.cancelButton};
+  AlertShown shown{type, Text(error), Text(explanation), buttons, p.defaultButton, p.cancelButton};
   if (Responder()) {
     const DialogItemIndex answer = Responder()(shown);
     if (answer > 0) {
@@ -174,9 +184,8 @@ OSErr StandardAlert(AlertType type, ConstStringPtr error, ConstStringPtr explana
   {
     MeasurePort measure;
     messageHeight = TextHeight(shown.message, textWidth, bold);
-    explanationHeight = shown.explanation.empty()
-                            ? 0
-                            : TextHeight(shown.explanation, textWidth, normal);
+    explanationHeight =
+        shown.explanation.empty() ? 0 : TextHeight(shown.explanation, textWidth, normal);
     for (int k = 0; k < 3; ++k) widths[k] = buttons[k].empty() ? 0 : ButtonWidth(buttons[k]);
   }
   const int textBottom =
@@ -189,9 +198,9 @@ OSErr StandardAlert(AlertType type, ConstStringPtr error, ConstStringPtr explana
   const int order[2] = {0, 1};
   for (int k : order) {
     const int w = std::max(widths[k], 72);
-    buttonRects[k] = Rect{static_cast<int16_t>(buttonTop), static_cast<int16_t>(right - w),
-                          static_cast<int16_t>(buttonTop + kButtonHeight),
-                          static_cast<int16_t>(right)};
+    buttonRects[k] =
+        Rect{static_cast<int16_t>(buttonTop), static_cast<int16_t>(right - w),
+             static_cast<int16_t>(buttonTop + kButtonHeight), static_cast<int16_t>(right)};
     if (widths[k]) right -= w + 14;
   }
   buttonRects[2] = Rect{static_cast<int16_t>(buttonTop), static_cast<int16_t>(kTextLeft),
@@ -206,14 +215,14 @@ OSErr StandardAlert(AlertType type, ConstStringPtr error, ConstStringPtr explana
   t.bounds = Rect{static_cast<int16_t>(top), static_cast<int16_t>(left),
                   static_cast<int16_t>(top + height), static_cast<int16_t>(left + kAlertWidth)};
   for (int k = 0; k < 3; ++k)
-    t.items.push_back(ButtonItem(static_cast<DialogItemIndex>(k + 1), buttonRects[k],
-                                 buttons[k].c_str()));
+    t.items.push_back(
+        ButtonItem(static_cast<DialogItemIndex>(k + 1), buttonRects[k], buttons[k].c_str()));
   t.items.push_back(UserItem(4, Rect{kMargin, kMargin, kMargin + kIconSize, kMargin + kIconSize}));
-  t.items.push_back(StaticTextItem(kMessageItem,
-                                   Rect{kMargin - 2, kTextLeft,
-                                        static_cast<int16_t>(kMargin - 2 + messageHeight),
-                                        kAlertWidth - kMargin},
-                                   shown.message.c_str(), bold));
+  t.items.push_back(StaticTextItem(
+      kMessageItem,
+      Rect{kMargin - 2, kTextLeft, static_cast<int16_t>(kMargin - 2 + messageHeight),
+           kAlertWidth - kMargin},
+      shown.message.c_str(), bold));
   const int explanationTop = kMargin - 2 + messageHeight + 8;
   t.items.push_back(StaticTextItem(
       6,

@@ -185,8 +185,8 @@ void DrawPopUp(ControlRecord* c) {
   Str255 item;
   item[0] = 0;
   if (MenuRef menu = GetMenuHandle(c->menuID)) GetMenuItemText(menu, c->value, item);
-  const Rect textArea{face.top, static_cast<int16_t>(face.left + 6),
-                      face.bottom, static_cast<int16_t>(face.right - 20)};
+  const Rect textArea{face.top, static_cast<int16_t>(face.left + 6), face.bottom,
+                      static_cast<int16_t>(face.right - 20)};
   RgnHandle saved = NewRgn();
   GetClip(saved);
   ClipRect(&textArea);
@@ -292,7 +292,8 @@ void DrawStaticText(ControlRecord* c) {
 Rect TabRect(const ControlRecord* c, size_t i) {
   int x = c->bounds.left + 10;
   for (size_t k = 0; k < i; ++k) x += TextW(c->tabs[k]) + 24;
-  return Rect{c->bounds.top, static_cast<int16_t>(x), static_cast<int16_t>(c->bounds.top + kTabHeight),
+  return Rect{c->bounds.top, static_cast<int16_t>(x),
+              static_cast<int16_t>(c->bounds.top + kTabHeight),
               static_cast<int16_t>(x + TextW(c->tabs[i]) + 24)};
 }
 

@@ -92,8 +92,7 @@ int16_t ProcFor(DialogItemType kind) {
 void AddItem(DialogRef d, const DialogItemTemplate& t, int16_t dh, int16_t dv) {
   const auto index = static_cast<DialogItemIndex>(d->items.size() + 1);
   if (t.item != 0 && t.item != index) {
-    std::fprintf(stderr, "marktally: dialog %d lists item %d in place %d\n", d->id, t.item,
-                 index);
+    std::fprintf(stderr, "marktally: dialog %d lists item %d in place %d\n", d->id, t.item, index);
     std::abort();
   }
   Rect bounds = t.bounds;
@@ -122,8 +121,8 @@ void AddItem(DialogRef d, const DialogItemTemplate& t, int16_t dh, int16_t dv) {
     default:
       break;
   }
-  ControlRecord* c = NewControl(d->window, &bounds, title, false, value, minimum, maximum,
-                                ProcFor(t.kind), 0);
+  ControlRecord* c =
+      NewControl(d->window, &bounds, title, false, value, minimum, maximum, ProcFor(t.kind), 0);
   c->itemIndex = index;
   if (t.kind == kStaticTextDialogItem) {
     c->title = t.text;
@@ -223,8 +222,8 @@ bool ClickInDialog(DialogRef d, const EventRecord* e, DialogItemIndex* itemHit) 
         MenuRef menu = GetMenuHandle(c->menuID);
         if (!menu) return false;
         HiliteControl(c, kControlMenuPart);
-        const Point at = GlobalOf(w, Point{c->bounds.top,
-                                           static_cast<int16_t>(c->bounds.left + c->titleWidth)});
+        const Point at = GlobalOf(
+            w, Point{c->bounds.top, static_cast<int16_t>(c->bounds.left + c->titleWidth)});
         const int32_t choice = PopUpMenuSelect(menu, at.v, at.h, c->value);
         HiliteControl(c, 0);
         if (!choice) return false;
@@ -756,8 +755,8 @@ void ModalDialog(ModalFilterUPP filter, DialogItemIndex* itemHit) {
       idle = 0;
     } else if (!tb.interactive && ++idle > kStuckLimit) {
       if (!StuckHandler()) {
-        std::fprintf(stderr,
-                     "marktally: dialog %d waits for input that no test script gives\n", d->id);
+        std::fprintf(stderr, "marktally: dialog %d waits for input that no test script gives\n",
+                     d->id);
         std::abort();
       }
       *itemHit = StuckHandler()(d);

@@ -407,8 +407,8 @@ void TEKey(unsigned char key, TEHandle te) {
     case kUpArrowCharCode:
     case kDownArrowCharCode: {
       TEPort port(te);
-      const int k = LineOf(te, key == kUpArrowCharCode ? a : b) +
-                    (key == kUpArrowCharCode ? -1 : 1);
+      const int k =
+          LineOf(te, key == kUpArrowCharCode ? a : b) + (key == kUpArrowCharCode ? -1 : 1);
       int to;
       if (k < 0) {
         to = 0;

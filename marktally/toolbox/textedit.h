@@ -32,7 +32,7 @@ struct TERec {
   int16_t selStart = 0;
   int16_t selEnd = 0;
   int16_t just = teFlushLeft;
-  int16_t crOnly = 0;  // < 0: one line, no wrapping
+  int16_t crOnly = 0;      // < 0: one line, no wrapping
   unsigned char mask = 0;  // shown for every byte when not 0
   RGBColor textColor{0, 0, 0};
   int16_t txFont;

@@ -143,7 +143,8 @@ class PortView : public QWidget {
   }
 
   void mouseMoveEvent(QMouseEvent* e) override {
-    if (!TB().scriptActive) TB().mouseGlobal = Offset(FrameContentBounds(), e->position().toPoint());
+    if (!TB().scriptActive)
+      TB().mouseGlobal = Offset(FrameContentBounds(), e->position().toPoint());
   }
 
   void keyPressEvent(QKeyEvent* e) override { PostKey(e); }

@@ -56,8 +56,10 @@ TEST_F(DialogTest, EachFilterMapsItsKeys) {
       {"Revert: Enter reverts", kAlertRevertCancel, {enter}, 1},
       {"Save: Return saves", kAlertSaveCancelDont, {ret}, 1},
       {"Save: Escape cancels", kAlertSaveCancelDont, {esc}, 2},
-      {"Save: Command-D, plain D does nothing", kAlertSaveCancelDont,
-       {{'d', 0}, {'D', 0}, {'d', cmdKey}}, 3},
+      {"Save: Command-D, plain D does nothing",
+       kAlertSaveCancelDont,
+       {{'d', 0}, {'D', 0}, {'d', cmdKey}},
+       3},
       {"Save: Command-S", kAlertSaveCancelDont, {{'s', 0}, {'S', cmdKey}}, 1},
       {"Save: other command keys pass", kAlertSaveCancelDont, {{'x', cmdKey}, {'D', cmdKey}}, 3},
       {"Save: Command-Escape cancels", kAlertSaveCancelDont, {{kEscapeCharCode, cmdKey}}, 2},
@@ -124,9 +126,8 @@ TEST_F(DialogTest, TheEventFilterDragsByTheTitleBarAndPressesDefaultAndCancel) {
   Rect before, after;
   GetWindowBounds(GetDialogWindow(gFootnotesDialog), kWindowContentRgn, &before);
   const Point title{static_cast<int16_t>(before.top - 8), static_cast<int16_t>(before.left + 50)};
-  ScriptMousePath({title, Point{static_cast<int16_t>(title.v + 30),
-                                static_cast<int16_t>(title.h + 40)}},
-                  0);
+  ScriptMousePath(
+      {title, Point{static_cast<int16_t>(title.v + 30), static_cast<int16_t>(title.h + 40)}}, 0);
   ScriptDialog(gFootnotesDialog, {KeyStep(kReturnCharCode)});
   DialogItemIndex item = 0;
   ModalDialog(gEventFilter, &item);

@@ -49,8 +49,8 @@ inline DialogItemIndex FocusOf(DialogRef dialog) { return GetDialogKeyboardFocus
 inline std::string RenderDir() {
   std::error_code error;
   const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
-  const std::string dir = (error ? std::filesystem::temp_directory_path()
-                                 : exe.parent_path()).string() + "/dialogs";
+  const std::string dir =
+      (error ? std::filesystem::temp_directory_path() : exe.parent_path()).string() + "/dialogs";
   std::filesystem::create_directories(dir, error);
   return dir;
 }

@@ -1,8 +1,9 @@
 // The dialog item utilities: texts cut to 255 bytes, check boxes and radio buttons,
 // password texts, focus, dates at noon, titles, user items and centring.
+#include "marktally/shell/dialog_items.h"
+
 #include <string>
 
-#include "marktally/shell/dialog_items.h"
 #include "tests/shell/dialog_fixture.h"
 
 namespace {
@@ -80,8 +81,7 @@ TEST_F(DialogItemsTest, CenterDialogPlacesTheWindowAThirdDownBelowTheMenuBar) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    SetScreenForTesting(c.screen, Rect{c.menuBar, 0, c.screen.bottom, c.screen.right},
-                        c.menuBar);
+    SetScreenForTesting(c.screen, Rect{c.menuBar, 0, c.screen.bottom, c.screen.right}, c.menuBar);
     DialogRef d = MakeDialog(c.width, c.height);
     CenterDialog(d);
     Rect bounds;

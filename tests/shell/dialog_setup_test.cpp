@@ -116,18 +116,22 @@ void Fill(DialogRef d, int16_t id) {
     case kCommentsDialogID: {
       MenuRef students = GetMenuHandle(kStudentListMenu);
       SetMenuItemText(students, 1, PStr("Ann Adams"));
-      SetControlValue([&] {
-        ControlRef c;
-        GetDialogItemAsControl(d, id == kEmailDialogID ? 3 : 4, &c);
-        return c;
-      }(), 1);
-      SetEditText(d, 2, PStr(id == kEmailDialogID ? "ann@home.example dad@work.example"
-                                                  : "Ann works hard and helps others."));
+      SetControlValue(
+          [&] {
+            ControlRef c;
+            GetDialogItemAsControl(d, id == kEmailDialogID ? 3 : 4, &c);
+            return c;
+          }(),
+          1);
+      SetEditText(d, 2,
+                  PStr(id == kEmailDialogID ? "ann@home.example dad@work.example"
+                                            : "Ann works hard and helps others."));
       break;
     }
     case kSendEmailDialogID:
-      SetStaticText(d, 3, PStr("This will email a progress report to every student in this "
-                               "class."));
+      SetStaticText(d, 3,
+                    PStr("This will email a progress report to every student in this "
+                         "class."));
       SetCheckBox(d, 5, 1);
       SetCheckBox(d, 6, 1);
       break;
@@ -146,8 +150,9 @@ void Fill(DialogRef d, int16_t id) {
       break;
     case kExportProgressDialogID:
     case kEmailProgressDialogID: {
-      SetStaticText(d, 2, PStr(id == kExportProgressDialogID ? "Exporting Ann Adams"
-                                                             : "Emailing report for Ann Adams"));
+      SetStaticText(d, 2,
+                    PStr(id == kExportProgressDialogID ? "Exporting Ann Adams"
+                                                       : "Emailing report for Ann Adams"));
       ControlRef bar;
       GetDialogItemAsControl(d, 1, &bar);
       SetControlMaximum(bar, 30);

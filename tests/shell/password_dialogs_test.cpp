@@ -1,5 +1,7 @@
 // The password lock through its real dialogs: locked documents opened with typed,
 // remembered and repeated passwords, and the change-password command.
+#include "marktally/shell/password_dialogs.h"
+
 #include <filesystem>
 
 #include "marktally/model/document.h"
@@ -9,7 +11,6 @@
 #include "marktally/model/textutil.h"
 #include "marktally/model/undo.h"
 #include "marktally/shell/dialogs.h"
-#include "marktally/shell/password_dialogs.h"
 #include "tests/shell/dialog_fixture.h"
 
 namespace {
@@ -94,7 +95,7 @@ TEST_F(PasswordTest, ARememberedPasswordOpensWithoutAskingUntilTheFileIsRenamed)
   EXPECT_EQ(items.begin()->first.second, "Period 4.mtb");
   EXPECT_EQ(items.begin()->second, "Owl");
 
-  gPreviousPassword.clear();  // as after a restart: only the keychain knows it
+  gPreviousPassword.clear();          // as after a restart: only the keychain knows it
   ASSERT_TRUE(Open("Period 4.mtb"));  // no dialog: a showing would wait for a script
 
   std::filesystem::rename(Path("Period 4.mtb"), Path("Renamed.mtb"));

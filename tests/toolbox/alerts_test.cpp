@@ -27,7 +27,8 @@ class AlertTest : public ToolboxTest {
     });
     DialogItemIndex item = 0;
     const Str255 text = PStr(explanation ? explanation : "");
-    EXPECT_EQ(noErr, StandardAlert(type, PStr("A message"), explanation ? static_cast<ConstStringPtr>(text) : nullptr,
+    EXPECT_EQ(noErr, StandardAlert(type, PStr("A message"),
+                                   explanation ? static_cast<ConstStringPtr>(text) : nullptr,
                                    params, &item));
     return item;
   }
@@ -54,7 +55,10 @@ TEST_F(AlertTest, TheButtonSetsAndTheirKeys) {
   const Case cases[] = {
       {"OK answers Return", &ok, kReturnCharCode, 1, {"OK", "", ""}},
       {"three buttons, Return saves", &three, kEnterCharCode, 1, {"Save", "Cancel", "Don't Save"}},
-      {"three buttons, Escape cancels", &three, kEscapeCharCode, 2,
+      {"three buttons, Escape cancels",
+       &three,
+       kEscapeCharCode,
+       2,
        {"Save", "Cancel", "Don't Save"}},
   };
   for (const Case& c : cases) {
@@ -113,8 +117,8 @@ TEST_F(AlertTest, EachKindDrawsItsIcon) {
   const struct {
     AlertType type;
     uint32_t color;
-  } kinds[] = {{kAlertStopAlert, 0xC81820}, {kAlertCautionAlert, 0xF8C810},
-               {kAlertNoteAlert, 0x2E60C8}};
+  } kinds[] = {
+      {kAlertStopAlert, 0xC81820}, {kAlertCautionAlert, 0xF8C810}, {kAlertNoteAlert, 0x2E60C8}};
   for (const auto& k : kinds) {
     Show(k.type, &ok, nullptr);
     ASSERT_TRUE(stuck);

@@ -69,10 +69,11 @@ class DialogTest : public ToolboxTest {
 
 TEST_F(DialogTest, ALayoutBecomesNumberedItemsOfEachKind) {
   EXPECT_EQ(CountDITL(dialog), 10);
-  const DialogItemType kinds[] = {
-      kButtonDialogItem,      kButtonDialogItem,     kEditTextDialogItem,   kPasswordTextDialogItem,
-      kCheckBoxDialogItem,    kRadioButtonDialogItem, kPopupButtonDialogItem, kClockDialogItem,
-      kStaticTextDialogItem,  kUserDialogItem};
+  const DialogItemType kinds[] = {kButtonDialogItem,      kButtonDialogItem,
+                                  kEditTextDialogItem,    kPasswordTextDialogItem,
+                                  kCheckBoxDialogItem,    kRadioButtonDialogItem,
+                                  kPopupButtonDialogItem, kClockDialogItem,
+                                  kStaticTextDialogItem,  kUserDialogItem};
   for (DialogItemIndex i = 1; i <= 10; ++i) {
     DialogItemType kind;
     Handle handle;
@@ -83,7 +84,7 @@ TEST_F(DialogTest, ALayoutBecomesNumberedItemsOfEachKind) {
   }
   EXPECT_FALSE(IsDialogItemEnabled(dialog, 9));  // static text reports nothing
   EXPECT_EQ(Text(3), "Quiz");
-  EXPECT_EQ(GetControlMaximum(Item(5)), 2);  // room for the mixed state
+  EXPECT_EQ(GetControlMaximum(Item(5)), 2);           // room for the mixed state
   EXPECT_NE(FrontWindow(), GetDialogWindow(dialog));  // made hidden
   EXPECT_EQ(GetDialogFromWindow(GetDialogWindow(dialog)), dialog);
   EXPECT_EQ(GetNewDialog(999, nullptr, nullptr), nullptr);
@@ -181,8 +182,8 @@ TEST_F(DialogTest, TabMovesTheFocusBetweenTextsAndClocks) {
 
 TEST_F(DialogTest, CommandKeysCutCopyAndPasteInTheFocusedText) {
   SetKeyboardFocus(GetDialogWindow(dialog), Item(3), kControlEditTextPart);
-  ScriptDialog(dialog, {KeyStep('x', cmdKey), KeyStep('v', cmdKey), KeyStep('v', cmdKey),
-                        ClickStep(2)});
+  ScriptDialog(dialog,
+               {KeyStep('x', cmdKey), KeyStep('v', cmdKey), KeyStep('v', cmdKey), ClickStep(2)});
   Run();
   EXPECT_EQ(Text(3), "QuizQuiz");
   std::string clip;
@@ -377,7 +378,8 @@ TEST_F(DialogTest, AUserItemDrawsWithItsProcedure) {
   EXPECT_EQ(handle, static_cast<Handle>(proc));
   DrawDialog(dialog);
   EXPECT_EQ(drawn, 2);
-  EXPECT_EQ(CountBlack(GetDialogPort(dialog), box), (box.right - box.left) * (box.bottom - box.top));
+  EXPECT_EQ(CountBlack(GetDialogPort(dialog), box),
+            (box.right - box.left) * (box.bottom - box.top));
 }
 
 TEST_F(DialogTest, AStuckHeadlessLoopAsksItsHandler) {

@@ -184,8 +184,8 @@ TEST_F(TextEditTest, OneLineScrollsToKeepTheCaretInView) {
 
 TEST_F(TextEditTest, LinesWrapAtBlanksAndBreakLongWords) {
   const auto wrap = [](const std::string& s, int width) {
-    return WrapLines(reinterpret_cast<const unsigned char*>(s.data()),
-                     static_cast<int>(s.size()), width);
+    return WrapLines(reinterpret_cast<const unsigned char*>(s.data()), static_cast<int>(s.size()),
+                     width);
   };
   const int w = TextWidth(reinterpret_cast<const unsigned char*>("Late work"), 9);
   EXPECT_EQ(wrap("Late work Late work", w), (std::vector<int>{0, 10, 19}));
