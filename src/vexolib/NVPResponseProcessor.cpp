@@ -1,5 +1,6 @@
 #include "vexolib/NVPResponseProcessor.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -63,7 +64,46 @@ void NVPResponseProcessor::operator()(int status, const std::vector<unsigned cha
   parse(body.data(), body.size());
 }
 
-void NVPResponseProcessor::parse(const unsigned char* data, std::size_t size) {
+namespace {
+
+// Where an accepted record line lies in the body; texts are made only for the last five.
+struct LineSpan {
+  std::size_t start;
+  std::size_t length;
+};
+
+struct RecentSpans {
+  LineSpan spans[recentLineCount];
+  std::size_t count = 0;  // lines accepted so far
+
+  void add(std::size_t start, std::size_t length) {
+    spans[count % recentLineCount] = LineSpan{start, length};
+    ++count;
+  }
+};
+
+struct MalformedLine {
+  std::size_t start;
+  std::size_t length;
+};
+
+// The line as traces show it: a secret value masked.
+std::string shownLine(const char* line, std::size_t length) {
+  std::size_t nameEnd = 0;
+  while (nameEnd < length && isNameByte(static_cast<unsigned char>(line[nameEnd]))) {
+    ++nameEnd;
+  }
+  const std::string text(line, length);
+  if (nameEnd == length || line[nameEnd] != '=') {
+    return text;
+  }
+  const std::string name(line, nameEnd);
+  const std::string value = text.substr(nameEnd + 1);
+  return name + "=" + filterSensitiveNVPValueForLogging(name, value);
+}
+
+void parseRecords(NVPSet& nvps, const unsigned char* data, std::size_t size,
+                  RecentSpans& recent) {
   std::size_t pos = 0;
   while (pos < size) {
     const std::size_t lineEnd = findLineEnd(data, pos, size);
@@ -77,20 +117,14 @@ void NVPResponseProcessor::parse(const unsigned char* data, std::size_t size) {
     while (nameEnd < lineEnd && isNameByte(data[nameEnd])) {
       ++nameEnd;
     }
-    const char* const line = reinterpret_cast<const char*>(data + pos);
     if (nameEnd == pos || nameEnd == lineEnd || (data[nameEnd] != '=' && data[nameEnd] != '!')) {
-      throwMalformedLine(std::string(line, lineEnd - pos));
+      throw MalformedLine{pos, lineEnd - pos};
     }
-    const std::string name(line, nameEnd - pos);
+    const std::string name(reinterpret_cast<const char*>(data + pos), nameEnd - pos);
     const unsigned char* const rest = data + nameEnd + 1;
     const std::size_t restLength = lineEnd - nameEnd - 1;
     if (data[nameEnd] == '=') {
-      const std::string value(reinterpret_cast<const char*>(rest), restLength);
-      const std::string shown = filterSensitiveNVPValueForLogging(name, value);
-      remember(shown.size() == value.size() && shown == value
-                   ? std::string(line, lineEnd - pos)
-                   : name + "=" + shown);
-      responseNVPs.setString(name, value);
+      nvps.setString(name, std::string(reinterpret_cast<const char*>(rest), restLength));
     } else {
       std::uint64_t length = 0;
       if (!readLength(rest, restLength, length)) {
@@ -103,12 +137,35 @@ void NVPResponseProcessor::parse(const unsigned char* data, std::size_t size) {
           data[next + length + 1] != '\n') {
         throw VexoException(103, "Malformed binary input");
       }
-      responseNVPs.setChunk(name, data + next, 0, static_cast<unsigned long>(length));
-      remember(std::string(line, lineEnd - pos));
+      nvps.setChunk(name, data + next, 0, static_cast<unsigned long>(length));
       next += static_cast<std::size_t>(length) + 2;
     }
+    recent.add(pos, lineEnd - pos);
     pos = next;
   }
+}
+
+}  // namespace
+
+void NVPResponseProcessor::parse(const unsigned char* data, std::size_t size) {
+  RecentSpans recent;
+  const auto keepRecentLines = [&]() {
+    const std::size_t kept = std::min(recent.count, recentLineCount);
+    for (std::size_t i = recent.count - kept; i < recent.count; ++i) {
+      const LineSpan& span = recent.spans[i % recentLineCount];
+      remember(shownLine(reinterpret_cast<const char*>(data + span.start), span.length));
+    }
+  };
+  try {
+    parseRecords(responseNVPs, data, size, recent);
+  } catch (const MalformedLine& bad) {
+    keepRecentLines();
+    throwMalformedLine(std::string(reinterpret_cast<const char*>(data + bad.start), bad.length));
+  } catch (...) {
+    keepRecentLines();
+    throw;
+  }
+  keepRecentLines();
 }
 
 void NVPResponseProcessor::remember(std::string line) {

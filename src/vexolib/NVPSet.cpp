@@ -113,8 +113,17 @@ bool NVPSet::getBoolean(const std::string& name, bool defaultValue) const {
   return it->second->getBoolean();
 }
 
+void NVPSet::put(const std::string& name, std::shared_ptr<NVP> value) {
+  // Answers come in name order, so a new last name is the common case.
+  if (nvps.empty() || nvps.rbegin()->first < name) {
+    nvps.emplace_hint(nvps.end(), name, std::move(value));
+  } else {
+    nvps[name] = std::move(value);
+  }
+}
+
 void NVPSet::setString(const std::string& name, const std::string& value) {
-  nvps[name] = std::make_shared<NVP>(name, value);
+  put(name, std::make_shared<NVP>(name, value));
 }
 
 void NVPSet::setBoolean(const std::string& name, bool value) {
@@ -132,21 +141,18 @@ void NVPSet::setU32Integer(const std::string& name, unsigned int value) {
 void NVPSet::setChunk(const std::string& name, const unsigned char* data, unsigned long offset,
                       unsigned long length) {
   // Built before the old value goes, so a failed write leaves the set as it was.
-  std::shared_ptr<NVP> value = std::make_shared<NVP>(name, data, offset, length);
-  nvps[name] = std::move(value);
+  put(name, std::make_shared<NVP>(name, data, offset, length));
 }
 
 void NVPSet::setChunk(const std::string& name, const boost::filesystem::path& filePath,
                       unsigned long offset, unsigned long length) {
-  std::shared_ptr<NVP> value = std::make_shared<NVP>(name, filePath, offset, length, false);
-  nvps[name] = std::move(value);
+  put(name, std::make_shared<NVP>(name, filePath, offset, length, false));
 }
 
 void NVPSet::setChunk(const std::string& name, const boost::filesystem::path& filePath,
                       bool adopt) {
   const std::uint64_t size = platform::fileSize(filePath.string());
-  std::shared_ptr<NVP> value = std::make_shared<NVP>(name, filePath, 0, size, adopt);
-  nvps[name] = std::move(value);
+  put(name, std::make_shared<NVP>(name, filePath, 0, size, adopt));
 }
 
 std::vector<std::string> NVPSet::getNVPNames() const {

@@ -67,6 +67,8 @@ class NVPSet {
   void setFileTime(const boost::filesystem::path& localRoot, const std::string& prefix) const;
 
  private:
+  void put(const std::string& name, std::shared_ptr<NVP> value);
+
   std::map<std::string, std::shared_ptr<NVP>> nvps;
 };
 
