@@ -5,6 +5,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -42,9 +44,23 @@ std::string ProgramFolder() {
   return FolderOf(buffer);
 }
 
+bool OnPath(const char* program) {
+  const char* path = getenv("PATH");
+  std::string folders = path ? path : "/usr/bin:/bin";
+  size_t start = 0;
+  while (start <= folders.size()) {
+    const size_t end = std::min(folders.find(':', start), folders.size());
+    const std::string candidate = folders.substr(start, end - start) + "/" + program;
+    if (access(candidate.c_str(), X_OK) == 0) return true;
+    start = end + 1;
+  }
+  return false;
+}
+
 // Hands the file to the desktop's opener and does not wait for the viewer: some
 // openers run it in the foreground. The shell in between leaves no child behind.
 bool SpawnOpener(const std::string& path) {
+  if (!OnPath("xdg-open")) return false;
   const char* argv[] = {"sh", "-c", "xdg-open \"$1\" >/dev/null 2>&1 &", "sh", path.c_str(),
                         nullptr};
   pid_t pid = 0;
@@ -293,7 +309,14 @@ void OpenUsersGuide() {
               "Marktally.");
     return;
   }
-  OpenDocument(FileSpec{guide});
+  if (OpenDocument(FileSpec{guide})) return;
+  // The desktop has nothing to show it with: say where it is.
+  Str255 text;
+  Utf8ToMacRoman("The users guide is the file " + guide +
+                     ", but no program was found to show it. Open it in a web browser.",
+                 text);
+  InitCursor();
+  ShowModelAlert(kStopAlert, kAlertOK, PStr("Unable to open users guide"), text);
 }
 
 bool OpenDocument(const FileSpec& spec) {

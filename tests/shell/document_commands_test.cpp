@@ -408,6 +408,13 @@ TEST_F(DocumentCommandsTest, TheUsersGuideOpensWithTheDesktopViewer) {
   EXPECT_TRUE(std::filesystem::exists(opened[0]));
   EXPECT_TRUE(opened[0].size() > 16 &&
               opened[0].substr(opened[0].size() - 16) == "users-guide.html");
+
+  SetDocumentOpenerForTesting([](const std::string&) { return false; });
+  answers = {1};
+  ASSERT_TRUE(Choose(kAppleMenu, kUsersGuideItem));
+  ASSERT_EQ(1u, alerts.size());
+  EXPECT_EQ("Unable to open users guide", alerts[0].title);
+  EXPECT_NE(std::string::npos, alerts[0].text.find("users-guide.html"));
 }
 
 }  // namespace
