@@ -122,7 +122,12 @@ uint16_t CurrentModifiers() {
 
 Point MouseGlobal() {
   Toolbox& tb = TB();
-  if (tb.interactive && !tb.scriptActive) {
+  WindowRecord* dialog = FrontDialogWindow();
+  if (tb.interactive && !tb.scriptActive && dialog && dialog->visible && dialog->view) {
+    // Dialog windows stand where their bounds say on the desktop's own screen.
+    const QPoint at = QCursor::pos();
+    tb.mouseGlobal = Point{static_cast<int16_t>(at.y()), static_cast<int16_t>(at.x())};
+  } else if (tb.interactive && !tb.scriptActive) {
     if (QWidget* view = FrameView()) {
       const QPoint local = view->mapFromGlobal(QCursor::pos());
       const Rect c = FrameContentBounds();

@@ -222,8 +222,9 @@ void SyncDialogView(WindowRecord* w) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(w->title.data());
   v->setWindowTitle(MacToQString(bytes, static_cast<int>(w->title.size())));
   v->applying = true;
+  // The content (not the desktop's frame around it) goes where the bounds say.
   v->setFixedSize(w->bounds.right - w->bounds.left, w->bounds.bottom - w->bounds.top);
-  v->move(w->bounds.left, w->bounds.top);
+  v->setGeometry(ToQRect(w->bounds));
   v->applying = false;
   v->update();
 }
