@@ -59,6 +59,20 @@ std::string maskCookiePairs(const std::string& value, bool firstOnly) {
   return out;
 }
 
+// Name/value answers carry passwords and login tokens as "<prefix>.password=..." and
+// "<prefix>.authToken=..." lines; the value runs to the end of the line.
+std::string maskNamedSecret(const std::string& line) {
+  const std::string lower = strutil::toLowercase(line);
+  for (const char* name : {".password=", ".authtoken="}) {
+    const std::string::size_type hit = lower.find(name);
+    if (hit != std::string::npos) {
+      const std::string::size_type valueStart = hit + std::string(name).size();
+      return valueStart < line.size() ? line.substr(0, valueStart) + mask : line;
+    }
+  }
+  return line;
+}
+
 std::string maskCookieLine(const std::string& line) {
   const std::string lower = strutil::toLowercase(line);
   for (const char* header : {"set-cookie:", "cookie:"}) {
@@ -83,7 +97,7 @@ std::string maskSecrets(const std::string& text) {
     if (end == std::string::npos) {
       end = text.size();
     }
-    out += maskCookieLine(text.substr(pos, end - pos));
+    out += maskNamedSecret(maskCookieLine(text.substr(pos, end - pos)));
     const std::string::size_type next = text.find_first_not_of("\r\n", end);
     out.append(text, end, (next == std::string::npos ? text.size() : next) - end);
     pos = next == std::string::npos ? text.size() : next;
@@ -92,16 +106,17 @@ std::string maskSecrets(const std::string& text) {
 }
 
 std::string bodyExcerpt(const std::vector<unsigned char>& body, std::size_t maxBytes) {
-  std::string text;
+  // Masked while the line ends are still there, so that a secret ends with its line.
   const std::size_t n = body.size() < maxBytes ? body.size() : maxBytes;
-  for (std::size_t i = 0; i < n; ++i) {
-    const unsigned char c = body[i];
-    text += (c >= 0x20 && c < 0x7f) ? static_cast<char>(c) : '.';
+  std::string text = maskSecrets(std::string(body.begin(), body.begin() + n));
+  for (char& c : text) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u >= 0x7f) c = '.';
   }
   if (n < body.size()) {
     text += "... (" + std::to_string(body.size()) + " bytes)";
   }
-  return maskSecrets(text);
+  return text;
 }
 
 }  // namespace tracemask

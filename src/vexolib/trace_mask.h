@@ -8,8 +8,9 @@
 namespace vexo {
 namespace tracemask {
 
-// The value of every "atkn=" parameter, every cookie of a "Cookie:" header line and the
-// cookie value of a "Set-Cookie:" line become "********".
+// The value of every "atkn=" parameter, every cookie of a "Cookie:" header line, the
+// cookie value of a "Set-Cookie:" line and the values of ".password=" and ".authToken="
+// lines become "********".
 std::string maskSecrets(const std::string& text);
 
 // At most maxBytes of the start of a body, bytes outside printable ASCII as '.', with

@@ -69,6 +69,8 @@ TEST(TraceMask, HidesCookiesAndTokens) {
       {"http://h/p?x=1&atkn=SECRET&cga=G", "http://h/p?x=1&atkn=********&cga=G"},
       {"Location: /r?ATKN=tok", "Location: /r?ATKN=********"},
       {"atkn=", "atkn="},
+      {"login.password=hunter2\r\nlogin.user=ann", "login.password=********\r\nlogin.user=ann"},
+      {"sess.AuthToken=abc.def", "sess.AuthToken=********"},
       {"nothing secret here", "nothing secret here"},
   };
   for (const Case& c : cases) {
@@ -84,6 +86,9 @@ TEST(TraceMask, BodyExcerptIsShortAndPrintable) {
   const std::vector<unsigned char> big(10000, 'x');
   EXPECT_EQ(bodyExcerpt(big, 10), "xxxxxxxxxx... (10000 bytes)");
   EXPECT_EQ(bodyExcerpt({}), "");
+  const std::string answer = "ret=0\r\nlogin.authToken=SECRET.TOKEN\r\nx=1";
+  EXPECT_EQ(bodyExcerpt(std::vector<unsigned char>(answer.begin(), answer.end())),
+            "ret=0..login.authToken=********..x=1");
 }
 
 }  // namespace
