@@ -11,6 +11,7 @@
 #include "fuzz_check.h"
 #include "marktally/model/converters.h"
 #include "marktally/model/document.h"
+#include "marktally/model/password.h"
 #include "marktally/model/platform.h"
 #include "marktally/model/tables.h"
 #include "marktally/model/textutil.h"

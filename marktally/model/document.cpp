@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "converters.h"
+#include "password.h"
 #include "platform.h"
 #include "recent.h"
 #include "tables.h"
@@ -40,7 +41,6 @@ int32_t gBufferPos = 0;
 
 namespace {
 
-PasswordPrompt gPasswordPrompt;
 int64_t gBytesWritten = 0;
 
 unsigned char ToWindows(unsigned char c) { return c < 0x80 ? c : gWindows1252[c - 0x80]; }
@@ -512,34 +512,3 @@ bool ReadDocumentFromMemory(const void* data, size_t size) {
   return ReadDocumentFrom(in);
 }
 
-// ---- Password seam ---------------------------------------------------------------------
-
-void SetPasswordPrompt(PasswordPrompt prompt) { gPasswordPrompt = std::move(prompt); }
-
-void EncodePassword(ConstStringPtr password, Str255& digest) {
-  const int length = std::min<int>(password[0], 15);
-  if (length == 0) {
-    digest.clear();
-    return;
-  }
-  uint32_t sum = 0;
-  for (int i = 1; i <= length; i++) sum += static_cast<uint32_t>(password[i]) * i;
-  uint32_t value = static_cast<uint32_t>(static_cast<uint64_t>(sum) * sum) & 0x7FFFFFFF;
-  if (value <= 99999) value += 100000;
-  digest.setC(std::to_string(value).c_str());
-}
-
-bool DoPasswordDialog() {
-  for (;;) {
-    Str255 typed;
-    typed.clear();
-    if (!gPasswordPrompt || !gPasswordPrompt(typed)) return false;
-    if (typed[0] > 15) typed[0] = 15;
-    Str255 digest;
-    EncodePassword(typed, digest);
-    if (EqualString(digest, gClass.passwordDigest, false, false)) return true;
-    ShowModelAlert(kStopAlert, kAlertOK, PStr("Incorrect password"),
-                   PStr("The password you entered is incorrect. Passwords are case "
-                        "sensitive. Make sure your caps lock key is off."));
-  }
-}

@@ -65,12 +65,3 @@ bool AcceptClassHeader(bool littleEndian, int& lastTerm);
 bool ReadLastStudent(DocumentSource& in, bool littleEndian, int& lastStudent);
 uint16_t FileShort(uint16_t stored, bool littleEndian);
 
-// ---- Password seam ------------------------------------------------------------------
-// Asks the teacher for the password of the class being opened: true with the typed
-// text, false when the teacher cancels. Without a prompt a locked class stays shut.
-using PasswordPrompt = std::function<bool(Str255& password)>;
-void SetPasswordPrompt(PasswordPrompt prompt);
-// True when the class whose header is in gClass may be opened.
-bool DoPasswordDialog();
-// The digest stored in the class header: decimal text; empty for an empty password.
-void EncodePassword(ConstStringPtr password, Str255& digest);

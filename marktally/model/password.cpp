@@ -1,5 +1,7 @@
 #include "password.h"
 
+#include <algorithm>
+
 #include "document.h"
 #include "fileutil.h"
 #include "platform.h"
@@ -11,6 +13,8 @@ const char kKeychainService[] = "Marktally";
 Str255 gPreviousPassword;
 
 namespace {
+
+PasswordPrompt gPasswordPrompt;
 
 KeychainAccess& Keychain() {
   static KeychainAccess keychain;
@@ -26,6 +30,33 @@ std::string Account() {
 }  // namespace
 
 void SetKeychain(KeychainAccess keychain) { Keychain() = std::move(keychain); }
+
+void SetPasswordPrompt(PasswordPrompt prompt) { gPasswordPrompt = std::move(prompt); }
+
+void EncodePassword(ConstStringPtr password, Str255& digest) {
+  const int length = std::min<int>(password[0], kPasswordLength);
+  if (length == 0) {
+    digest.clear();
+    return;
+  }
+  uint32_t sum = 0;
+  for (int i = 1; i <= length; i++) sum += static_cast<uint32_t>(password[i]) * i;
+  uint32_t value = static_cast<uint32_t>(static_cast<uint64_t>(sum) * sum) & 0x7FFFFFFF;
+  if (value <= 99999) value += 100000;
+  digest.setC(std::to_string(value).c_str());
+}
+
+bool DoPasswordDialog() {
+  for (;;) {
+    Str255 typed;
+    typed.clear();
+    if (!gPasswordPrompt || !gPasswordPrompt(typed)) return false;
+    if (PasswordMatches(typed)) return true;
+    ShowModelAlert(kStopAlert, kAlertOK, PStr("Incorrect password"),
+                   PStr("The password you entered is incorrect. Passwords are case "
+                        "sensitive. Make sure your caps lock key is off."));
+  }
+}
 
 void CutPassword(Str255& password) {
   if (password[0] > kPasswordLength) password[0] = kPasswordLength;

@@ -34,6 +34,17 @@ struct KeychainAccess {
 };
 void SetKeychain(KeychainAccess keychain);
 
+// Asks the teacher for the password of the class being opened: true with the typed
+// text, false when the teacher cancels. The shell installs its dialog; without a prompt
+// a locked class stays shut.
+using PasswordPrompt = std::function<bool(Str255& password)>;
+void SetPasswordPrompt(PasswordPrompt prompt);
+// True when the class whose header is in gClass may be opened: asks until the password
+// opens it or the teacher cancels.
+bool DoPasswordDialog();
+// The digest stored in the class header: decimal text; empty for an empty password.
+void EncodePassword(ConstStringPtr password, Str255& digest);
+
 // Cuts a password to the characters that count.
 void CutPassword(Str255& password);
 // True when the password's first 15 characters have the digest stored in the class

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "marktally/model/password.h"
 #include "marktally/model/recent.h"
 #include "marktally/model/textutil.h"
 #include "model_fixture.h"
