@@ -4,7 +4,7 @@ BUILD     ?= build
 ASAN      ?= build-asan
 CMAKE_GEN := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 
-.PHONY: deps configure build test test-asan bench run fuzz clean
+.PHONY: deps configure build test test-asan bench run fuzz install clean
 
 deps:
 	@bash scripts/install-deps
@@ -38,6 +38,21 @@ run: build
 	@if [ -x $(BUILD)/marktally/shell/marktally ]; then \
 	  exec $(BUILD)/marktally/shell/marktally $(ARGS); \
 	else echo "make run: the program's window is not built yet"; fi
+
+# Installs the program, its guide, the desktop entry and the .mtb document type.
+PREFIX ?= $(HOME)/.local
+install: build
+	install -Dm755 $(BUILD)/marktally/shell/marktally $(DESTDIR)$(PREFIX)/bin/marktally
+	install -Dm644 docs/users-guide.html \
+	  $(DESTDIR)$(PREFIX)/share/doc/marktally/users-guide.html
+	install -Dm644 desktop/marktally.desktop \
+	  $(DESTDIR)$(PREFIX)/share/applications/marktally.desktop
+	install -Dm644 desktop/marktally-mime.xml \
+	  $(DESTDIR)$(PREFIX)/share/mime/packages/marktally.xml
+	install -Dm644 desktop/marktally.svg \
+	  $(DESTDIR)$(PREFIX)/share/icons/hicolor/scalable/apps/marktally.svg
+	-update-mime-database $(DESTDIR)$(PREFIX)/share/mime
+	-update-desktop-database $(DESTDIR)$(PREFIX)/share/applications
 
 clean:
 	rm -rf $(BUILD) $(ASAN) build-release build-fuzz
