@@ -35,9 +35,7 @@ fuzz: deps
 	FUZZ_SECONDS=$(FUZZ_SECONDS) bash scripts/fuzz
 
 run: build
-	@if [ -x $(BUILD)/marktally/shell/marktally ]; then \
-	  exec $(BUILD)/marktally/shell/marktally $(ARGS); \
-	else echo "make run: the program's window is not built yet"; fi
+	$(BUILD)/marktally/shell/marktally $(ARGS)
 
 # Installs the program, its guide, the desktop entry and the .mtb document type.
 PREFIX ?= $(HOME)/.local
