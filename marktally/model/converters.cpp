@@ -116,8 +116,9 @@ void ShiftTermDatesToNoon() {
   }
 }
 
-// The shared tail of the readers of versions 5 to 7.
-bool Finish44(int16_t version) {
+// The big-endian layouts of versions 5 to 8: every number swapped, the last term checked,
+// then the fields those versions stored differently brought forward.
+bool ConvertOldLayout(int16_t version) {
   DocumentExtent extent;
   extent.version = version;
   extent.littleEndian = false;
@@ -129,6 +130,12 @@ bool Finish44(int16_t version) {
   if (!DamagedUnlessLastTermValid()) return false;
   Convert47();
   Convert48();
+  return true;
+}
+
+// The shared tail of the readers of versions 5 to 7.
+bool Finish44(int16_t version) {
+  if (!ConvertOldLayout(version)) return false;
   if (version == 5) {
     gClass.flags = static_cast<uint8_t>((gClass.flags & ~kShowIDs) | kShowNames);
     gReportOptions = static_cast<uint16_t>((gReportOptions & 0xFC43) | 0x00AC);
@@ -319,17 +326,7 @@ bool Convert46(DocumentSource& in, int16_t version) {
   if (!ReadOld(in, block, kOldStudents * kOldDays)) return false;
   CopyOldAttendance(block.data());
 
-  DocumentExtent extent;
-  extent.version = version;
-  extent.littleEndian = false;
-  extent.students = kOldStudents;
-  extent.terms = kMaxTerms;
-  extent.assignments = kOldAssignments;
-  extent.categories = 10;
-  ConvertFormat(extent);
-  if (!DamagedUnlessLastTermValid()) return false;
-  Convert47();
-  Convert48();
+  if (!ConvertOldLayout(version)) return false;
   ShiftTermDatesToNoon();
   ConvertTermNames53();
   ConvertAssignDates55();
