@@ -1,10 +1,11 @@
-// The state of the one in-cell editor. The openers, the savers and the keys that go
-// to an open editor come with in-cell editing; until then no cell can be opened, and
-// closing the editor finds none.
+// The one in-cell editor: a text-edit record placed over one cell of the grid or the
+// header, its openers (one per kind of cell), the length limits and type-ahead of the
+// keys that go to it, and the savers that validate, store, redraw and move on.
 #pragma once
 
 #include <cstdint>
 
+#include "marktally/model/types.h"
 #include "marktally/toolbox/qdtypes.h"
 
 struct TERec;
@@ -49,3 +50,40 @@ void CloseEdit(int16_t move);
 // The preamble of most commands: optionally cancel the selection, commit the editor,
 // and answer whether the command may go on (no editor is left open).
 bool CloseEditor(bool cancelSelection);
+
+// Openers: each does nothing while an editor is open.
+void EditID(int16_t s);
+void EditStudent(int16_t s);
+void EditGrade(int16_t s);
+void EditScore(int16_t s, int16_t a);
+void EditAttendance(int16_t s, int16_t column);
+void EditAssignment(int16_t a);
+void EditCategory(int16_t a);
+void EditPoints(int16_t a);
+void EditDate(int16_t a);
+void EditSchool();
+void EditSubject();
+void EditTeacher();
+void EditPrevScore();
+void EditNextScore();
+
+// Redraws the open editor after its cell was drawn, or follows a scroll of the grid.
+void UpdateEdit();
+void ScrollEdit();
+
+// Length checks before a typed character or a paste reaches the editor; a refusal
+// has shown its alert.
+bool OKToType();
+bool OKToPaste();
+// Type-ahead after a printable character went to the editor.
+void PredictCategory();
+void PredictCode();
+void PredictScore();
+// The arrows of a due-date editor.
+void NextDate();
+void PrevDate();
+
+// The first empty category slot (0..9) of the current term gets the name; the index,
+// or -3 when none is free.
+int16_t AddNewCategory(ConstStringPtr name);
+void NoteExamConflicts();

@@ -318,6 +318,7 @@ void UpdateGradebook() {
     DrawGrowIcon(gWindow);
     UpdatePageNumber();
     UpdateSelection();
+    UpdateEdit();
   }
   DisposeRgn(visible);
   EndUpdate(gWindow);

@@ -2,16 +2,23 @@
 
 #include <algorithm>
 
+#include "marktally/model/platform.h"
 #include "marktally/model/tables.h"
+#include "marktally/model/textutil.h"
+#include "marktally/model/dates.h"
+#include "marktally/model/operations.h"
 #include "marktally/shell/celledit.h"
+#include "marktally/shell/edit_commands.h"
 #include "marktally/shell/document_commands.h"
 #include "marktally/shell/grid.h"
 #include "marktally/shell/menus.h"
 #include "marktally/shell/pagesize.h"
 #include "marktally/shell/selection.h"
+#include "marktally/shell/view_commands.h"
 #include "marktally/shell/window.h"
 #include "marktally/toolbox/desktop.h"
 #include "marktally/toolbox/menus.h"
+#include "marktally/toolbox/textedit.h"
 
 uint16_t gOldVPos = 0;
 uint16_t gOldHPos = 0;
@@ -145,6 +152,158 @@ void HandleMouseDown(const EventRecord& event) {
   }
 }
 
+namespace {
+
+// Floor division, so that a point above the grid or left of the columns gives a
+// negative row or column instead of row or column 0.
+int FloorDiv(int a, int b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
+
+bool In(Point p, void (*box)(Rect*)) {
+  Rect r;
+  box(&r);
+  return PtInRect(p, &r);
+}
+
+// Over the ID/name field of the title column: true for the ID part.
+bool OverID(int h) {
+  const uint8_t flags = gClass.flags & (kShowIDs | kShowNames);
+  if (flags == kShowIDs) return true;
+  if (flags == kShowNames) return false;
+  return h < NumberColumnRight() + 16 * gZoom;
+}
+
+void HandleGridClick(const EventRecord& event, Point p) {
+  const bool control = event.modifiers & controlKey;
+  const bool option = event.modifiers & optionKey;
+  if (!control && gEditHandle && PtInRect(p, &gEditBox)) {
+    TEClick(p, (event.modifiers & shiftKey) != 0, gEditHandle);
+    return;
+  }
+  const Rect content = ContentRect();
+  if (p.v > content.bottom || p.h > content.right) return;
+  const int z = gZoom, y1 = TitleBandTop(), y2 = HeaderBottom();
+  const int row = VScrollValue() + FloorDiv(p.v - y2, RowHeight());
+  const int column = HScrollValue() + FloorDiv(p.h - gTitleWidth, ColumnWidth());
+  if (row > kMaxStudents - 1 || column > gLastColumn) return;
+  const auto r16 = static_cast<int16_t>(row), c16 = static_cast<int16_t>(column);
+  if (In(p, SchoolBox)) {
+    CloseEdit(kEditCommit);
+    EditSchool();
+    return;
+  }
+  if (In(p, SubjectBox)) {
+    CloseEdit(kEditCommit);
+    EditSubject();
+    return;
+  }
+  if (In(p, TeacherBox)) {
+    CloseEdit(kEditCommit);
+    EditTeacher();
+    return;
+  }
+  if (gCurrView == kGradebookView && gEditHandle && gEditAssignment != kNone &&
+      gEditStudent == kNone) {
+    static void (*const kBoxes[])(Rect*) = {DateBox, AssignmentBox, CategoryBox, PointsBox};
+    static void (*const kOpeners[])(int16_t) = {EditDate, EditAssignment, EditCategory,
+                                               EditPoints};
+    for (int i = 0; i < 4; i++) {
+      if (!In(p, kBoxes[i])) continue;
+      const auto a = static_cast<int16_t>(gEditAssignment);
+      CloseEdit(kEditCommitHeader);
+      if (!gEditHandle) kOpeners[i](a);
+      return;
+    }
+  }
+  const int fieldLeft = NumberColumnRight(), gradeLeft = gTitleWidth - 16 * z;
+  if (p.v > y2 && p.h < fieldLeft) {
+    CloseEdit(kEditCommit);
+    SelectStudent(r16);
+    DoDragStudent(r16, option);
+    return;
+  }
+  if (p.v > y1 && p.v < y2 && p.h >= fieldLeft && p.h < gradeLeft) {
+    if (OverID(p.h))
+      DoSortByIDCmd();
+    else
+      DoSortByNameCmd();
+    return;
+  }
+  if (gCurrView == kGradebookView && p.v > y1 && p.v < y2 && p.h >= gradeLeft &&
+      p.h < gTitleWidth) {
+    DoSortByGradeCmd();
+    return;
+  }
+  if (p.v > y2 && p.h >= fieldLeft && p.h < gradeLeft) {
+    CancelSelection();
+    CloseEdit(kEditCommit);
+    if (OverID(p.h))
+      EditID(r16);
+    else
+      EditStudent(r16);
+    return;
+  }
+  if (gCurrView == kGradebookView) {
+    if (p.v > y2 && p.h >= gradeLeft && p.h < gTitleWidth) {
+      CancelSelection();
+      CloseEdit(kEditCommit);
+      EditGrade(r16);
+      return;
+    }
+    if (p.h <= gTitleWidth || column < 0) return;
+    if (p.v > y1 && p.v < y2 && !control) {
+      CloseEdit(kEditCommit);
+      SelectAssignment(c16);
+      DoDragAssignment(c16, option);
+    } else if (control && p.v < y2) {
+      PopUpRecentAssigns(event.where, c16);
+    } else if (p.v < y1) {
+      CancelSelection();
+      CloseEdit(kEditCommitHeader);
+      if (gEditHandle) return;
+      UpdateAssignmentInfo(c16);
+      EditDate(c16);
+    } else if (control && p.v > y2) {
+      HideTag();
+      PopUpFootnotes(event.where, r16, c16);
+    } else if (p.v > y2) {
+      HideTag();
+      CancelSelection();
+      CloseEdit(kEditCommit);
+      EditScore(r16, c16);
+    }
+    return;
+  }
+  if (p.h <= gTitleWidth || column < 0) return;
+  const int day = column < 512 ? gColumnToDay[column] : -1;
+  if (p.v > y1 && p.v < y2) {
+    if (day >= 0 && day < kMaxDays && gHolidays[day] == 1) return;
+    CloseEdit(kEditCommit);
+    SelectAssignment(c16);
+  } else if (p.v < y1) {
+    if (gClass.flags & kHolidaysNoColumn) {
+      InitCursor();
+      ShowModelAlert(kNoteAlert, kAlertOK, PStr("Non-school days are currently hidden"),
+                     PStr("To make this a non-school day, choose Show Non-School Days from "
+                          "the Gradebook menu, then click this date again."));
+      return;
+    }
+    CancelSelection();
+    CloseEdit(kEditCommitHeader);
+    if (gEditHandle || day < 0 || day >= kMaxDays) return;
+    if (gHolidays[day] <= 1) gHolidays[day] = static_cast<uint8_t>(1 - gHolidays[day]);
+    SetColumns();
+    UpdateAttendance();
+    SetChanged(1);
+    ForceUpdate();
+  } else if (p.v > y2) {
+    CancelSelection();
+    CloseEdit(kEditCommit);
+    EditAttendance(r16, c16);
+  }
+}
+
+}  // namespace
+
 void HandleContentClick(const EventRecord& event, WindowRef window) {
   GrafPtr saved = nullptr;
   GetPort(&saved);
@@ -156,7 +315,8 @@ void HandleContentClick(const EventRecord& event, WindowRef window) {
   if (control && part != kControlNoPart && (control == gVScrollBar || control == gHScrollBar)) {
     if (IsGridView()) HandleGradebookScrolls(part, where, control);
   }
-  // Clicks in the grid (cells, titles, drags) come with in-cell editing.
+  else if (IsGridView())
+    HandleGridClick(event, where);
   SetPort(saved);
 }
 
@@ -285,7 +445,161 @@ void HandleKeyDown(const EventRecord& event) {
     default:
       break;
   }
-  // Typing into cells and the keys that add rows and columns come with in-cell editing.
+  const bool shift = event.modifiers & shiftKey;
+  if (gEditHandle) {
+    const bool date = gEditKind == kEditDate;
+    switch (key) {
+      case kUpArrowCharCode:
+        if (date)
+          PrevDate();
+        else
+          CloseEdit(kEditUp);
+        return;
+      case kDownArrowCharCode:
+        if (date)
+          NextDate();
+        else
+          CloseEdit(kEditDown);
+        return;
+      case kTabCharCode:
+        CloseEdit(shift ? kEditPrevious : kEditNext);
+        return;
+      case kReturnCharCode:
+      case kEnterCharCode:
+        CloseEdit(shift ? kEditUp : kEditDown);
+        return;
+      default:
+        break;
+    }
+    const bool printable = key > 31 && key != 127;
+    if (printable && !OKToType()) return;
+    if (gEditStudent != kNone) ShowStudent(static_cast<int16_t>(gEditStudent));
+    if (gEditAssignment != kNone) ShowAssignment(static_cast<int16_t>(gEditAssignment));
+    TEKey(key, gEditHandle);
+    if (!printable) return;
+    if (gEditKind == kEditAttendance) PredictCode();
+    if (gEditKind == kEditScore) PredictScore();
+    if (gEditKind == kEditCategory) PredictCategory();
+    return;
+  }
+  switch (key) {
+    case kBackspaceCharCode:
+    case kDeleteCharCode:
+      if (gSelStudent != kNone ||
+          (gSelAssignment != kNone && gCurrView == kGradebookView))
+        DoDeleteCmd();
+      return;
+    case kReturnCharCode:
+    case kEnterCharCode:
+      if (shift)
+        AddNewStudent();
+      else
+        HandleEnterKey();
+      return;
+    default:
+      return;
+  }
+}
+
+void AddNewStudent() {
+  if (!gWindow || !IsGridView()) return;
+  for (int s = 0; s < kMaxStudents; s++) {
+    if (!gStudents[s].name.empty()) continue;
+    CancelSelection();
+    EditStudent(static_cast<int16_t>(s));
+    return;
+  }
+}
+
+void HandleEnterKey() {
+  if (gCurrView == kGradebookView) AddNewAssignment();
+  if (gCurrView == kAttendanceView) TodaysAttendance();
+}
+
+void AddNewAssignment() {
+  const int t = std::min<int>(gCurrentTerm, kMaxTerms - 1);
+  for (int a = 0; a < kMaxAssignments; a++) {
+    if (!gAssignments[t][a].name.empty()) continue;
+    CancelSelection();
+    UpdateAssignmentInfo(static_cast<int16_t>(a));
+    EditDate(static_cast<int16_t>(a));
+    return;
+  }
+}
+
+void TodaysAttendance() {
+  DateTimeRec d{};
+  SecondsToDate(GetDateTime(), d);
+  d.hour = 12;
+  d.minute = d.second = 0;
+  uint32_t today = 0;
+  DateToSeconds(d, today);
+  const int t = std::min<int>(gCurrentTerm, kMaxTerms - 1);
+  if (today < gTermDates[t].start || today > gTermDates[t].end) return;
+  if (today < gTermDates[0].start) return;
+  const uint32_t day = (today - gTermDates[0].start) / 86400;
+  if (day >= 512) return;
+  const int column = gDayToColumn[day];
+  if (column < 0) return;
+  EditAttendance(0, static_cast<int16_t>(column));
+}
+
+// ---- Drag loops ---------------------------------------------------------------------
+
+namespace {
+
+// Follows the mouse while the button is held; target gives the row or column under
+// it, outline draws or removes the mark. Returns the last target.
+int DragLoop(int origin, int (*target)(Point), void (*show)(int16_t),
+             void (*outline)(int16_t)) {
+  SetThemeCursor(kThemeClosedHandCursor);
+  int current = origin;
+  while (StillDown()) {
+    const int next = target(LocalMouse());
+    if (next == current) continue;
+    show(static_cast<int16_t>(next));
+    if (current != origin) outline(static_cast<int16_t>(current));
+    if (next != origin) outline(static_cast<int16_t>(next));
+    current = next;
+  }
+  SetThemeCursor(kThemeArrowCursor);
+  if (current != origin) outline(static_cast<int16_t>(current));
+  return current;
+}
+
+int StudentTarget(Point p) {
+  const int dv = p.v - HeaderBottom();
+  const int row = VScrollValue() + dv / RowHeight() - (dv < 0 ? 1 : 0);
+  return std::clamp(row, 0, kMaxStudents - 1);
+}
+
+int AssignmentTarget(Point p) {
+  const int dh = p.h - gTitleWidth;
+  const int column = HScrollValue() + dh / ColumnWidth() - (dh < 0 ? 1 : 0);
+  return std::clamp(column, 0, kMaxAssignments - 1);
+}
+
+}  // namespace
+
+void DoDragStudent(int16_t row, bool copy) {
+  if (!StillDown()) return;
+  const int to = DragLoop(row, StudentTarget, ShowStudent, OutlineStudent);
+  if (to == row) return;
+  if (copy)
+    CopyStudent(row, static_cast<int16_t>(to));
+  else
+    MoveStudent(row, static_cast<int16_t>(to));
+  CountScores();
+}
+
+void DoDragAssignment(int16_t column, bool copy) {
+  if (!StillDown()) return;
+  const int to = DragLoop(column, AssignmentTarget, ShowAssignment, OutlineAssignment);
+  if (to == column) return;
+  if (copy)
+    CopyAssignment(column, static_cast<int16_t>(to));
+  else
+    MoveAssignment(column, static_cast<int16_t>(to));
 }
 
 // ---- Cursor -------------------------------------------------------------------------

@@ -26,3 +26,13 @@ void HandleZoom(const EventRecord& event, WindowRef window, int16_t part);
 // In: the largest size; out: the ideal size of the view (h width, v height).
 void GetZoomSize(Point* size);
 void AdjustCursor();
+
+// The Return and shift-Return shortcuts: a new student, a new assignment or today's
+// attendance.
+void AddNewStudent();
+void HandleEnterKey();
+void AddNewAssignment();
+void TodaysAttendance();
+// The drag loops of a row's drag strip and a column's title; option copies.
+void DoDragStudent(int16_t row, bool copy);
+void DoDragAssignment(int16_t column, bool copy);

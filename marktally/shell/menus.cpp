@@ -1,5 +1,6 @@
 #include "marktally/shell/menus.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -13,12 +14,14 @@
 #include "marktally/shell/celledit.h"
 #include "marktally/shell/dialogs.h"
 #include "marktally/shell/document_commands.h"
+#include "marktally/shell/edit_commands.h"
 #include "marktally/shell/grid.h"
 #include "marktally/shell/password_dialogs.h"
 #include "marktally/shell/selection.h"
 #include "marktally/shell/view_commands.h"
 #include "marktally/shell/window.h"
 #include "marktally/toolbox/menus.h"
+#include "marktally/toolbox/textedit.h"
 
 namespace {
 
@@ -187,7 +190,8 @@ bool Unavailable(int16_t menu, int16_t item) {
       return item == kSaveToSpeakItem || item == kImportItem || item == kPageSetupItem ||
              item == kPrintItem;
     case kEditMenu:
-      return item != kUndoItem && item != kSortItem && item != kRandomIDsItem;
+      return item != kUndoItem && item != kSortItem && item != kRandomIDsItem &&
+             (item < kCutItem || item > kFillAcrossItem);
     case kGradebookMenu:
       return item == kOptionsItem;
     case kReportsMenu:
@@ -342,6 +346,20 @@ void AdjustEditMenu() {
   SetMenuItemText(menu, kUndoItem, undo);
   Enable(menu, kUndoItem, on && gUndoAction != kUndoNothing);
   for (int16_t i = 3; i <= 19; i++) Enable(menu, i, false);
+  const bool grid = on && IsGridView();
+  const bool student = grid && gSelStudent != kNone;
+  const bool assignment = grid && gCurrView == kGradebookView && gSelAssignment != kNone;
+  const bool text = grid && gEditHandle && gEditHandle->selStart != gEditHandle->selEnd;
+  const bool clip = student || assignment || text;
+  Enable(menu, kCutItem, clip);
+  Enable(menu, kCopyItem, clip);
+  Enable(menu, kDeleteItem, clip);
+  Enable(menu, kPasteItem,
+         (student && gCanPasteStudent) || (assignment && gCanPasteAssignment) ||
+             (grid && gEditHandle && TEGetScrapLength() > 0));
+  const bool fill = grid && gEditHandle && (gEditKind == kEditScore || gEditKind == kEditAttendance);
+  Enable(menu, kFillDownItem, fill);
+  Enable(menu, kFillAcrossItem, fill);
   Enable(menu, 14, HasWindow());
   Enable(menu, kRandomIDsItem,
          on && HasStudents() && gCurrView == kGradebookView && (gClass.flags & kShowIDs));
@@ -491,6 +509,12 @@ void HandleEditChoice(int16_t item) {
       UpdateAttendance();
       ForceUpdate();
       break;
+    case kCutItem: DoCutCmd(); break;
+    case kCopyItem: DoCopyCmd(); break;
+    case kPasteItem: DoPasteCmd(); break;
+    case kDeleteItem: DoDeleteCmd(); break;
+    case kFillDownItem: DoFillDownCmd(); break;
+    case kFillAcrossItem: DoFillAcrossCmd(); break;
     case kRandomIDsItem: DoGenerateRandomIDs(); break;
     default: break;
   }
@@ -574,4 +598,41 @@ void PopUpFootnotes(Point where, int16_t row, int16_t column) {
   AdjustFootnotesMenu(row, column);
   const int32_t choice = PopUpMenuSelect(menu, S16(where.v - 8), S16(where.h - 32), 1);
   if (choice) HandleFootnotesChoice(static_cast<int16_t>(choice & 0xFFFF), row, column);
+}
+
+// ---- Recent assignments pop-up ------------------------------------------------------
+
+void AdjustRecentAssignsMenu() {
+  MenuRef menu = GetMenuHandle(kRecentAssignsMenu);
+  if (!menu) return;
+  const int n = std::max<int>(0, std::min<int>(gNumRecentAssigns, kMaxRecentAssigns));
+  while (CountMenuItems(menu) > n) DeleteMenuItem(menu, CountMenuItems(menu));
+  while (CountMenuItems(menu) < n) AppendMenuItemText(menu, PStr("assignment"));
+  for (int i = 0; i < n; i++)
+    SetMenuItemText(menu, S16(i + 1), gRecentAssigns[i].assignment.name);
+}
+
+void HandleRecentAssignsChoice(int16_t item, int16_t column) {
+  const int n = std::min<int>(gNumRecentAssigns, kMaxRecentAssigns);
+  if (item < 1 || item > n || column < 0 || column >= kMaxAssignments) return;
+  const int t = std::min<int>(gCurrentTerm, kMaxTerms - 1);
+  SetUndoAssignment(kUndoAssignmentEdit, column);
+  const AssignmentRecord& entry = gRecentAssigns[item - 1].assignment;
+  AssignmentRecord& rec = gAssignments[t][column];
+  rec.name.set(entry.name);
+  rec.category = entry.category;
+  rec.points = entry.points;
+  gAssignDates[t][column] = gLastAssignDate;
+  SetChanged(1);
+  ForceUpdate();
+  if (!gStudents[0].name.empty()) EditScore(0, column);
+}
+
+void PopUpRecentAssigns(Point where, int16_t column) {
+  if (gNumRecentAssigns <= 0 || column < 0 || column >= kMaxAssignments) return;
+  MenuRef menu = GetMenuHandle(kRecentAssignsMenu);
+  if (!menu) return;
+  AdjustRecentAssignsMenu();
+  const int32_t choice = PopUpMenuSelect(menu, S16(where.v - 8), S16(where.h - 32), 1);
+  if (choice) HandleRecentAssignsChoice(static_cast<int16_t>(choice & 0xFFFF), column);
 }

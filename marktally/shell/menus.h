@@ -48,6 +48,12 @@ enum : int16_t {
   kFirstRecentItem = 17,
 
   kUndoItem = 1,
+  kCutItem = 3,
+  kCopyItem = 4,
+  kPasteItem = 5,
+  kDeleteItem = 6,
+  kFillDownItem = 8,
+  kFillAcrossItem = 9,
   kSortItem = 12,
   kRandomIDsItem = 21,
 
@@ -89,3 +95,8 @@ void HandleSortChoice(int16_t item);
 void PopUpFootnotes(Point where, int16_t row, int16_t column);
 void AdjustFootnotesMenu(int16_t row, int16_t column);
 void HandleFootnotesChoice(int16_t item, int16_t row, int16_t column);
+
+// The recent-assignments pop-up of a column's title: the chosen entry fills the column.
+void PopUpRecentAssigns(Point where, int16_t column);
+void AdjustRecentAssignsMenu();
+void HandleRecentAssignsChoice(int16_t item, int16_t column);

@@ -340,6 +340,8 @@ void ScrollStudents(int n) {
   DrawGridBand(S16(v), S16(r0), S16(r1), S16(c0), S16(c0), S16(c1), false);
   UpdateSelection();
   }
+  ScrollEdit();
+  UpdateEdit();
   ComputePageNumber();
 }
 
@@ -362,5 +364,7 @@ void ScrollAssignments(int n) {
   DrawGridBand(S16(r0), S16(r0), S16(r1), S16(h), S16(c0), S16(c1), true);
   UpdateSelection();
   }
+  ScrollEdit();
+  UpdateEdit();
   ComputePageNumber();
 }

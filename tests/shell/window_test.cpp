@@ -25,8 +25,8 @@ class WindowBehaviourTest : public WindowTest {
     const Rect b = Bounds();
     return Point{static_cast<int16_t>(b.top + v), static_cast<int16_t>(b.left + h)};
   }
-  void ClickAt(int h, int v) {
-    ScriptMouseClick(Global(h, v), 0);
+  void ClickAt(int h, int v, uint16_t modifiers = 0) {
+    ScriptMouseClick(Global(h, v), modifiers);
     Run();
   }
   bool UpdatePending() {
@@ -300,7 +300,7 @@ TEST_F(WindowBehaviourTest, TheCursorAndTheFootnoteTag) {
   EXPECT_EQ(kThemeOpenHandCursor, CurrentThemeCursor()) << "the drag strip of a row";
   ClickAt(gTitleWidth + 20, hb - 8);
   EXPECT_EQ(kThemeOpenHandCursor, CurrentThemeCursor()) << "an assignment title";
-  ClickAt(gTitleWidth / 2, 20);
+  ClickAt(gTitleWidth / 2, 5 * ZoomLine() + 2);  // a blank of the header
   EXPECT_EQ(kThemeArrowCursor, CurrentThemeCursor());
 
   int row = -1, column = -1;
@@ -314,7 +314,7 @@ TEST_F(WindowBehaviourTest, TheCursorAndTheFootnoteTag) {
   ASSERT_GE(row, 0);
   Rect box;
   ScoreBox(static_cast<int16_t>(row), static_cast<int16_t>(column), &box);
-  ClickAt(box.left + 3, box.top + 3);
+  ClickAt(box.left + 3, box.top + 3, controlKey);  // the footnote pop-up, dismissed
   HMHelpContentRec tag;
   ASSERT_TRUE(CurrentHelpTag(&tag));
   EXPECT_EQ(gFootnoteText[gFootnotes[row][0][column]].str(), tag.content.str());
@@ -323,7 +323,7 @@ TEST_F(WindowBehaviourTest, TheCursorAndTheFootnoteTag) {
   EXPECT_EQ(topLeft.h, tag.absHotRect.left);
   EXPECT_EQ(topLeft.v, tag.absHotRect.top);
   EXPECT_EQ(kThemeArrowCursor, CurrentThemeCursor());
-  ClickAt(gTitleWidth / 2, 20);
+  ClickAt(gTitleWidth / 2, 5 * ZoomLine() + 2);  // a blank of the header
   EXPECT_FALSE(CurrentHelpTag(&tag));
 
   ASSERT_TRUE(Choose(kReportsMenu, kAttendanceViewItem));
