@@ -323,13 +323,7 @@ int Session::loginUsingPassword(const std::string& name, const std::string& pass
     logout();
   }
   LoginUsingPasswordRequest request(*this, name, password);
-  NVPSet response;
-  exchange(request, response);
-  const int code = request.getRetCode();
-  if (code == 0) {
-    readLoginResponseNVPs(response);
-    loggedIn = true;
-  }
+  const int code = runLogin(request);
   platform::trace("exit loginUsingPassword");
   return code;
 }
@@ -342,6 +336,12 @@ int Session::loginUsingAuthToken(const std::string& authToken) {
     logout();
   }
   LoginUsingAuthTokenRequest request(*this, authToken);
+  const int code = runLogin(request);
+  platform::trace("exit loginUsingAuthToken");
+  return code;
+}
+
+int Session::runLogin(DSRequest& request) {
   NVPSet response;
   exchange(request, response);
   const int code = request.getRetCode();
@@ -349,7 +349,6 @@ int Session::loginUsingAuthToken(const std::string& authToken) {
     readLoginResponseNVPs(response);
     loggedIn = true;
   }
-  platform::trace("exit loginUsingAuthToken");
   return code;
 }
 

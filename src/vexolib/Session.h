@@ -180,6 +180,9 @@ class Session {
   // One operation under "req.0." through the passes; VexoException 125 "HTTP result code: "
   // for a status other than 200, then the request reads its answer under "resp.0.".
   void exchange(DSRequest& request, NVPSet& response);
+  // Sends a login request; on success reads the login answer and marks the session
+  // logged in. Returns the server's code.
+  int runLogin(DSRequest& request);
   // One POST of "req.count" = "1" and the given values, without passes; VexoException 125
   // "HTTP result: <status>" and VexoException "returnCode = '<code>'" unless "ok".
   NVPSet sendSingleOperation(const RequestValues& values);
