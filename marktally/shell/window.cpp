@@ -184,6 +184,8 @@ void AdjustScrollBars() {
 
 void CloseDocument() {
   if (!gWindow) return;
+  // An editor left open (its text refused) must not outlive the port it draws in.
+  CloseEdit(kEditCancel);
   SaveWindowPlacement();
   GrafPtr port = nullptr;
   GetPort(&port);
