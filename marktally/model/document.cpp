@@ -43,6 +43,19 @@ namespace {
 
 int64_t gBytesWritten = 0;
 
+// What a read keeps from before it: the page set-up, which no new class resets, and the
+// flag that NewClass carries over.
+PageSetupRecord gPageSetupBeforeRead;
+uint8_t gKeptBeforeRead = 0;
+
+// A failed read leaves fields neither decoded nor checked; the window drawn behind the
+// alert and the caller after it get a new class instead.
+void ResetAfterFailedRead() {
+  gClass.flags = gKeptBeforeRead;
+  NewClass();
+  gPageSetup = gPageSetupBeforeRead;
+}
+
 unsigned char ToWindows(unsigned char c) { return c < 0x80 ? c : gWindows1252[c - 0x80]; }
 unsigned char ToMacRoman(unsigned char c) { return c < 0x80 ? c : gMacOSRoman[c - 0x80]; }
 
@@ -453,6 +466,7 @@ uint16_t FileShort(uint16_t stored, bool littleEndian) {
 }
 
 bool DocumentError(OSErr code) {
+  ResetAfterFailedRead();
   Str255 name;
   DocumentName(name);
   HandleError(name, code);
@@ -473,7 +487,7 @@ bool AcceptClassHeader(bool littleEndian, int& lastTerm) {
     gClass.passwordDigest[0] = Str17::kCapacity;
   }
   if (gClass.passwordDigest.empty() || DoPasswordDialog()) return true;
-  NewClass();
+  ResetAfterFailedRead();
   return false;
 }
 
@@ -485,6 +499,8 @@ bool ReadLastStudent(DocumentSource& in, bool littleEndian, int& lastStudent) {
 }
 
 bool ReadDocumentFrom(DocumentSource& in) {
+  gPageSetupBeforeRead = gPageSetup;
+  gKeptBeforeRead = gClass.flags & kKeptFlag;
   NewClass();
   SetChanged(0);
   InsertRecentFile(gFileSpec);

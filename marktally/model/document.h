@@ -55,7 +55,8 @@ bool ReadDocumentFrom(DocumentSource& in);
 bool ReadDocumentFromMemory(const void* data, size_t size);
 
 // For the readers of every version: one block, its failure shown with the document's
-// name; the damaged-document alert; the class header's checks and the password.
+// name; the damaged-document alert; the class header's checks and the password. A
+// failure resets the tables to a new class before anything is shown.
 bool ReadBlock(DocumentSource& in, void* data, size_t count);
 bool DocumentError(OSErr code);
 // After the class record is read: last term in range and, for a locked class, the

@@ -12,6 +12,7 @@
 #include <random>
 #include <sstream>
 
+#include "marktally/model/converters.h"
 #include "marktally/model/password.h"
 #include "marktally/model/recent.h"
 #include "marktally/model/textutil.h"
@@ -767,6 +768,48 @@ TEST_F(DocumentTest, ADocumentCutAtAnyBlockBoundaryIsDamaged) {
   EXPECT_FALSE(Open(Path("probe.mtb")));
   ASSERT_EQ(alerts.size(), 1u);
   EXPECT_EQ(alerts[0].text, kDiskDamagedText);
+}
+
+// Counts text fields whose length byte runs past their capacity.
+int gOverlongTexts = 0;
+void CountOverlong(unsigned char* field, int capacity) {
+  if (field[0] > capacity) gOverlongTexts++;
+}
+
+// A failed read shows its alert with the window drawn behind it, and the caller may go on
+// with the tables: neither may meet half-decoded texts nor unchecked fields of the file.
+TEST_F(DocumentTest, AFailedReadLeavesNoUndecodedFieldsBehind) {
+  SmallClass();
+  gClass.lastTerm = 1;
+  gCurrentTerm = 1;
+  gPageSetup.scale = 90;
+  ASSERT_TRUE(SaveAs(Path("Class.mtb")));
+  Bytes whole = FileBytes(Path("Class.mtb"));
+  const Layout at(2, 1);
+  Put16(whole, at.pageSetup(), 0);  // a scale the reader would have mended
+  auto check = [](const char* when) {
+    SCOPED_TRACE(when);
+    gOverlongTexts = 0;
+    ForEachTextField(DocumentExtent{kDocumentVersion, true, kMaxStudents, kMaxTerms}, true,
+                     CountOverlong);
+    EXPECT_EQ(gOverlongTexts, 0);
+    for (const auto& term : gAssignments)
+      for (const auto& a : term) EXPECT_LT(a.category, kMaxCategories);
+    EXPECT_EQ(gPageSetup.scale, 90);  // kept from before the read
+  };
+  SetAlertSink([&](const AlertRequest& a) {
+    alerts.push_back(a);
+    check("while the alert is up");
+    return int16_t{1};
+  });
+  for (long length : {at.assignments() + 7800L, at.scores() + 300L, at.attendGrade()}) {
+    SCOPED_TRACE(length);
+    alerts.clear();
+    EXPECT_FALSE(OpenBytes(Bytes(whole.begin(), whole.begin() + length)));
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0].text, kDamagedText);
+    check("after the read");
+  }
 }
 
 struct Patch {
