@@ -6,6 +6,7 @@
 #include "vexolib/platform.h"
 #include "vexolib/platform_net.h"
 #include "vexolib/strutil.h"
+#include "vexolib/trace_mask.h"
 #include "vexolib/version.h"
 
 namespace vexo {
@@ -331,19 +332,23 @@ UploadResult Uploader::attempt(const std::map<std::string, std::string>& clientA
 }
 
 UploadResult Uploader::postprocessUploadAsBrowser(const std::string& url) {
-  platform::trace("postprocessing: " + url);
+  // The first page carries the login token; traces and messages (which are traced too)
+  // show it masked.
+  const std::string shownUrl = tracemask::maskSecrets(url);
+  platform::trace("postprocessing: " + shownUrl);
   UrlReaderScope reader;
   if (!reader.started()) {
-    return uploadError(103, "postprocessing " + url + ": unable to start URL reader");
+    return uploadError(103, "postprocessing " + shownUrl + ": unable to start URL reader");
   }
   std::string current = url;
   for (int page = 0; page < uploaddetail::maxCompletionPages; ++page) {
-    const std::string where = "readUrl(" + current + ")";
+    const std::string shown = tracemask::maskSecrets(current);
+    const std::string where = "readUrl(" + shown + ")";
     // Only web pages: the chain's addresses come from the service's answers.
     if (!uploaddetail::isWebAddress(current)) {
       return uploadError(103, where + " refused: not a web address.");
     }
-    platform::trace("Reading URL: " + current);
+    platform::trace("Reading URL: " + shown);
     std::vector<unsigned char> body;
     std::string errorText;
     int status = 0;
@@ -382,7 +387,7 @@ UploadResult Uploader::postprocessUploadAsBrowser(const std::string& url) {
       return uploadError(103, where + " invalid status string: " + st->second);
     }
   }
-  return uploadError(103, "postprocessing " + url + ": no end after " +
+  return uploadError(103, "postprocessing " + shownUrl + ": no end after " +
                               std::to_string(uploaddetail::maxCompletionPages) + " pages");
 }
 

@@ -560,6 +560,24 @@ TEST_F(CompletionTest, PagesThatDoNotLeadToDoneGiveTheirErrors) {
   vexo::platform::stopUrlReader();
 }
 
+TEST_F(CompletionTest, TheTokenOnThePagesStaysOutOfTracesAndMessages) {
+  vexo::platform::enableLogTable();
+  scriptUpload({"url:" + page("/lw/t?uploadBatchEntid=3&srubs=true") + " \n"});
+  scriptPage("/lw/t", block({{"st", "error"}, {"m", "locked"}}));
+  Uploader uploader(*session_, {record("a.txt", "a")}, {{"lightweight", "true"}});
+  const UploadResult result = uploader.attempt({}, "SeCrEtToKeN42", "", "");
+  ASSERT_TRUE(result.isError());
+  EXPECT_EQ(result.error.statusCode, 316);
+  std::string log;
+  for (const vexo::platform::LogEntry& entry : vexo::platform::accessLogTable()) {
+    log += entry.text + "\n";
+  }
+  EXPECT_NE(log.find("atkn=********"), std::string::npos) << log;
+  EXPECT_EQ(log.find("SeCrEtToKeN42"), std::string::npos) << log;
+  EXPECT_EQ(std::string(result.error.what()).find("SeCrEtToKeN42"), std::string::npos)
+      << result.error.what();
+}
+
 TEST_F(CompletionTest, AChainWithoutEndStopsAfter100Pages) {
   scriptPage("/lw/loop", block({{"st", "continue"}, {"nxu", page("/lw/loop")}}), 200, true);
   Uploader uploader(*session_, {}, {});
