@@ -23,11 +23,16 @@
 namespace {
 
 void OpenFullClass() {
-  setenv("XDG_CONFIG_HOME", "/tmp/marktally-bench-config", 1);
-  InitToolboxForTesting();
-  SetScreenForTesting(Rect{0, 0, 1080, 1920}, Rect{22, 0, 1080, 1920}, 22);
-  SetAlertSink([](const AlertRequest&) { return int16_t{2}; });
-  StartUp();
+  static bool started = false;
+  if (!started) {
+    setenv("XDG_CONFIG_HOME", "/tmp/marktally-bench-config", 1);
+    InitToolboxForTesting();
+    SetScreenForTesting(Rect{0, 0, 1080, 1920}, Rect{22, 0, 1080, 1920}, 22);
+    SetAlertSink([](const AlertRequest&) { return int16_t{2}; });
+    StartUp();
+    started = true;
+  }
+  if (gWindow) CloseDocument();
   NewClass();
   gCurrentTerm = gClass.currentTerm;
   sample::FillClass(kMaxStudents, kMaxAssignments);
@@ -62,6 +67,8 @@ void ReturnToRedrawnCells(benchmark::State& state) {
     HandleKeyDown(key);
   }
   if (gScores[s][t][a] < 0) state.SkipWithError("the score was not stored");
+  if (!gEditHandle || gEditStudent != s + 1) state.SkipWithError("the editor did not move on");
+  CloseEdit(kEditCancel);
 }
 
 }  // namespace

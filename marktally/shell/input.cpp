@@ -217,6 +217,7 @@ void HandleGridClick(const EventRecord& event, Point p) {
   const int fieldLeft = NumberColumnRight(), gradeLeft = gTitleWidth - 16 * z;
   if (p.v > y2 && p.h < fieldLeft) {
     CloseEdit(kEditCommit);
+    if (gEditHandle) return;  // a refused text: nothing may move under it
     SelectStudent(r16);
     DoDragStudent(r16, option);
     return;
@@ -252,10 +253,11 @@ void HandleGridClick(const EventRecord& event, Point p) {
     if (p.h <= gTitleWidth || column < 0) return;
     if (p.v > y1 && p.v < y2 && !control) {
       CloseEdit(kEditCommit);
+      if (gEditHandle) return;
       SelectAssignment(c16);
       DoDragAssignment(c16, option);
     } else if (control && p.v < y2) {
-      PopUpRecentAssigns(event.where, c16);
+      if (CloseEditor(false)) PopUpRecentAssigns(event.where, c16);
     } else if (p.v < y1) {
       CancelSelection();
       CloseEdit(kEditCommitHeader);
@@ -264,7 +266,8 @@ void HandleGridClick(const EventRecord& event, Point p) {
       EditDate(c16);
     } else if (control && p.v > y2) {
       HideTag();
-      PopUpFootnotes(event.where, r16, c16);
+      // A footnote changes the class: an open editor is committed first.
+      if (CloseEditor(false)) PopUpFootnotes(event.where, r16, c16);
     } else if (p.v > y2) {
       HideTag();
       CancelSelection();
@@ -427,10 +430,16 @@ void HandleKeyDown(const EventRecord& event) {
   }
   switch (key) {
     case kHomeCharCode:
-      PageTo(0);
+      if (gEditHandle)
+        TESetSelect(0, 0, gEditHandle);
+      else
+        PageTo(0);
       return;
     case kEndCharCode:
-      PageTo(VScrollMax());
+      if (gEditHandle)
+        TESetSelect(255, 255, gEditHandle);
+      else
+        PageTo(VScrollMax());
       return;
     case kPageUpCharCode:
       PageTo(VScrollValue() - VPageStep());

@@ -59,6 +59,14 @@ void ClipToRows(int left, int right) {
   ClipRect(&r);
 }
 
+// The open editor sits on row s (and column a, unless a is kNone): its cell was just
+// redrawn under it.
+bool EditorOnRow(int16_t s, uint16_t a) {
+  if (!gEditHandle || gEditStudent != static_cast<uint16_t>(s)) return false;
+  const bool cell = gEditKind == kEditScore || gEditKind == kEditAttendance;
+  return a == kNone ? !cell : cell && gEditAssignment == a;
+}
+
 void ScoreFont() {
   TextFont(gReportFont);
   TextSize(gReportSize);
@@ -185,6 +193,7 @@ void UpdateStudent(int16_t s) {
   EraseRect(&r);
   ScoreFont();
   DrawStudent(S16(VScrollValue()), s);
+  if (EditorOnRow(s, kNone)) UpdateEdit();
 }
 
 void UpdateGrade(int16_t s) {
@@ -196,6 +205,7 @@ void UpdateGrade(int16_t s) {
   EraseRect(&r);
   ScoreFont();
   DrawGrade(S16(VScrollValue()), s);
+  if (EditorOnRow(s, kNone)) UpdateEdit();
 }
 
 void UpdateAllGrades() {
@@ -216,6 +226,7 @@ void UpdateScore(int16_t s, int16_t a) {
   const int listEnd = NumStudents();
   if (s >= listEnd && !gStudents[s].name.empty()) TextFace(italic);
   DrawScore(S16(VScrollValue()), S16(HScrollValue()), s, a);
+  if (EditorOnRow(s, static_cast<uint16_t>(a))) UpdateEdit();
 }
 
 void UpdateAssignment(int16_t a) {

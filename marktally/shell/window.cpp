@@ -14,6 +14,7 @@
 #include "marktally/shell/pagesize.h"
 #include "marktally/shell/preferences.h"
 #include "marktally/shell/view_commands.h"
+#include "marktally/toolbox/textedit.h"
 
 WindowRef gWindow = nullptr;
 ControlRef gVScrollBar = nullptr;
@@ -367,6 +368,11 @@ void ActivateMainWindow() {
   ActivateControl(gHScrollBar);
   DrawGrowIcon(gWindow);
   UpdatePageNumber();
+  // The editor takes what other programs put on the clipboard meanwhile.
+  if (gEditHandle) {
+    TEFromScrap();
+    TEActivate(gEditHandle);
+  }
 }
 
 void DeactivateMainWindow() {
@@ -377,4 +383,8 @@ void DeactivateMainWindow() {
   DeactivateControl(gHScrollBar);
   DrawGrowIcon(gWindow);
   HidePageNumber();
+  if (gEditHandle) {
+    TEDeactivate(gEditHandle);
+    TEToScrap();
+  }
 }

@@ -301,6 +301,23 @@ TEST_F(CellKindsTest, CommandsStopWhileTheEditorHoldsARefusedText) {
   EXPECT_EQ("Invalid score", alerts.back().title);
   EXPECT_TRUE(EditingScore(1, 0));
   for (int s = 0; s < 8; s++) EXPECT_EQ(names[s], gStudents[s].name.str());
+
+  // A drag of a student row, a fill and a footnote stop the same way.
+  Rect from, to;
+  StudentBox(2, &from);
+  StudentBox(5, &to);
+  const Point a = Global(3, (from.top + from.bottom) / 2), b = Global(3, (to.top + to.bottom) / 2);
+  answers = {1, 1, 1};
+  ScriptMousePath({a, b, b}, 0);
+  Run();
+  HandleMenuChoice((kEditMenu << 16) | kFillDownItem);
+  Run();
+  ClickScore(3, 1, controlKey);
+  EXPECT_EQ(4u, alerts.size());
+  for (int s = 0; s < 8; s++) EXPECT_EQ(names[s], gStudents[s].name.str());
+  EXPECT_TRUE(EditingScore(1, 0));
+  EXPECT_EQ(kNone, gSelStudent);
+  EXPECT_EQ("xyz", EditorText());
 }
 
 TEST_F(CellKindsTest, ClicksInTheHeaderAreNeverTakenForRows) {
