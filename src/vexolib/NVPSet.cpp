@@ -55,6 +55,19 @@ class TemporaryFileGuard {
   bool released_ = false;
 };
 
+// The entries of the parent folder whose leaf equals the path's leaf in any letter case.
+std::vector<std::string> spellingsOfLeaf(const boost::filesystem::path& filePath) {
+  namespace fs = boost::filesystem;
+  const std::string leaf = strutil::toLowercase(filePath.filename().string());
+  std::vector<std::string> found;
+  for (fs::directory_iterator it(filePath.parent_path()), end; it != end; ++it) {
+    if (strutil::toLowercase(it->path().filename().string()) == leaf) {
+      found.push_back(it->path().string());
+    }
+  }
+  return found;
+}
+
 }  // namespace
 
 boost::optional<std::shared_ptr<NVP>> NVPSet::lookupNVP(const std::string& name) const {
@@ -209,8 +222,16 @@ void NVPSet::downloadFile(const boost::filesystem::path& localRoot,
     chunkFiles.push_back((*chunk)->getChunkFileTempPath());
   }
   const std::string target = targetInRoot(localRoot, relPath);
-  deleteFileAtPathWithDifferentLetterCase(target);
+  // The new file takes the old one's place only once it is whole, so a download that fails
+  // loses nothing; the other spellings of its name go after that.
+  const std::vector<std::string> spellings = spellingsOfLeaf(target);
   util::decompressFilesIntoFile(target, chunkFiles);
+  const std::string leaf = boost::filesystem::path(target).filename().string();
+  for (const std::string& path : spellings) {
+    if (boost::filesystem::path(path).filename().string() != leaf) {
+      platform::deleteFile(path);
+    }
+  }
   const std::string lastModified = getString(prefix + "lastModified", "");
   if (!lastModified.empty()) {
     platform::setFileLastModifiedFromString(target, lastModified);
@@ -234,15 +255,7 @@ void NVPSet::setFileTime(const boost::filesystem::path& localRoot,
 }
 
 void deleteFileAtPathWithDifferentLetterCase(const boost::filesystem::path& filePath) {
-  namespace fs = boost::filesystem;
-  const std::string leaf = strutil::toLowercase(filePath.filename().string());
-  std::vector<std::string> doomed;
-  for (fs::directory_iterator it(filePath.parent_path()), end; it != end; ++it) {
-    if (strutil::toLowercase(it->path().filename().string()) == leaf) {
-      doomed.push_back(it->path().string());
-    }
-  }
-  for (const std::string& path : doomed) {
+  for (const std::string& path : spellingsOfLeaf(filePath)) {
     platform::deleteFile(path);
   }
 }

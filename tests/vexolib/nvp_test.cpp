@@ -305,6 +305,18 @@ TEST_F(NVPSetFilesTest, ADownloadWithAMissingChunkTouchesNothing) {
   EXPECT_EQ(readFile(root + "/REPORT.txt"), "keep me");
 }
 
+TEST_F(NVPSetFilesTest, ADownloadThatCannotBeInflatedKeepsTheOldFile) {
+  NVPSet set;
+  set.setChunksFromFile(source, "op.", 1000);
+  set.setString("op.relPath", "report.txt");
+  writeFile(set.getChunkFileTempPath("op.chunk.1"), "not a piece of the stream");
+  writeFile(root + "/report.txt", "keep me");
+  writeFile(root + "/REPORT.txt", "keep me too");
+  EXPECT_EQ(vexoFailure([&] { set.downloadFile(root, "op."); }).first, 103);
+  EXPECT_EQ(listFolder(root), (std::vector<std::string>{"REPORT.txt", "report.txt"}));
+  EXPECT_EQ(readFile(root + "/report.txt"), "keep me");
+}
+
 TEST_F(NVPSetFilesTest, PathsThatLeaveTheSynchronisedFolderAreRefused) {
   const std::string outside = sandboxRoot() + "/outside.txt";
   writeFile(outside, "untouched");
