@@ -544,7 +544,8 @@ void TodaysAttendance() {
   uint32_t today = 0;
   DateToSeconds(d, today);
   const int t = std::min<int>(gCurrentTerm, kMaxTerms - 1);
-  if (today < gTermDates[t].start || today > gTermDates[t].end) return;
+  // The last day counts until its end; the term dates hold the days' first second.
+  if (today < gTermDates[t].start || today > gTermDates[t].end + 86399) return;
   if (today < gTermDates[0].start) return;
   const uint32_t day = (today - gTermDates[0].start) / 86400;
   if (day >= 512) return;

@@ -244,6 +244,50 @@ TEST_F(CellKindsTest, PointsAreCheckedAndMayScaleTheScores) {
   EXPECT_EQ(400, gScores[0][t][0]);
 }
 
+TEST_F(CellKindsTest, ScoresOfAnUnnamedColumnAskForTheAssignmentFirst) {
+  OpenClass(5, 3);
+  answers = {1};
+  ClickScore(1, 4);
+  ASSERT_EQ(1u, alerts.size());
+  EXPECT_EQ("No assignment", alerts[0].title);
+  EXPECT_TRUE(Editing(kEditDate, kNone, 4));
+}
+
+TEST_F(CellKindsTest, AClickInsideTheEditorPlacesTheCaret) {
+  OpenClass(5, 3);
+  ClickScore(1, 0);
+  ASSERT_TRUE(EditingScore(1, 0));
+  ASSERT_NE(gEditHandle->selStart, gEditHandle->selEnd);
+  ClickAt(gEditBox.right - 2, (gEditBox.top + gEditBox.bottom) / 2);
+  EXPECT_TRUE(EditingScore(1, 0));
+  EXPECT_EQ(gEditHandle->selStart, gEditHandle->selEnd);
+  EXPECT_EQ(TEGetLength(gEditHandle), gEditHandle->selEnd);
+}
+
+TEST_F(CellKindsTest, FinalExamsAndExtraCreditAreChecked) {
+  OpenClass(5, 3);
+  const int t = T();
+  gClass.examWeight = 0;
+  ClickInfoBand(0);
+  Key(kReturnCharCode);
+  Key(kReturnCharCode);
+  answers = {1};
+  Enter("Final Exams");
+  EXPECT_EQ("Final exam will not be used", alerts.back().title);
+  EXPECT_EQ(kExamCategory, gAssignments[t][0].category);
+  Key(kReturnCharCode, shiftKey);
+  ASSERT_EQ(kEditCategory, gEditKind);
+  Enter("Extra Credit");
+  EXPECT_EQ(kExtraCreditCategory, gAssignments[t][0].category);
+  ASSERT_EQ(kEditPoints, gEditKind);
+  answers = {1};
+  Enter("0");
+  EXPECT_EQ("The points possible for an extra credit assignment should not be 0. Use the "
+            "actual number of points possible for the assignment.",
+            alerts.back().text);
+  EXPECT_EQ(100, gAssignments[t][0].points);
+}
+
 TEST_F(CellKindsTest, ANewCategoryCanBeAddedFromItsCell) {
   OpenClass(5, 3);
   const int t = T();
