@@ -200,9 +200,11 @@ TEST_F(GradingTest, ExtraCreditUnderBothMethods) {
   const int16_t blank = AddStudent("Bob Baker");
   const int16_t test = Column(0, "test", 0, 100);
   const int16_t extra = Column(0, "extra", kExtraCreditCategory, 10);
+  const int16_t missed = Column(0, "extra 2", kExtraCreditCategory, 10);
   Score(earner, 0, test, 950);
   Score(blank, 0, test, 950);
   Score(earner, 0, extra, 150);
+  Score(blank, 0, missed, 0);  // the column counts; the earner's blank in it must not
 
   // Total points: 95 + 15 of 100; a blank extra-credit score is simply not counted.
   FlushAll();
@@ -414,6 +416,16 @@ TEST_F(GradingTest, LargeTotalsAndWeightsNeedWideArithmetic) {
   }
   FlushOne(s);
   EXPECT_EQ(TermPercent(0, s), 1000);
+}
+
+TEST_F(GradingTest, TotalsFromTwoHundredThousandTenthsAreCutTenfold) {
+  // Seven columns of 3000 points at 95.25 %: E = 200025, P = 210000. The cut to 20002 of
+  // 21000 keeps the old 32-bit result, 95.24 %, which rounds to 95.2 rather than 95.3.
+  const int16_t s = AddStudent("Ann Able");
+  for (int i = 0; i < 7; i++) Score(s, 0, Column(0, "big", 0, 3000), 28575);
+  FlushOne(s);
+  EXPECT_EQ(TermPercent(0, s), 952);
+  EXPECT_EQ(gStudents[s].unroundedPercent[0], 952);
 }
 
 TEST_F(GradingTest, LocateExamAndExamContributes) {
