@@ -315,8 +315,10 @@ TEST_F(TablesTest, CountsFollowTheirRules) {
   EXPECT_EQ(NumActualAssignments(), 2);  // the quiz and the 0-point column
   EXPECT_EQ(LastActualAssignment(), zero);
   (void)unscored;
+  SetScore(0, AddAssignment("Extra", kExtraCreditCategory, 5), 50);  // 1 and 2 left blank
 
-  // Missing work: blank or missing specials in scored, counted columns with points.
+  // Missing work: blank or missing specials in scored, counted columns with points; never
+  // the exam or extra credit.
   SetScore(1, quiz, kBlank);
   SetScore(2, quiz, -19);  // "Abs", kind 3: not counted but missing
   EXPECT_EQ(NumMissing(0), 0);
