@@ -102,6 +102,20 @@ void dumpCompressedFile(const FileInfo& record, const std::string& name) {
   }
 }
 
+// A definition that does not parse may still hold a password (one with a colon in it, say):
+// its text in messages, which are traced, stops at the third colon.
+std::string shownProxyDefinition(const std::string& definition) {
+  std::string::size_type at = 0;
+  for (int colons = 0; colons < 3; ++colons) {
+    at = definition.find(':', at);
+    if (at == std::string::npos) {
+      return definition;
+    }
+    ++at;
+  }
+  return definition.substr(0, at) + "********";
+}
+
 }  // namespace
 
 FileSendingCommand::~FileSendingCommand() = default;
@@ -298,7 +312,7 @@ std::vector<ConnectionDef> identifyConnections(const std::vector<std::string>& p
     boost::smatch match;
     if (!boost::regex_match(definition, match, pattern)) {
       throw VexoException(103, "Internal Error: Incorrectly formed -addproxydef arg '" +
-                                   definition + "'");
+                                   shownProxyDefinition(definition) + "'");
     }
     int port = 3128;
     if (const boost::optional<int> parsed = parseInteger(match[2].str())) {
