@@ -503,3 +503,42 @@ void DoFillAcrossAttendCmd() {
   ForceUpdate();
   SetChanged(1);
 }
+
+// ---- Seats and curves ----------------------------------------------------------------
+
+void MoveSeat(int16_t fromRow, int16_t fromColumn, int16_t toRow, int16_t toColumn) {
+  const int rows = std::min<int>(gSeatingChart.rows, kMaxSeatRows);
+  const int columns = std::min<int>(gSeatingChart.columns, kMaxSeatColumns);
+  auto inside = [&](int r, int c) { return r >= 0 && r < rows && c >= 0 && c < columns; };
+  if (!inside(fromRow, fromColumn) || !inside(toRow, toColumn)) return;
+  uint16_t& to = gSeatingChart.seats[toRow][toColumn];
+  if (to == 0xFFFD || to == 0xFFFE) return;
+  std::swap(gSeatingChart.seats[fromRow][fromColumn], to);
+  SetChanged(1);
+}
+
+bool CanCurveAssign() {
+  const int a = gSelAssignment;
+  if (!ValidColumn(a)) return false;
+  const int t = Term();
+  int count = 0;
+  int highest = 0, lowest = gAssignments[t][a].points * 10;
+  for (int s = 0; s < kMaxStudents; s++) {
+    if (!Named(s)) continue;
+    const int16_t score = gScores[s][t][a];
+    if (score < 0) continue;
+    count++;
+    highest = std::max<int>(highest, score);
+    lowest = std::min<int>(lowest, score);
+  }
+  const char* why = nullptr;
+  if (count == 1)
+    why = "This assignment cannot be curved since there there is only one numeric score.";
+  else if (count == 0)
+    why = "This assignment cannot be curved since there are no numeric scores.";
+  else if (lowest == highest)
+    why = "This assignment cannot be curved since the numeric scores are all the same.";
+  if (!why) return true;
+  Stop("Unable to curve assignment", why);
+  return false;
+}

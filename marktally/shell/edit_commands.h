@@ -33,3 +33,10 @@ bool OkToCopyStudent();
 void MoveAssignment(int16_t from, int16_t to);
 void CopyAssignment(int16_t from, int16_t to);
 bool OkToCopyAssignment(int16_t a);
+
+// Swaps two places of the seating chart when the target is a seat (not hidden or
+// unavailable); no undo.
+void MoveSeat(int16_t fromRow, int16_t fromColumn, int16_t toRow, int16_t toColumn);
+// The selected assignment has at least two different numeric scores; otherwise its
+// stop alert has spoken.
+bool CanCurveAssign();

@@ -4,6 +4,8 @@
 // and redone.
 #include <cstring>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "marktally/model/operations.h"
 #include "tests/shell/editing_fixture.h"
@@ -283,6 +285,44 @@ TEST_F(ClipboardTest, AttendanceFillsAcrossSkipSchoolDaysOff) {
   EXPECT_GT(filled, 10);
   Undo();
   EXPECT_EQ(kNoMark, gAttendance[1][first + 1]);
+}
+
+TEST_F(ClipboardTest, SeatsSwapAndCurvesNeedTwoDifferentScores) {
+  OpenRich(6, 2);
+  gSeatingChart.seats[4][5] = 0xFFFE;
+  MoveSeat(0, 0, 0, 1);
+  EXPECT_EQ(1, gSeatingChart.seats[0][0]);
+  EXPECT_EQ(0, gSeatingChart.seats[0][1]);
+  MoveSeat(0, 0, 4, 5);
+  EXPECT_EQ(1, gSeatingChart.seats[0][0]) << "an unavailable place takes nobody";
+  MoveSeat(0, 0, 3, 0);
+  EXPECT_EQ(kNone, gSeatingChart.seats[0][0]) << "moved to an empty seat";
+
+  const int t = T();
+  gSelAssignment = 1;
+  struct Case {
+    std::vector<int16_t> scores;
+    const char* refusal;
+  };
+  const Case cases[] = {
+      {{kBlank, kBlank, kExcused, kBlank, kBlank, kBlank}, "there are no numeric scores."},
+      {{40, kBlank, kBlank, kBlank, kBlank, kBlank}, "there there is only one numeric score."},
+      {{20, 20, 20, 20, 20, kBlank}, "the numeric scores are all the same."},
+      {{20, 30, 20, 20, 20, 20}, nullptr},
+  };
+  for (const Case& c : cases) {
+    for (int s = 0; s < 6; s++) gScores[s][t][1] = c.scores[s];
+    alerts.clear();
+    answers = {1};
+    EXPECT_EQ(c.refusal == nullptr, CanCurveAssign());
+    if (c.refusal) {
+      ASSERT_EQ(1u, alerts.size());
+      EXPECT_EQ("This assignment cannot be curved since " + std::string(c.refusal),
+                alerts[0].text);
+    }
+  }
+  answers.clear();
+  gSelAssignment = kNone;
 }
 
 }  // namespace
