@@ -47,6 +47,8 @@ int64_t gBytesWritten = 0;
 // flag that NewClass carries over.
 PageSetupRecord gPageSetupBeforeRead;
 uint8_t gKeptBeforeRead = 0;
+// The header of the new class a read starts from.
+ClassRecord gNewClassHeader;
 
 // A failed read leaves fields neither decoded nor checked; the window drawn behind the
 // alert and the caller after it get a new class instead.
@@ -486,7 +488,15 @@ bool AcceptClassHeader(bool littleEndian, int& lastTerm) {
   } else if (gClass.passwordDigest[0] > Str17::kCapacity) {
     gClass.passwordDigest[0] = Str17::kCapacity;
   }
-  if (gClass.passwordDigest.empty() || DoPasswordDialog()) return true;
+  if (gClass.passwordDigest.empty()) return true;
+  // The window may be drawn behind the dialog, and the header's other texts and numbers
+  // are not decoded yet: until the answer it shows the new class's header.
+  const ClassRecord stored = gClass;
+  gClass = gNewClassHeader;
+  gClass.passwordDigest = stored.passwordDigest;
+  const bool open = DoPasswordDialog();
+  gClass = stored;
+  if (open) return true;
   ResetAfterFailedRead();
   return false;
 }
@@ -502,6 +512,7 @@ bool ReadDocumentFrom(DocumentSource& in) {
   gPageSetupBeforeRead = gPageSetup;
   gKeptBeforeRead = gClass.flags & kKeptFlag;
   NewClass();
+  gNewClassHeader = gClass;
   SetChanged(0);
   InsertRecentFile(gFileSpec);
   unsigned char word[2];

@@ -887,6 +887,37 @@ TEST_F(ConvertersTest, DISABLED_WriteFuzzSeeds) {
       .write(reinterpret_cast<const char*>(locked.data()), static_cast<long>(locked.size()));
 }
 
+// The window may be drawn behind the password dialog: while it is up, the class header
+// must not hold its texts or numbers still in the file's form.
+TEST_F(ConvertersTest, ThePasswordIsAskedWithAHeaderFitToShow) {
+  Sample s;
+  Str255 digest;
+  EncodePassword(PStr("Owl"), digest);
+  s.digest = digest.str();
+  const Case cases[] = {{21, true}, {21, false}, {15, true}, {15, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.version << (c.le ? " le" : " be"));
+    int asked = 0;
+    SetPasswordPrompt([&](Str255& typed) {
+      asked++;
+      EXPECT_GE(gClass.lastTerm, 0);
+      EXPECT_LT(gClass.lastTerm, kMaxTerms);
+      EXPECT_LE(gClass.school.length(), Str63::kCapacity);
+      EXPECT_LE(gClass.subject.length(), Str63::kCapacity);
+      EXPECT_LE(gClass.teacher.length(), Str31::kCapacity);
+      typed = PStr("Owl");
+      return true;
+    });
+    ASSERT_TRUE(OpenSample(s, c.version, c.le));
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(gClass.lastTerm, 3);
+    EXPECT_EQ(gClass.school.str(), "Lincoln High");
+    EXPECT_EQ(gClass.teacher.str(), "Ms. Park");
+    EXPECT_EQ(gClass.passwordDigest.str(), digest.str());
+  }
+  SetPasswordPrompt(nullptr);
+}
+
 TEST_F(ConvertersTest, TheMultipleClassReportReadsWithoutNotices) {
   gQuietConversions = true;
   Sample s;
