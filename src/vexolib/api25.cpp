@@ -285,8 +285,16 @@ int vexo25_sendFilesWithOptions(const char* options, const char* srcCompId,
                                 const char* authToken, int deleteInputFiles,
                                 char* messageBuffer, int bufferSize) {
   ensureInited();
-  return sendFiles(vexo::strutil::parseNVPString(options ? options : ""), srcCompId, srcAppId,
-                   srcAppVer, authToken, deleteInputFiles, messageBuffer, bufferSize);
+  std::map<std::string, std::string> parsed;
+  try {
+    parsed = vexo::strutil::parseNVPString(options ? options : "");
+  } catch (const std::exception& e) {
+    // Nothing may leave an exported function as an exception.
+    copyMessage(e.what(), messageBuffer, bufferSize);
+    return 103;
+  }
+  return sendFiles(parsed, srcCompId, srcAppId, srcAppVer, authToken, deleteInputFiles,
+                   messageBuffer, bufferSize);
 }
 
 int vexo21_sendFiles(const char* srcCompId, const char* srcAppId, const char* srcAppVer,
@@ -302,7 +310,11 @@ int vexo25_lastSendFilesWasLightweight(void) {
 
 const char* vexo25_getErrorMessage(void) {
   ensureInited();
-  return vexo::api25::getErrorMessage();
+  try {
+    return vexo::api25::getErrorMessage();
+  } catch (...) {
+    return "";  // no memory left for a copy of the message
+  }
 }
 
 int vexo25_isTracingEnabled(void) {

@@ -57,15 +57,25 @@ std::string& responseHeaders() {
   return *headers;
 }
 
+// libcurl is C: nothing may be thrown back through it. A body that cannot be kept
+// answers 0, which ends the transfer as failed.
 std::size_t writeResponseData(char* data, std::size_t size, std::size_t count, void*) {
   const std::size_t n = size * count;
-  responseBuffer().insert(responseBuffer().end(), data, data + n);
+  try {
+    responseBuffer().insert(responseBuffer().end(), data, data + n);
+  } catch (...) {
+    return 0;
+  }
   return n;
 }
 
 std::size_t writeResponseHeaders(char* data, std::size_t size, std::size_t count, void*) {
   const std::size_t n = size * count;
-  responseHeaders().append(data, n);
+  try {
+    responseHeaders().append(data, n);
+  } catch (...) {
+    return 0;
+  }
   return n;
 }
 

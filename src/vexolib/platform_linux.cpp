@@ -336,6 +336,10 @@ bool setFileLastModifiedFromString(const std::string& path, const std::string& t
   local.tm_sec = second;
   local.tm_isdst = -1;
   const std::time_t when = std::mktime(&local);
+  if (when == static_cast<std::time_t>(-1) && !(year == 1969 && month == 12 && day == 31)) {
+    trace(path + ": unable to set file time");
+    return false;
+  }
   struct timespec times[2];
   times[0].tv_sec = when;
   times[0].tv_nsec = 0;
