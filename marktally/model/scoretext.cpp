@@ -117,10 +117,16 @@ void NegativeToScore(ConstStringPtr text, int16_t column, uint16_t& score) {
 }
 
 int32_t LetterGradePercent(int16_t letter) {
-  if (letter < 0 || letter >= kMaxLetterGrades || gLetterGrades[letter].empty()) return -1;
+  // A letter whose cutoff is unused can never be given, so it is out of use like a
+  // nameless one; averaging with the 0xFFFF mark would value a grade at thousands of
+  // percent.
+  const auto inUse = [](int i) {
+    return !gLetterGrades[i].empty() && (i == 0 || gCutoffs[i - 1] != kNone);
+  };
+  if (letter < 0 || letter >= kMaxLetterGrades || !inUse(letter)) return -1;
   const int32_t lower = letter == 0 ? 0 : gCutoffs[letter - 1];
   for (int k = letter + 1; k < kMaxLetterGrades; k++)
-    if (!gLetterGrades[k].empty()) return (gCutoffs[k - 1] + lower) / 2;
+    if (inUse(k)) return (gCutoffs[k - 1] + lower) / 2;
   return lower > 1000 ? lower : 1000;
 }
 

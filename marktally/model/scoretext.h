@@ -24,5 +24,5 @@ void DecimalToString(int32_t value, Str255& text);
 void PercentToString(int16_t percent, Str255& text);
 
 // The percent (tenths) a letter grade is worth: the middle of its cutoff band, or 100 %
-// and above for the highest named letter; -1 when the letter has no name.
+// and above for the highest letter in use; -1 when the letter has no name or no cutoff.
 int32_t LetterGradePercent(int16_t letter);

@@ -175,6 +175,12 @@ TEST_F(ScoreTextTest, LetterValueFollowsTheNamedLettersAndCutoffs) {
   EXPECT_EQ(LetterGradePercent(12), -1);
   EXPECT_EQ(LetterGradePercent(13), -1);
   EXPECT_EQ(LetterGradePercent(0), 300);
+
+  // A letter with a name but an unused cutoff is out of use, below and above.
+  gCutoffs[10] = kNone;
+  EXPECT_EQ(LetterGradePercent(11), -1);
+  GradeToScore(PStr("A-"), Column(100), score);
+  EXPECT_EQ(score, 1000);  // the highest letter in use now
 }
 
 TEST_F(ScoreTextTest, PointsAndPercents) {
