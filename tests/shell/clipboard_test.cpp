@@ -287,6 +287,47 @@ TEST_F(ClipboardTest, AttendanceFillsAcrossSkipSchoolDaysOff) {
   EXPECT_EQ(kNoMark, gAttendance[1][first + 1]);
 }
 
+TEST_F(ClipboardTest, AttendanceFillsDownAndAFillFromTheLastRowStillUndoes) {
+  OpenRich(5, 2);
+  ASSERT_TRUE(Choose(kReportsMenu, kAttendanceViewItem));
+  SetControlValue(gHScrollBar, 0);
+  ForceUpdate();
+  Run();
+  int column = -1;
+  for (int c = 0; c <= gLastColumn && column < 0; c++)
+    if (gHolidays[gColumnToDay[c]] != 1) column = c;
+  ASSERT_GE(column, 0);
+  const int day = gColumnToDay[column];
+  for (int s = 0; s < 6; s++) gAttendance[s][day] = kNoMark;
+  gAttendance[3][day] = 0;
+  ClickScore(1, column);
+  TESetSelect(0, 32767, gEditHandle);
+  Type("T");
+  answers = {2};
+  ASSERT_TRUE(Choose(kEditMenu, kFillDownItem));
+  EXPECT_EQ("Fill Down", alerts.back().title);
+  EXPECT_EQ(2, gAttendance[2][day]);
+  EXPECT_EQ(0, gAttendance[3][day]) << "No keeps the marks there were";
+  EXPECT_EQ(2, gAttendance[4][day]);
+  EXPECT_EQ(kNoMark, gAttendance[5][day]) << "the list ends at the first unnamed row";
+  Undo();
+  EXPECT_EQ(kNoMark, gAttendance[2][day]);
+  EXPECT_EQ(2, gAttendance[1][day]) << "the typed mark was stored before the fill";
+
+  // Scores: a fill from the last row changes nothing but can still be undone.
+  ASSERT_TRUE(Choose(kReportsMenu, kGradebookViewItem));
+  const int t = T();
+  for (int s = 0; s < kMaxStudents; s++) gStudents[s].name.setC("Row");
+  ShowStudent(kMaxStudents - 1);
+  ClickScore(kMaxStudents - 1, 0);
+  ASSERT_TRUE(EditingScore(kMaxStudents - 1, 0));
+  const int16_t above = gScores[kMaxStudents - 2][t][0];
+  CantUndo();
+  ASSERT_TRUE(Choose(kEditMenu, kFillDownItem));
+  EXPECT_EQ(kUndoFillDown, gUndoAction);
+  EXPECT_EQ(above, gScores[kMaxStudents - 2][t][0]);
+}
+
 TEST_F(ClipboardTest, SeatsSwapAndCurvesNeedTwoDifferentScores) {
   OpenRich(6, 2);
   gSeatingChart.seats[4][5] = 0xFFFE;
