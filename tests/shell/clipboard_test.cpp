@@ -216,6 +216,18 @@ TEST_F(ClipboardTest, AssignmentsAreCutPastedAndDraggedWithTheirColumns) {
   EXPECT_EQ(7, NumAssignments());
   Undo();
   EXPECT_EQ(6, NumAssignments());
+
+  // Backspace on a selected column empties it in place; undone and redone.
+  const std::string right = gAssignments[t][2].name.str();
+  SelectColumn(1);
+  Key(kBackspaceCharCode);
+  EXPECT_TRUE(gAssignments[t][1].name.empty());
+  EXPECT_EQ(right, gAssignments[t][2].name.str());
+  for (int s = 0; s < 10; s++) EXPECT_EQ(kBlank, gScores[s][t][1]);
+  Undo();
+  EXPECT_FALSE(gAssignments[t][1].name.empty());
+  Undo();
+  EXPECT_TRUE(gAssignments[t][1].name.empty());
 }
 
 TEST_F(ClipboardTest, FillDownAsksBeforeReplacingAndUndoes) {
