@@ -357,7 +357,8 @@ void AdjustEditMenu() {
   Enable(menu, kPasteItem,
          (student && gCanPasteStudent) || (assignment && gCanPasteAssignment) ||
              (grid && gEditHandle && TEGetScrapLength() > 0));
-  const bool fill = grid && gEditHandle && (gEditKind == kEditScore || gEditKind == kEditAttendance);
+  const bool fill =
+      grid && gEditHandle && (gEditKind == kEditScore || gEditKind == kEditAttendance);
   Enable(menu, kFillDownItem, fill);
   Enable(menu, kFillAcrossItem, fill);
   Enable(menu, 14, HasWindow());

@@ -187,7 +187,7 @@ TEST_F(CellKindsTest, TheAssignmentHeaderFieldsFollowTheirMoveTable) {
   Rect r;
   CategoryBox(&r);
   ClickIn(r);
-  EXPECT_TRUE(Editing(kEditCategory, kNone, 3)) << gEditKind << " " << gEditAssignment << " " << (gEditHandle != nullptr);
+  EXPECT_TRUE(Editing(kEditCategory, kNone, 3));
   Key(kTabCharCode);
   EXPECT_EQ(nullptr, gEditHandle) << "no named assignment after the last: closed";
 }
@@ -370,7 +370,7 @@ TEST_F(CellKindsTest, ClicksInTheHeaderAreNeverTakenForRows) {
   Rect name;
   StudentBox(0, &name);
   ClickAt(name.left + 10, HeaderBottom() - 2);
-  EXPECT_EQ(nullptr, gEditHandle) << gEditKind << " " << gEditStudent;
+  EXPECT_EQ(nullptr, gEditHandle);
   for (int s = 1; s < 8; s++) {
     Str255 a, b;
     LastNameFirst(gStudents[s - 1].name, a);
