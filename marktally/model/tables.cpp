@@ -283,9 +283,12 @@ void SetupSchoolWeek() {
       column++;
     }
   }
-  // Columns past the term's last one stand for the day after it, so that questions
-  // about "the next column" never read a stale day of another term.
+  // Columns past the term's last one stand for the day after it, and days outside the
+  // term map to its first or past its last column, so that neither table holds a stale
+  // entry of another term.
   for (int c = column; c < 512; c++) gColumnToDay[c] = static_cast<int16_t>(last + 1);
+  for (int d = 0; d < first; d++) gDayToColumn[d] = 0;
+  for (int d = last + 1; d < 512; d++) gDayToColumn[d] = static_cast<int16_t>(column);
 }
 
 void CopyGradingOptions(int16_t t) {

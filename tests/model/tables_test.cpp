@@ -228,6 +228,9 @@ TEST_F(TablesTest, SchoolWeekNeverLeavesTheAttendanceTable) {
   SetupSchoolWeek();
   for (int c = 0; c < 512; c++) EXPECT_LE(gColumnToDay[c], 360);
   EXPECT_EQ(gColumnToDay[511], 360);  // past the last column: the day after the term
+  EXPECT_EQ(gDayToColumn[0], 0);        // before the term: its first column
+  EXPECT_EQ(gDayToColumn[299], 0);
+  EXPECT_EQ(gDayToColumn[400], gDayToColumn[359] + 1);  // after it: past its last
 
   gTermDates[1].start = gTermDates[0].start - 10 * 86400u;
   gTermDates[1].end = gTermDates[0].start + 3 * 86400u;
