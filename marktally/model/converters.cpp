@@ -525,6 +525,9 @@ void RepairFields(bool keepOldMarks) {
   const int lastTerm = std::clamp<int>(gClass.lastTerm, 0, kMaxTerms - 1);
   if (gClass.examWeight < 0 || gClass.examWeight > 1000) gClass.examWeight = 0;
   if (gClass.currentTerm > lastTerm) gClass.currentTerm = 0;
+  // Cutoffs compare as signed percents: one above 3276.7 % would be reached by any grade.
+  for (auto& c : gCutoffs)
+    if (c > 32767) c = kNone;
   for (auto& term : gCategories)
     for (auto& c : term)
       if (c.drop > kMaxAssignments) c.drop = 0;
@@ -557,7 +560,8 @@ void Convert47() {
   gClass.examWeight = static_cast<int16_t>(gClass.examWeight * 10);
   gClass.flags |= kLetterGrades;
   for (auto& c : gCutoffs)
-    if (c > 0 && c != kNone) c = static_cast<uint16_t>(c * 10);  // an unused cutoff stays so
+    if (c > 0 && c != kNone)  // an unused cutoff stays so; one too large for tenths is dropped
+      c = c > 3276 ? kNone : static_cast<uint16_t>(c * 10);
   const uint16_t current = gCurrentTerm;
   for (int t = 0; t < kMaxTerms; t++) {
     gCurrentTerm = static_cast<uint16_t>(t);

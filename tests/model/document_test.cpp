@@ -380,7 +380,7 @@ class DocumentTest : public ModelTest {
     for (auto& b : gExportData.reserved) b = static_cast<uint8_t>(Rand(0, 255));
     gReportOptions = static_cast<uint16_t>(Rand(0, 65535));
     RandomWords(gGrading);
-    RandomWords(gCutoffs);
+    for (auto& c : gCutoffs) c = Rand(0, 4) == 0 ? kNone : static_cast<uint16_t>(Rand(0, 32767));
     for (auto& l : gLetterGrades) RandomText(l);
     for (auto& term : gCategories) {
       for (auto& c : term) {
@@ -868,6 +868,15 @@ TEST_F(DocumentTest, FieldsFromTheFileAreCheckedBeforeUse) {
          EXPECT_EQ(gSeatingChart.seats[0][1], 0xFFFE);
          EXPECT_EQ(gSeatingChart.seats[19][19], 249);
          EXPECT_EQ(gSeatingChart.seats[1][1], 2);
+       }},
+      {"cutoff beyond any percent",
+       [](Bytes& b, const Layout& l) {
+         Put16(b, l.cutoffs() + 2, 0x9000);
+         Put16(b, l.cutoffs() + 4, 0xFFFF);
+       },
+       [] {
+         EXPECT_EQ(gCutoffs[1], kNone);  // as stored it would be reached by every percent
+         EXPECT_EQ(gCutoffs[2], kNone);
        }},
       {"chart of 0 rows", [](Bytes& b, const Layout& l) { Put16(b, l.seating(), 0); },
        [] {
