@@ -8,6 +8,7 @@
 #include "vexolib/Session.h"
 #include "vexolib/VexoException.h"
 #include "vexolib/platform.h"
+#include "vexolib/trace_mask.h"
 
 namespace vexo {
 
@@ -160,7 +161,9 @@ void NVPResponseProcessor::parse(const unsigned char* data, std::size_t size) {
     parseRecords(responseNVPs, data, size, recent);
   } catch (const MalformedLine& bad) {
     keepRecentLines();
-    throwMalformedLine(std::string(reinterpret_cast<const char*>(data + bad.start), bad.length));
+    // The error text is traced: the bad line is shown as the recent ones are.
+    throwMalformedLine(tracemask::maskSecrets(
+        shownLine(reinterpret_cast<const char*>(data + bad.start), bad.length)));
   } catch (...) {
     keepRecentLines();
     throw;

@@ -268,7 +268,7 @@ UploadResult Uploader::processErrorResponse(const std::string& body) const {
     text = "'" + body.substr(start, end - start) + "'";
     code = 119;
   } else {
-    text = body;
+    text = tracemask::maskSecrets(body);  // the error text is traced
   }
   if (text.size() > maxErrorTextLength) {
     text.resize(maxErrorTextLength);

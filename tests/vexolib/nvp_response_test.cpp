@@ -135,6 +135,15 @@ TEST_F(NVPResponseTest, SecretsAreQuotedOnlyAsTracesShowThem) {
   }
   // The values themselves are read unchanged.
   EXPECT_EQ(p.responseNVPs.getString("resp.0.authToken"), "0123456789abcdefSECRET");
+
+  // A malformed line is no excuse to show a secret it carries.
+  NVPResponseProcessor q;
+  try {
+    q(200, bytes("resp 0.password=hunter2\r\n"));
+    FAIL() << "no failure";
+  } catch (const VexoException& e) {
+    EXPECT_EQ(std::string(e.what()).find("hunter2"), std::string::npos) << e.what();
+  }
 }
 
 TEST_F(NVPResponseTest, BinaryValuesLiveInTemporaryFilesAsLongAsTheReader) {
