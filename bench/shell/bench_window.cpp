@@ -15,29 +15,12 @@
 #include "marktally/shell/view_commands.h"
 #include "marktally/shell/window.h"
 #include "marktally/toolbox/testing.h"
-#include "tests/shell/sample_class.h"
+#include "full_class_window.h"
 
 namespace {
 
 void OpenFullClass(uint16_t view) {
-  static bool started = false;
-  if (!started) {
-    setenv("XDG_CONFIG_HOME", "/tmp/marktally-bench-config", 1);
-    InitToolboxForTesting();
-    SetScreenForTesting(Rect{0, 0, 1080, 1920}, Rect{22, 0, 1080, 1920}, 22);
-    SetAlertSink([](const AlertRequest&) { return int16_t{2}; });
-    StartUp();
-    started = true;
-  }
-  if (gWindow) CloseDocument();
-  NewClass();
-  gCurrentTerm = gClass.currentTerm;
-  sample::FillClass(kMaxStudents, kMaxAssignments);
-  gClass.flags |= kShowIDs | kShowNames | kLetterGrades;
-  MakeNewDocument();
-  MakeNewWindow(PStr("Full class"));
-  SetChanged(0);
-  DoZoom(7);
+  OpenFullClassWindow();
   if (view == kAttendanceView) DoShowAttendance();
   SetControlValue(gVScrollBar, 100);
   SetControlValue(gHScrollBar, view == kAttendanceView ? 5 : 60);
