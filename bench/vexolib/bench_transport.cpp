@@ -13,6 +13,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "peak_memory.h"
 #include "service_fixture.h"
 #include "vexolib/Transceiver.h"
 #include "vexolib/platform.h"
@@ -74,22 +75,6 @@ struct Setup {
 Setup& setup() {
   static Setup s;
   return s;
-}
-
-long statusKiB(const char* key) {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.compare(0, std::string(key).size(), key) == 0) {
-      return std::atol(line.c_str() + std::string(key).size());
-    }
-  }
-  return -1;
-}
-
-// Starts a new peak at the current resident size.
-void resetPeakMemory() {
-  std::ofstream("/proc/self/clear_refs") << "5";
 }
 
 void BM_PostFilePart8MiB(benchmark::State& state) {

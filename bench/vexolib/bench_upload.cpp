@@ -16,6 +16,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "peak_memory.h"
 #include "service_fixture.h"
 #include "vexolib/FileInfo.h"
 #include "vexolib/FileSendingCommand.h"
@@ -80,19 +81,6 @@ Setup& setup() {
   static Setup s;
   return s;
 }
-
-long statusKiB(const char* key) {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.compare(0, std::string(key).size(), key) == 0) {
-      return std::atol(line.c_str() + std::string(key).size());
-    }
-  }
-  return -1;
-}
-
-void resetPeakMemory() { std::ofstream("/proc/self/clear_refs") << "5"; }
 
 int temporaryFilesLeft() {
   int n = 0;
