@@ -147,9 +147,10 @@ void HiliteCell(int16_t s, int16_t a) {
 }
 
 namespace {
-void InvertFrame(Rect r) {
+// Inverts a frame of the given thickness just inside r.
+void InvertFrame(Rect r, int16_t thickness = 1) {
   Rect inner = r;
-  InsetRect(&inner, 1, 1);
+  InsetRect(&inner, thickness, thickness);
   RgnHandle outer = NewRgn(), hole = NewRgn();
   RectRgn(outer, &r);
   RectRgn(hole, &inner);
@@ -239,17 +240,8 @@ void UpdateAssignment(int16_t a) {
   TitleBox(a, &r);
   EraseRect(&r);
   DrawAssignment(S16(HScrollValue()), a);
-  if (gEditHandle && gEditAssignment == static_cast<uint16_t>(a) && gEditStudent == kNone) {
-    Rect inner = r;
-    InsetRect(&inner, 2, 2);
-    RgnHandle outer = NewRgn(), hole = NewRgn();
-    RectRgn(outer, &r);
-    RectRgn(hole, &inner);
-    DiffRgn(outer, hole, outer);
-    InvertRgn(outer);
-    DisposeRgn(outer);
-    DisposeRgn(hole);
-  }
+  if (gEditHandle && gEditAssignment == static_cast<uint16_t>(a) && gEditStudent == kNone)
+    InvertFrame(r, 2);
 }
 
 void UpdateAssignmentScores(int16_t a) {
