@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "accessors.h"
 #include "records.h"
 #include "scoretext.h"
 #include "tables.h"
@@ -26,24 +27,18 @@ struct ColumnIndex {
   uint8_t columns[kMaxCategories][kMaxAssignments];
 };
 
-ColumnIndex gIndex;  // scratch of one recomputation, like the work list
-
-bool ValidTerm(int t) { return t >= 0 && t < kMaxTerms; }
-bool ValidStudent(int s) { return s >= 0 && s < kMaxStudents; }
-
-int LastTerm() { return std::clamp<int>(gClass.lastTerm, 0, kMaxTerms - 1); }
-
 // A column counts once it has a name and at least one score.
 bool Counts(int t, int a) { return !gAssignments[t][a].name.empty() && gNumScores[t][a] > 0; }
 
-const ColumnIndex& BuildIndex(int t) {
-  gIndex.term = static_cast<int16_t>(t);
-  std::fill(std::begin(gIndex.count), std::end(gIndex.count), 0);
+// Built afresh by every public entry, so no computation can read another's index.
+ColumnIndex BuildIndex(int t) {
+  ColumnIndex index{};
+  index.term = static_cast<int16_t>(t);
   for (int a = 0; a < kMaxAssignments; a++) {
     const int c = gAssignments[t][a].category;
-    if (c < kMaxCategories && Counts(t, a)) gIndex.columns[c][gIndex.count[c]++] = uint8_t(a);
+    if (c < kMaxCategories && Counts(t, a)) index.columns[c][index.count[c]++] = uint8_t(a);
   }
-  return gIndex;
+  return index;
 }
 
 int32_t PointsTenths(int t, int a) { return int32_t{gAssignments[t][a].points} * 10; }
@@ -51,7 +46,7 @@ int32_t PointsTenths(int t, int a) { return int32_t{gAssignments[t][a].points} *
 // The score as tenths earned or a counting code; the full width of the column's points,
 // which the 16-bit public form would cut.
 int32_t Convert(int16_t score, int t, int a) {
-  const int32_t p = (ValidTerm(t) && a >= 0 && a < kMaxAssignments) ? PointsTenths(t, a) : 0;
+  const int32_t p = (ValidTerm(t) && ValidColumn(a)) ? PointsTenths(t, a) : 0;
   if (score >= 0) return score;
   switch (score) {
     case kFullCredit: return p;
@@ -303,7 +298,7 @@ int64_t Semester(int k, int s) {
 }  // namespace
 
 int16_t ConvertSpecialScore(int16_t score, int16_t column) {
-  return Clamp16(Convert(score, gCurrentTerm, column));
+  return Clamp16(Convert(score, CurrentTermIndex(), column));
 }
 
 int16_t ConvertSpecialScoreInTerm(int16_t score, int16_t term, int16_t column) {
@@ -312,42 +307,40 @@ int16_t ConvertSpecialScoreInTerm(int16_t score, int16_t term, int16_t column) {
 
 void CategoryTotals(int16_t student, uint16_t category, int32_t& earned, int32_t& possible) {
   earned = possible = 0;
-  if (!ValidStudent(student) || category >= kMaxCategories || !ValidTerm(gCurrentTerm)) return;
-  Totals(student, BuildIndex(gCurrentTerm), category, earned, possible);
+  if (!ValidStudent(student) || category >= kMaxCategories) return;
+  Totals(student, BuildIndex(CurrentTermIndex()), category, earned, possible);
 }
 
 void DropWorstScores(int16_t student, uint16_t category, int32_t& earned, int32_t& possible) {
   numAss = 0;
   numDrops = 0;
-  if (!ValidStudent(student) || category >= kMaxCategories || !ValidTerm(gCurrentTerm)) return;
-  Drop(student, BuildIndex(gCurrentTerm), category, earned, possible);
+  if (!ValidStudent(student) || category >= kMaxCategories) return;
+  Drop(student, BuildIndex(CurrentTermIndex()), category, earned, possible);
 }
 
 int16_t CategoryPercent(int16_t student, int16_t category) {
-  if (!ValidStudent(student) || category < 0 || category >= kMaxCategories ||
-      !ValidTerm(gCurrentTerm))
+  if (!ValidStudent(student) || category < 0 || category >= kMaxCategories)
     return kNoGrade;
-  return CatPercent(student, BuildIndex(gCurrentTerm), category);
+  return CatPercent(student, BuildIndex(CurrentTermIndex()), category);
 }
 
 int16_t TotalPercent(int16_t student) {
-  if (!ValidStudent(student) || !ValidTerm(gCurrentTerm)) return kNoGrade;
-  return Total(student, BuildIndex(gCurrentTerm));
+  if (!ValidStudent(student)) return kNoGrade;
+  return Total(student, BuildIndex(CurrentTermIndex()));
 }
 
 int16_t WeightedPercent(int16_t student) {
-  if (!ValidStudent(student) || !ValidTerm(gCurrentTerm)) return kNoGrade;
-  return Weighted(student, BuildIndex(gCurrentTerm));
+  if (!ValidStudent(student)) return kNoGrade;
+  return Weighted(student, BuildIndex(CurrentTermIndex()));
 }
 
 void FlushOne(int16_t student) {
-  if (!ValidStudent(student) || !ValidTerm(gCurrentTerm)) return;
-  Flush(student, BuildIndex(gCurrentTerm));
+  if (!ValidStudent(student)) return;
+  Flush(student, BuildIndex(CurrentTermIndex()));
 }
 
 void FlushAll() {
-  if (!ValidTerm(gCurrentTerm)) return;
-  const ColumnIndex& index = BuildIndex(gCurrentTerm);
+  const ColumnIndex index = BuildIndex(CurrentTermIndex());
   for (int s = 0; s < kMaxStudents; s++) Flush(s, index);
 }
 
@@ -396,7 +389,7 @@ int16_t FinalPercent(int16_t student) {
     if (last < 0) return kNoGrade;
     int64_t sum = 0;
     int count = 0;
-    for (int t = 0; t <= LastTerm(); t++) {
+    for (int t = 0; t <= LastTermIndex(); t++) {
       const int16_t v = TermPercent(static_cast<int16_t>(t), student);
       if (v == kNoGrade) continue;
       sum += v;
@@ -406,7 +399,7 @@ int16_t FinalPercent(int16_t student) {
     p = sum * 10 / count;
   }
   if (gClass.examScope == 3) {
-    const int16_t x = ExamPercent(static_cast<int16_t>(LastTerm()), student);
+    const int16_t x = ExamPercent(static_cast<int16_t>(LastTermIndex()), student);
     if (x != kNoExam) p = BlendExam(p, x);
   }
   return RoundPercent(p);
@@ -456,9 +449,8 @@ bool ExamContributes(int16_t term) {
 }
 
 bool Dropped(int16_t student, uint16_t column) {
-  if (!ValidStudent(student) || column >= kMaxAssignments || !ValidTerm(gCurrentTerm))
-    return false;
-  return IsDropped(student, gCurrentTerm, column);
+  if (!ValidStudent(student) || !ValidColumn(column)) return false;
+  return IsDropped(student, CurrentTermIndex(), column);
 }
 
 void PercentToGrade(int16_t percent, Str255& text) {

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "accessors.h"
 #include "platform.h"
 #include "tables.h"
 #include "textutil.h"
@@ -15,8 +16,8 @@ bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
 
 // Points possible of a column of the current term, or -1 for a column that is not there.
 int32_t ColumnPoints(int16_t column) {
-  if (column < 0 || column >= kMaxAssignments || gCurrentTerm >= kMaxTerms) return -1;
-  return gAssignments[gCurrentTerm][column].points;
+  if (!ValidColumn(column)) return -1;
+  return gAssignments[CurrentTermIndex()][column].points;
 }
 
 // Stores a computed score, refusing what the 16-bit field cannot hold as a score.
@@ -203,12 +204,9 @@ void WhichScore(ConstStringPtr name, int16_t& index) {
 }
 
 void WhichCategory(ConstStringPtr name, int16_t& index) {
-  if (gCurrentTerm >= kMaxTerms) {
-    index = kNotValid;
-    return;
-  }
-  index = FindName(name, kMaxCategories,
-                   [](int i) -> ConstStringPtr { return gCategories[gCurrentTerm][i].name; });
+  index = FindName(name, kMaxCategories, [](int i) -> ConstStringPtr {
+    return gCategories[CurrentTermIndex()][i].name;
+  });
 }
 
 void WhichCode(ConstStringPtr name, int16_t& index) {

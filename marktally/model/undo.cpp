@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "accessors.h"
 #include "dates.h"
 #include "operations.h"
 #include "tables.h"
@@ -91,9 +92,6 @@ Str255 gSavedComments[kMaxStudents][kMaxTerms];
 SeatingChartRecord gSavedSeating;
 SavedDay gSavedDay;
 
-int Term() { return std::min<int>(gCurrentTerm, kMaxTerms - 1); }
-bool ValidStudent(int s) { return s >= 0 && s < kMaxStudents; }
-bool ValidColumn(int a) { return a >= 0 && a < kMaxAssignments; }
 
 template <typename T>
 void Exchange(T& live, T& saved) {
@@ -412,7 +410,7 @@ void SetUndoAssignment(uint16_t action, int16_t column) {
   gRedo = 0;
   gUndoAction = action;
   gUndoAssignment = static_cast<uint16_t>(column);
-  const int t = Term();
+  const int t = CurrentTermIndex();
   SavedAssignment& saved = gSavedAssignment;
   saved.term = static_cast<uint16_t>(t);
   saved.record = gAssignments[t][column];
@@ -445,7 +443,7 @@ void SetUndoOptions() {
   gRedo = 0;
   gUndoAction = kUndoOptions;
   SavedOptions& o = gSavedOptions;
-  const int t = Term();
+  const int t = CurrentTermIndex();
   o.term = static_cast<uint16_t>(t);
   gSavedClass = gClass;
   o.reportOptions = gReportOptions;
@@ -486,7 +484,7 @@ void SetUndoEditFootnotes() {
 void SetUndoGlobalComments() {
   gRedo = 0;
   gUndoAction = kUndoGlobalComments;
-  const int t = Term();
+  const int t = CurrentTermIndex();
   gSavedGlobalComments.term = static_cast<uint16_t>(t);
   gSavedGlobalComments.header = gHeader[t];
   gSavedGlobalComments.footer = gFooter[t];

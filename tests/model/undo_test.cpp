@@ -67,7 +67,7 @@ void TidyAll(T (&items)[N]) {
 
 std::unique_ptr<ClassState> Capture() {
   auto st = std::make_unique<ClassState>();
-  std::memset(st.get(), 0, sizeof(ClassState));
+  std::memset(static_cast<void*>(st.get()), 0, sizeof(ClassState));
 #define MT_TAKE(field, global) std::memcpy(&st->field, &global, sizeof st->field)
   MT_TAKE(cls, gClass);
   MT_TAKE(students, gStudents);
