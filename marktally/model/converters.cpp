@@ -256,8 +256,10 @@ bool Convert50(DocumentSource& in, int16_t version, bool le) {
   std::memcpy(&gClass.lastTerm, &block[0], 2);
   std::memcpy(&gClass.examWeight, &block[2], 2);
   std::memcpy(&gClass.examScope, &block[4], 2);
-  gClass.flags = static_cast<uint8_t>((gClass.flags & ~(kShowNames | kShowIDs)) |
-                                      (block[6] & (kShowNames | kShowIDs)));
+  // The old flag byte already had today's layout; its 0x80 holds the weekend school days
+  // that Convert48 reads, never the bit of the class open before.
+  constexpr uint8_t kFromOld = kShowNames | kShowIDs | kKeptFlag;
+  gClass.flags = static_cast<uint8_t>((gClass.flags & ~kFromOld) | (block[6] & kFromOld));
   if (!ReadOld(in, block, 2)) return false;
   gReportOptions = static_cast<uint16_t>((block[0] & 0xEF) | (gReportOptions & 0xFC00));
   if (!ReadBlock(in, gGrading, sizeof gGrading)) return false;

@@ -89,18 +89,43 @@ bool IsDropped(int s, int t, int a) {
   return false;
 }
 
+// What one counted column of category c adds to its totals.
+void AddColumn(int s, int t, int a, int c, int32_t& earned, int32_t& possible) {
+  int32_t v = Convert(gScores[s][t][a], t, a);
+  if (c == kExtraCreditCategory && v == kBlank) v = kExcused;
+  if (NotCounted(v)) return;
+  possible += PointsTenths(t, a);
+  if (v != kBlank) earned += v;
+}
+
 void Totals(int s, const ColumnIndex& index, int c, int32_t& earned, int32_t& possible) {
   const int t = index.term;
   earned = possible = 0;
   for (int i = 0; i < index.count[c]; i++) {
     const int a = index.columns[c][i];
-    if (IsDropped(s, t, a)) continue;
-    int32_t v = Convert(gScores[s][t][a], t, a);
-    if (c == kExtraCreditCategory && v == kBlank) v = kExcused;
-    if (NotCounted(v)) continue;
-    possible += PointsTenths(t, a);
-    if (v != kBlank) earned += v;
+    if (!IsDropped(s, t, a)) AddColumn(s, t, a, c, earned, possible);
   }
+}
+
+// Frees the student's drop slots that hold columns of category c, so that the category is
+// computed again from all its scores rather than dropping more on every call. The freed
+// columns go back into the totals when they are given.
+void Undrop(int s, const ColumnIndex& index, int c, int32_t* earned, int32_t* possible) {
+  const int t = index.term;
+  uint16_t* slots = gStudents[s].dropped[t];
+  for (int i = 0; i < index.count[c]; i++) {
+    const int a = index.columns[c][i];
+    for (int k = 0; k < kMaxDrops; k++) {
+      if (slots[k] != a) continue;
+      slots[k] = kFreeDropSlot;
+      if (earned && possible) AddColumn(s, t, a, c, *earned, *possible);
+    }
+  }
+}
+
+void UndropAll(int s, int t) {
+  std::fill(std::begin(gStudents[s].dropped[t]), std::end(gStudents[s].dropped[t]),
+            kFreeDropSlot);
 }
 
 bool Before(const CatScore& a, const CatScore& b) {
@@ -253,8 +278,7 @@ int16_t Weighted(int s, const ColumnIndex& index) {
 
 void Flush(int s, const ColumnIndex& index) {
   const int t = index.term;
-  std::fill(std::begin(gStudents[s].dropped[t]), std::end(gStudents[s].dropped[t]),
-            kFreeDropSlot);
+  UndropAll(s, t);
   const int16_t r = gGrading[t] == 1 ? Weighted(s, index) : Total(s, index);
   gStudents[s].termPercent[t] = r < 0 ? kNone : static_cast<uint16_t>(r);
 }
@@ -270,8 +294,7 @@ int64_t Semester(int k, int s) {
     first = 3 * k;
     terms = 3;
   } else {
-    gStudents[s].semesterPercent[k] = kNone;
-    return kNoGrade;
+    return kNoGrade;  // no semesters: what the record holds is not this class's to clear
   }
   int64_t sum = 0;
   int count = 0;
@@ -315,22 +338,30 @@ void DropWorstScores(int16_t student, uint16_t category, int32_t& earned, int32_
   numAss = 0;
   numDrops = 0;
   if (!ValidStudent(student) || category >= kMaxCategories) return;
-  Drop(student, BuildIndex(CurrentTermIndex()), category, earned, possible);
+  // The totals come from CategoryTotals, without the category's earlier drops: those are
+  // given back first, so that a second call drops the same columns, not more.
+  const ColumnIndex index = BuildIndex(CurrentTermIndex());
+  Undrop(student, index, category, &earned, &possible);
+  Drop(student, index, category, earned, possible);
 }
 
 int16_t CategoryPercent(int16_t student, int16_t category) {
   if (!ValidStudent(student) || category < 0 || category >= kMaxCategories)
     return kNoGrade;
-  return CatPercent(student, BuildIndex(CurrentTermIndex()), category);
+  const ColumnIndex index = BuildIndex(CurrentTermIndex());
+  Undrop(student, index, category, nullptr, nullptr);
+  return CatPercent(student, index, category);
 }
 
 int16_t TotalPercent(int16_t student) {
   if (!ValidStudent(student)) return kNoGrade;
+  UndropAll(student, CurrentTermIndex());
   return Total(student, BuildIndex(CurrentTermIndex()));
 }
 
 int16_t WeightedPercent(int16_t student) {
   if (!ValidStudent(student)) return kNoGrade;
+  UndropAll(student, CurrentTermIndex());
   return Weighted(student, BuildIndex(CurrentTermIndex()));
 }
 
