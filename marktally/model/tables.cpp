@@ -269,10 +269,10 @@ void SetupSchoolWeek() {
   const int64_t base = gTermDates[0].start;
   const int64_t d0 = (static_cast<int64_t>(gTermDates[t].start) - base) / kDay;
   const int64_t d1 = (static_cast<int64_t>(gTermDates[t].end) - base) / kDay;
-  if (d0 > d1) return;
-  // Term dates come from documents: only days inside the attendance table get columns.
-  const int first = static_cast<int>(std::max<int64_t>(d0, 0));
-  const int last = static_cast<int>(std::min<int64_t>(d1, kMaxDays - 1));
+  // Term dates come from documents: only days inside the attendance table get columns,
+  // and a term wholly outside it (or ending before it starts) gets none.
+  const int first = static_cast<int>(std::clamp<int64_t>(d0, 0, kMaxDays));
+  const int last = static_cast<int>(std::clamp<int64_t>(d1, -1, kMaxDays - 1));
   int column = 0;
   for (int d = first; d <= last; d++) {
     gDayToColumn[d] = static_cast<int16_t>(column);
@@ -285,9 +285,12 @@ void SetupSchoolWeek() {
   // Columns past the term's last one stand for the day after it, and days outside the
   // term map to its first or past its last column, so that neither table holds a stale
   // entry of another term.
-  for (int c = column; c < 512; c++) gColumnToDay[c] = static_cast<int16_t>(last + 1);
+  constexpr int kEntries = sizeof gDayToColumn / sizeof gDayToColumn[0];
+  const int after = first <= last ? last + 1 : kMaxDays;  // a term without days: none
+  for (int c = column; c < kEntries; c++) gColumnToDay[c] = static_cast<int16_t>(after);
   for (int d = 0; d < first; d++) gDayToColumn[d] = 0;
-  for (int d = last + 1; d < 512; d++) gDayToColumn[d] = static_cast<int16_t>(column);
+  for (int d = std::max(last + 1, first); d < kEntries; d++)
+    gDayToColumn[d] = static_cast<int16_t>(column);
 }
 
 void CopyGradingOptions(int16_t t) {

@@ -39,6 +39,10 @@ struct SavedStudent {
   StudentRow row;
   uint16_t seatRow;
   uint16_t seatColumn;
+  // The seat a copy of the student was given, found when the copy is undone so that
+  // redoing it seats the copy there again.
+  uint16_t copySeatRow;
+  uint16_t copySeatColumn;
 };
 
 struct SavedAssignment {
@@ -277,6 +281,8 @@ void Undo() {
         RestoreStudent(s, true);
         break;
       case kUndoStudentCopy:
+        FindSeat(static_cast<int16_t>(d), gSavedStudent.copySeatRow,
+                 gSavedStudent.copySeatColumn);
         DeleteRow(d);
         break;
       case kUndoStudentMove:
@@ -333,11 +339,16 @@ void Redo() {
       case kUndoStudentCut:
         DeleteRow(s);
         break;
-      case kUndoStudentCopy:
+      case kUndoStudentCopy: {
         // The copy never had the original's seat; taking it would unseat the original.
         InsertRow(d);
         RestoreStudent(d, false);
+        const uint16_t r = gSavedStudent.copySeatRow, c = gSavedStudent.copySeatColumn;
+        if (ValidStudent(d) && r < kMaxSeatRows && c < kMaxSeatColumns &&
+            gSeatingChart.seats[r][c] == kNone)
+          gSeatingChart.seats[r][c] = static_cast<uint16_t>(d);
         break;
+      }
       case kUndoStudentMove:
         DeleteRow(s);
         InsertRow(d);
@@ -400,6 +411,7 @@ void SetUndoStudent(uint16_t action, int16_t s) {
   SavedStudent& saved = gSavedStudent;
   SaveStudentRow(s, saved.row);
   FindSeat(s, saved.seatRow, saved.seatColumn);
+  saved.copySeatRow = saved.copySeatColumn = kNone;
 }
 
 void SetUndoAssignment(uint16_t action, int16_t column) {

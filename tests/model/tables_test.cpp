@@ -239,6 +239,26 @@ TEST_F(TablesTest, SchoolWeekNeverLeavesTheAttendanceTable) {
   EXPECT_EQ(gColumnToDay[0], 0);
 }
 
+TEST_F(TablesTest, SchoolWeekOfATermOutsideTheTableOrBackwardsLeavesNothingStale) {
+  gCurrentTerm = 0;
+  SetupSchoolWeek();  // the tables of a normal term first
+  gCurrentTerm = 1;
+  struct {
+    int startDay, endDay;
+  } const cases[] = {{600, 700}, {512, 513}, {100, 50}, {-40, -20}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.startDay << ".." << c.endDay);
+    gTermDates[1].start = gTermDates[0].start + static_cast<uint32_t>(c.startDay * 86400);
+    gTermDates[1].end = gTermDates[0].start + static_cast<uint32_t>(c.endDay * 86400);
+    std::fill(std::begin(gColumnToDay), std::end(gColumnToDay), int16_t{77});
+    std::fill(std::begin(gDayToColumn), std::end(gDayToColumn), int16_t{77});
+    SetupSchoolWeek();
+    // No columns: every day maps to column 0, every column to no day of the table.
+    for (int d = 0; d < 512; d++) ASSERT_EQ(gDayToColumn[d], 0) << d;
+    for (int col = 0; col < 512; col++) ASSERT_EQ(ColumnDay(col), -1) << col;
+  }
+}
+
 TEST_F(TablesTest, AccessorsKeepIndexesInsideTheTables) {
   gCurrentTerm = 9;  // as a damaged document could leave it
   gClass.lastTerm = 40;
