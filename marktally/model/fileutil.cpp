@@ -28,23 +28,31 @@ int64_t Offset(int fd) {
   return at < 0 ? 0 : static_cast<int64_t>(at);
 }
 
-// Reads or writes all of count unless the file ends or fails; answers the bytes moved.
+// Reads or writes all of count unless the file ends or fails; answers the bytes moved,
+// and in error the errno of a failure, even one that came after some bytes had moved.
 template <typename Call>
-ssize_t Transfer(Call call, size_t count) {
+size_t Transfer(Call call, size_t count, int& error) {
   size_t done = 0;
+  error = 0;
   while (done < count) {
     const ssize_t n = call(done, count - done);
     if (n < 0) {
       if (errno == EINTR) continue;
-      return done > 0 ? static_cast<ssize_t>(done) : -1;
+      error = errno;
+      break;
     }
     if (n == 0) break;
     done += static_cast<size_t>(n);
   }
-  return static_cast<ssize_t>(done);
+  return done;
 }
 
 OSErr LastError() { return ErrnoToOSErr(errno); }
+
+// A folder, a FIFO, a socket or a device where a document belongs.
+OSErr NotAFileErr(const struct stat& st) {
+  return ErrnoToOSErr(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+}
 
 }  // namespace
 
@@ -55,9 +63,17 @@ std::string FolderOf(const std::string& path) {
   return path.substr(0, slash);
 }
 
-void GetFileName(const FileSpec& spec, Str255& name) {
+std::string LeafName(const FileSpec& spec) {
   const size_t slash = spec.path.rfind('/');
-  Utf8ToMacRoman(slash == std::string::npos ? spec.path : spec.path.substr(slash + 1), name);
+  return slash == std::string::npos ? spec.path : spec.path.substr(slash + 1);
+}
+
+void GetFileName(const FileSpec& spec, Str255& name) { Utf8ToMacRoman(LeafName(spec), name); }
+
+bool GetExactFileName(const FileSpec& spec, Str255& name) {
+  const std::string leaf = LeafName(spec);
+  Utf8ToMacRoman(leaf, name);
+  return MacRomanToUtf8(static_cast<ConstStringPtr>(name)) == leaf;
 }
 
 void ErrorExplanation(ConstStringPtr name, int16_t code, Str255& text) {
@@ -183,9 +199,12 @@ OSErr FSOpen(const FileSpec& spec, FilePermission permission, FileRef& refNum) {
   }
   if (permission != kReadPermission && gFaultsOn && gFaults.openWriteErrno != 0)
     return ErrnoToOSErr(gFaults.openWriteErrno);
-  const int fd = open(spec.path.c_str(), flags);
-  if (fd < 0) return LastError();
+  // Without O_NONBLOCK a FIFO in the document's place would hold open() until a writer
+  // came; only a regular file gets past the check, and it reads and writes blocking.
   struct stat st;
+  if (stat(spec.path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return NotAFileErr(st);
+  const int fd = open(spec.path.c_str(), flags | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) return LastError();
   if (fstat(fd, &st) != 0) {
     const OSErr err = LastError();
     close(fd);
@@ -193,7 +212,13 @@ OSErr FSOpen(const FileSpec& spec, FilePermission permission, FileRef& refNum) {
   }
   if (!S_ISREG(st.st_mode)) {
     close(fd);
-    return ErrnoToOSErr(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+    return NotAFileErr(st);
+  }
+  const int status = fcntl(fd, F_GETFL);
+  if (status < 0 || fcntl(fd, F_SETFL, status & ~O_NONBLOCK) < 0) {
+    const OSErr err = LastError();
+    close(fd);
+    return err;
   }
   refNum = fd;
   return noErr;
@@ -214,14 +239,13 @@ OSErr FSRead(FileRef refNum, int32_t& count, void* buffer) {
     }
   }
   auto* bytes = static_cast<unsigned char*>(buffer);
-  const ssize_t n = Transfer(
-      [&](size_t done, size_t left) { return read(refNum, bytes + done, left); }, wanted);
-  if (n < 0) {
-    count = 0;
-    return LastError();
-  }
-  const bool cut = n < count;
+  int error = 0;
+  const size_t n = Transfer(
+      [&](size_t done, size_t left) { return read(refNum, bytes + done, left); }, wanted,
+      error);
+  const bool cut = n < static_cast<size_t>(count);
   count = static_cast<int32_t>(n);
+  if (error != 0) return ErrnoToOSErr(error);
   if (failure != 0) return ErrnoToOSErr(failure);
   return cut ? eofErr : noErr;
 }
@@ -241,15 +265,14 @@ OSErr FSWrite(FileRef refNum, int32_t& count, const void* buffer) {
     }
   }
   const auto* bytes = static_cast<const unsigned char*>(buffer);
-  const ssize_t n = Transfer(
-      [&](size_t done, size_t left) { return write(refNum, bytes + done, left); }, wanted);
-  if (n < 0) {
-    count = 0;
-    return LastError();
-  }
+  int error = 0;
+  const size_t n = Transfer(
+      [&](size_t done, size_t left) { return write(refNum, bytes + done, left); }, wanted,
+      error);
   count = static_cast<int32_t>(n);
+  if (error != 0) return ErrnoToOSErr(error);
   if (failure != 0) return ErrnoToOSErr(failure);
-  return static_cast<size_t>(n) < wanted ? dskFulErr : noErr;
+  return n < wanted ? dskFulErr : noErr;
 }
 
 OSErr GetFPos(FileRef refNum, int64_t& position) {
@@ -315,7 +338,7 @@ OSErr SafeSave::Begin(FileRef& refNum) {
     }
   }
   if (stat(target_.path.c_str(), &st) == 0) {
-    if (!S_ISREG(st.st_mode)) return ErrnoToOSErr(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+    if (!S_ISREG(st.st_mode)) return NotAFileErr(st);
     // A document the teacher may not change stays as it is, though its folder would
     // let a rename replace it.
     FileRef probe;

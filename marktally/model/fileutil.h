@@ -20,6 +20,11 @@ extern FileSpec gFileSpec;  // the open class's document
 // The last component of a path, as Mac Roman text for alerts and titles (UTF-8 letters
 // without a Mac Roman counterpart become '?'), cut to 255 bytes.
 void GetFileName(const FileSpec& spec, Str255& name);
+// The last component of a path (UTF-8, as the system holds it).
+std::string LeafName(const FileSpec& spec);
+// GetFileName, answering whether the Mac Roman name holds the real one without loss (no
+// letter Mac Roman lacks, well-formed UTF-8, at most 255 bytes).
+bool GetExactFileName(const FileSpec& spec, Str255& name);
 // The folder part of a path ("." when there is none).
 std::string FolderOf(const std::string& path);
 

@@ -1,10 +1,12 @@
 #include "marktally/model/fileutil.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -196,6 +198,53 @@ TEST_F(FileUtilTest, SeamFailsAWriteAtTheChosenByteAndEndsAReadEarly) {
   EXPECT_EQ(FSRead(ref, count, buffer), eofErr);  // the real end
   EXPECT_EQ(count, 10);
   FSClose(ref);
+}
+
+// A FIFO where the class should be would hold open() until some writer came.
+TEST_F(FileUtilTest, AFifoOrDeviceIsRefusedWithoutWaiting) {
+  alarm(30);  // a hang fails the test instead of the whole run
+  ASSERT_EQ(mkfifo(Path("Class.mtb").c_str(), 0600), 0);
+  for (const std::string& path : {Path("Class.mtb"), std::string("/dev/null")}) {
+    SCOPED_TRACE(path);
+    for (FilePermission p : {kReadPermission, kWritePermission, kReadWritePermission}) {
+      FileRef ref = 0;
+      EXPECT_NE(FSOpen(FileSpec{path}, p, ref), noErr);
+      EXPECT_EQ(ref, kNoFile);
+    }
+    alerts.clear();
+    gFileSpec.path = path;
+    FileRef ref = 0;
+    EXPECT_FALSE(OpenFile(ref));
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0].title, "Error");
+    SafeSave save(FileSpec{path});
+    EXPECT_NE(save.Begin(ref), noErr);
+  }
+  gFileSpec.path.clear();
+  alarm(0);
+}
+
+// Past the file-size limit a write moves what fits and then fails with EFBIG: that is
+// the error to show, not a full disk.
+TEST_F(FileUtilTest, AFailureAfterPartOfAWriteIsReportedAsItself) {
+  struct rlimit was {};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &was), 0);
+  void (*previous)(int) = signal(SIGXFSZ, SIG_IGN);
+  FileRef ref = kNoFile;
+  ASSERT_EQ(FSCreate(FileSpec{Path("big")}), noErr);
+  ASSERT_EQ(FSOpen(FileSpec{Path("big")}, kWritePermission, ref), noErr);
+  struct rlimit small = was;
+  small.rlim_cur = 100;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const std::string data(300, 'x');
+  int32_t count = 300;
+  const OSErr err = FSWrite(ref, count, data.data());
+  setrlimit(RLIMIT_FSIZE, &was);
+  signal(SIGXFSZ, previous);
+  FSClose(ref);
+  EXPECT_EQ(count, 100);
+  EXPECT_EQ(err, ErrnoToOSErr(EFBIG));
+  EXPECT_NE(err, dskFulErr);
 }
 
 TEST_F(FileUtilTest, SafeSaveReplacesOnlyOnCommit) {
