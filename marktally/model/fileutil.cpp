@@ -1,6 +1,8 @@
 #include "fileutil.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -48,6 +50,30 @@ size_t Transfer(Call call, size_t count, int& error) {
 }
 
 OSErr LastError() { return ErrnoToOSErr(errno); }
+
+// Temporaries of a save that was killed: our naming for this target and held by nobody.
+// A save running in another process holds the flock of its own and is left alone.
+void RemoveAbandonedTemporaries(const std::string& folder, const std::string& prefix) {
+  DIR* d = opendir(folder.c_str());
+  if (!d) return;
+  while (const dirent* e = readdir(d)) {
+    const std::string name = e->d_name;
+    if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0)
+      continue;
+    if (name.find_first_not_of("0123456789abcdef", prefix.size()) != std::string::npos)
+      continue;
+    const std::string path = folder + "/" + name;
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) continue;
+    struct stat held, there;
+    if (fstat(fd, &held) == 0 && S_ISREG(held.st_mode) &&
+        flock(fd, LOCK_EX | LOCK_NB) == 0 && lstat(path.c_str(), &there) == 0 &&
+        held.st_ino == there.st_ino && held.st_dev == there.st_dev)
+      unlink(path.c_str());  // still under our lock, so nobody is writing it
+    close(fd);
+  }
+  closedir(d);
+}
 
 // A folder, a FIFO, a socket or a device where a document belongs.
 OSErr NotAFileErr(const struct stat& st) {
@@ -323,6 +349,12 @@ SafeSave::SafeSave(const FileSpec& target) : target_(target) {}
 
 SafeSave::~SafeSave() {
   if (!committed_ && !temp_.empty()) unlink(temp_.path.c_str());
+  Release();
+}
+
+void SafeSave::Release() {
+  if (lock_ >= 0) close(lock_);  // the flock goes with the last descriptor
+  lock_ = -1;
 }
 
 OSErr SafeSave::Begin(FileRef& refNum) {
@@ -359,6 +391,7 @@ OSErr SafeSave::Begin(FileRef& refNum) {
     const int e = gFaults.createErrno;
     return e == EACCES || e == EPERM ? vLckdErr : ErrnoToOSErr(e);
   }
+  RemoveAbandonedTemporaries(folder, ".~" + base + ".");
   static unsigned counter = 0;
   for (int attempt = 0; attempt < 100; attempt++) {
     const unsigned tag = static_cast<unsigned>(getpid()) * 7919u + ++counter * 104729u +
@@ -373,6 +406,22 @@ OSErr SafeSave::Begin(FileRef& refNum) {
       if (errno == EACCES || errno == EPERM) return vLckdErr;
       return LastError();
     }
+    // Locked before anything is written. Another save's clean-up may have taken it
+    // between the open and the lock: then the name is gone and we start again.
+    struct stat mine, there;
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0 || fstat(fd, &mine) != 0 ||
+        lstat(path.c_str(), &there) != 0 || mine.st_ino != there.st_ino ||
+        mine.st_dev != there.st_dev) {
+      close(fd);
+      continue;
+    }
+    lock_ = dup(fd);  // the caller closes refNum before Commit; the lock stays with us
+    if (lock_ < 0) {
+      const OSErr err = LastError();
+      unlink(path.c_str());
+      close(fd);
+      return err;
+    }
     temp_.path = path;
     if (hadTarget_) fchmod(fd, mode_);
     refNum = fd;
@@ -386,6 +435,7 @@ OSErr SafeSave::Commit() {
   if (gFaultsOn && gFaults.renameErrno != 0) return ErrnoToOSErr(gFaults.renameErrno);
   if (rename(temp_.path.c_str(), target_.path.c_str()) != 0) return LastError();
   committed_ = true;
+  Release();
   if (gFlushToDisk) {
     const int dir = open(FolderOf(target_.path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {

@@ -1,7 +1,9 @@
 #include "marktally/model/fileutil.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
 
 #include "model_fixture.h"
 
@@ -277,6 +280,57 @@ TEST_F(FileUtilTest, SafeSaveReplacesOnlyOnCommit) {
   struct stat st;
   ASSERT_EQ(stat(target.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0640u);  // the document keeps its permissions
+}
+
+// A save killed half-way leaves its temporary behind; the next save of the same document
+// removes what nobody holds, and never a temporary another running save holds.
+TEST_F(FileUtilTest, SavesRemoveTheTemporariesOfKilledSavesOnly) {
+  const std::string target = Path("Class.mtb");
+  MakeFile(target, "old");
+  for (int kill = 0; kill < 5; kill++) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      SafeSave save(FileSpec{target});
+      FileRef ref;
+      if (save.Begin(ref) != noErr) _exit(2);
+      int32_t count = 4;
+      FSWrite(ref, count, "half");
+      _exit(0);  // killed: no destructor runs, the lock goes with the process
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  EXPECT_EQ(FilesInDir(), 2u);  // each save cleared what the kill before it left
+
+  // Another save at this very moment, and files that only look alike.
+  const std::string running = Path(".~Class.mtb.00beef");
+  MakeFile(running, "busy");
+  const int holder = open(running.c_str(), O_RDONLY);
+  ASSERT_GE(holder, 0);
+  ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);
+  for (const char* other : {".~Other.mtb.00beef", ".~Class.mtb.00beefx", ".~Class.mtb.00BEEF",
+                            "Class.mtb.bak"})
+    MakeFile(Path(other), "keep");
+
+  SafeSave save(FileSpec{target});
+  FileRef ref;
+  ASSERT_EQ(save.Begin(ref), noErr);
+  // While the save runs its temporary is held, even after the writer closed it.
+  FSClose(ref);
+  const int probe = open(save.temporary().path.c_str(), O_RDONLY);
+  ASSERT_GE(probe, 0);
+  EXPECT_NE(flock(probe, LOCK_EX | LOCK_NB), 0);
+  close(probe);
+  ASSERT_EQ(save.Commit(), noErr);
+  close(holder);
+
+  std::set<std::string> names;
+  for (const auto& e : fs::directory_iterator(dir)) names.insert(e.path().filename());
+  EXPECT_EQ(names, (std::set<std::string>{"Class.mtb", ".~Class.mtb.00beef",
+                                          ".~Other.mtb.00beef", ".~Class.mtb.00beefx",
+                                          ".~Class.mtb.00BEEF", "Class.mtb.bak"}));
 }
 
 TEST_F(FileUtilTest, SafeSaveThroughALinkKeepsTheLink) {
