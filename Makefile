@@ -29,10 +29,12 @@ bench: deps
 	@for b in $$(find build-release/bench -name 'bench_*' -type f -perm -u+x | sort); do \
 	  echo "== $$b"; "$$b" || exit 1; done
 
-# Runs every fuzz target for FUZZ_SECONDS each (clang, libFuzzer, ASan+UBSan).
+# Runs every fuzz target for FUZZ_SECONDS each with FUZZ_WORKERS processes over a shared
+# corpus (clang, libFuzzer, ASan+UBSan).
 FUZZ_SECONDS ?= 120
+FUZZ_WORKERS ?= 4
 fuzz: deps
-	FUZZ_SECONDS=$(FUZZ_SECONDS) bash scripts/fuzz
+	FUZZ_SECONDS=$(FUZZ_SECONDS) FUZZ_WORKERS=$(FUZZ_WORKERS) JOBS=$(JOBS) bash scripts/fuzz
 
 run: build
 	$(BUILD)/marktally/shell/marktally $(ARGS)
