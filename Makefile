@@ -18,6 +18,8 @@ build: configure
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
+# Every suite labelled asan (model, common, toolbox, shell, framework, fuzz replays) under
+# AddressSanitizer and UndefinedBehaviorSanitizer; tests/lsan.supp names the leaks skipped.
 test-asan: deps
 	cmake -S . -B $(ASAN) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DMT_SANITIZE=ON
 	cmake --build $(ASAN) -j $(JOBS)
