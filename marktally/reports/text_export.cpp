@@ -316,14 +316,15 @@ int16_t CurrentSemester() {
   return 0;
 }
 
-void ExportClass(const FileSpec& spec, const ExportScope& scope) {
+bool ExportClass(const FileSpec& spec, const ExportScope& scope) {
+  Str255 name{};
+  GetFileName(spec, name);
+  SafeSave save(spec);
   ExportFile f{spec};
-  const OSErr err = FSOpen(spec, kWritePermission, f.ref);
+  OSErr err = save.Begin(f.ref);
   if (err != noErr) {
-    Str255 name{};
-    GetFileName(spec, name);
     HandleError(name, err);
-    return;
+    return false;
   }
   if (Html()) {
     PageHead(f) && ExportHeaders(f);
@@ -338,8 +339,15 @@ void ExportClass(const FileSpec& spec, const ExportScope& scope) {
     ExportStudent(f, scope, s);
   }
   if (Html() && f.ok) f.Text("</table>\r</body>\r</html>\r");
-  if (!f.ok) return;  // reported, and the file is closed
-  if (!FlushBuffer(spec, f.ref, f.buffer)) return;
-  FlushFile(f.ref);
-  FSClose(f.ref);
+  if (!f.ok) return false;  // reported, and the file is closed
+  if (!FlushBuffer(spec, f.ref, f.buffer)) return false;
+  err = FlushFile(f.ref);
+  const OSErr closed = FSClose(f.ref);
+  if (err == noErr) err = closed;
+  if (err == noErr) err = save.Commit();
+  if (err != noErr) {
+    HandleError(name, err);
+    return false;
+  }
+  return true;
 }

@@ -18,9 +18,10 @@ struct ExportScope {
   std::function<void(int16_t student)> progress;
 };
 
-// Writes the export into the file the caller created, then closes it and flushes it to
-// the disk. Reports its own failures (the file's name with the system's reason).
-void ExportClass(const FileSpec& spec, const ExportScope& scope = ExportScope{});
+// Writes the export into the file spec. The text goes into a file beside it that takes its
+// place only once it is whole, so a failed export leaves a file it replaces as it was.
+// Reports its own failures (the file's name with the system's reason); true when written.
+bool ExportClass(const FileSpec& spec, const ExportScope& scope = ExportScope{});
 
 // The days of the current term as day indexes of the attendance table, cut to it.
 void CurrentTermDays(int& first, int& last);

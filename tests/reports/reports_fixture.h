@@ -60,11 +60,9 @@ class ExchangeTest : public ModelTest {
     out << bytes;
   }
 
-  // Creates the file and exports the class into it; answers what it holds.
+  // Exports the class into the file; answers what it holds then.
   std::string Export(const std::string& name, const ExportScope& scope = ExportScope{}) {
     const FileSpec spec{Path(name)};
-    std::filesystem::remove(spec.path);
-    EXPECT_TRUE(CreateFile(spec, 0, 0));
     ExportClass(spec, scope);
     return Slurp(spec.path);
   }

@@ -247,16 +247,20 @@ TEST_F(TextExportTest, TheHtmlPageEscapesEveryCellAndIsPureAscii) {
   EXPECT_NE(Export("one.html").find("Math, period 2</b>"), std::string::npos);
 }
 
-TEST_F(TextExportTest, AFailedWriteIsReportedAndEndsTheExport) {
+TEST_F(TextExportTest, AFailedWriteIsReportedAndKeepsTheFileItWouldReplace) {
   for (int i = 0; i < 40; i++) AddStudent(("Student number " + std::to_string(i)).c_str());
+  Spit(Path("full.txt"), "last week's export\r");
   FileFaults faults;
   faults.failWriteAt = 300;
   SetFileFaultsForTesting(&faults);
   int progressed = 0;
   ExportScope scope;
   scope.progress = [&progressed](int16_t) { progressed++; };
-  Export("full.txt", scope);
+  EXPECT_EQ(Export("full.txt", scope), "last week's export\r");
   SetFileFaultsForTesting(nullptr);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Path("")),
+                          std::filesystem::directory_iterator()),
+            1);  // no half-written file beside it
   ASSERT_EQ(alerts.size(), 1u);
   EXPECT_EQ(alerts[0].title, "Error");
   EXPECT_NE(alerts[0].text.find("The disk is full"), std::string::npos);
