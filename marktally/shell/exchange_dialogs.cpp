@@ -341,6 +341,8 @@ void ShowEmailOneProgress(ConstStringPtr text) {
   ShowProgress(gEmailProgressDialog, kEmailing, text, 2);
 }
 
-void NextEmailProgress(ConstStringPtr text) { StepProgress(gEmailProgressDialog, kEmailing, text); }
+void NextEmailProgress(ConstStringPtr text) {
+  StepProgress(gEmailProgressDialog, kEmailing, text);
+}
 
 void HideEmailProgress() { HideDialog(gEmailProgressDialog); }
