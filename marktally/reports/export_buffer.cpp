@@ -2,7 +2,12 @@
 
 #include <cstdio>
 
+// The Mac Roman table: in common/ where model and toolbox share it, else the toolbox's.
+#if __has_include("marktally/common/macroman.h")
+#include "marktally/common/macroman.h"
+#else
 #include "marktally/toolbox/macroman.h"
+#endif
 
 uint8_t gExportSchool = 0;
 uint8_t gExportSubject = 0;

@@ -10,7 +10,12 @@
 #include "marktally/model/tables.h"
 #include "marktally/model/textutil.h"
 #include "marktally/reports/email.h"
+// The Mac Roman table: in common/ where model and toolbox share it, else the toolbox's.
+#if __has_include("marktally/common/macroman.h")
+#include "marktally/common/macroman.h"
+#else
 #include "marktally/toolbox/macroman.h"
+#endif
 
 uint8_t gImportIDs = 0;
 uint8_t gImportNames = 1;

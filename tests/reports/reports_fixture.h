@@ -19,7 +19,12 @@
 #include "marktally/reports/export_buffer.h"
 #include "marktally/reports/text_export.h"
 #include "marktally/reports/text_import.h"
+// The Mac Roman table: in common/ where model and toolbox share it, else the toolbox's.
+#if __has_include("marktally/common/macroman.h")
+#include "marktally/common/macroman.h"
+#else
 #include "marktally/toolbox/macroman.h"
+#endif
 #include "tests/model/model_fixture.h"
 
 using Table = std::vector<std::vector<std::string>>;

@@ -25,7 +25,7 @@ std::string Title(DialogRef d, DialogItemIndex item) {
   ControlRef c = nullptr;
   GetDialogItemAsControl(d, item, &c);
   Str255 title{};
-  if (c) GetControlTitle(c, static_cast<StringPtr>(title));
+  if (c) GetControlTitle(c, title);
   return title.str();
 }
 std::string StaticText(DialogRef d, DialogItemIndex item) {
