@@ -190,6 +190,14 @@ TEST_F(ExchangeDialogsTest, TheExportProgressWindowStepsOncePerStudent) {
   EXPECT_EQ(GetControlValue(bar), 2);
   EXPECT_EQ(StaticText(d, 2), "Exporting S1");
   EXPECT_EQ(gProgress, 3);
+  // Half the bar is filled: its first quarter differs from its last tenth.
+  Rect box{};
+  GetControlBounds(bar, &box);
+  const int middle = (box.top + box.bottom) / 2;
+  const int width = box.right - box.left;
+  EXPECT_NE(GetPortPixel(GetDialogPort(d), box.left + width / 4, middle),
+            GetPortPixel(GetDialogPort(d), box.right - width / 10, middle));
+  EXPECT_TRUE(SavePortImage(GetDialogPort(d), dialogtest::RenderDir() + "/export-progress.png"));
   HideExportProgress(true);  // not the mode it was shown in: stays
   EXPECT_EQ(FrontWindow(), GetDialogWindow(d));
   HideExportProgress(false);
