@@ -77,7 +77,8 @@ void ExportBaseName(Str255& base) {
 }
 
 void IDWarning(const char* text) {
-  const int16_t n = NumStudents() < kMaxStudents - 1 ? NumStudents() : kMaxStudents - 1;
+  // Every listed student counts, the 250th of a full class too.
+  const int16_t n = NumStudents();
   for (int16_t s = 0; s < n; s++) {
     if (!gStudents[s].name.empty() && gStudents[s].id.empty()) {
       InitCursor();
