@@ -6,6 +6,7 @@
 #include "marktally/model/undo.h"
 #include "marktally/shell/celledit.h"
 #include "marktally/shell/document_commands.h"
+#include "marktally/shell/export_commands.h"
 #include "marktally/shell/grid.h"
 #include "marktally/shell/input.h"
 #include "marktally/shell/menus.h"
@@ -159,15 +160,8 @@ OSErr DoOpenDoc(const AppleEvent* event, AppleEvent*, long) {
   }
   gFileSpec.path = path;
   if (HasExtension(path, "mtr")) {
-    // A class roster is imported into a new class; importing comes with the text import.
-    InitCursor();
-    Str255 name;
-    GetFileName(gFileSpec, name);
-    Str255 text = PStr("The class roster '");
-    Append(text, name);
-    Append(text, PStr("' cannot be opened: this version of Marktally does not import rosters."));
-    ShowModelAlert(kStopAlert, kAlertOK, PStr("Unable to import roster"), text);
     gFileSpec.path.clear();
+    OpenRosterFile(FileSpec{path});
   } else {
     OpenClassFile();
   }

@@ -15,6 +15,7 @@
 #include "marktally/shell/dialogs.h"
 #include "marktally/shell/document_commands.h"
 #include "marktally/shell/edit_commands.h"
+#include "marktally/shell/export_commands.h"
 #include "marktally/shell/grid.h"
 #include "marktally/shell/password_dialogs.h"
 #include "marktally/shell/selection.h"
@@ -187,8 +188,7 @@ const std::vector<MenuSpec>& MenuTable() {
 bool Unavailable(int16_t menu, int16_t item) {
   switch (menu) {
     case kFileMenu:
-      return item == kSaveToSpeakItem || item == kImportItem || item == kPageSetupItem ||
-             item == kPrintItem;
+      return item == kSaveToSpeakItem || item == kPageSetupItem || item == kPrintItem;
     case kEditMenu:
       return item != kUndoItem && item != kSortItem && item != kRandomIDsItem &&
              (item < kCutItem || item > kFillAcrossItem);
@@ -198,6 +198,7 @@ bool Unavailable(int16_t menu, int16_t item) {
       return item != kGradebookViewItem && item != kAttendanceViewItem &&
              (item < kZoom100Item || item > kZoom140Item);
     case kExportMenu:
+      return item != 1 && item != 9;  // text and TeacherWeb so far
     case kEmailReportsMenu:
       return true;
     default:
@@ -456,6 +457,7 @@ void HandleMenuChoice(int32_t choice) {
     case kGradebookMenu: HandleGradebookChoice(item); break;
     case kReportsMenu: HandleReportsChoice(item); break;
     case kSortMenu: HandleSortChoice(item); break;
+    case kExportMenu: HandleExportChoice(item); break;
     default: break;
   }
   HiliteMenu(0);
@@ -488,6 +490,7 @@ void HandleFileChoice(int16_t item) {
     case kSaveItem: DoSaveCmd(); return;
     case kSaveAsItem: DoSaveAsCmd(); return;
     case kRevertItem: DoRevertCmd(); return;
+    case kImportItem: DoImportCmd(); return;
     default: break;
   }
   if (item >= kFirstRecentItem && item < kFirstRecentItem + n) {

@@ -23,6 +23,8 @@ Qt::CursorShape ShapeOf(ThemeCursor cursor) {
       return Qt::OpenHandCursor;
     case kThemePointingHandCursor:
       return Qt::PointingHandCursor;
+    case kThemeWatchCursor:
+      return Qt::WaitCursor;
     default:
       return Qt::ArrowCursor;
   }

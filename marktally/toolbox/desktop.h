@@ -18,6 +18,7 @@ using ThemeCursor = uint32_t;
 enum : uint32_t {
   kThemeArrowCursor = 0,
   kThemeIBeamCursor = 4,
+  kThemeWatchCursor = 7,
   kThemeClosedHandCursor = 8,
   kThemeOpenHandCursor = 9,
   kThemePointingHandCursor = 10,

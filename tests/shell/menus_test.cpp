@@ -51,8 +51,10 @@ TEST_F(MenusTest, WithoutAWindowOnlyNewOpenAndTheRecentFilesCanBeChosen) {
 TEST_F(MenusTest, WithAClassTheWindowCommandsCanBeChosen) {
   OpenSample();
   EXPECT_EQ((std::set<int16_t>{kNewItem, kOpenItem, kCloseItem, kSaveItem, kSaveAsItem,
-                               kRevertItem, kFirstRecentItem, kFirstRecentItem + 2}),
+                               kRevertItem, kImportItem, kExportItem, kFirstRecentItem,
+                               kFirstRecentItem + 2}),
             EnabledItems(kFileMenu));
+  EXPECT_EQ((std::set<int16_t>{1, 9}), EnabledItems(kExportMenu));
   EXPECT_EQ((std::set<int16_t>{kPasswordItem, kShowIDItem, kShowNameItem, kShowNameAndIDItem,
                                kHolidaysItem, 10, 11, 12, 13}),
             EnabledItems(kGradebookMenu));

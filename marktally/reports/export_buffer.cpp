@@ -1,0 +1,189 @@
+#include "marktally/reports/export_buffer.h"
+
+#include <cstdio>
+
+// The Mac Roman table: in common/ where model and toolbox share it, else the toolbox's.
+#if __has_include("marktally/common/macroman.h")
+#include "marktally/common/macroman.h"
+#else
+#include "marktally/toolbox/macroman.h"
+#endif
+
+uint8_t gExportSchool = 0;
+uint8_t gExportSubject = 0;
+uint8_t gExportTerm = 0;
+uint8_t gExportTeacher = 0;
+uint8_t gExportIDs = 0;
+uint8_t gExportNames = 1;
+uint8_t gExportComments = 0;
+uint8_t gExportEmails = 0;
+uint8_t gExportDates = 0;
+uint8_t gExportAssignments = 0;
+uint8_t gExportCategories = 0;
+uint8_t gExportPoints = 0;
+uint8_t gExportScores = 0;
+uint8_t gExportExamPcts = 0;
+uint8_t gExportExamGrades = 0;
+uint8_t gExportTermPcts = 0;
+uint8_t gExportTermGrades = 0;
+uint8_t gExportSemePcts = 0;
+uint8_t gExportSemeGrades = 0;
+uint8_t gExportYearPcts = 0;
+uint8_t gExportYearGrades = 0;
+uint8_t gExportTardies = 0;
+uint8_t gExportAbsences = 0;
+uint8_t gExportCodes = 0;
+uint16_t gExportFormat = 1;
+Str15 gExportDelimiter = [] {
+  Str15 s{};
+  s.setC("\t");
+  return s;
+}();
+uint8_t gExportHTML = 0;
+uint8_t gTeacherWeb = 0;
+
+uint8_t gEmailReport = 0;
+unsigned char gEmailBuffer[kEmailBufferSize] = {};
+uint32_t gEmailBufferLength = 0;
+
+void ResetExportOptions() {
+  for (uint8_t* flag :
+       {&gExportSchool, &gExportSubject, &gExportTerm, &gExportTeacher, &gExportIDs,
+        &gExportComments, &gExportEmails, &gExportDates, &gExportAssignments,
+        &gExportCategories, &gExportPoints, &gExportScores, &gExportExamPcts,
+        &gExportExamGrades, &gExportTermPcts, &gExportTermGrades, &gExportSemePcts,
+        &gExportSemeGrades, &gExportYearPcts, &gExportYearGrades, &gExportTardies,
+        &gExportAbsences, &gExportCodes, &gExportHTML, &gTeacherWeb})
+    *flag = 0;
+  gExportNames = 1;
+  SetExportFormat(1);
+}
+
+void SetExportFormat(uint16_t format) {
+  gExportFormat = format;
+  gExportDelimiter.setC(format == 1 ? "\t" : ",");
+}
+
+namespace {
+
+bool WriteOut(const FileSpec& spec, FileRef& refNum, WriteBuffer& buffer) {
+  int32_t count = buffer.length();
+  const OSErr err = count > 0 ? FSWrite(refNum, count, buffer.text()) : noErr;
+  buffer.clear();
+  if (err == noErr) return true;
+  Str255 name{};
+  GetFileName(spec, name);
+  HandleError(name, err);
+  FSClose(refNum);
+  refNum = kNoFile;
+  return false;
+}
+
+bool NeedsQuotes(ConstStringPtr item) {
+  if (gExportFormat == 2) return true;
+  for (int i = 1; i <= item[0]; i++) {
+    const unsigned char c = item[i];
+    if (c == '"' || c == ',' || c == '\r' || c == '\n') return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool FlushBuffer(const FileSpec& spec, FileRef& refNum, WriteBuffer& buffer) {
+  if (gEmailReport) return true;
+  return WriteOut(spec, refNum, buffer);
+}
+
+bool AppendToBuffer(const FileSpec& spec, FileRef& refNum, WriteBuffer& buffer,
+                    ConstStringPtr piece) {
+  const uint32_t n = piece[0];
+  if (gEmailReport) {
+    if (gEmailBufferLength + n > kEmailBufferSize - 1) return false;
+    std::memcpy(gEmailBuffer + gEmailBufferLength, piece + 1, n);
+    gEmailBufferLength += n;
+    gEmailBuffer[gEmailBufferLength] = 0;
+    return true;
+  }
+  if (buffer.length() + n >= 256 && !WriteOut(spec, refNum, buffer)) return false;
+  std::memcpy(buffer.text() + buffer.length(), piece + 1, n);
+  buffer[0] = static_cast<unsigned char>(buffer.length() + n);
+  return true;
+}
+
+bool AppendBytesToBuffer(const FileSpec& spec, FileRef& refNum, WriteBuffer& buffer,
+                         const unsigned char* bytes, size_t count) {
+  while (count > 0) {
+    const size_t n = count < 255 ? count : 255;
+    Str255 piece{};
+    piece.setBytes(bytes, n);
+    if (!AppendToBuffer(spec, refNum, buffer, piece)) return false;
+    bytes += n;
+    count -= n;
+  }
+  return true;
+}
+
+bool AppendItemToBuffer(const FileSpec& spec, FileRef& refNum, WriteBuffer& buffer,
+                        ConstStringPtr item) {
+  const int n = item[0];
+  if (gExportFormat != 2 && gExportFormat != 3) {
+    Str255 flat{};
+    flat.set(item);
+    for (int i = 1; i <= n; i++)
+      if (flat[i] == '\t' || flat[i] == '\r' || flat[i] == '\n') flat[i] = ' ';
+    return AppendToBuffer(spec, refNum, buffer, flat);
+  }
+  if (!NeedsQuotes(item)) return AppendToBuffer(spec, refNum, buffer, item);
+  // Doubled quotes can make the item twice as long as a piece: it goes out in parts.
+  unsigned char quoted[2 * 255 + 2];
+  size_t length = 0;
+  quoted[length++] = '"';
+  for (int i = 1; i <= n; i++) {
+    if (item[i] == '"') quoted[length++] = '"';
+    quoted[length++] = item[i];
+  }
+  quoted[length++] = '"';
+  return AppendBytesToBuffer(spec, refNum, buffer, quoted, length);
+}
+
+void ConvertQuotes(ConstStringPtr item, Str255& result) {
+  if (gExportFormat != 2 && gExportFormat != 3) {
+    result.set(item);
+    return;
+  }
+  unsigned char out[256] = {};
+  int length = 0;
+  for (int i = 1; i <= item[0]; i++) {
+    const int need = item[i] == '"' ? 2 : 1;
+    if (length + need > 255) break;
+    out[1 + length++] = item[i];
+    if (need == 2) out[1 + length++] = '"';
+  }
+  result.setBytes(out + 1, static_cast<size_t>(length));
+}
+
+bool AppendEscapedHTML(const FileSpec& spec, FileRef& refNum, WriteBuffer& buffer,
+                       ConstStringPtr text) {
+  for (int i = 1; i <= text[0]; i++) {
+    const unsigned char c = text[i];
+    char entity[16] = {};
+    switch (c) {
+      case '&': std::snprintf(entity, sizeof entity, "&amp;"); break;
+      case '<': std::snprintf(entity, sizeof entity, "&lt;"); break;
+      case '>': std::snprintf(entity, sizeof entity, "&gt;"); break;
+      case '"': std::snprintf(entity, sizeof entity, "&quot;"); break;
+      case '\'': std::snprintf(entity, sizeof entity, "&#39;"); break;
+      default:
+        if (c >= 128)
+          std::snprintf(entity, sizeof entity, "&#%d;", static_cast<int>(MacRomanToUnicode(c)));
+        else if (c < 32)
+          entity[0] = ' ';  // a control byte has no place in a cell
+        else
+          entity[0] = static_cast<char>(c);
+        break;
+    }
+    if (!AppendCToBuffer(spec, refNum, buffer, entity)) return false;
+  }
+  return true;
+}

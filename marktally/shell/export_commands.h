@@ -1,0 +1,27 @@
+// The Export menu's text commands, the Import command and the opening of a class roster,
+// with the steps every export command shares.
+#pragma once
+
+#include <cstdint>
+
+#include "marktally/model/fileutil.h"
+
+void HandleExportChoice(int16_t item);
+void DoExportToTextCmd();
+void DoExportToTeacherWeb();
+void DoImportCmd();
+// A roster file opens as a new untitled class holding its IDs and names.
+void OpenRosterFile(const FileSpec& spec);
+
+// ---- Steps shared by the export commands ---------------------------------------------
+// Arrow cursor, the document window inactive behind the dialogs.
+void StartExport();
+// The window's title without its extension.
+void ExportBaseName(Str255& base);
+// One note alert when a listed student has no ID; the command goes on.
+void IDWarning(const char* text);
+// The base name cut to 27 characters plus the extension, asked for in the save dialog;
+// false when cancelled or refused (a name that begins with a period).
+bool GetExportFile(ConstStringPtr base, const char* extension, FileSpec& spec);
+// An untitled class must be saved first: the alert, then Save As. False while untitled.
+bool RequireSavedClass(const char* text);

@@ -1,0 +1,59 @@
+// The write buffer in front of an export file and the e-mail buffer: when the buffer goes
+// to the file, and where the e-mail text stops.
+#include "tests/reports/reports_fixture.h"
+
+namespace {
+
+class ExportBufferTest : public ExchangeTest {
+ protected:
+  // Appends pieces of the given sizes to a fresh file; answers the file's length after
+  // each piece.
+  std::vector<size_t> Sizes(const std::vector<int>& pieces) {
+    const FileSpec spec{Path("buffer.txt")};
+    std::filesystem::remove(spec.path);
+    EXPECT_TRUE(CreateFile(spec, 0, 0));
+    FileRef ref = kNoFile;
+    EXPECT_EQ(FSOpen(spec, kWritePermission, ref), noErr);
+    WriteBuffer buffer{};
+    std::vector<size_t> sizes;
+    for (int n : pieces) {
+      Str255 piece{};
+      piece.setBytes(std::string(static_cast<size_t>(n), 'x').data(), static_cast<size_t>(n));
+      EXPECT_TRUE(AppendToBuffer(spec, ref, buffer, piece));
+      sizes.push_back(std::filesystem::file_size(spec.path));
+    }
+    EXPECT_TRUE(FlushBuffer(spec, ref, buffer));
+    FSClose(ref);
+    sizes.push_back(std::filesystem::file_size(spec.path));
+    return sizes;
+  }
+};
+
+TEST_F(ExportBufferTest, ThePieceThatWouldOverflowSendsTheBufferFirst) {
+  // 255 bytes stay in the buffer; one more byte makes it go to the file first.
+  EXPECT_EQ(Sizes({200, 55, 1}), (std::vector<size_t>{0, 0, 255, 256}));
+  EXPECT_EQ(Sizes({255, 255, 10}), (std::vector<size_t>{0, 255, 510, 520}));
+  EXPECT_EQ(Sizes({0, 0}), (std::vector<size_t>{0, 0, 0}));
+}
+
+TEST_F(ExportBufferTest, TheEmailBufferHoldsAtMost65535BytesAndAZero) {
+  gEmailReport = 1;
+  const FileSpec none;
+  FileRef ref = kNoFile;
+  WriteBuffer buffer{};
+  Str255 piece{};
+  piece.setBytes(std::string(255, 'm').data(), 255);
+  for (int i = 0; i < 256; i++) ASSERT_TRUE(AppendToBuffer(none, ref, buffer, piece));
+  EXPECT_EQ(gEmailBufferLength, 65280u);
+  piece[0] = 255;
+  EXPECT_TRUE(AppendToBuffer(none, ref, buffer, piece));  // 65535: the last that fits
+  EXPECT_EQ(gEmailBufferLength, 65535u);
+  EXPECT_EQ(gEmailBuffer[65535], 0);
+  piece[0] = 1;
+  EXPECT_FALSE(AppendToBuffer(none, ref, buffer, piece));
+  EXPECT_EQ(gEmailBufferLength, 65535u);
+  EXPECT_TRUE(buffer.empty());  // the file's buffer is not touched in e-mail mode
+  EXPECT_TRUE(alerts.empty());  // the caller decides what to say
+}
+
+}  // namespace
