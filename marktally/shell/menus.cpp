@@ -17,6 +17,7 @@
 #include "marktally/shell/edit_commands.h"
 #include "marktally/shell/grid.h"
 #include "marktally/shell/password_dialogs.h"
+#include "marktally/shell/report_view.h"
 #include "marktally/shell/selection.h"
 #include "marktally/shell/view_commands.h"
 #include "marktally/shell/window.h"
@@ -187,8 +188,7 @@ const std::vector<MenuSpec>& MenuTable() {
 bool Unavailable(int16_t menu, int16_t item) {
   switch (menu) {
     case kFileMenu:
-      return item == kSaveToSpeakItem || item == kImportItem || item == kPageSetupItem ||
-             item == kPrintItem;
+      return item == kSaveToSpeakItem || item == kImportItem;
     case kEditMenu:
       return item != kUndoItem && item != kSortItem && item != kRandomIDsItem &&
              (item < kCutItem || item > kFillAcrossItem);
@@ -196,7 +196,8 @@ bool Unavailable(int16_t menu, int16_t item) {
       return item == kOptionsItem;
     case kReportsMenu:
       return item != kGradebookViewItem && item != kAttendanceViewItem &&
-             (item < kZoom100Item || item > kZoom140Item);
+             (item < kZoom100Item || item > kZoom140Item) &&
+             (item < kClassGradesItem || item > kMissingItem);
     case kExportMenu:
     case kEmailReportsMenu:
       return true;
@@ -455,6 +456,9 @@ void HandleMenuChoice(int32_t choice) {
     case kEditMenu: HandleEditChoice(item); break;
     case kGradebookMenu: HandleGradebookChoice(item); break;
     case kReportsMenu: HandleReportsChoice(item); break;
+    case kStudentsMenu: HandleStudentsChoice(item); break;
+    case kAssignmentsMenu: HandleAssignmentsChoice(item); break;
+    case kMissingMenu: HandleMissingChoice(item); break;
     case kSortMenu: HandleSortChoice(item); break;
     default: break;
   }
@@ -488,6 +492,8 @@ void HandleFileChoice(int16_t item) {
     case kSaveItem: DoSaveCmd(); return;
     case kSaveAsItem: DoSaveAsCmd(); return;
     case kRevertItem: DoRevertCmd(); return;
+    case kPageSetupItem: DoPageSetupCmd(); return;
+    case kPrintItem: DoPrintCmd(); return;
     default: break;
   }
   if (item >= kFirstRecentItem && item < kFirstRecentItem + n) {
@@ -539,6 +545,15 @@ void HandleReportsChoice(int16_t item) {
   switch (item) {
     case kGradebookViewItem: DoShowGradebook(); break;
     case kAttendanceViewItem: DoShowAttendance(); break;
+    case kClassGradesItem: DoShowClassGrades(); break;
+    case 6: DoShowClassSummary(); break;
+    case 7: DoShowAttendanceTotals(); break;
+    case 8: DoShowAttendanceSummary(); break;
+    case 10: DoShowStudentScores(); break;
+    case 11: DoShowStudentSummary(); break;
+    case 12: DoShowStudentAttendance(); break;
+    case 14: DoShowAssignmentScores(); break;
+    case kMissingItem: DoShowMissingAssignments(); break;
     default:
       if (item >= kZoom100Item && item <= kZoom140Item) DoZoom(S16(item - kZoom100Item + 5));
       break;

@@ -1,0 +1,162 @@
+// Page counts of the report views, the page under a click, and the guards that keep
+// every count and composer away from a division by zero or a page outside the report.
+#include "marktally/model/grading.h"
+#include "marktally/reports/reports.h"
+#include "tests/reports/report_fixture.h"
+
+namespace {
+
+class PaginationTest : public ReportTest {};
+
+TEST_F(PaginationTest, ClassPagesFollowTheRowsAndTheBreakdown) {
+  struct Case {
+    int students;
+    uint16_t options;
+    int pages;
+  };
+  // 47 rows fit a 752-point page at zoom 5.
+  const Case cases[] = {{47, 0, 1}, {47, 0x0008, 2}, {41, 0x0008, 1}, {42, 0x0008, 2},
+                        {48, 0, 2},  {0, 0, 0},       {0, 0x0008, 1}};
+  OpenReportClass(48, 10);
+  Show(kClassGradesView);
+  ASSERT_EQ(47, ClassRowsPerPage());
+  for (const Case& c : cases) {
+    for (int s = 0; s < kMaxStudents; s++) {
+      if (s < c.students)
+        gStudents[s].name.setC(("Student " + std::to_string(s)).c_str());
+      else
+        gStudents[s].name.clear();
+    }
+    gReportOptions = c.options;
+    EXPECT_EQ(c.pages, PagesPerClass()) << c.students << " students, options " << c.options;
+    EXPECT_GE(MaxReportPages(), 1);
+  }
+}
+
+TEST_F(PaginationTest, TinyPagesAndEmptyClassesNeverDivideByZero) {
+  OpenReportClass(3, 0);
+  gPageWidth = 216;
+  gPageHeight = 216;
+  for (uint16_t view = kClassGradesView; view <= kMissingAssignmentsView; view++) {
+    Show(view);
+    EXPECT_GE(ClassRowsPerPage(), 1);
+    EXPECT_GE(AssignmentRowsPerPage(), 1);
+    EXPECT_GE(ReportPageCount(), 0) << view;
+    for (int p = 0; p < MaxReportPages(); p++) DrawPageLog(p);
+  }
+  // No students at all: each class report still draws its header and "No students".
+  for (int s = 0; s < kMaxStudents; s++) gStudents[s].name.clear();
+  gPageWidth = 552;
+  gPageHeight = 752;
+  for (uint16_t view : {kClassGradesView, kClassSummaryView, kAttendanceTotalsView,
+                        kAttendanceSummaryView}) {
+    gCurrView = view;
+    const auto log = DrawPageLog(0);
+    EXPECT_NE(nullptr, Find(log, "Hillcrest High School")) << view;
+    EXPECT_NE(nullptr, Find(log, "No students")) << view;
+  }
+}
+
+TEST_F(PaginationTest, NoPageBelowZeroIsEverDrawn) {
+  OpenReportClass(5, 5);
+  Show(kStudentScoresView);
+  EXPECT_TRUE(DrawPageLog(-1).empty());
+  EXPECT_FALSE(DrawPageLog(0).empty());
+}
+
+TEST_F(PaginationTest, AClickPicksThePageByTheDrawingsOwnLayout) {
+  OpenReportClass(60, 40, 6);
+  Show(kStudentSummaryView);
+  const int l = 12 * 6 / 5, ph = PageHeight();
+  struct Case {
+    int value;
+    int v;
+  };
+  for (const Case c : {Case{0, 10}, Case{0, ph - 1}, Case{0, ph + 1}, Case{40, 5}, Case{41, 30}}) {
+    SetControlValue(gVScrollBar, static_cast<int16_t>(c.value));
+    EXPECT_EQ((c.v + 2 * l * c.value) / ph, ReportPageAt(Point{static_cast<int16_t>(c.v), 50}))
+        << c.value << " " << c.v;
+  }
+  // The page under the click is the one the window draws there: its header student.
+  SetControlValue(gVScrollBar, 41);
+  const int page = ReportPageAt(Point{30, 50});
+  ScriptPopUpChoice(0);
+  EventRecord click{};
+  click.what = mouseDown;
+  click.where = Point{30, 50};
+  HandleReportClick(click, Point{30, 50});
+  EXPECT_EQ(page, gPrintStu);
+}
+
+TEST_F(PaginationTest, StudentClosingSectionsNeverRunOffThePage) {
+  OpenReportClass(4, 0);
+  Show(kStudentScoresView);
+  const int k = ClassRowsPerPage();
+  // Around every boundary where the rows fill a page.
+  for (int n : {0, 1, k - 20, k - 10, k - 1, k, k + 1, 2 * k - 5}) {
+    if (n < 0 || n > kMaxAssignments) continue;
+    for (int a = 0; a < kMaxAssignments; a++) {
+      gAssignments[0][a].name.clear();
+      gNumScores[0][a] = 0;
+    }
+    for (int a = 0; a < n; a++) {
+      gAssignments[0][a].name.setC(("Work " + std::to_string(a)).c_str());
+      gAssignments[0][a].category = 1;
+      gAssignments[0][a].points = 10;
+      gScores[0][0][a] = 80;
+      gNumScores[0][a] = 1;
+    }
+    const int pages = PagesPerStudent();
+    const auto log = DrawPageLog(pages - 1);
+    const int foot = PageHeight() - 24 * gZoom / 5;
+    for (const TextDrawRecord& r : log)
+      EXPECT_LE(r.pen.v, foot) << n << " assignments: '" << r.text << "' past the page";
+    ASSERT_NE(nullptr, Find(log, "Category")) << n;
+    EXPECT_NE(nullptr, Find(log, "Signature")) << n;
+  }
+}
+
+TEST_F(PaginationTest, MissingWorkBlocksStayWholeAndPerStudentPagesCountListedOnes) {
+  OpenReportClass(20, 10);
+  Show(kMissingAssignmentsView);
+  for (const MissingBlock& b : MissingLayout()) {
+    const int n = std::max<int>(1, NumMissing(b.student));
+    if ((n + 8) * ZoomLine() < PageHeight()) {
+      EXPECT_LE(b.y + (n + 8) * ZoomLine(), PageHeight()) << b.student;
+    }
+  }
+  gReportOptions = 0x8000;
+  for (int s = 0; s < kMaxStudents; s++)
+    for (int a = 0; a < kMaxAssignments; a++)
+      gScores[s][0][a] = 10;
+  EXPECT_EQ(0, PagesPerMissing());
+  gReportOptions = 0xC000;
+  EXPECT_EQ(20, PagesPerMissing());
+}
+
+TEST_F(PaginationTest, CategoryPercentsOfHugeTotalsStayExact) {
+  OpenReportClass(1, 0);
+  for (int a = 0; a < kMaxAssignments; a++) {
+    gAssignments[0][a].name.setC("Big");
+    gAssignments[0][a].category = 0;
+    gAssignments[0][a].points = 6000;
+    gScores[0][0][a] = 30000;  // half of 60000 tenths
+  }
+  CountScores();
+  FlushAll();
+  EXPECT_EQ(500, CatPct(0, 0));
+}
+
+TEST_F(PaginationTest, AttendanceDaysPastTheDayTableAreNeverRead) {
+  OpenReportClass(2, 0);
+  gTermDates[0].end = gTermDates[0].start + 86400u * 900;
+  gTermDates[1].start = gTermDates[0].start - 86400u * 30;  // before term 0: clamped
+  Show(kStudentAttendanceView);
+  for (int t : {0, 1}) {
+    gCurrentTerm = static_cast<uint16_t>(t);
+    EXPECT_FALSE(DrawPageLog(0).empty());
+  }
+  gCurrentTerm = 0;
+}
+
+}  // namespace
