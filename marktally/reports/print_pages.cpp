@@ -58,6 +58,7 @@ bool JobRange(int count, uint32_t& first, uint32_t& last) {
 }
 
 void NothingToPrint() {
+  PMSessionDefaultPrintSettings();
   InitCursor();
   ShowModelAlert(kNoteAlert, kAlertOK, PStr("Nothing to print"),
                  PStr("This view has no pages to print."));
@@ -154,6 +155,8 @@ void PrintReportPages() {
   const OSStatus end = PMSessionEndDocument();
   if (gPrintError == noErr) gPrintError = static_cast<int16_t>(end);
   gPrinting = printing;
+  // A range set for one student or assignment serves that job only.
+  PMSessionDefaultPrintSettings();
 }
 
 void PrintGradebookPage(int16_t r0, int16_t r1, int16_t c0, int16_t c1) {
@@ -216,6 +219,7 @@ void PrintGradebookPages() {
   }
   const OSStatus end = PMSessionEndDocument();
   if (gPrintError == noErr) gPrintError = static_cast<int16_t>(end);
+  PMSessionDefaultPrintSettings();
 }
 
 namespace {

@@ -47,6 +47,10 @@ void PaintGray(const Rect& r) {
   ForeColor(blackColor);
 }
 
+// The first scroll value whose top lies on the page: rounded up, so that the page
+// placard and a click at the top name that page, not the one before.
+int ValueOfPage(int page) { return (PH() * page + Step() - 1) / Step(); }
+
 // Sets the vertical value and shows the pages there.
 void ScrollTo(int value) {
   if (!gVScrollBar) return;
@@ -276,7 +280,7 @@ void HandleStudentsChoice(int16_t item) {
   if (item == 1) {
     DoPrintThisStudent();
   } else if (item >= 5 && item < 5 + n) {
-    ScrollTo(PH() * PagesPerShownStudent() * (item - 5) / Step());
+    ScrollTo(ValueOfPage(PagesPerShownStudent() * (item - 5)));
   }
 }
 
@@ -310,7 +314,7 @@ void HandleMissingChoice(int16_t item) {
   if (item == 1)
     DoPrintThisStudent();
   else if (item >= 5 && item < 5 + n)
-    ScrollTo(PH() * (item - 5) / Step());
+    ScrollTo(ValueOfPage(item - 5));
 }
 
 void AdjustAssignmentsMenu() {
@@ -378,10 +382,10 @@ void ShowStudentReport(uint16_t view) {
     if (!(gReportOptions & 0x8000)) return;
     const std::vector<int16_t> listed = MissingStudents();
     const auto at = std::find(listed.begin(), listed.end(), static_cast<int16_t>(gReportStudent));
-    if (at != listed.end()) ScrollTo(PH() * static_cast<int>(at - listed.begin()) / Step());
+    if (at != listed.end()) ScrollTo(ValueOfPage(static_cast<int>(at - listed.begin())));
     return;
   }
-  ScrollTo(PH() * PagesPerShownStudent() * gReportStudent / Step());
+  ScrollTo(ValueOfPage(PagesPerShownStudent() * gReportStudent));
 }
 }  // namespace
 

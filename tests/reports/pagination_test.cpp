@@ -2,6 +2,8 @@
 // every count and composer away from a division by zero or a page outside the report.
 #include "marktally/model/grading.h"
 #include "marktally/reports/reports.h"
+#include "marktally/shell/menus.h"
+#include "marktally/toolbox/menus.h"
 #include "tests/reports/report_fixture.h"
 
 namespace {
@@ -86,6 +88,40 @@ TEST_F(PaginationTest, AClickPicksThePageByTheDrawingsOwnLayout) {
   click.where = Point{30, 50};
   HandleReportClick(click, Point{30, 50});
   EXPECT_EQ(page, gPrintStu);
+}
+
+TEST_F(PaginationTest, PopUpsNameTheClickedItemAndJumpToTheChosenOne) {
+  OpenReportClass(12, 40, 6);
+  Show(kStudentScoresView);
+  const int perStudent = PagesPerStudent();
+  ASSERT_GT(perStudent, 1);
+  EventRecord click{};
+  click.what = mouseDown;
+  click.where = Point{60, 60};
+  // A click on student 2's second page: the items name that student; export and e-mail
+  // wait for their writers.
+  SetControlValue(gVScrollBar, static_cast<int16_t>((2 * perStudent + 1) * PageHeight() /
+                                                    (2 * ZoomLine())));
+  ScriptPopUpChoice(12 + 4 + 1 - 12 + 5 + 4);  // the name item of student 9
+  HandleReportClick(click, Point{60, 60});
+  EXPECT_EQ(2, gPrintStu / perStudent);
+  MenuRef menu = GetMenuHandle(kStudentsMenu);
+  Str255 text;
+  GetMenuItemText(menu, 1, text);
+  EXPECT_EQ("Print " + ToStdString(gStudents[2].name) + "\xC9", text.str());
+  EXPECT_TRUE(IsMenuItemEnabled(menu, 1));
+  EXPECT_FALSE(IsMenuItemEnabled(menu, 2));
+  EXPECT_FALSE(IsMenuItemEnabled(menu, 3));
+  EXPECT_EQ(16, CountMenuItems(menu));
+  // The chosen student's first page is at the top of the view.
+  EXPECT_EQ(9 * perStudent, ReportPageAt(Point{static_cast<int16_t>(ZoomLine()), 0}));
+
+  Show(kAssignmentScoresView);
+  const int perAssignment = PagesPerAssignment();
+  ScriptPopUpChoice(3 + 17);
+  HandleReportClick(click, Point{60, 60});
+  EXPECT_EQ(17 * perAssignment, ReportPageAt(Point{static_cast<int16_t>(ZoomLine()), 0}));
+  EXPECT_EQ(42, CountMenuItems(GetMenuHandle(kAssignmentsMenu)));
 }
 
 TEST_F(PaginationTest, StudentClosingSectionsNeverRunOffThePage) {
