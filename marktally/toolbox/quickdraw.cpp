@@ -664,6 +664,13 @@ void CopyBits(const BitMap* src, const BitMap* dst, const Rect* srcRect, const R
     }
   }
   MarkPortChanged(d);
+  // Images (the turned column titles) reach paper as images, at the same place.
+  if (d->mirror && !area.isEmpty()) {
+    d->mirror->save();
+    d->mirror->setClipRegion(area);
+    d->mirror->drawImage(to.topLeft(), piece);
+    d->mirror->restore();
+  }
 }
 
 void ScrollRect(const Rect* r, int16_t dh, int16_t dv, RgnHandle updateRgn) {
