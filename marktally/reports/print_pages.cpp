@@ -23,6 +23,8 @@ namespace {
 int16_t S16(int v) { return static_cast<int16_t>(std::clamp(v, -32768, 32767)); }
 
 int16_t gSavedZoom = 5;
+SeatingHeaderDrawer gSeatingHeader = nullptr;
+SeatingPageDrawer gSeatingPage = nullptr;
 int gZoomDepth = 0;
 
 void ReadPageSize(bool swap) {
@@ -249,11 +251,56 @@ void PrintReport() {
   AfterJob();
 }
 
-// The seating chart prints through its own view's drawing, which this window does not
-// have yet: the command tells the teacher so and begins no job.
+void SetSeatingChartDrawers(SeatingHeaderDrawer header, SeatingPageDrawer page) {
+  gSeatingHeader = header;
+  gSeatingPage = page;
+}
+
+void PrintSeatingChartPage(int16_t r0, int16_t r1, int16_t c0, int16_t c1) {
+  if (c0 > static_cast<int>(gSeatingChart.columns) - 1) return;
+  GrafPtr page = nullptr;
+  gPrintError = static_cast<int16_t>(PMSessionBeginPage(&page));
+  if (gPrintError != noErr) return;
+  gMargin = S16(24 * gZoom / 5);
+  gSeatingHeader();
+  gSeatingPage(r0, r1, c0, c1);
+  gMargin = 0;
+  PMSessionEndPage();
+}
+
+void PrintSeatingChartPages() {
+  const int z = gZoom, l = 12 * z / 5, m = 24 * z / 5;
+  const int rows = std::max<int>(1, gSeatingChart.rows);
+  const int columns = std::max<int>(1, gSeatingChart.columns);
+  const int rs = std::max(1, (PageHeight() - 5 * l - 2 * m) / (8 * z));
+  const int cs = std::max(1, (PageWidth() - 2 * m) / (24 * z));
+  const int down = (rows - 1) / rs + 1, across = (columns - 1) / cs + 1;
+  uint32_t first = 0, last = 0;
+  if (!JobRange(across * down, first, last)) {
+    NothingToPrint();
+    return;
+  }
+  gPrintError = static_cast<int16_t>(PMSessionBeginDocument());
+  for (uint32_t p = first; p <= last && gPrintError == noErr; p++) {
+    const int r0 = static_cast<int>((p - 1) % down) * rs;
+    const int c0 = static_cast<int>((p - 1) / down) * cs;
+    PrintSeatingChartPage(S16(r0), S16(std::min(rows - 1, r0 + rs - 1)), S16(c0),
+                          S16(std::min(columns - 1, c0 + cs - 1)));
+  }
+  const OSStatus end = PMSessionEndDocument();
+  if (gPrintError == noErr) gPrintError = static_cast<int16_t>(end);
+  PMSessionDefaultPrintSettings();
+}
+
 void PrintSeatingChart() {
   if (!gWindow) return;
-  InitCursor();
-  ShowModelAlert(kNoteAlert, kAlertOK, PStr("Unable to print"),
-                 PStr("The seating chart cannot be printed in this version of Marktally."));
+  if (!gSeatingHeader || !gSeatingPage) {
+    InitCursor();
+    ShowModelAlert(kNoteAlert, kAlertOK, PStr("Unable to print"),
+                   PStr("The seating chart cannot be printed in this version of Marktally."));
+    return;
+  }
+  gPrintError = 0;
+  AtPrintZoom([] { PrintSeatingChartPages(); });
+  AfterJob();
 }

@@ -23,6 +23,15 @@ void PrintReport();
 void PrintGradebookPages();
 void PrintReportPages();
 void PrintGradebookPage(int16_t r0, int16_t r1, int16_t c0, int16_t c1);
+void PrintSeatingChartPages();
+void PrintSeatingChartPage(int16_t r0, int16_t r1, int16_t c0, int16_t c1);
+
+// The seating chart's view gives printing its header and its drawing of seat rows r0..r1
+// and columns c0..c1 (0-based, inclusive, shifted by gMargin); until it has, printing
+// the chart tells the teacher that it cannot.
+using SeatingHeaderDrawer = void (*)();
+using SeatingPageDrawer = void (*)(int16_t r0, int16_t r1, int16_t c0, int16_t c1);
+void SetSeatingChartDrawers(SeatingHeaderDrawer header, SeatingPageDrawer page);
 
 // Runs fn with the zoom, text sizes and title width of the printed page, and gives the
 // window's back afterwards.

@@ -124,6 +124,21 @@ TEST_F(PaginationTest, PopUpsNameTheClickedItemAndJumpToTheChosenOne) {
   EXPECT_EQ(42, CountMenuItems(GetMenuHandle(kAssignmentsMenu)));
 }
 
+TEST_F(PaginationTest, TheWindowFramesEachPageOnGray) {
+  OpenReportClass(60, 10);
+  Show(kStudentSummaryView);
+  SetControlValue(gVScrollBar, 19);  // the view's top 456 pixels down the first page
+  ForceUpdate();
+  Run();
+  const uint32_t gray = 0x888888, black = 0x000000, white = 0xFFFFFF;
+  EXPECT_EQ(gray, GetPortPixel(Port(), 560, 10) & 0xFFFFFF) << "right of the page";
+  EXPECT_EQ(black, GetPortPixel(Port(), 551, 100) & 0xFFFFFF) << "the page's frame";
+  EXPECT_EQ(gray, GetPortPixel(Port(), 100, 752 - 12 - 456 + 4) & 0xFFFFFF) << "strip below";
+  EXPECT_EQ(white, GetPortPixel(Port(), 5, 752 - 456 + 10) & 0xFFFFFF) << "next page";
+  EXPECT_EQ(0, gCurrPage);
+  EXPECT_EQ(1, gLastPage);
+}
+
 TEST_F(PaginationTest, StudentClosingSectionsNeverRunOffThePage) {
   OpenReportClass(4, 0);
   Show(kStudentScoresView);

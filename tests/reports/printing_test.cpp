@@ -1,6 +1,8 @@
 // Printing into PDF files read back by poppler: page counts, every student once per
 // class report at every window zoom, the grids' tiling, page setup, the print command
 // of the command line, and the drawing positions of one page per report view.
+#include <array>
+
 #include "marktally/reports/reports.h"
 #include "tests/reports/report_fixture.h"
 
@@ -109,6 +111,33 @@ TEST_F(PrintingTest, GridPagesRunDownTheStudentsThenAcross) {
   SelectAssignment(5);
   const std::string one = PrintToPdf("column.pdf");
   EXPECT_EQ(3, PdfPages(one));
+}
+
+std::vector<std::array<int, 4>> gSeatPages;
+void SeatHeader() { DrawString(PStr("Seats")); }
+void SeatPage(int16_t r0, int16_t r1, int16_t c0, int16_t c1) {
+  gSeatPages.push_back({r0, r1, c0, c1});
+  MoveTo(gMargin, static_cast<int16_t>(gMargin + 40));
+  DrawString(PStr(("rows " + std::to_string(r0) + "-" + std::to_string(r1)).c_str()));
+}
+
+TEST_F(PrintingTest, SeatingPagesRunDownTheRowsThenAcross) {
+  OpenReportClass(10, 0);
+  SetSeatingChartDrawers(SeatHeader, SeatPage);
+  gSeatingChart.rows = 20;
+  gSeatingChart.columns = 10;
+  gSeatPages.clear();
+  gCurrView = kSeatingChartView;
+  const std::string pdf = PrintToPdf("seats.pdf");
+  // 16 seat rows and 4 seat columns a page at 100 %.
+  const std::vector<std::array<int, 4>> expected = {{0, 15, 0, 3}, {16, 19, 0, 3},
+                                                    {0, 15, 4, 7}, {16, 19, 4, 7},
+                                                    {0, 15, 8, 9}, {16, 19, 8, 9}};
+  EXPECT_EQ(expected, gSeatPages);
+  EXPECT_EQ(6, PdfPages(pdf));
+  EXPECT_EQ(0, gMargin);
+  SetSeatingChartDrawers(nullptr, nullptr);
+  gCurrView = kGradebookView;
 }
 
 TEST_F(PrintingTest, AttendancePagesBeginOnAWeek) {
