@@ -135,7 +135,7 @@ void DrawStatistics(int column, int y) {
   }
 }
 
-void DrawAssignmentScores(int column, int first, int last, int right) {
+void DrawAssignmentScores(int column, int first, int last, int right, bool statistics) {
   const int l = Line(), m = Margin(), n = NumStudents();
   int y = m + 13 * l + 3;
   for (int s = 0; s < n; s++) {
@@ -148,7 +148,7 @@ void DrawAssignmentScores(int column, int first, int last, int right) {
     DrawAt(m, y, "No students");
   }
   Rule(m, right, y + 6);
-  if (n > 0 && n <= last && (gReportOptions & 0x0400)) DrawStatistics(column, y + 6 + 2 * l);
+  if (statistics) DrawStatistics(column, y + 6 + 2 * l);
 }
 
 void DrawAssignmentBreakdown(int column, int y) {
@@ -253,10 +253,18 @@ void DrawAssignmentReport(int16_t page) {
   const int k = AssignmentRowsPerPage(), n = NumStudents();
   const int first = k * (page % pages) + 1;
   DrawAssignmentHeader(column);
-  int right = Margin();
+  // The statistics stand under the last row when its page has room for their four lines,
+  // else on the assignment's last page, which the count then adds.
+  const int onPage = first <= n ? std::min(n, first + k - 1) - first + 1 : 0;
+  const bool holdsLast = n > 0 && first <= n && n <= first + k - 1;
+  const bool statistics = (gReportOptions & 0x0400) && n > 0;
+  const bool statisticsFit = onPage + 4 <= k;
   if (first <= n || n == 0) {
-    right = DrawAssignmentLabels();
-    DrawAssignmentScores(column, first, first + k - 1, right);
+    const int right = DrawAssignmentLabels();
+    DrawAssignmentScores(column, first, first + k - 1, right,
+                         statistics && holdsLast && statisticsFit);
+  } else if (statistics && page % pages == pages - 1 && (n - 1) % k + 1 + 4 > k) {
+    DrawStatistics(column, Margin() + 11 * Line());
   }
   if (page % pages == pages - 1 && (gReportOptions & 0x0004)) {
     const int rows = first <= n ? std::min(n, first + k - 1) - first + 1 : 0;

@@ -169,6 +169,35 @@ TEST_F(PaginationTest, StudentClosingSectionsNeverRunOffThePage) {
   }
 }
 
+TEST_F(PaginationTest, StatisticsAndBreakdownFitTheAssignmentsLastPage) {
+  OpenReportClass(60, 3);
+  Show(kAssignmentScoresView);
+  gReportOptions = 0x0004 | 0x0400;
+  const int k = AssignmentRowsPerPage();
+  for (int n : {1, k - 11, k - 10, k - 9, k - 6, k - 5, k, k + 1}) {
+    if (n < 1) continue;
+    for (int s = 0; s < kMaxStudents; s++) {
+      if (s < n)
+        gStudents[s].name.setC(("Student " + std::to_string(s)).c_str());
+      else
+        gStudents[s].name.clear();
+    }
+    // The statistics stand under the last student, or on the last page when that one
+    // has no room for them; the breakdown is on the last page.
+    const int pages = PagesPerAssignment();
+    const auto rows = DrawPageLog((n - 1) / k);
+    const auto last = DrawPageLog(pages - 1);
+    const bool apart = (n - 1) / k != pages - 1;
+    EXPECT_EQ(1, (Find(rows, "Standard Deviation") ? 1 : 0) +
+                     (apart && Find(last, "Standard Deviation") ? 1 : 0))
+        << n;
+    EXPECT_NE(nullptr, Find(last, "Breakdown by grade for Quiz 1:")) << n;
+    for (const auto* log : {&rows, &last})
+      for (const TextDrawRecord& r : *log)
+        EXPECT_LE(r.pen.v, PageHeight() - 24) << n << " students: '" << r.text << "'";
+  }
+}
+
 TEST_F(PaginationTest, MissingWorkBlocksStayWholeAndPerStudentPagesCountListedOnes) {
   OpenReportClass(20, 10);
   Show(kMissingAssignmentsView);
