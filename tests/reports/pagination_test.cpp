@@ -198,6 +198,57 @@ TEST_F(PaginationTest, StatisticsAndBreakdownFitTheAssignmentsLastPage) {
   }
 }
 
+TEST_F(PaginationTest, SummaryPagesRunAcrossTheCategoriesThenDownTheStudents) {
+  OpenReportClass(60, 10);
+  Show(kClassSummaryView);
+  for (int c = 2; c < 5; c++) {
+    gCategories[0][c].name.setC(("Cat " + std::to_string(c)).c_str());
+    gCategories[0][c].weight = 10;
+  }
+  // 552 points hold three category columns beside ID and name at 100 %: five need two.
+  const int pages = PagesPerSummary();
+  ASSERT_EQ(2, gCatsAcross);
+  ASSERT_EQ(2 * 2, pages);  // 60 students: two blocks of rows
+  const int per = gCatsPerPage;
+  const auto names = [](const std::vector<TextDrawRecord>& log) {
+    std::string s;
+    for (const TextDrawRecord& r : log) s += r.text + "|";
+    return s;
+  };
+  const std::string p0 = names(DrawPageLog(0)), p1 = names(DrawPageLog(1)),
+                    p2 = names(DrawPageLog(2));
+  EXPECT_NE(std::string::npos, p0.find("|S1001|"));
+  EXPECT_NE(std::string::npos, p1.find("|S1001|")) << "the same students, next categories";
+  EXPECT_NE(std::string::npos, p2.find("|S1048|")) << "the next students";
+  EXPECT_EQ(std::string::npos, p0.find("Cat 4"));
+  EXPECT_NE(std::string::npos, p1.find("Cat 4")) << per;
+}
+
+TEST_F(PaginationTest, StatisticsOfAnAssignment) {
+  OpenReportClass(4, 1);
+  struct Case {
+    std::vector<int16_t> scores;
+    int32_t mean, median, deviation;
+  };
+  const Case cases[] = {
+      {{700, 800, 900, 1000}, 850, 850, 129},
+      {{700}, 700, 700, -1},
+      {{kBlank, kBlank, kBlank, kBlank}, -1, -1, -1},
+      {{100, 200, 600, kBlank}, 300, 200, 265},
+  };
+  for (const Case& c : cases) {
+    gAssignments[0][0].points = 100;
+    for (int s = 0; s < 4; s++) gScores[s][0][0] = c.scores[s % c.scores.size()];
+    if (c.scores.size() == 1)
+      for (int s = 1; s < 4; s++) gScores[s][0][0] = kBlank;
+    int32_t mean = 0, median = 0, deviation = 0;
+    GetStatistics(0, mean, median, deviation);
+    EXPECT_EQ(c.mean, mean) << c.scores[0];
+    EXPECT_EQ(c.median, median) << c.scores[0];
+    EXPECT_EQ(c.deviation, deviation) << c.scores[0];
+  }
+}
+
 TEST_F(PaginationTest, MissingWorkBlocksStayWholeAndPerStudentPagesCountListedOnes) {
   OpenReportClass(20, 10);
   Show(kMissingAssignmentsView);
