@@ -31,7 +31,7 @@ void DrawAssignmentHeader(int column) {
   UseReportFont();
   DrawAt(m, m + 4 * l, SubjectLine());
   DrawAt(m, m + 5 * l, gClass.teacher);
-  Str255 text;
+  Str255 text{};
   DateToString(gAssignDates[t][column], text);
   DrawAt(m, m + 8 * l, text);
   DrawAt(m, m + 9 * l, r.name);
@@ -73,7 +73,7 @@ int DrawAssignmentLabels() {
 void DrawOneStudent(int16_t s, int column, int y) {
   const int z = Z(), t = Term();
   int x = DrawName(s, y);
-  Str255 text;
+  Str255 text{};
   ScoreToString(gScores[s][t][column], text);
   DrawRight(x + W("Point"), y, text);
   const int16_t v = Converted(s, column);
@@ -113,7 +113,7 @@ void DrawStatistics(int column, int y) {
   for (int k = 0; k < 3; k++) {
     const int v = y + k * l;
     DrawAt(Margin(), v, labels[k]);
-    Str255 text;
+    Str255 text{};
     if (k < 2) {
       if (values[k] >= 0)
         ValueToString(values[k], text);

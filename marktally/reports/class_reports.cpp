@@ -114,7 +114,7 @@ void DrawMean(const Mean& m, int x, int y) {
 }
 
 void DrawValue(int32_t tenths, int right, int y) {
-  Str255 text;
+  Str255 text{};
   ValueToString(tenths, text);
   DrawRight(right, y, text);
 }
@@ -184,7 +184,7 @@ void DrawClassGrades(int first, int last) {
     x += 20 * z;
   }
   x += 6 * z;
-  Str255 cut;
+  Str255 cut{};
   for (int t : shown.terms) {
     TrimString(gTermNames[t], cut, static_cast<uint16_t>(12 * z));
     DrawCentred(x - 8, y, cut);
@@ -270,7 +270,7 @@ void DrawSummary(int first, int last, int firstCat, int lastCat) {
   int y = m + 8 * l;
   int x = TitleColumns(y) + 6 * z;
   const int valuesStart = x;
-  Str255 cut;
+  Str255 cut{};
   TrimString(gTermNames[c], cut, static_cast<uint16_t>(12 * z));
   DrawCentred(x - 8, y, cut);
   x += 12 * z;
@@ -341,7 +341,7 @@ void DrawClassAttendance(int first, int last) {
   int y = m + 8 * l;
   const int start = AfterTitleColumns();
   int x = start;
-  Str255 cut;
+  Str255 cut{};
   for (int t : shown.terms) {
     TrimString(gTermNames[t], cut, static_cast<uint16_t>(12 * z));
     DrawAt(x - W(cut) / 2 + W(" ") + 3 * z, y, cut);

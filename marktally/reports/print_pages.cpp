@@ -40,7 +40,7 @@ void ReadPageSize(bool swap) {
 
 void PrintAlert(const char* title, const char* lead, int code) {
   Str255 text = PStr(lead);
-  Str255 number;
+  Str255 number{};
   number.setC(std::to_string(code).c_str());
   Append(text, number);
   AppendC(text, ".");

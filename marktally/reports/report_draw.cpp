@@ -30,7 +30,7 @@ int PageH() { return std::max<int>(PageHeight(), Line()); }
 int PageW() { return std::max<int>(PageWidth(), Line()); }
 
 Str255 Text(const char* s) {
-  Str255 t;
+  Str255 t{};
   t.setC(s);
   return t;
 }
@@ -77,7 +77,7 @@ int AfterTitleColumns() {
 
 int DrawName(int16_t s, int y) {
   int x = Margin();
-  Str255 cut;
+  Str255 cut{};
   if (ShowsIDs()) {
     TrimString(gStudents[s].id, cut, static_cast<uint16_t>(16 * Z()));
     DrawAt(x, y, cut);
@@ -94,7 +94,7 @@ int DrawName(int16_t s, int y) {
 int Term() { return std::min<int>(gCurrentTerm, kMaxTerms - 1); }
 
 Str255 SubjectLine() {
-  Str255 line;
+  Str255 line{};
   line.set(gClass.subject);
   if (gClass.lastTerm > 0) {
     AppendC(line, "  (");
@@ -105,7 +105,7 @@ Str255 SubjectLine() {
 }
 
 Str255 Today() {
-  Str255 date;
+  Str255 date{};
   DateToString(GetDateTime(), date);
   return date;
 }
@@ -117,7 +117,7 @@ int PercentOffset() {
 
 void DrawGradePair(int16_t percent, int x, int y, bool useOffset) {
   const int off = useOffset ? PercentOffset() : 0;
-  Str255 text;
+  Str255 text{};
   PercentToString(percent, text);
   DrawRight(x + off, y, text);
   PercentToGrade(percent, text);

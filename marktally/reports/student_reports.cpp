@@ -39,7 +39,7 @@ void DrawStudentHeader(int16_t s) {
   UseHeaderFont();
   DrawAt(m, m + l, gClass.school);
   UseReportFont();
-  Str255 line;
+  Str255 line{};
   if (ShowsIDs()) {
     line.set(gStudents[s].id);
     AppendC(line, "  ");
@@ -89,7 +89,7 @@ void DrawStudentScores(int16_t s, int first, int last) {
   int32_t earned = 0, possible = 0;
   TotalScores(s, earned, possible);
   if (counter <= last && gGrading[t] == 0 && possible != 0) {
-    Str255 text;
+    Str255 text{};
     DrawAt(m, y + l, "Total");
     ValueToString(earned, text);
     DrawRight(m + 76 * z + W("Poin"), y + l, text);
@@ -112,7 +112,7 @@ int32_t Deduction(int16_t s, int t) {
 
 void DrawDeduction(int32_t d, int x, int y) {
   if (d <= 0) return;
-  Str255 text;
+  Str255 text{};
   PercentToString(S16(d), text);
   const int start = x + W("999.9%") - W(text);
   AppendC(text, " deducted for attendance");
@@ -123,7 +123,7 @@ bool Weights(int t) { return gGrading[t] == 1; }
 
 void DrawCategoryRowValues(int32_t earned, int32_t possible, int16_t p, int x, int y) {
   const int z = Z();
-  Str255 text;
+  Str255 text{};
   ValueToString(earned, text);
   DrawRight(x + W("Poin"), y, text);
   x += 10 * z;
@@ -142,7 +142,7 @@ void DrawCategoryRowValues(int32_t earned, int32_t possible, int16_t p, int x, i
 
 void DrawCategoryInfo(int16_t s, int16_t c, int y) {
   const int m = Margin(), z = Z(), t = Term();
-  Str255 text;
+  Str255 text{};
   TrimString(gCategories[t][c].name, text, static_cast<uint16_t>(24 * z));
   DrawAt(m, y, text);
   int x = m + 24 * z;
@@ -166,7 +166,7 @@ void DrawExamInfo(int16_t s, int y) {
   int x = m + 24 * z;
   if (Weights(t)) {
     if (gClass.examScope == 1 && gClass.examWeight != 0) {
-      Str255 text;
+      Str255 text{};
       DecimalToString(gClass.examWeight, text);
       AppendC(text, "%");
       DrawRight(x + W("Weight"), y, text);
@@ -185,7 +185,7 @@ void DrawCurrTermInfo(int16_t s, int y) {
   int32_t earned = 0, possible = 0;
   TotalScores(s, earned, possible);
   const bool noExam = gClass.examWeight == 0 || gClass.examScope != 1;
-  Str255 text;
+  Str255 text{};
   if (gGrading[t] == 0 && possible != 0 && noExam) {
     ValueToString(earned, text);
     DrawRight(x + W("Poin"), y, text);
@@ -211,7 +211,7 @@ void DrawStudentAttendance(int16_t s, int y) {
   UseReportFont();
   const int m = Margin(), t = Term();
   const int right = m + W("Absences   00");
-  Str255 text;
+  Str255 text{};
   DrawAt(m, y, "Tardies");
   ValueToString(gStudents[s].tardies[t], text);
   DrawRight(right, y, text);
@@ -227,7 +227,7 @@ void DrawGradesRow(ConstStringPtr label, int32_t absences, int32_t tardies, bool
   const uint16_t o = gReportOptions;
   DrawAt(m, y, label);
   int x = m + 26 * z;
-  Str255 text;
+  Str255 text{};
   if (o & 0x0040) {
     ValueToString(absences, text);
     DrawRight(x + W("Ab"), y, text);
@@ -351,7 +351,7 @@ void DrawStudentAttendDates(int16_t s) {
     for (int d = d0; d <= d1; d++) {
       if (gHolidays[d] || gAttendance[s][d] != c) continue;
       const uint32_t date = origin + 86400u * static_cast<uint32_t>(d);
-      DateTimeRec rec;
+      DateTimeRec rec{};
       SecondsToDate(date, rec);
       const int weekday = (rec.dayOfWeek + 5) % 7;  // Sunday 1 .. Saturday 7 -> Monday 0
       if (!gSchoolWeek[weekday]) continue;
@@ -410,7 +410,7 @@ int16_t GetCategoryWeight(int16_t c) {
 
 void DrawOneDate(uint32_t date, int x, int y) {
   UseReportFont();
-  DateTimeRec rec;
+  DateTimeRec rec{};
   SecondsToDate(date, rec);
   const Str255 day = Number(rec.day);
   const Str255 month = Text(gShortMonths[std::clamp<int>(rec.month, 1, 12) - 1]);
@@ -427,14 +427,14 @@ void DrawOneScore(int16_t s, int16_t a, int y) {
   const int t = Term(), m = Margin(), z = Z();
   const AssignmentRecord& r = gAssignments[t][a];
   DrawOneDate(gAssignDates[t][a], m, y);
-  Str255 text;
+  Str255 text{};
   TrimString(r.name, text, static_cast<uint16_t>(42 * z));
   DrawAt(m + 10 * z, y, text);
   if (r.category < kMaxCategories) {
     TrimString(gCategories[t][r.category].name, text, static_cast<uint16_t>(24 * z));
     DrawAt(m + 52 * z, y, text);
   }
-  Str255 score, possible;
+  Str255 score{}, possible{};
   ScoreToString(gScores[s][t][a], score);
   possible = Number(r.points);
   const int scoreRight = m + 76 * z + W("Poin"), possibleRight = m + 86 * z + W("Possi");

@@ -177,7 +177,7 @@ OSStatus PMSessionBeginPage(GrafPtr* page) {
   } else if (!printer.newPage()) {
     return kPMGeneralError;
   }
-  double rect[4];
+  double rect[4] = {};
   PMGetAdjustedPageRect(rect);
   const int width = static_cast<int>(rect[3]), height = static_cast<int>(rect[2]);
   ps.page = std::make_unique<GrafPort>();

@@ -106,7 +106,7 @@ TEST_F(PaginationTest, PopUpsNameTheClickedItemAndJumpToTheChosenOne) {
   HandleReportClick(click, Point{60, 60});
   EXPECT_EQ(2, gPrintStu / perStudent);
   MenuRef menu = GetMenuHandle(kStudentsMenu);
-  Str255 text;
+  Str255 text{};
   GetMenuItemText(menu, 1, text);
   EXPECT_EQ("Print " + ToStdString(gStudents[2].name) + "\xC9", text.str());
   EXPECT_TRUE(IsMenuItemEnabled(menu, 1));
