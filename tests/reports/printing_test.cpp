@@ -215,6 +215,14 @@ TEST_F(PrintingTest, DrawingLogFixesHeaderRowAndTrailerPositions) {
     EXPECT_EQ(e.h, r->pen.h) << e.view << " " << e.text;
     EXPECT_EQ(e.v, r->pen.v) << e.view << " " << e.text;
   }
+  // Without the ID column the heading names the student alone.
+  gClass.flags = static_cast<uint8_t>(gClass.flags & ~kShowIDs);
+  Show(kStudentSummaryView);
+  const TextDrawRecord* heading = Find(DrawPageLog(0), ToStdString(gStudents[0].name));
+  ASSERT_NE(nullptr, heading);
+  EXPECT_EQ(m + 4 * l, heading->pen.v);
+  gClass.flags = static_cast<uint8_t>(gClass.flags | kShowIDs);
+
   // The student scores report's closing sections follow the last row by three lines.
   Show(kStudentScoresView);
   const int pages = PagesPerStudent(), n = NumActualAssignments(), k = ClassRowsPerPage();
