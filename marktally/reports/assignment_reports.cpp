@@ -4,11 +4,11 @@
 #include <cmath>
 #include <vector>
 
+#include "marktally/model/dates.h"
 #include "marktally/model/grading.h"
 #include "marktally/model/scoretext.h"
 #include "marktally/model/tables.h"
 #include "marktally/model/textutil.h"
-#include "marktally/model/dates.h"
 #include "marktally/reports/pagination.h"
 #include "marktally/reports/report_draw.h"
 #include "marktally/reports/reports.h"
@@ -79,10 +79,10 @@ void DrawOneStudent(int16_t s, int column, int y) {
   const int16_t v = Converted(s, column);
   const int32_t possible = PossibleTenths(column);
   const bool counted = v >= 0 && possible > 0;
-  const int16_t p = counted ? static_cast<int16_t>(std::min<uint32_t>(
-                                  Percent(static_cast<uint32_t>(v), static_cast<uint32_t>(possible)),
-                                  32767))
-                            : kBlank;
+  const int16_t p =
+      counted ? static_cast<int16_t>(std::min<uint32_t>(
+                    Percent(static_cast<uint32_t>(v), static_cast<uint32_t>(possible)), 32767))
+              : kBlank;
   if (!(gClass.flags & 0x02)) {
     x += 10 * z;
     if (counted) {
@@ -100,7 +100,6 @@ void DrawOneStudent(int16_t s, int column, int y) {
   const uint8_t mark = gFootnotes[s][t][column];
   if (mark < kMaxFootnotes) DrawAt(x + 10 * z, y, gFootnoteText[mark]);
 }
-
 
 void DrawStatistics(int column, int y) {
   int32_t mean = 0, median = 0, deviation = 0;
@@ -158,8 +157,7 @@ void DrawAssignmentBreakdown(int column, int y) {
   const int n = NumStudents();
   for (int s = 0; s < n && possible > 0; s++) {
     const int16_t v = Converted(s, column);
-    if (v >= 0)
-      Breakdown(static_cast<int16_t>(std::min<uint32_t>(Percent(v, possible), 32767)));
+    if (v >= 0) Breakdown(static_cast<int16_t>(std::min<uint32_t>(Percent(v, possible), 32767)));
   }
   Str255 title = Text("Breakdown by grade for ");
   Append(title, gAssignments[Term()][column].name);
@@ -236,10 +234,10 @@ void GetStatistics(int16_t column, int32_t& mean, int32_t& median, int32_t& devi
   mean = static_cast<int32_t>((sum * 2 + count) / (2 * count));
   std::sort(values.begin(), values.end());
   const size_t mid = values.size() / 2;
-  median = values.size() % 2 ? values[mid]
-                             : static_cast<int32_t>(Divide(static_cast<uint32_t>(
-                                                               values[mid - 1] + values[mid]),
-                                                           2));
+  median =
+      values.size() % 2
+          ? values[mid]
+          : static_cast<int32_t>(Divide(static_cast<uint32_t>(values[mid - 1] + values[mid]), 2));
   if (values.size() < 2) return;
   double squares = 0;
   for (int32_t v : values) squares += static_cast<double>(v - mean) * (v - mean);

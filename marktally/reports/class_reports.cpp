@@ -42,20 +42,25 @@ ShownColumns Columns() {
     switch (last) {
       case 0:
       case 1:
-      case 2: from = 0, to = last; break;
+      case 2:
+        from = 0, to = last;
+        break;
       case 3:
         if (shown.semester)
           from = c <= 1 ? 0 : 2, to = c <= 1 ? 1 : 3;
         else
           from = 0, to = 3;
         break;
-      case 5: from = c < 3 ? 0 : 3, to = c < 3 ? 2 : 5; break;
-      default: break;
+      case 5:
+        from = c < 3 ? 0 : 3, to = c < 3 ? 2 : 5;
+        break;
+      default:
+        break;
     }
   }
   for (int t = from; t <= to && t < kMaxTerms; t++) shown.terms.push_back(t);
-  shown.pointsLayout = shown.terms.size() == 1 && !shown.semester && !shown.year &&
-                       gGrading[shown.terms[0]] == 0;
+  shown.pointsLayout =
+      shown.terms.size() == 1 && !shown.semester && !shown.year && gGrading[shown.terms[0]] == 0;
   return shown;
 }
 
@@ -103,9 +108,8 @@ struct Mean {
   }
   int16_t Value() const {
     if (count == 0) return kBlank;
-    return static_cast<int16_t>(std::min<int64_t>(Divide(static_cast<uint32_t>(sum),
-                                                         static_cast<uint32_t>(count)),
-                                                  32767));
+    return static_cast<int16_t>(std::min<int64_t>(
+        Divide(static_cast<uint32_t>(sum), static_cast<uint32_t>(count)), 32767));
   }
 };
 
@@ -142,7 +146,8 @@ void DrawAverageGrades(const ShownColumns& shown, int y) {
   x += 6 * z;
   for (int t : shown.terms) {
     Mean m;
-    for (int s = 0; s < n; s++) m.Add(TermPercent(static_cast<int16_t>(t), static_cast<int16_t>(s)));
+    for (int s = 0; s < n; s++)
+      m.Add(TermPercent(static_cast<int16_t>(t), static_cast<int16_t>(s)));
     DrawMean(m, x, y);
     x += 12 * z;
   }
@@ -231,9 +236,9 @@ void DrawClassGrades(int first, int last) {
         DrawGradePair(ExamPercent(S16T(ExamTerm()), static_cast<int16_t>(s)), cx, y, false);
         cx += 12 * z;
       }
-      DrawGradePair(SemesterPercent(static_cast<int16_t>(shown.currentSemester),
-                                    static_cast<int16_t>(s)),
-                    cx, y);
+      DrawGradePair(
+          SemesterPercent(static_cast<int16_t>(shown.currentSemester), static_cast<int16_t>(s)),
+          cx, y);
       cx += 12 * z;
     }
     if (shown.year) {
@@ -315,7 +320,8 @@ void DrawSummary(int first, int last, int firstCat, int lastCat) {
     DrawAt(m, y, "Averages");
     int cx = valuesStart;
     Mean term;
-    for (int s = 0; s < n; s++) term.Add(TermPercent(static_cast<int16_t>(c), static_cast<int16_t>(s)));
+    for (int s = 0; s < n; s++)
+      term.Add(TermPercent(static_cast<int16_t>(c), static_cast<int16_t>(s)));
     DrawMean(term, cx, y);
     for (int cat : inRange) {
       cx += 12 * z;
@@ -438,7 +444,6 @@ int BreakdownTop(int first) {
 
 }  // namespace
 
-
 void DrawClassHeader() {
   const int l = Line(), m = Margin();
   UseHeaderFont();
@@ -510,7 +515,8 @@ void DrawClassBreakdown(int y) {
   if (!(gClass.flags & 0x10)) return;
   std::fill(std::begin(gBreakdown), std::end(gBreakdown), 0);
   const int n = NumStudents(), c = Term();
-  for (int s = 0; s < n; s++) Breakdown(TermPercent(static_cast<int16_t>(c), static_cast<int16_t>(s)));
+  for (int s = 0; s < n; s++)
+    Breakdown(TermPercent(static_cast<int16_t>(c), static_cast<int16_t>(s)));
   Str255 title = Text("Breakdown by grade for ");
   Append(title, gTermNames[c]);
   AppendC(title, ":");
@@ -523,7 +529,8 @@ void DrawGradesReport(int16_t page) {
   const int first = k * page + 1;
   DrawClassHeader();
   if (!(n > 0 && n < first)) DrawClassGrades(first, first + k - 1);
-  if ((gReportOptions & 0x0008) && page + 1 == PagesPerClass()) DrawClassBreakdown(BreakdownTop(first));
+  if ((gReportOptions & 0x0008) && page + 1 == PagesPerClass())
+    DrawClassBreakdown(BreakdownTop(first));
 }
 
 void DrawSummaryReport(int16_t page) {

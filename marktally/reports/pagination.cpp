@@ -153,14 +153,22 @@ int ReportPageCount() {
   switch (gCurrView) {
     case kClassGradesView:
     case kAttendanceTotalsView:
-    case kAttendanceSummaryView: return PagesPerClass();
-    case kClassSummaryView: return PagesPerSummary();
-    case kStudentScoresView: return PagesPerStudent() * NumStudents();
-    case kStudentSummaryView: return NumStudents();
-    case kStudentAttendanceView: return PagesPerAttendance() * NumStudents();
-    case kAssignmentScoresView: return PagesPerAssignment() * NumAssignments();
-    case kMissingAssignmentsView: return PagesPerMissing();
-    default: return 0;
+    case kAttendanceSummaryView:
+      return PagesPerClass();
+    case kClassSummaryView:
+      return PagesPerSummary();
+    case kStudentScoresView:
+      return PagesPerStudent() * NumStudents();
+    case kStudentSummaryView:
+      return NumStudents();
+    case kStudentAttendanceView:
+      return PagesPerAttendance() * NumStudents();
+    case kAssignmentScoresView:
+      return PagesPerAssignment() * NumAssignments();
+    case kMissingAssignmentsView:
+      return PagesPerMissing();
+    default:
+      return 0;
   }
 }
 
@@ -181,15 +189,34 @@ void DrawReport(int16_t page) {
   if (page < 0) return;
   UseReportFont();
   switch (gCurrView) {
-    case kClassGradesView: DrawGradesReport(page); break;
-    case kClassSummaryView: DrawSummaryReport(page); break;
-    case kAttendanceTotalsView: DrawTotalsReport(page); break;
-    case kAttendanceSummaryView: DrawAttendReport(page); break;
-    case kStudentScoresView: DrawStudentReport(page); break;
-    case kStudentSummaryView: DrawStudentSummary(page); break;
-    case kStudentAttendanceView: DrawStudentAttendReport(page); break;
-    case kAssignmentScoresView: DrawAssignmentReport(page); break;
-    case kMissingAssignmentsView: DrawMissingReport(page); break;
-    default: break;
+    case kClassGradesView:
+      DrawGradesReport(page);
+      break;
+    case kClassSummaryView:
+      DrawSummaryReport(page);
+      break;
+    case kAttendanceTotalsView:
+      DrawTotalsReport(page);
+      break;
+    case kAttendanceSummaryView:
+      DrawAttendReport(page);
+      break;
+    case kStudentScoresView:
+      DrawStudentReport(page);
+      break;
+    case kStudentSummaryView:
+      DrawStudentSummary(page);
+      break;
+    case kStudentAttendanceView:
+      DrawStudentAttendReport(page);
+      break;
+    case kAssignmentScoresView:
+      DrawAssignmentReport(page);
+      break;
+    case kMissingAssignmentsView:
+      DrawMissingReport(page);
+      break;
+    default:
+      break;
   }
 }

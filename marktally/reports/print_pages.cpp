@@ -4,10 +4,10 @@
 #include <string>
 
 #include "marktally/model/dates.h"
+#include "marktally/model/platform.h"
 #include "marktally/model/tables.h"
 #include "marktally/model/textutil.h"
 #include "marktally/reports/pagination.h"
-#include "marktally/model/platform.h"
 #include "marktally/shell/grid.h"
 #include "marktally/shell/pagesize.h"
 #include "marktally/shell/selection.h"
@@ -194,7 +194,8 @@ void PrintGradebookPages() {
     lastColumn = gLastColumn + fwo;
   } else {
     for (int a = 0; a < kMaxAssignments; a++)
-      if (!gAssignments[std::min<int>(gCurrentTerm, kMaxTerms - 1)][a].name.empty()) lastColumn = a;
+      if (!gAssignments[std::min<int>(gCurrentTerm, kMaxTerms - 1)][a].name.empty())
+        lastColumn = a;
   }
   const bool oneColumn = gSelAssignment != kNone;
   const int across = oneColumn ? 1 : lastColumn / cp + 1;
@@ -206,7 +207,8 @@ void PrintGradebookPages() {
   }
   gPrintError = static_cast<int16_t>(PMSessionBeginDocument());
   for (uint32_t p = first; p <= last && gPrintError == noErr; p++) {
-    const int rowBlock = static_cast<int>((p - 1) % down), colBlock = static_cast<int>((p - 1) / down);
+    const int rowBlock = static_cast<int>((p - 1) % down),
+              colBlock = static_cast<int>((p - 1) / down);
     const int r0 = rowBlock * rp, r1 = std::min(lastStudent, r0 + rp - 1);
     int c0 = colBlock * cp, c1 = std::min<int>(gLastColumn, c0 + cp - 1);
     if (attendance) {

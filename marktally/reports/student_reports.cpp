@@ -104,9 +104,10 @@ int32_t Deduction(int16_t s, int t) {
   const int perAbsence = gAttendGrade.flags >> 8;
   int64_t absences = gStudents[s].absences[t];
   if (perAbsence != 0) absences += (gStudents[s].tardies[t] / (10 * perAbsence)) * 10;
-  const auto over = static_cast<int16_t>(absences - 10 * static_cast<int64_t>(gAttendGrade.allowed));
-  const int64_t d = static_cast<int64_t>(std::max<int16_t>(0, over)) *
-                    gAttendGrade.penaltyPerAbsence / 10;
+  const auto over =
+      static_cast<int16_t>(absences - 10 * static_cast<int64_t>(gAttendGrade.allowed));
+  const int64_t d =
+      static_cast<int64_t>(std::max<int16_t>(0, over)) * gAttendGrade.penaltyPerAbsence / 10;
   return static_cast<int32_t>(std::clamp<int64_t>(d, 0, 32767));
 }
 
@@ -305,7 +306,8 @@ void DrawStudentGrades(int16_t s, int y) {
 int GradesLines(bool semestersAlways) {
   const int last = gClass.lastTerm;
   if (last == 0) return 4;
-  const bool semesters = (semestersAlways || (gReportOptions & 0x0002)) && (last == 3 || last == 5);
+  const bool semesters =
+      (semestersAlways || (gReportOptions & 0x0002)) && (last == 3 || last == 5);
   return last + 5 + (semesters ? 2 : 0);
 }
 
@@ -338,8 +340,9 @@ void DrawStudentAttendDates(int16_t s) {
   const uint32_t origin = gTermDates[0].start;
   // Days outside the 360-day table are never read.
   auto day = [origin](uint32_t date) {
-    return date < origin ? 0 : static_cast<int>(std::min<uint32_t>((date - origin) / 86400,
-                                                                   kMaxDays - 1));
+    return date < origin
+               ? 0
+               : static_cast<int>(std::min<uint32_t>((date - origin) / 86400, kMaxDays - 1));
   };
   const int d0 = day(gTermDates[t].start), d1 = day(gTermDates[t].end);
   for (int c = 0; c < kMaxCodes; c++) {
@@ -375,7 +378,9 @@ void DrawStudentAttendDates(int16_t s) {
 void CombineComments(int16_t s) {
   const int t = Term();
   std::string text;
-  auto add = [&text](ConstStringPtr p) { text.append(reinterpret_cast<const char*>(p) + 1, p[0]); };
+  auto add = [&text](ConstStringPtr p) {
+    text.append(reinterpret_cast<const char*>(p) + 1, p[0]);
+  };
   const Str255& header = gHeader[t];
   add(header);
   if (!header.empty() && header[header.length()] != '\r') text += '\r';

@@ -195,11 +195,20 @@ void ReportProc(ControlRef control, int16_t part, int page, bool vertical) {
   page = std::max(page, 1);
   int next = value;
   switch (part) {
-    case kControlUpButtonPart: next = std::max(min, value - 1); break;
-    case kControlDownButtonPart: next = std::min(max, value + 1); break;
-    case kControlPageUpPart: next = std::max(min, value - page); break;
-    case kControlPageDownPart: next = std::min(max, value + page); break;
-    default: break;
+    case kControlUpButtonPart:
+      next = std::max(min, value - 1);
+      break;
+    case kControlDownButtonPart:
+      next = std::min(max, value + 1);
+      break;
+    case kControlPageUpPart:
+      next = std::max(min, value - page);
+      break;
+    case kControlPageDownPart:
+      next = std::min(max, value + page);
+      break;
+    default:
+      break;
   }
   if (next != value) SetControlValue(control, S16(next));
   // The thumb has moved the value itself; the view follows in every case.
@@ -244,12 +253,17 @@ void HandleReportClick(const EventRecord& event, Point local) {
   switch (gCurrView) {
     case kStudentScoresView:
     case kStudentSummaryView:
-    case kStudentAttendanceView: PopUpStudents(event.where, page); break;
-    case kAssignmentScoresView: PopUpAssignments(event.where, page); break;
+    case kStudentAttendanceView:
+      PopUpStudents(event.where, page);
+      break;
+    case kAssignmentScoresView:
+      PopUpAssignments(event.where, page);
+      break;
     case kMissingAssignmentsView:
       if (gReportOptions & 0x8000) PopUpMissing(event.where, page);
       break;
-    default: break;
+    default:
+      break;
   }
 }
 
@@ -440,8 +454,8 @@ void DoPrintCmd() {
 
 void DoPrintThisStudent() {
   // The student under the click at the window's zoom; its pages at the printed one.
-  const int student = gCurrView == kMissingAssignmentsView ? gPrintStu
-                                                           : gPrintStu / PagesPerShownStudent();
+  const int student =
+      gCurrView == kMissingAssignmentsView ? gPrintStu : gPrintStu / PagesPerShownStudent();
   int first = student, count = 1;
   if (gCurrView != kMissingAssignmentsView) {
     AtPrintZoom([&first, &count, student] {

@@ -52,8 +52,8 @@ PrintState& PS() {
 // The printable area turns with the paper: its margins turn with it.
 void ApplyOrientation(QPageLayout& layout) {
   const int16_t o = PS().orientation;
-  const auto wanted =
-      o == kPMLandscape || o == kPMReverseLandscape ? QPageLayout::Landscape : QPageLayout::Portrait;
+  const auto wanted = o == kPMLandscape || o == kPMReverseLandscape ? QPageLayout::Landscape
+                                                                    : QPageLayout::Portrait;
   if (layout.orientation() == wanted) return;
   const QMarginsF m = layout.margins();
   layout.setOrientation(wanted);

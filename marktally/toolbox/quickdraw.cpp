@@ -515,7 +515,8 @@ void MirrorText(GrafPort* p, const FontEntry* f, const QRegion& clip, const unsi
   const int y = p->pnLoc.v - p->origin.v;
   int dx = p->pnLoc.h - p->origin.h;
   for (int i = 0; i < count; ++i) {
-    if (bytes[i] >= 32) painter.drawText(QPointF(dx, y), QString(QChar(MacRomanToUnicode(bytes[i]))));
+    if (bytes[i] >= 32)
+      painter.drawText(QPointF(dx, y), QString(QChar(MacRomanToUnicode(bytes[i]))));
     dx += f->widths[bytes[i]];
   }
   painter.restore();

@@ -18,7 +18,7 @@ TEST_F(PaginationTest, ClassPagesFollowTheRowsAndTheBreakdown) {
   };
   // 47 rows fit a 752-point page at zoom 5.
   const Case cases[] = {{47, 0, 1}, {47, 0x0008, 2}, {41, 0x0008, 1}, {42, 0x0008, 2},
-                        {48, 0, 2},  {0, 0, 0},       {0, 0x0008, 1}};
+                        {48, 0, 2}, {0, 0, 0},       {0, 0x0008, 1}};
   OpenReportClass(48, 10);
   Show(kClassGradesView);
   ASSERT_EQ(47, ClassRowsPerPage());
@@ -50,8 +50,8 @@ TEST_F(PaginationTest, TinyPagesAndEmptyClassesNeverDivideByZero) {
   for (int s = 0; s < kMaxStudents; s++) gStudents[s].name.clear();
   gPageWidth = 552;
   gPageHeight = 752;
-  for (uint16_t view : {kClassGradesView, kClassSummaryView, kAttendanceTotalsView,
-                        kAttendanceSummaryView}) {
+  for (uint16_t view :
+       {kClassGradesView, kClassSummaryView, kAttendanceTotalsView, kAttendanceSummaryView}) {
     gCurrView = view;
     const auto log = DrawPageLog(0);
     EXPECT_NE(nullptr, Find(log, "Hillcrest High School")) << view;
@@ -100,8 +100,8 @@ TEST_F(PaginationTest, PopUpsNameTheClickedItemAndJumpToTheChosenOne) {
   click.where = Point{60, 60};
   // A click on student 2's second page: the items name that student; export and e-mail
   // wait for their writers.
-  SetControlValue(gVScrollBar, static_cast<int16_t>((2 * perStudent + 1) * PageHeight() /
-                                                    (2 * ZoomLine())));
+  SetControlValue(gVScrollBar,
+                  static_cast<int16_t>((2 * perStudent + 1) * PageHeight() / (2 * ZoomLine())));
   ScriptPopUpChoice(12 + 4 + 1 - 12 + 5 + 4);  // the name item of student 9
   HandleReportClick(click, Point{60, 60});
   EXPECT_EQ(2, gPrintStu / perStudent);
@@ -260,8 +260,7 @@ TEST_F(PaginationTest, MissingWorkBlocksStayWholeAndPerStudentPagesCountListedOn
   }
   gReportOptions = 0x8000;
   for (int s = 0; s < kMaxStudents; s++)
-    for (int a = 0; a < kMaxAssignments; a++)
-      gScores[s][0][a] = 10;
+    for (int a = 0; a < kMaxAssignments; a++) gScores[s][0][a] = 10;
   EXPECT_EQ(0, PagesPerMissing());
   gReportOptions = 0xC000;
   EXPECT_EQ(20, PagesPerMissing());

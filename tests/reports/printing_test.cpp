@@ -10,11 +10,10 @@ namespace {
 
 class PrintingTest : public ReportTest {};
 
-const uint16_t kReportViews[] = {kClassGradesView,      kClassSummaryView,
-                                 kAttendanceTotalsView, kAttendanceSummaryView,
-                                 kStudentScoresView,    kStudentSummaryView,
-                                 kStudentAttendanceView, kAssignmentScoresView,
-                                 kMissingAssignmentsView};
+const uint16_t kReportViews[] = {
+    kClassGradesView,       kClassSummaryView,     kAttendanceTotalsView,
+    kAttendanceSummaryView, kStudentScoresView,    kStudentSummaryView,
+    kStudentAttendanceView, kAssignmentScoresView, kMissingAssignmentsView};
 
 std::string Id(int s) { return "S" + std::to_string(1001 + s); }
 
@@ -130,9 +129,8 @@ TEST_F(PrintingTest, SeatingPagesRunDownTheRowsThenAcross) {
   gCurrView = kSeatingChartView;
   const std::string pdf = PrintToPdf("seats.pdf");
   // 16 seat rows and 4 seat columns a page at 100 %.
-  const std::vector<std::array<int, 4>> expected = {{0, 15, 0, 3}, {16, 19, 0, 3},
-                                                    {0, 15, 4, 7}, {16, 19, 4, 7},
-                                                    {0, 15, 8, 9}, {16, 19, 8, 9}};
+  const std::vector<std::array<int, 4>> expected = {
+      {0, 15, 0, 3}, {16, 19, 0, 3}, {0, 15, 4, 7}, {16, 19, 4, 7}, {0, 15, 8, 9}, {16, 19, 8, 9}};
   EXPECT_EQ(expected, gSeatPages);
   EXPECT_EQ(6, PdfPages(pdf));
   EXPECT_EQ(0, gMargin);

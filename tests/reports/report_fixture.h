@@ -79,8 +79,8 @@ class ReportTest : public WindowTest {
     gCurrentTerm = 0;
     sample::FillClass(students, assignments);
     gClass.flags = static_cast<uint8_t>(gClass.flags | kShowIDs | kShowNames | 0x10);
-    gReportOptions = 0x0001 | 0x0002 | 0x0004 | 0x0008 | 0x0020 | 0x0040 | 0x0080 | 0x0400 |
-                     0x1000 | 0x2000;
+    gReportOptions =
+        0x0001 | 0x0002 | 0x0004 | 0x0008 | 0x0020 | 0x0040 | 0x0080 | 0x0400 | 0x1000 | 0x2000;
     gHeader[0].setC("Progress report for the first quarter.");
     gFooter[0].setC("Please sign and return.");
     for (int s = 0; s < students; s++) {
@@ -102,16 +102,36 @@ class ReportTest : public WindowTest {
 
   void Show(uint16_t view) {
     switch (view) {
-      case kClassGradesView: DoShowClassGrades(); break;
-      case kClassSummaryView: DoShowClassSummary(); break;
-      case kAttendanceTotalsView: DoShowAttendanceTotals(); break;
-      case kAttendanceSummaryView: DoShowAttendanceSummary(); break;
-      case kStudentScoresView: DoShowStudentScores(); break;
-      case kStudentSummaryView: DoShowStudentSummary(); break;
-      case kStudentAttendanceView: DoShowStudentAttendance(); break;
-      case kAssignmentScoresView: DoShowAssignmentScores(); break;
-      case kMissingAssignmentsView: DoShowMissingAssignments(); break;
-      default: DoShowGradebook(); break;
+      case kClassGradesView:
+        DoShowClassGrades();
+        break;
+      case kClassSummaryView:
+        DoShowClassSummary();
+        break;
+      case kAttendanceTotalsView:
+        DoShowAttendanceTotals();
+        break;
+      case kAttendanceSummaryView:
+        DoShowAttendanceSummary();
+        break;
+      case kStudentScoresView:
+        DoShowStudentScores();
+        break;
+      case kStudentSummaryView:
+        DoShowStudentSummary();
+        break;
+      case kStudentAttendanceView:
+        DoShowStudentAttendance();
+        break;
+      case kAssignmentScoresView:
+        DoShowAssignmentScores();
+        break;
+      case kMissingAssignmentsView:
+        DoShowMissingAssignments();
+        break;
+      default:
+        DoShowGradebook();
+        break;
     }
     Run();
   }
