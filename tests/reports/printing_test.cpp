@@ -216,7 +216,8 @@ TEST_F(PrintingTest, DrawingLogFixesHeaderRowAndTrailerPositions) {
   // Without the ID column the heading names the student alone.
   gClass.flags = static_cast<uint8_t>(gClass.flags & ~kShowIDs);
   Show(kStudentSummaryView);
-  const TextDrawRecord* heading = Find(DrawPageLog(0), ToStdString(gStudents[0].name));
+  const auto summary = DrawPageLog(0);
+  const TextDrawRecord* heading = Find(summary, ToStdString(gStudents[0].name));
   ASSERT_NE(nullptr, heading);
   EXPECT_EQ(m + 4 * l, heading->pen.v);
   gClass.flags = static_cast<uint8_t>(gClass.flags | kShowIDs);
