@@ -4,6 +4,7 @@
 #include "marktally/model/tables.h"
 #include "marktally/model/textutil.h"
 #include "marktally/model/undo.h"
+#include "marktally/reports/print_pages.h"
 #include "marktally/shell/celledit.h"
 #include "marktally/shell/document_commands.h"
 #include "marktally/shell/export_commands.h"
@@ -11,6 +12,9 @@
 #include "marktally/shell/input.h"
 #include "marktally/shell/menus.h"
 #include "marktally/shell/nav_dialogs.h"
+#include "marktally/shell/pagesize.h"
+#include "marktally/shell/report_view.h"
+#include "marktally/shell/selection.h"
 #include "marktally/shell/window.h"
 #include "marktally/toolbox/desktop.h"
 #include "marktally/toolbox/textedit.h"
@@ -92,12 +96,17 @@ OSStatus HandleMouseWheel(EventHandlerCallRef, EventRef event, void*) {
                     nullptr, &axis);
   GetEventParameter(event, kEventParamMouseWheelDelta, typeSInt32, nullptr, sizeof delta,
                     nullptr, &delta);
-  // The seating chart and the report pages scroll their own way, with their views.
+  // The seating chart scrolls its own way, with its view.
   if (gWindow && IsGridView()) {
     if (axis == kEventMouseWheelAxisX)
       HandleGridHWheel(delta);
     else if (axis == kEventMouseWheelAxisY)
       HandleGridVWheel(delta);
+  } else if (gWindow && IsReportView()) {
+    if (axis == kEventMouseWheelAxisX)
+      HandleReportHWheel(delta);
+    else if (axis == kEventMouseWheelAxisY)
+      HandleReportVWheel(delta);
   }
   return noErr;
 }
@@ -113,7 +122,8 @@ void SetupAEHandlers() {
                         false);
   AEInstallEventHandler(kCoreEventClass, kAEOpenDocuments, NewAEEventHandlerUPP(DoOpenDoc), 0,
                         false);
-  // Printing documents is answered once printing exists.
+  AEInstallEventHandler(kCoreEventClass, kAEPrintDocuments, NewAEEventHandlerUPP(DoPrintDoc), 0,
+                        false);
 }
 
 OSErr DoOpenApp(const AppleEvent*, AppleEvent*, long) {
@@ -166,6 +176,40 @@ OSErr DoOpenDoc(const AppleEvent* event, AppleEvent*, long) {
     OpenClassFile();
   }
   ScrollGrid(true);
+  AdjustMenus();
+  AEDisposeDesc(&list);
+  return noErr;
+}
+
+OSErr DoPrintDoc(const AppleEvent* event, AppleEvent*, long) {
+  AEDescList list;
+  if (AEGetParamDesc(event, keyDirectObject, typeAEList, &list) != noErr) return noErr;
+  long count = 0;
+  if (AECountItems(&list, &count) != noErr || count < 1) {
+    AEDisposeDesc(&list);
+    return noErr;
+  }
+  if (gWindow) {
+    DoCloseCmd();
+    if (gWindow) {
+      AEDisposeDesc(&list);
+      return noErr;
+    }
+  }
+  for (long i = 1; i <= count; i++) {
+    std::string path;
+    if (AEGetNthPath(&list, i, &path) != noErr) continue;
+    gFileSpec.path = path;
+    if (!OpenClassFile()) continue;
+    AdjustMenus();
+    ForceUpdate();
+    UpdateWindow();
+    gPrinting = 1;
+    PrintGradebook();
+    gPrinting = 0;
+    CloseDocument();
+  }
+  gFileSpec.path.clear();
   AdjustMenus();
   AEDisposeDesc(&list);
   return noErr;

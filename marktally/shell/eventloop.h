@@ -19,3 +19,5 @@ OSErr DoOpenApp(const AppleEvent* event, AppleEvent* reply, long refcon);
 OSErr DoReopenApp(const AppleEvent* event, AppleEvent* reply, long refcon);
 OSErr DoQuitApp(const AppleEvent* event, AppleEvent* reply, long refcon);
 OSErr DoOpenDoc(const AppleEvent* event, AppleEvent* reply, long refcon);
+// Prints the gradebook of each file in turn, each opened and closed again.
+OSErr DoPrintDoc(const AppleEvent* event, AppleEvent* reply, long refcon);

@@ -12,7 +12,9 @@
 #include "marktally/model/tables.h"
 #include "marktally/model/textutil.h"
 #include "marktally/shell/celledit.h"
+#include "marktally/reports/pagination.h"
 #include "marktally/shell/pagesize.h"
+#include "marktally/shell/report_view.h"
 #include "marktally/shell/selection.h"
 #include "marktally/shell/window.h"
 #include "marktally/toolbox/windows.h"
@@ -172,7 +174,7 @@ int MaxWidth() {
 
 int MaxHeight() {
   const int z = gZoom, line = ZoomLine();
-  int height = PageHeight();  // report views: their page counts come with the reports
+  int height = PageHeight() * MaxReportPages();
   if (IsGridView()) height = 1030 * z + line + 4 * z / 5 + 4;
   if (gCurrView == kSeatingChartView) height = 5 * line + gSeatingChart.rows * 8 * z;
   return height < 400 ? PageHeight() : height;
@@ -268,8 +270,11 @@ void UpdateWindow() {
     UpdateGradebook();
     return;
   }
-  // The seating chart and the report pages are not drawn by this window yet: their
-  // views cannot be chosen, and an update of one only clears the content.
+  if (IsReportView()) {
+    UpdateReport();
+    return;
+  }
+  // The seating chart is not drawn by this window yet: an update only clears it.
   GrafPtr saved = nullptr;
   GetPort(&saved);
   SetPortWindowPort(gWindow);

@@ -18,6 +18,7 @@
 #include "marktally/shell/export_commands.h"
 #include "marktally/shell/grid.h"
 #include "marktally/shell/password_dialogs.h"
+#include "marktally/shell/report_view.h"
 #include "marktally/shell/selection.h"
 #include "marktally/shell/view_commands.h"
 #include "marktally/shell/window.h"
@@ -188,7 +189,7 @@ const std::vector<MenuSpec>& MenuTable() {
 bool Unavailable(int16_t menu, int16_t item) {
   switch (menu) {
     case kFileMenu:
-      return item == kSaveToSpeakItem || item == kPageSetupItem || item == kPrintItem;
+      return item == kSaveToSpeakItem;
     case kEditMenu:
       return item != kUndoItem && item != kSortItem && item != kRandomIDsItem &&
              (item < kCutItem || item > kFillAcrossItem);
@@ -196,7 +197,8 @@ bool Unavailable(int16_t menu, int16_t item) {
       return item == kOptionsItem;
     case kReportsMenu:
       return item != kGradebookViewItem && item != kAttendanceViewItem &&
-             (item < kZoom100Item || item > kZoom140Item);
+             (item < kZoom100Item || item > kZoom140Item) &&
+             (item < kClassGradesItem || item > kMissingItem);
     case kExportMenu:
       return item != 1 && item != 9;  // text and TeacherWeb so far
     case kEmailReportsMenu:
@@ -456,6 +458,9 @@ void HandleMenuChoice(int32_t choice) {
     case kEditMenu: HandleEditChoice(item); break;
     case kGradebookMenu: HandleGradebookChoice(item); break;
     case kReportsMenu: HandleReportsChoice(item); break;
+    case kStudentsMenu: HandleStudentsChoice(item); break;
+    case kAssignmentsMenu: HandleAssignmentsChoice(item); break;
+    case kMissingMenu: HandleMissingChoice(item); break;
     case kSortMenu: HandleSortChoice(item); break;
     case kExportMenu: HandleExportChoice(item); break;
     default: break;
@@ -491,6 +496,8 @@ void HandleFileChoice(int16_t item) {
     case kSaveAsItem: DoSaveAsCmd(); return;
     case kRevertItem: DoRevertCmd(); return;
     case kImportItem: DoImportCmd(); return;
+    case kPageSetupItem: DoPageSetupCmd(); return;
+    case kPrintItem: DoPrintCmd(); return;
     default: break;
   }
   if (item >= kFirstRecentItem && item < kFirstRecentItem + n) {
@@ -542,6 +549,15 @@ void HandleReportsChoice(int16_t item) {
   switch (item) {
     case kGradebookViewItem: DoShowGradebook(); break;
     case kAttendanceViewItem: DoShowAttendance(); break;
+    case kClassGradesItem: DoShowClassGrades(); break;
+    case 6: DoShowClassSummary(); break;
+    case 7: DoShowAttendanceTotals(); break;
+    case 8: DoShowAttendanceSummary(); break;
+    case 10: DoShowStudentScores(); break;
+    case 11: DoShowStudentSummary(); break;
+    case 12: DoShowStudentAttendance(); break;
+    case 14: DoShowAssignmentScores(); break;
+    case kMissingItem: DoShowMissingAssignments(); break;
     default:
       if (item >= kZoom100Item && item <= kZoom140Item) DoZoom(S16(item - kZoom100Item + 5));
       break;

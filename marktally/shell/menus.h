@@ -67,6 +67,8 @@ enum : int16_t {
 
   kGradebookViewItem = 1,
   kAttendanceViewItem = 2,
+  kClassGradesItem = 5,
+  kMissingItem = 15,
   kZoom100Item = 17,
   kZoom140Item = 19,
   kMultipleItem = 23,

@@ -16,6 +16,7 @@
 #include "marktally/shell/pagesize.h"
 #include "marktally/shell/password_dialogs.h"
 #include "marktally/shell/preferences.h"
+#include "marktally/shell/report_view.h"
 #include "marktally/shell/window.h"
 #include "marktally/toolbox/desktop.h"
 #include "marktally/toolbox/textedit.h"
@@ -42,6 +43,8 @@ void StartUp() {
   SetupRotation();
   gWindowVScrollProc = NewControlActionUPP(WindowVProc);
   gWindowHScrollProc = NewControlActionUPP(WindowHProc);
+  gReportVScrollProc = NewControlActionUPP(ReportVProc);
+  gReportHScrollProc = NewControlActionUPP(ReportHProc);
   SetupAEHandlers();
   SetupDateFormat();
   SetupRecentAssigns();

@@ -11,6 +11,7 @@
 #include "marktally/shell/celledit.h"
 #include "marktally/shell/dialogs.h"
 #include "marktally/shell/grid.h"
+#include "marktally/reports/print_pages.h"
 #include "marktally/shell/pagesize.h"
 #include "marktally/shell/preferences.h"
 #include "marktally/shell/view_commands.h"
@@ -101,6 +102,7 @@ void MakeNewDocument() {
   CheckCurrentTerm();
   CopyGradingOptions(static_cast<int16_t>(gCurrentTerm));
   gTitleWidth = static_cast<int16_t>(TitleWidthFor(gClass.flags));
+  UpdatePageInfo();
 }
 
 void MakeNewWindow(ConstStringPtr title) {

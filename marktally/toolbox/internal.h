@@ -18,6 +18,7 @@
 #include "marktally/toolbox/toolbox.h"
 
 class QApplication;
+class QPainter;
 class QEventLoop;
 class QMenu;
 class QSettings;
@@ -64,6 +65,9 @@ struct GrafPort {
   BitMap bitMap{nullptr};
   bool logging = false;
   std::vector<TextDrawRecord> log;
+  // A printed page: every fill and glyph is also painted there, as vectors, in the
+  // port's pixel coordinates.
+  QPainter* mirror = nullptr;
 };
 
 class DialogView;

@@ -29,12 +29,28 @@ QRegion LocalToPixels(const GrafPort* p, const QRegion& local) {
 
 QRegion LocalRect(const Rect* r) { return QRegion(ToQRect(*r)); }
 
+// Paper takes the fills as rectangles of one colour: a pattern of all ones is the
+// foreground, of no ones the background, anything between a gray.
+void MirrorFill(GrafPort* p, const QRegion& local, const Pattern& pat, int16_t mode) {
+  if (!p->mirror || (mode != patCopy && mode != patOr && mode != srcCopy && mode != srcOr)) return;
+  const QRegion area = LocalToPixels(p, local) & EffectiveClip(p);
+  if (area.isEmpty()) return;
+  int ones = 0;
+  for (uint8_t row : pat.pat) ones += __builtin_popcount(row);
+  if (ones == 0 && mode != patCopy && mode != srcCopy) return;
+  const QColor fore(ToQRgb(p->foreColor)), back(ToQRgb(p->backColor));
+  QColor color = ones == 64 ? fore : ones == 0 ? back : QColor(0x80, 0x80, 0x80);
+  for (const QRect& r : area) p->mirror->fillRect(r, color);
+}
+
 void PaintWithPen(GrafPort* p, const QRegion& local) {
+  MirrorFill(p, local, p->pnPat, p->pnMode);
   FillPixels(p, LocalToPixels(p, local), p->pnPat, p->pnMode, ToQRgb(p->foreColor),
              ToQRgb(p->backColor));
 }
 
 void Erase(GrafPort* p, const QRegion& local) {
+  MirrorFill(p, local, kWhite, patCopy);
   FillPixels(p, LocalToPixels(p, local), kWhite, patCopy, ToQRgb(p->foreColor),
              ToQRgb(p->backColor));
 }
@@ -387,6 +403,7 @@ void EraseRect(const Rect* r) {
   if (GrafPort* p = CurrentPort()) Erase(p, LocalRect(r));
 }
 void FillRect(const Rect* r, const Pattern* pat) {
+  if (GrafPort* p = CurrentPort()) MirrorFill(p, LocalRect(r), *pat, patCopy);
   if (GrafPort* p = CurrentPort())
     FillPixels(p, LocalToPixels(p, LocalRect(r)), *pat, patCopy, ToQRgb(p->foreColor),
                ToQRgb(p->backColor));
@@ -483,6 +500,28 @@ int MeasureText(const unsigned char* text, int count) {
   return width;
 }
 
+// Glyphs on paper are outlines, each at its place on the page's pixel grid so that the
+// layout is the screen's.
+void MirrorText(GrafPort* p, const FontEntry* f, const QRegion& clip, const unsigned char* bytes,
+                int count) {
+  QPainter& painter = *p->mirror;
+  painter.save();
+  painter.setClipRegion(clip);
+  QFont font = f->font;
+  font.setStyleStrategy(QFont::PreferMatch);
+  font.setHintingPreference(QFont::PreferNoHinting);
+  painter.setFont(font);
+  painter.setPen(QColor(ToQRgb(p->foreColor)));
+  const int y = p->pnLoc.v - p->origin.v;
+  int dx = p->pnLoc.h - p->origin.h;
+  for (int i = 0; i < count; ++i) {
+    if (bytes[i] >= 32)
+      painter.drawText(QPointF(dx, y), QString(QChar(MacRomanToUnicode(bytes[i]))));
+    dx += f->widths[bytes[i]];
+  }
+  painter.restore();
+}
+
 }  // namespace
 
 void LoadFonts() {
@@ -542,6 +581,7 @@ void DrawText(const void* text, int16_t firstByte, int16_t byteCount) {
     }
     painter.end();
     MarkPortChanged(p);
+    if (p->mirror) MirrorText(p, f, clip, bytes, byteCount);
   }
   for (int i = 0; i < byteCount; ++i) x += f->widths[bytes[i]];
   p->pnLoc.h = static_cast<int16_t>(x);
@@ -625,6 +665,13 @@ void CopyBits(const BitMap* src, const BitMap* dst, const Rect* srcRect, const R
     }
   }
   MarkPortChanged(d);
+  // Images (the turned column titles) reach paper as images, at the same place.
+  if (d->mirror && !area.isEmpty()) {
+    d->mirror->save();
+    d->mirror->setClipRegion(area);
+    d->mirror->drawImage(to.topLeft(), piece);
+    d->mirror->restore();
+  }
 }
 
 void ScrollRect(const Rect* r, int16_t dh, int16_t dv, RgnHandle updateRgn) {

@@ -38,7 +38,8 @@ TEST_F(MenusTest, WithoutAWindowOnlyNewOpenAndTheRecentFilesCanBeChosen) {
   WriteSampleClass(Path("A.mtb"), 2, 1);
   InsertRecentFile(FileSpec{Path("A.mtb")});
   AdjustMenus();
-  EXPECT_EQ((std::set<int16_t>{kNewItem, kOpenItem, kFirstRecentItem, kFirstRecentItem + 2}),
+  EXPECT_EQ((std::set<int16_t>{kNewItem, kOpenItem, kPageSetupItem, kFirstRecentItem,
+                               kFirstRecentItem + 2}),
             EnabledItems(kFileMenu));
   for (int16_t i : EnabledItems(kEditMenu)) ADD_FAILURE() << "edit item " << i;
   EXPECT_TRUE(EnabledItems(kGradebookMenu).empty());
@@ -51,14 +52,16 @@ TEST_F(MenusTest, WithoutAWindowOnlyNewOpenAndTheRecentFilesCanBeChosen) {
 TEST_F(MenusTest, WithAClassTheWindowCommandsCanBeChosen) {
   OpenSample();
   EXPECT_EQ((std::set<int16_t>{kNewItem, kOpenItem, kCloseItem, kSaveItem, kSaveAsItem,
-                               kRevertItem, kImportItem, kExportItem, kFirstRecentItem,
+                               kRevertItem, kImportItem, kExportItem, kPageSetupItem,
+                               kPrintItem, kFirstRecentItem,
                                kFirstRecentItem + 2}),
             EnabledItems(kFileMenu));
   EXPECT_EQ((std::set<int16_t>{1, 9}), EnabledItems(kExportMenu));
   EXPECT_EQ((std::set<int16_t>{kPasswordItem, kShowIDItem, kShowNameItem, kShowNameAndIDItem,
                                kHolidaysItem, 10, 11, 12, 13}),
             EnabledItems(kGradebookMenu));
-  EXPECT_EQ((std::set<int16_t>{kGradebookViewItem, kAttendanceViewItem, 17, 18, 19}),
+  EXPECT_EQ((std::set<int16_t>{kGradebookViewItem, kAttendanceViewItem, 5, 6, 7, 8, 10, 11, 12,
+                               14, 15, 17, 18, 19}),
             EnabledItems(kReportsMenu));
   EXPECT_EQ((std::set<int16_t>{1, 2, 3, 5, 6, 7}), EnabledItems(kSortMenu));
   EXPECT_EQ((std::set<int16_t>{kSortItem}), EnabledItems(kEditMenu))

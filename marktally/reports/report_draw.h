@@ -1,0 +1,55 @@
+// What every report page draws with: the page units of the zoom, texts placed by their
+// baseline, right-aligned texts, rules, and the row label of a student.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "marktally/model/types.h"
+
+namespace reports {
+
+// z, L = 12z/5 and M = 24z/5 of the window's zoom (5 while printing).
+int Z();
+int Line();
+int Margin();
+// The page at this zoom, never below one line.
+int PageH();
+int PageW();
+
+Str255 Text(const char* s);
+Str255 Number(long n);
+// The width of a template text in the current font.
+int W(const char* s);
+int W(ConstStringPtr s);
+
+void DrawAt(int h, int v, ConstStringPtr text);
+void DrawAt(int h, int v, const char* text);
+void DrawRight(int right, int v, ConstStringPtr text);
+// Centred on x.
+void DrawCentred(int x, int v, ConstStringPtr text);
+void Rule(int h0, int h1, int v);
+
+void UseReportFont();
+void UseHeaderFont();
+
+// The ID (cut to 16z) at M and the name (cut to 30z) after it, as the class shows
+// them; returns the x that follows the title columns.
+int DrawName(int16_t student, int y);
+int AfterTitleColumns();
+bool ShowsIDs();
+bool ShowsNames();
+
+// The current term, always a valid index.
+int Term();
+// The subject, with the term's name in parentheses for a class of several terms.
+Str255 SubjectLine();
+// Today as a long date.
+Str255 Today();
+
+// A percent and its letter placed around x by the class's display flags: the percent
+// ends at x + off, the letter starts at x + off + 8.
+int PercentOffset();
+void DrawGradePair(int16_t percent, int x, int y, bool useOffset = true);
+
+}  // namespace reports

@@ -1,0 +1,38 @@
+// The page composers of the report views and the sections that several reports share.
+// Each draws one page into the current port, in page coordinates, afresh from the class.
+#pragma once
+
+#include <cstdint>
+
+// Class reports.
+void DrawGradesReport(int16_t page);
+void DrawSummaryReport(int16_t page);
+void DrawTotalsReport(int16_t page);
+void DrawAttendReport(int16_t page);
+void DrawClassHeader();
+void DrawClassBreakdown(int y);
+// Letter counters of the last breakdown drawn.
+extern uint16_t gBreakdown[13];
+void Breakdown(int16_t percent);
+void DrawBreakdownGrid(int y);
+void TotalScores(int16_t student, int32_t& points, int32_t& possible);
+int16_t CatPct(int16_t student, int16_t category);
+
+// Student reports.
+void DrawStudentReport(int16_t page);
+void DrawStudentSummary(int16_t student);
+void DrawStudentAttendReport(int16_t student);
+void DrawOneScore(int16_t student, int16_t column, int y);
+void DrawOneDate(uint32_t date, int x, int y);
+void DrawStudentCategories(int16_t student, int y);
+void DrawSignatureLine();
+int16_t GetCategoryWeight(int16_t category);
+// The comment text of one student: header, comment and footer of the current term.
+extern char gCommentsBuffer[1024];
+extern int16_t gCommentsLength;
+void CombineComments(int16_t student);
+
+// Assignment and missing-work reports.
+void DrawAssignmentReport(int16_t page);
+void DrawMissingReport(int16_t page);
+void GetStatistics(int16_t column, int32_t& mean, int32_t& median, int32_t& deviation);

@@ -1,0 +1,235 @@
+// Printing into PDF files read back by poppler: page counts, every student once per
+// class report at every window zoom, the grids' tiling, page setup, the print command
+// of the command line, and the drawing positions of one page per report view.
+#include <array>
+
+#include "marktally/reports/reports.h"
+#include "tests/reports/report_fixture.h"
+
+namespace {
+
+class PrintingTest : public ReportTest {};
+
+const uint16_t kReportViews[] = {
+    kClassGradesView,       kClassSummaryView,     kAttendanceTotalsView,
+    kAttendanceSummaryView, kStudentScoresView,    kStudentSummaryView,
+    kStudentAttendanceView, kAssignmentScoresView, kMissingAssignmentsView};
+
+std::string Id(int s) { return "S" + std::to_string(1001 + s); }
+
+TEST_F(PrintingTest, EveryReportViewPrintsItsPagesAndEveryStudentOnce) {
+  for (int16_t zoom : {5, 6, 7}) {
+    OpenReportClass(60, 40, zoom);
+    for (uint16_t view : kReportViews) {
+      Show(view);
+      ASSERT_EQ(view, gCurrView);
+      const int expected = PrintedCount();
+      const std::string name =
+          "view" + std::to_string(view) + "-zoom" + std::to_string(zoom) + ".pdf";
+      const std::string pdf = PrintToPdf(name);
+      EXPECT_EQ(expected, PdfPages(pdf)) << name;
+      EXPECT_EQ(zoom, gZoom) << "the window keeps its zoom";
+      if (view <= kAttendanceSummaryView) {
+        const std::string text = PdfText(pdf);
+        for (int s = 0; s < 60; s++) {
+          EXPECT_EQ(view == kClassSummaryView ? gCatsAcross : 1, Occurrences(text, Id(s)))
+              << name << " " << Id(s);
+        }
+      }
+      if (zoom == 6) {
+        const std::string png = ArtifactDir() + "/report-view" + std::to_string(view);
+        RunTool("pdftoppm -png -r 60 -f 1 -l 1 -singlefile '" + pdf + "' '" + png + "'");
+        EXPECT_TRUE(std::filesystem::exists(png + ".png")) << png;
+        ForceUpdate();
+        Run();
+        SavePortImage(Port(), ArtifactDir() + "/window-view" + std::to_string(view) + ".png");
+      }
+    }
+    CloseDocument();
+  }
+}
+
+TEST_F(PrintingTest, RowsThatTheWindowZoomFitsButPaperDoesNotAreNotLost) {
+  OpenReportClass(98, 5, 6);
+  Show(kClassGradesView);
+  gReportOptions = 0;
+  const std::string pdf = PrintToPdf("98.pdf");
+  const std::string text = PdfText(pdf);
+  for (int s = 0; s < 98; s++) EXPECT_EQ(1, Occurrences(text, Id(s))) << Id(s);
+  EXPECT_EQ(3, PdfPages(pdf));  // 47 rows a page at 100 %
+}
+
+TEST_F(PrintingTest, NothingToPrintTellsTheTeacherAndBeginsNoJob) {
+  OpenReportClass(5, 0);
+  Show(kAssignmentScoresView);
+  answers.push_back(1);
+  const std::string pdf = PrintToPdf("empty.pdf");
+  ASSERT_EQ(1u, alerts.size());
+  EXPECT_EQ("Nothing to print", alerts[0].title);
+  EXPECT_EQ(0, PMPagesPrinted());
+  EXPECT_FALSE(std::filesystem::exists(pdf));
+}
+
+TEST_F(PrintingTest, OneStudentAndOneAssignmentPrintTheirOwnPages) {
+  OpenReportClass(60, 40, 7);
+  Show(kStudentScoresView);
+  const int perStudent = std::max<int>(1, PagesPerStudent());
+  gPrintStu = static_cast<uint16_t>(perStudent * 7);  // a click on student 7's page
+  PMPrintToFile(Path("one.pdf"));
+  PMScriptDialogAnswers(true);
+  DoPrintThisStudent();
+  int printed = 0;
+  AtPrintZoom([&printed] { printed = PagesPerStudent(); });
+  EXPECT_EQ(printed, PdfPages(Path("one.pdf")));
+  const std::string text = PdfText(Path("one.pdf"));
+  EXPECT_NE(std::string::npos, text.find(ToStdString(gStudents[7].name)));
+  EXPECT_EQ(std::string::npos, text.find(ToStdString(gStudents[8].name)));
+
+  Show(kAssignmentScoresView);
+  gPrintAss = static_cast<uint16_t>(PagesPerAssignment() * 3);
+  PMPrintToFile(Path("assignment.pdf"));
+  DoPrintThisAssignment();
+  const std::string atext = PdfText(Path("assignment.pdf"));
+  EXPECT_NE(std::string::npos, atext.find(ToStdString(gAssignments[0][3].name)));
+  EXPECT_EQ(std::string::npos, atext.find(ToStdString(gAssignments[0][4].name)));
+}
+
+TEST_F(PrintingTest, GridPagesRunDownTheStudentsThenAcross) {
+  OpenReportClass(60, 40);
+  Show(kGradebookView);
+  // 262-pixel title column: 6 columns and 25 rows a page at 100 %.
+  gClass.flags = static_cast<uint8_t>((gClass.flags & ~0x60) | kShowNames);
+  const std::string pdf = PrintToPdf("grid.pdf");
+  EXPECT_EQ(3 * 7, PdfPages(pdf));  // 60 rows: 3 down; 40 columns: 7 across
+  const std::string text = PdfText(pdf);
+  const size_t first = text.find(ToStdString(gStudents[0].name));
+  const size_t later = text.find(ToStdString(gStudents[30].name));
+  ASSERT_NE(std::string::npos, first);
+  EXPECT_LT(first, later) << "page 2 holds the next students, not the next columns";
+
+  SelectAssignment(5);
+  const std::string one = PrintToPdf("column.pdf");
+  EXPECT_EQ(3, PdfPages(one));
+}
+
+std::vector<std::array<int, 4>> gSeatPages;
+void SeatHeader() { DrawString(PStr("Seats")); }
+void SeatPage(int16_t r0, int16_t r1, int16_t c0, int16_t c1) {
+  gSeatPages.push_back({r0, r1, c0, c1});
+  MoveTo(gMargin, static_cast<int16_t>(gMargin + 40));
+  DrawString(PStr(("rows " + std::to_string(r0) + "-" + std::to_string(r1)).c_str()));
+}
+
+TEST_F(PrintingTest, SeatingPagesRunDownTheRowsThenAcross) {
+  OpenReportClass(10, 0);
+  SetSeatingChartDrawers(SeatHeader, SeatPage);
+  gSeatingChart.rows = 20;
+  gSeatingChart.columns = 10;
+  gSeatPages.clear();
+  gCurrView = kSeatingChartView;
+  const std::string pdf = PrintToPdf("seats.pdf");
+  // 16 seat rows and 4 seat columns a page at 100 %.
+  const std::vector<std::array<int, 4>> expected = {
+      {0, 15, 0, 3}, {16, 19, 0, 3}, {0, 15, 4, 7}, {16, 19, 4, 7}, {0, 15, 8, 9}, {16, 19, 8, 9}};
+  EXPECT_EQ(expected, gSeatPages);
+  EXPECT_EQ(6, PdfPages(pdf));
+  EXPECT_EQ(0, gMargin);
+  SetSeatingChartDrawers(nullptr, nullptr);
+  gCurrView = kGradebookView;
+}
+
+TEST_F(PrintingTest, AttendancePagesBeginOnAWeek) {
+  OpenReportClass(10, 0);
+  DoShowAttendance();
+  Run();
+  ASSERT_EQ(kAttendanceView, gCurrView);
+  const std::string pdf = PrintToPdf("attendance.pdf");
+  EXPECT_GT(PdfPages(pdf), 1);
+}
+
+TEST_F(PrintingTest, PageSetupCapsTheScaleAndSwapsLandscapePages) {
+  OpenReportClass(5, 5);
+  PMScriptPageSetup(200, kPMPortrait);
+  SetChanged(0);
+  EXPECT_TRUE(PageSetupDialog());
+  EXPECT_EQ(150, gPageSetup.scale);
+  EXPECT_EQ(150.0, PMGetScale());
+  EXPECT_EQ(552 * 100 / 150, gPageWidth);
+  EXPECT_EQ(1, gChanged);
+
+  gPageSetup.scale = 100;
+  gPageSetup.orientation = kPMLandscape;
+  UpdatePageInfo();
+  EXPECT_EQ(752, gPageWidth);
+  EXPECT_EQ(552, gPageHeight);
+  gPageSetup.orientation = kPMPortrait;
+  UpdatePageInfo();
+  EXPECT_EQ(552, gPageWidth);
+}
+
+TEST_F(PrintingTest, PrintOnTheCommandLinePrintsTheGradebook) {
+  WriteClass(Path("Cmd.mtb"), [] { FillReportClass(30, 10); });
+  PMPrintToFile(Path("cmd.pdf"));
+  PostCommandLineEvents({"--print", Path("Cmd.mtb")});
+  Run();
+  EXPECT_EQ(nullptr, gWindow);
+  // 30 rows, 25 a page: 2 down; 10 columns, 4 a page beside ID and name: 3 across.
+  EXPECT_EQ(6, PdfPages(Path("cmd.pdf")));
+  EXPECT_NE(std::string::npos, PdfText(Path("cmd.pdf")).find("Hillcrest High School"));
+}
+
+// Header, first row and closing positions of one page of each view at zoom 6.
+TEST_F(PrintingTest, DrawingLogFixesHeaderRowAndTrailerPositions) {
+  OpenReportClass(60, 40, 6);
+  const int l = 14, m = 28, z = 6;
+  struct Expect {
+    uint16_t view;
+    int page;
+    std::string text;
+    int h;
+    int v;
+  };
+  const std::string first = Id(0);
+  const std::vector<Expect> cases = {
+      {kClassGradesView, 0, "Hillcrest High School", m, m + l},
+      {kClassGradesView, 0, "M. Roy", m, m + 6 * l},
+      {kClassGradesView, 0, "ID", m, m + 8 * l},
+      {kClassGradesView, 0, first, m, m + 9 * l},
+      {kClassSummaryView, 0, first, m, m + 9 * l},
+      {kAttendanceTotalsView, 0, "Student", m + 16 * z, m + 8 * l},
+      {kAttendanceSummaryView, 0, first, m, m + 10 * l},
+      {kStudentScoresView, 0, "Date", m, m + 8 * l},
+      {kStudentSummaryView, 0, "Category", m, m + 8 * l},
+      {kStudentAttendanceView, 0, "Code", m, m + 8 * l},
+      {kAssignmentScoresView, 0, "Points", m + 46 * z, m + 13 * l},
+      {kAssignmentScoresView, 0, first, m, m + 14 * l + 3},
+      {kMissingAssignmentsView, 0, "Missing Assignment", m + 10 * z, l + m + 4 * l},
+  };
+  for (const Expect& e : cases) {
+    Show(e.view);
+    const auto log = DrawPageLog(e.page);
+    const TextDrawRecord* r = Find(log, e.text);
+    ASSERT_NE(nullptr, r) << e.view << " " << e.text;
+    EXPECT_EQ(e.h, r->pen.h) << e.view << " " << e.text;
+    EXPECT_EQ(e.v, r->pen.v) << e.view << " " << e.text;
+  }
+  // Without the ID column the heading names the student alone.
+  gClass.flags = static_cast<uint8_t>(gClass.flags & ~kShowIDs);
+  Show(kStudentSummaryView);
+  const auto summary = DrawPageLog(0);
+  const TextDrawRecord* heading = Find(summary, ToStdString(gStudents[0].name));
+  ASSERT_NE(nullptr, heading);
+  EXPECT_EQ(m + 4 * l, heading->pen.v);
+  gClass.flags = static_cast<uint8_t>(gClass.flags | kShowIDs);
+
+  // The student scores report's closing sections follow the last row by three lines.
+  Show(kStudentScoresView);
+  const int pages = PagesPerStudent(), n = NumActualAssignments(), k = ClassRowsPerPage();
+  const auto log = DrawPageLog(pages - 1);
+  const int rows = n - (pages - 1) * k;
+  const TextDrawRecord* cat = Find(log, "Category");
+  ASSERT_NE(nullptr, cat);
+  EXPECT_EQ(rows > 0 ? m + (rows + 12) * l : m + 8 * l, cat->pen.v);
+}
+
+}  // namespace
