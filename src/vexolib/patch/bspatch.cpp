@@ -220,8 +220,9 @@ void addOldBytes(unsigned char* bytes, std::size_t length, std::int64_t oldPosit
 // Reads exactly `length` bytes of a block into the sink piece by piece; `early` on a short
 // block. With oldReader, each piece gets its old bytes added first.
 void copyBlockBytes(StreamDecompressor& stream, std::int64_t length,
-                    std::vector<unsigned char>& chunk, detail::NewFileSink& sink, const char* early,
-                    OldFileReader* oldReader, std::int64_t oldPosition, std::int64_t oldSize) {
+                    std::vector<unsigned char>& chunk, detail::NewFileSink& sink,
+                    const char* early, OldFileReader* oldReader, std::int64_t oldPosition,
+                    std::int64_t oldSize) {
   std::int64_t done = 0;
   while (done < length) {
     const std::size_t n =
@@ -319,7 +320,8 @@ PatchHeader readHeader(int patchHandle, std::uint64_t patchSize, const PatchName
 void buildNewFile(const PatchHeader& header, int patchHandle, int oldHandle,
                   std::uint64_t oldSize, NewFileSink& sink, const PatchNames& names) {
   const std::uint64_t controlOffset = headerSize;
-  const std::uint64_t diffOffset = controlOffset + static_cast<std::uint64_t>(header.controlLength);
+  const std::uint64_t diffOffset =
+      controlOffset + static_cast<std::uint64_t>(header.controlLength);
   const std::uint64_t extraOffset = diffOffset + static_cast<std::uint64_t>(header.diffLength);
   StreamDecompressor control;
   StreamDecompressor diff;

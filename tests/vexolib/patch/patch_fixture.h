@@ -51,7 +51,9 @@ struct PatchSpec {
   std::int64_t newSize = 0;
 };
 
-inline std::string tuple(std::int64_t a, std::int64_t b) { return offsetBytes(a) + offsetBytes(b); }
+inline std::string tuple(std::int64_t a, std::int64_t b) {
+  return offsetBytes(a) + offsetBytes(b);
+}
 inline std::string tuple(std::int64_t a, std::int64_t b, std::int64_t c) {
   return offsetBytes(a) + offsetBytes(b) + offsetBytes(c);
 }
