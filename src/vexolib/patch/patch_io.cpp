@@ -8,6 +8,8 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <boost/filesystem/operations.hpp>
+
 #include "vexolib/platform.h"
 
 namespace vexo {
@@ -107,6 +109,45 @@ bool SiblingFile::replace() {
     return false;
   }
   committed_ = true;
+  return true;
+}
+
+bool isWithin(const boost::filesystem::path& inner, const boost::filesystem::path& outer) {
+  auto in = inner.begin();
+  for (auto out = outer.begin(); out != outer.end(); ++out, ++in) {
+    if (in == inner.end() || *in != *out) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool joinInsideRoot(const boost::filesystem::path& root, const std::string& relative,
+                    boost::filesystem::path& joined) {
+  namespace fs = boost::filesystem;
+  boost::system::error_code error;
+  joined = root / relative;
+  const fs::path realRoot = fs::canonical(root, error);
+  if (error) {
+    return true;  // nothing exists below a missing root, so no link can lead out
+  }
+  fs::path at = root;
+  for (const fs::path& element : fs::path(relative)) {
+    if (element == ".") {
+      continue;
+    }
+    at /= element;
+    const fs::file_status status = fs::symlink_status(at, error);
+    if (error || !fs::exists(status)) {
+      return true;  // what does not exist yet is made by us, never as a link
+    }
+    if (fs::is_symlink(status)) {
+      const fs::path target = fs::canonical(at, error);
+      if (error || !isWithin(target, realRoot)) {
+        return false;
+      }
+    }
+  }
   return true;
 }
 

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include <boost/filesystem/path.hpp>
+
 namespace vexo {
 namespace patchio {
 
@@ -60,6 +62,14 @@ class SiblingFile {
   FileHandle handle_;
   bool committed_ = false;
 };
+
+// True when `inner` is `outer` or lies below it, element by element.
+bool isWithin(const boost::filesystem::path& inner, const boost::filesystem::path& outer);
+
+// root / relative, for a relative path without ".." elements, when every symbolic link met on
+// the way from root leads to a place inside root; false when one leads out or nowhere.
+bool joinInsideRoot(const boost::filesystem::path& root, const std::string& relative,
+                    boost::filesystem::path& joined);
 
 }  // namespace patchio
 }  // namespace vexo
