@@ -21,11 +21,15 @@ namespace {
 
 std::atomic<std::size_t> largestAllocation{0};
 
-__attribute__((noinline)) void* allocateCounted(std::size_t size) {
+__attribute__((noinline)) void* allocateQuietly(std::size_t size) noexcept {
   std::size_t seen = largestAllocation.load();
   while (size > seen && !largestAllocation.compare_exchange_weak(seen, size)) {
   }
-  if (void* block = std::malloc(size ? size : 1)) {
+  return std::malloc(size ? size : 1);
+}
+
+void* allocateCounted(std::size_t size) {
+  if (void* block = allocateQuietly(size)) {
     return block;
   }
   throw std::bad_alloc();
@@ -37,6 +41,14 @@ __attribute__((noinline)) void release(void* block) { std::free(block); }
 
 void* operator new(std::size_t size) { return allocateCounted(size); }
 void* operator new[](std::size_t size) { return allocateCounted(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  return allocateQuietly(size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+  return allocateQuietly(size);
+}
+void operator delete(void* block, const std::nothrow_t&) noexcept { release(block); }
+void operator delete[](void* block, const std::nothrow_t&) noexcept { release(block); }
 void operator delete(void* block) noexcept { release(block); }
 void operator delete[](void* block) noexcept { release(block); }
 void operator delete(void* block, std::size_t) noexcept { release(block); }
