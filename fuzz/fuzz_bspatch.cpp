@@ -2,7 +2,11 @@
 // malformed or unreadable patch, never produces a byte more or less than the header's new
 // size, and agrees with a plain in-memory reading of the format on every patch it accepts.
 //
-// Input: two bytes giving the old file's length (little-endian), the old file, the patch.
+// Input: a mode byte, two bytes giving the old file's length (little-endian), the old file,
+// then either the patch as it stands (even mode byte) or, so that the fuzzer reaches the
+// tuples behind bzip2's checksums, the blocks before compression (odd mode byte): a kind
+// byte, the new size (2 bytes), the control block and the diff block (each 2 bytes of
+// length, then the bytes), and the extra block (the rest).
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -148,6 +152,43 @@ Plain applyPlainly(const detail::PatchHeader& h, const std::uint8_t* patch, cons
   return Plain::accepted;
 }
 
+std::string bzip(const std::uint8_t* data, std::size_t size) {
+  std::vector<char> input(data, data + size);
+  input.push_back('\0');  // never a null source
+  std::vector<char> out(size + size / 100 + 700);
+  unsigned int length = static_cast<unsigned int>(out.size());
+  FUZZ_CHECK(BZ2_bzBuffToBuffCompress(out.data(), &length, input.data(),
+                                      static_cast<unsigned int>(size), 1, 0, 0) == BZ_OK);
+  return std::string(out.data(), length);
+}
+
+std::string number8(std::int64_t value) {
+  std::string bytes(8, '\0');
+  for (int i = 0; i < 8; ++i) bytes[i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+  return bytes;
+}
+
+// A patch from blocks given before compression; empty when the input runs short.
+std::string buildPatch(const std::uint8_t* data, std::size_t size) {
+  if (size < 3) return std::string();
+  static const char* const magics[] = {"BSDIFF40", "BSDIFF30", "QSUFDIFF", "BSDIFF40"};
+  const std::string magic = magics[data[0] & 3];
+  const std::int64_t newSize = data[1] | (data[2] << 8);
+  std::size_t at = 3;
+  std::string blocks[3];
+  for (int b = 0; b < 2; ++b) {
+    if (size - at < 2) return std::string();
+    const std::size_t length =
+        std::min<std::size_t>(data[at] | (data[at + 1] << 8), size - at - 2);
+    blocks[b] = bzip(data + at + 2, length);
+    at += 2 + length;
+  }
+  blocks[2] = bzip(data + at, size - at);
+  return magic + number8(static_cast<std::int64_t>(blocks[0].size())) +
+         number8(static_cast<std::int64_t>(blocks[1].size())) + number8(newSize) + blocks[0] +
+         blocks[1] + (magic == "BSDIFF40" ? blocks[2] : std::string());
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -156,13 +197,19 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  if (size < 2) return 0;
-  const std::size_t oldLength = std::min<std::size_t>(data[0] | (data[1] << 8), size - 2);
-  const std::string old(reinterpret_cast<const char*>(data + 2), oldLength);
-  const std::uint8_t* patch = data + 2 + oldLength;
-  const std::size_t patchSize = size - 2 - oldLength;
+  if (size < 3) return 0;
+  const bool structured = data[0] & 1;
+  const std::size_t oldLength = std::min<std::size_t>(data[1] | (data[2] << 8), size - 3);
+  const std::string old(reinterpret_cast<const char*>(data + 3), oldLength);
+  const std::uint8_t* rest = data + 3 + oldLength;
+  const std::size_t restSize = size - 3 - oldLength;
+  const std::string built = structured ? buildPatch(rest, restSize) : std::string();
+  if (structured && built.empty()) return 0;
+  const std::uint8_t* patch =
+      structured ? reinterpret_cast<const std::uint8_t*>(built.data()) : rest;
+  const std::size_t patchSize = structured ? built.size() : restSize;
   const int patchFd = memoryFile(patch, patchSize);
-  const int oldFd = memoryFile(data + 2, oldLength);
+  const int oldFd = memoryFile(data + 3, oldLength);
   const detail::PatchNames names{"patch", "old", "new"};
 
   CollectingSink sink;

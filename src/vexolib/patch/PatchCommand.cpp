@@ -249,7 +249,8 @@ void PatchDirCommand::processPatchDir(bool validateOnly) {
     const fs::path target = inside(newPath, entry.target, entry);
     switch (entry.kind) {
       case PatchPlanEntry::Kind::dir:
-        fs::create_directories(target);
+        // A file in the way is reported below, as a directory that could not be made.
+        fs::create_directories(target, error);
         if (!fs::is_directory(target)) {
           throw VexoException(103, "Error creating directory: " + target.string());
         }

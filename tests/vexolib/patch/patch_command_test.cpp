@@ -287,6 +287,8 @@ TEST_F(PatchDirTest, FailuresAndWhatTheyLeave) {
       {"no dir line for the target", first + "createfile|sub/n|" + t + "|" + notesCrc +
                                           "|data/notes.txt\n", 103,
        "Unable to open target file: " + new_ + "/sub/n", false},
+      {"dir where a file is", first + "dir|readme.txt|" + t + "\n", 103,
+       "Error creating directory: " + new_ + "/readme.txt", false},
       {"old source missing", first + "copyfile|b|" + t + "|gone|5\n", -1,
        "fileSize: file '" + old_ + "/gone' not found (errno = ", false},
   };
