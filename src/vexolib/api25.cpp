@@ -9,6 +9,7 @@
 #include "vexolib/Session.h"
 #include "vexolib/Uploader.h"
 #include "vexolib/VexoException.h"
+#include "vexolib/patch/PatchCommand.h"
 #include "vexolib/platform.h"
 #include "vexolib/strutil.h"
 #include "vexolib/vexokit.h"
@@ -194,6 +195,68 @@ std::pair<int, std::string> sendFilesWithOptions(const std::map<std::string, std
 }
 
 bool lastSendFilesWasLightweight() { return Uploader::wasLastUploadLightweight(); }
+
+namespace {
+
+// A path as the entry trace shows it; a null one is not read.
+std::string traced(const char* path) { return path ? path : "(null)"; }
+
+// The frame of the patch operations: entry line, then the command made, given its paths and
+// run inside one guarded region; "Returning from <name>" at the end.
+template <typename Command, typename Configure>
+int runPatchCommand(const std::string& name, const std::string& entryLine, Configure configure) {
+  platform::trace(entryLine);
+  clearStatus();
+  try {
+    std::shared_ptr<Command> command = Command::make();
+    configure(*command);
+    platform::trace("Executing command");
+    command->execute();
+    _statusCode = 0;
+    platform::trace("Exiting with success");
+  } catch (const std::exception& e) {
+    platform::trace("Exception during " + name + "() ", e);
+    setStatusFrom(e);
+  } catch (...) {
+    platform::trace("Non-std::exception during " + name + "().");
+    _statusCode = 103;
+    _errorMessage = "internal error";
+  }
+  platform::trace("Returning from " + name);
+  return _statusCode;
+}
+
+}  // namespace
+
+int applyPatchFile(const char* patchFile, const char* oldFile, const char* newFile) {
+  return runPatchCommand<ApplyPatchFileCommand>(
+      "applyPatchFile",
+      "applyPatchFile: patch file path =" + traced(patchFile) + "; old file path =" +
+          traced(oldFile) + "; new file path =" + traced(newFile),
+      [&](ApplyPatchFileCommand& command) {
+        command.setPatchPath(patchFile);
+        command.setOldPath(oldFile);
+        command.setNewPath(newFile);
+      });
+}
+
+int applyPatchDir(const char* patchDir, const char* oldDir, const char* newDir) {
+  return runPatchCommand<ApplyPatchDirCommand>(
+      "applyPatchDir",
+      "applyPatchDir: patch dir path =" + traced(patchDir) + "; old dir path =" +
+          traced(oldDir) + "; new dir path =" + traced(newDir),
+      [&](ApplyPatchDirCommand& command) {
+        command.setPatchPath(patchDir);
+        command.setOldPath(oldDir);
+        command.setNewPath(newDir);
+      });
+}
+
+int validatePatchDir(const char* patchDir) {
+  return runPatchCommand<ValidatePatchDirCommand>(
+      "validatePatchDir", "validatePatchDir: patch dir path =" + traced(patchDir),
+      [&](ValidatePatchDirCommand& command) { command.setPatchPath(patchDir); });
+}
 
 }  // namespace api25
 }  // namespace vexo

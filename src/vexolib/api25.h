@@ -30,6 +30,14 @@ std::pair<int, std::string> sendFilesWithOptions(const std::map<std::string, std
                                                  bool deleteInputFiles);
 bool lastSendFilesWasLightweight();
 
+// ---- Patches -------------------------------------------------------------------------------
+// Status codes of the patch commands (0 on success); the message through getErrorMessage.
+// None of them needs or touches the session.
+int applyPatchFile(const char* patchFile, const char* oldFile, const char* newFile);
+int applyPatchDir(const char* patchDir, const char* oldDir, const char* newDir);
+// The old and new paths stay the command's own ".".
+int validatePatchDir(const char* patchDir);
+
 // ---- State ---------------------------------------------------------------------------------
 int getStatusCode();
 // A ring copy of the last message.
