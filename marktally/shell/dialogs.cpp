@@ -171,7 +171,7 @@ void SetupDialogs() {
   const Entry kTable[] = {
       {&gPasswordDialog, kPasswordDialogID, 1, 2},
       {&gNewPasswordDialog, kNewPasswordDialogID, 1, 2},
-      {&gAboutDialog, kAboutDialogID, 0, 0},
+      {&gAboutDialog, kAboutDialogID, 4, 4},  // Return, Escape and the close button: OK
       {&gAssignSeatsDialog, kAssignSeatsDialogID, 1, 2},
       {&gReportsDialog, kReportsDialogID, 1, 2},
       {&gMultipleDialog, kMultipleDialogID, 1, 2},

@@ -325,12 +325,15 @@ void UpdatePageNumber() {
   GrafPtr saved = nullptr;
   GetPort(&saved);
   SetPortWindowPort(gWindow);
-  if (gActive) {
+  {
     const Rect p = PortRect();
     TextSize(gPageNoSize);
     TextFont(gPageNoFont);
     TextFace(normal);
     if (gPlacard) Draw1Control(gPlacard);
+    // An inactive window shows its page numbers dimmed, as its scroll bars.
+    const RGBColor dim{0x9999, 0x9999, 0x9999};
+    if (!gActive) RGBForeColor(&dim);
     MoveTo(12, static_cast<int16_t>(p.bottom - 4));
     Str255 text = PStr("Page ");
     Str255 number;
@@ -342,6 +345,7 @@ void UpdatePageNumber() {
       Append(text, number);
     }
     DrawString(text);
+    ForeColor(blackColor);
   }
   SetPort(saved);
   if (saved) {
@@ -382,7 +386,7 @@ void DeactivateMainWindow() {
   DeactivateControl(gVScrollBar);
   DeactivateControl(gHScrollBar);
   DrawGrowIcon(gWindow);
-  HidePageNumber();
+  UpdatePageNumber();
   if (gEditHandle) {
     TEDeactivate(gEditHandle);
     TEToScrap();

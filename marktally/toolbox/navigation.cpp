@@ -91,6 +91,9 @@ bool Answer(NavRequest::Kind kind, const NavDialogOptions& options, const NavObj
       dialog.setOption(QFileDialog::ShowDirsOnly, true);
       break;
   }
+  if (!options.filterName.empty() && kind != NavRequest::kChooseFolder)
+    dialog.setNameFilter(FromMac(options.filterName));
+  if (!options.defaultSuffix.empty()) dialog.setDefaultSuffix(FromMac(options.defaultSuffix));
   if (filter && (kind == NavRequest::kOpen || kind == NavRequest::kOpenMultiple))
     dialog.setProxyModel(new FilterModel(filter));
   // The document window keeps its picture while the dialog is up.

@@ -127,6 +127,12 @@ void InjectKey(unsigned char charCode, uint16_t modifiers, bool autoRepeat) {
   QueueEvent(std::move(e));
 }
 
+void InjectKeyOnceShown(unsigned char charCode, uint16_t modifiers) {
+  EventRecord e = MakeEvent(keyDown, charCode);
+  e.modifiers = static_cast<uint16_t>((e.modifiers & btnState) | modifiers);
+  TB().keysOnceShown.push_back(e);
+}
+
 void InjectMouseWheel(uint16_t axis, int32_t delta) { QueueWheel(axis, delta); }
 
 void PostWindowPartClick(int16_t part, int16_t growWidth, int16_t growHeight) {

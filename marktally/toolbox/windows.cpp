@@ -41,7 +41,7 @@ bool TranslateKey(const QKeyEvent* e, unsigned char* charCode, unsigned char* ke
       {Qt::Key_Return, kReturnCharCode, 0x24},  {Qt::Key_Escape, kEscapeCharCode, 0x35},
       {Qt::Key_Left, kLeftArrowCharCode, 0x7B}, {Qt::Key_Right, kRightArrowCharCode, 0x7C},
       {Qt::Key_Up, kUpArrowCharCode, 0x7E},     {Qt::Key_Down, kDownArrowCharCode, 0x7D},
-      {Qt::Key_Delete, kDeleteCharCode, 0x75},
+      {Qt::Key_Delete, kDeleteCharCode, 0x75},  {Qt::Key_F1, kFunctionKeyCharCode, kF1KeyCode},
   };
   for (const Special& s : kSpecial) {
     if (e->key() == s.key) {
@@ -194,9 +194,12 @@ class DialogView : public QWidget {
     if (!TB().scriptActive) TB().mouseGlobal = Offset(w_->bounds, e->position().toPoint());
   }
   void keyPressEvent(QKeyEvent* e) override { PostKey(e); }
-  // The desktop's close button is the Escape key: Cancel, where the dialog has one.
+  // The desktop's close button is the Escape key: Cancel, where the dialog has one. A
+  // dialog without Cancel has its close button disabled; a window manager that closes
+  // it all the same changes nothing.
   void closeEvent(QCloseEvent* e) override {
     e->ignore();
+    if (!DialogHasCancel(w_)) return;
     QueuedEvent q;
     q.event = MakeEvent(keyDown, (0x35u << 8) | kEscapeCharCode);
     QueueEvent(std::move(q));
@@ -220,7 +223,12 @@ void SyncDialogView(WindowRecord* w) {
   DialogView* v = w->view;
   if (!v) return;
   const auto* bytes = reinterpret_cast<const unsigned char*>(w->title.data());
-  v->setWindowTitle(MacToQString(bytes, static_cast<int>(w->title.size())));
+  // Alerts and untitled dialogs carry the program's name in the title bar.
+  v->setWindowTitle(w->title.empty() ? QStringLiteral("Marktally")
+                                     : MacToQString(bytes, static_cast<int>(w->title.size())));
+  const Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                                (DialogHasCancel(w) ? Qt::WindowCloseButtonHint : Qt::Widget);
+  if (!v->isVisible() && v->windowFlags() != flags) v->setWindowFlags(flags);
   v->applying = true;
   // The content (not the desktop's frame around it) goes where the bounds say.
   v->setFixedSize(w->bounds.right - w->bounds.left, w->bounds.bottom - w->bounds.top);
@@ -259,17 +267,6 @@ class Frame : public QMainWindow {
       QueueAppleEvent(kAEQuitApplication, {});
   }
 
-  void changeEvent(QEvent* e) override {
-    QMainWindow::changeEvent(e);
-    if (e->type() != QEvent::WindowStateChange || !(windowState() & Qt::WindowMaximized)) return;
-    if (!TB().window) return;
-    // The zoom box decides the size; the desktop's maximised state would fight it.
-    QTimer::singleShot(0, this, [this] {
-      showNormal();
-      SyncFrameGeometry();
-    });
-    QueuePartClick(inZoomOut, 0, 0, 0);
-  }
 
   void moveEvent(QMoveEvent* e) override {
     QMainWindow::moveEvent(e);
@@ -282,6 +279,17 @@ class Frame : public QMainWindow {
 };
 
 static bool ApplyingGeometry() { return TB().frame && TB().frame->applying; }
+
+void RestoreFrameFocus() {
+  Toolbox& tb = TB();
+  if (!tb.interactive || !tb.frame || !tb.frame->isVisible()) return;
+  for (const WindowRecord* d : tb.dialogs) {
+    if (d->visible) return;
+  }
+  if (QApplication::activePopupWidget() || QApplication::activeModalWidget()) return;
+  tb.frame->activateWindow();
+  tb.frame->view->setFocus(Qt::OtherFocusReason);
+}
 
 QWidget* FrameView() { return TB().frame ? TB().frame->view : nullptr; }
 QMainWindow* FrameWindow() { return TB().frame; }
@@ -306,9 +314,15 @@ Point SyntheticWhere() {
   return Point{static_cast<int16_t>(c.top - 1), c.left};
 }
 
+bool FrameMaximized() {
+  Frame* f = TB().frame;
+  return f && (f->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen));
+}
+
 void SyncFrameGeometry() {
   Frame* f = TB().frame;
-  if (!f) return;
+  // The maximise button is the window manager's: the window takes the size it gets.
+  if (!f || FrameMaximized()) return;
   const Rect c = FrameContentBounds();
   const int bar = f->menuBar()->sizeHint().height();
   f->applying = true;
@@ -507,12 +521,23 @@ void ShowDialogView(WindowRecord* w) {
 void ShowWindow(WindowRef window) {
   if (window->visible) return;
   WindowRecord* before = FrontVisible();
-  window->visible = true;
   if (IsDialogWindowClass(window->windowClass)) {
+    // Keys typed before the question was in sight must not answer it: what the desktop
+    // has already delivered is taken in, and every key waiting is dropped.
+    PumpEvents(0);
+    FlushEvents(keyDownMask | autoKeyMask, 0);
+    Toolbox& tb = TB();
+    for (; !tb.keysOnceShown.empty(); tb.keysOnceShown.pop_front()) {
+      QueuedEvent key;
+      key.event = tb.keysOnceShown.front();
+      QueueEvent(std::move(key));
+    }
+    window->visible = true;
     ShowDialogView(window);
     Reactivate(before);
     return;
   }
+  window->visible = true;
   ShowFrame();
   if (FrontVisible() == window) QueueActivate(window, true);
   FlushDisplay();
@@ -525,6 +550,7 @@ void HideWindow(WindowRef window) {
     window->visible = false;
     if (window->view) window->view->hide();
     if (before == window) Reactivate(nullptr);
+    RestoreFrameFocus();
     return;
   }
   window->visible = false;
@@ -676,7 +702,10 @@ int32_t GrowWindow(WindowRef window, Point start, const Rect* limits) {
     width = oldWidth + m.h - start.h;
     height = oldHeight + m.v - start.v;
   }
-  if (limits) {
+  if (limits && FrameMaximized()) {
+    width = std::max<int>(width, limits->left);
+    height = std::max<int>(height, limits->top);
+  } else if (limits) {
     width = std::clamp(width, static_cast<int>(limits->left),
                        std::max<int>(limits->left, limits->right));
     height = std::clamp(height, static_cast<int>(limits->top),
@@ -934,4 +963,17 @@ std::string FrameTitle() {
   t.replace(QStringLiteral("[*]"),
             TB().frame->isWindowModified() ? QStringLiteral("*") : QString());
   return t.toStdString();
+}
+
+std::string DialogWindowTitle(WindowRef window) {
+  return window && window->view ? window->view->windowTitle().toStdString() : std::string();
+}
+
+bool DialogCloseButton(WindowRef window) {
+  return window && window->view &&
+         (window->view->windowFlags() & Qt::WindowCloseButtonHint) != 0;
+}
+
+void SendDialogClose(WindowRef window) {
+  if (window && window->view) window->view->close();
 }

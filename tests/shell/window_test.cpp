@@ -261,19 +261,28 @@ TEST_F(WindowBehaviourTest, ThePlacardNamesThePagesInSight) {
   EXPECT_EQ("Page 1 - 2", Placard());
 }
 
-TEST_F(WindowBehaviourTest, AnInactiveWindowHidesItsPlacard) {
+TEST_F(WindowBehaviourTest, AnInactiveWindowDimsItsPlacardAndScrollBars) {
   OpenSample();
   Rect port;
   GetPortBounds(Port(), &port);
   const Rect placard{static_cast<int16_t>(port.bottom + 2 - gScrollBarSize), 1,
                      static_cast<int16_t>(port.bottom - 1), 89};
-  auto blank = [&] {
-    for (int y = placard.top; y < placard.bottom; y++)
-      for (int x = placard.left; x < placard.right; x++)
-        if (GetPortPixel(Port(), x, y) != 0xFFFFFF) return false;
-    return true;
+  const Rect vbar{1, static_cast<int16_t>(port.right + 1 - gScrollBarSize),
+                  static_cast<int16_t>(port.bottom - gScrollBarSize),
+                  static_cast<int16_t>(port.right - 1)};
+  // Counts the black and the other non-white pixels inside a frame's border.
+  auto inks = [&](const Rect& r) {
+    std::pair<int, int> n{0, 0};
+    for (int y = r.top + 1; y < r.bottom - 1; y++)
+      for (int x = r.left + 1; x < r.right - 1; x++) {
+        const uint32_t p = GetPortPixel(Port(), x, y);
+        if (p == 0) n.first++;
+        else if (p != 0xFFFFFF) n.second++;
+      }
+    return n;
   };
-  EXPECT_FALSE(blank());
+  EXPECT_GT(inks(placard).first, 20);
+  EXPECT_GT(inks(vbar).first, 20);
   EventRecord e{};
   e.what = activateEvt;
   e.message = reinterpret_cast<uintptr_t>(gWindow);
@@ -281,12 +290,16 @@ TEST_F(WindowBehaviourTest, AnInactiveWindowHidesItsPlacard) {
   InjectEvent(e);
   Run();
   EXPECT_EQ(0, gActive);
-  EXPECT_TRUE(blank());
   EXPECT_FALSE(IsControlActive(gVScrollBar));
+  for (const Rect& r : {placard, vbar}) {
+    EXPECT_EQ(0, inks(r).first) << "dimmed: nothing black";
+    EXPECT_GT(inks(r).second, 20) << "dimmed, not hidden";
+  }
   PostEvent(osEvt, (static_cast<uintptr_t>(suspendResumeMessage) << 24) | resumeFlag);
   Run();
   EXPECT_EQ(1, gActive);
-  EXPECT_FALSE(blank());
+  EXPECT_GT(inks(placard).first, 20);
+  EXPECT_GT(inks(vbar).first, 20);
   EXPECT_TRUE(IsControlActive(gVScrollBar));
 }
 
