@@ -1,7 +1,10 @@
 #include "marktally/shell/preferences.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "marktally/shell/window.h"
@@ -34,6 +37,24 @@ void FitSpan(int& low, int& high, int min, int max) {
   }
 }
 
+// The four numbers of a stored placement ("%i" each: decimal, 0x hex or 0 octal, blanks
+// between). Each must be a window coordinate, so that no sum made of them overflows.
+bool ParsePlacement(const std::string& text, int (&v)[4]) {
+  const char* p = text.c_str();
+  for (int& value : v) {
+    while (*p == ' ' || *p == '\t') p++;
+    if (*p == '\0') return false;
+    char* end = nullptr;
+    errno = 0;
+    const long n = std::strtol(p, &end, 0);
+    if (end == p || errno == ERANGE || n < INT16_MIN || n > INT16_MAX) return false;
+    value = static_cast<int>(n);
+    p = end;
+  }
+  while (*p == ' ' || *p == '\t' || *p == '\n') p++;
+  return *p == '\0';
+}
+
 }  // namespace
 
 void LoadZoom() {
@@ -63,10 +84,9 @@ void LoadWindowPlacement() {
   SynchronizeAppPreferences();
   std::string text;
   if (!CopyAppPreferenceString(kPlacementKey, &text, 31)) return;
-  int top = 0, left = 0, right = 0, bottom = 0;
-  char extra = 0;
-  if (std::sscanf(text.c_str(), "%i %i %i %i %c", &top, &left, &right, &bottom, &extra) != 4)
-    return;
+  int v[4] = {0, 0, 0, 0};
+  if (!ParsePlacement(text, v)) return;
+  int top = v[0], left = v[1], right = v[2], bottom = v[3];
   if (bottom < top || right < left) return;
   Rect avail;
   GetAvailableWindowPositioningBounds(GetMainDevice(), &avail);

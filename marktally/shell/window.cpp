@@ -239,7 +239,11 @@ void TopOfPage() {
 
 void ScrollGrid(bool resetVertical) {
   if (gCurrView == kGradebookView) {
-    const int h = std::min(std::max(LastActualAssignment() - 4, 0), static_cast<int>(gLastColumn));
+    // The last scored assignment near the right, four columns before it; a class whose
+    // scored columns all fit in the window shows its first.
+    const int last = LastActualAssignment();
+    const int h =
+        last < HPageStep() ? 0 : std::min(std::max(last - 4, 0), static_cast<int>(gLastColumn));
     if (gHScrollBar) SetControlValue(gHScrollBar, Clamp16(h));
   } else if (gCurrView == kAttendanceView) {
     SetColumns();

@@ -63,6 +63,18 @@ TEST_F(DocumentCommandsTest, OpenReadsTheClassAndScrollsToTheLastScoredAssignmen
   EXPECT_EQ(Path("Biology.mtb"), gRecentFiles[0].spec.path);
 }
 
+TEST_F(DocumentCommandsTest, AClassWhoseScoredColumnsFitOpensOnItsFirstColumn) {
+  StartWithNewClass();
+  for (int assignments : {1, 5, 6, 10}) {
+    SCOPED_TRACE(assignments);
+    const std::string path = Path("Fits " + std::to_string(assignments) + ".mtb");
+    WriteSampleClass(path, 30, assignments);
+    OpenThroughMenu(path);
+    ASSERT_GT(HPageStep(), assignments) << "the window shows every scored column";
+    EXPECT_EQ(0, HScrollValue());
+  }
+}
+
 TEST_F(DocumentCommandsTest, AFileThatCannotBeReadGivesANewUntitledClass) {
   std::ofstream(Path("broken.mtb")) << "not a gradebook";
   StartWithNewClass();

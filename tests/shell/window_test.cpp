@@ -106,6 +106,12 @@ TEST_F(WindowBehaviourTest, AStoredPlacementIsBroughtOntoTheScreen) {
       {"12 34", {64, 18, 648, 904}},
       {"300 300 200 100", {64, 18, 648, 904}},
       {"1 2 3 4 5", {64, 18, 648, 904}},
+      {"0x64 18 818 0x200", {100, 18, 512, 818}},
+      // Crafted: numbers no window has, whose sums would overflow.
+      {"-2147483648 -2147483648 9 9", {64, 18, 648, 904}},
+      {"0 -2147483648 2147483647 300", {64, 18, 648, 904}},
+      {"99999999999 0 100 100", {64, 18, 648, 904}},
+      {"100 60 760 560x", {64, 18, 648, 904}},
   };
   for (const Case& c : cases) {
     StorePlacement(c.stored);
