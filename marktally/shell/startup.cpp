@@ -31,6 +31,7 @@ void StartUp() {
   SetChanged(0);
   LoadZoom();
   SetupMenus();
+  LoadFramePlacement();
   SetupThemes();
   InstallDocumentChangedHook();
   SetThemeCursor(kThemeArrowCursor);
@@ -57,6 +58,7 @@ void ShutDown() {
   CleanupPrinting();
   CleanupRotation();
   SaveZoom();
+  SaveWindowPlacement();
   SaveRecentFiles();
   SaveRecentAssigns();
   UnregisterAppearanceClient();

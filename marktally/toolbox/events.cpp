@@ -204,6 +204,7 @@ void ResetEvents() {
   tb.queue.clear();
   tb.activates.clear();
   tb.keysOnceShown.clear();
+  tb.keyGuardUntil = 0;
   tb.wheels.clear();
   tb.wheelHandler = nullptr;
   tb.wheelUserData = nullptr;

@@ -165,6 +165,7 @@ struct Toolbox {
   std::deque<QueuedEvent> queue;
   std::deque<EventRecord> activates;
   std::deque<EventRecord> keysOnceShown;  // a test's keys for the next dialog shown
+  uint32_t keyGuardUntil = 0;  // ticks: keys before then were typed ahead of a dialog
   std::deque<std::pair<uint16_t, int32_t>> wheels;
   EventHandlerUPP wheelHandler = nullptr;
   void* wheelUserData = nullptr;

@@ -195,5 +195,7 @@ bool LastNavRequest(NavRequest* request);
 // ---- Keychain ---------------------------------------------------------------------
 // An empty keychain in memory instead of the desktop's secret service.
 void UseInMemoryKeychainForTesting(bool inMemory);
+// A desktop where no keyring service answers: nothing is found or kept.
+void SetKeyringUnavailableForTesting(bool unavailable);
 // Its items: (service, account) -> password, all Mac Roman.
 std::map<std::pair<std::string, std::string>, std::string> InMemoryKeychainItems();

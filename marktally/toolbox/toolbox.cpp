@@ -135,6 +135,7 @@ void ResetToolboxForTesting() {
   ResetMenus();
   ResetEvents();
   ResetDesktop();
+  SetKeyringUnavailableForTesting(false);
   tb.screenOverride = true;
   tb.screen = Rect{0, 0, 768, 1024};
   tb.available = Rect{22, 0, 768, 1024};

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QMouseEvent>
@@ -11,6 +12,7 @@
 #include <QScreen>
 #include <QTimer>
 #include <QWheelEvent>
+#include <QWindow>
 #include <algorithm>
 #include <cstring>
 
@@ -91,7 +93,18 @@ void PostMouseRelease(const QMouseEvent* e, Point global) {
   QueueEvent(std::move(q));
 }
 
+// No one reads a question in a quarter of a second: keys that come so soon after a
+// dialog or alert appeared were typed for what was there before it.
+constexpr uint32_t kTypeAheadTicks = 15;
+
+bool TypedAhead() {
+  Toolbox& tb = TB();
+  const WindowRecord* dialog = FrontDialogWindow();
+  return tb.interactive && dialog && dialog->visible && TickCount() < tb.keyGuardUntil;
+}
+
 void PostKey(const QKeyEvent* e) {
+  if (TypedAhead()) return;
   unsigned char charCode, keyCode;
   if (!TranslateKey(e, &charCode, &keyCode)) return;
   QueuedEvent q;
@@ -271,9 +284,10 @@ class Frame : public QMainWindow {
   void moveEvent(QMoveEvent* e) override {
     QMainWindow::moveEvent(e);
     Toolbox& tb = TB();
-    if (!tb.interactive || applying || !tb.window) return;
+    if (!tb.interactive || applying) return;
     const QPoint at = view->mapToGlobal(QPoint(0, 0));
-    Rect& b = tb.window->bounds;
+    // Without a class the frame keeps its own place, which the next window takes.
+    Rect& b = tb.window ? tb.window->bounds : tb.frameContent;
     OffsetRect(&b, static_cast<int16_t>(at.x() - b.left), static_cast<int16_t>(at.y() - b.top));
   }
 };
@@ -304,7 +318,18 @@ void EnsureFrame() {
 
 void ShowFrame() {
   EnsureFrame();
-  if (TB().frame && !TB().frame->isVisible()) TB().frame->show();
+  if (!TB().frame || TB().frame->isVisible()) return;
+  // The menu bar is filled by now: its height puts the content where it belongs.
+  SyncFrameGeometry();
+  TB().frame->show();
+}
+
+void GetEmptyFrameBounds(Rect* bounds) { *bounds = TB().frameContent; }
+
+void SetEmptyFrameBounds(const Rect* bounds) {
+  if (EmptyRect(bounds)) return;
+  TB().frameContent = *bounds;
+  if (!TB().window) SyncFrameGeometry();
 }
 
 Rect FrameContentBounds() { return TB().window ? TB().window->bounds : TB().frameContent; }
@@ -380,7 +405,11 @@ QPoint QtGlobal(Point global) {
 void OnDesktopResize(int width, int height) {
   Toolbox& tb = TB();
   WindowRecord* w = tb.window;
-  if (!w) return;
+  if (!w) {
+    tb.frameContent.right = static_cast<int16_t>(tb.frameContent.left + width);
+    tb.frameContent.bottom = static_cast<int16_t>(tb.frameContent.top + height);
+    return;
+  }
   const QSize size(width, height);
   if (size == w->port.image.size() || size == tb.lastPostedGrow) return;
   tb.lastPostedGrow = size;
@@ -522,18 +551,26 @@ void ShowWindow(WindowRef window) {
   if (window->visible) return;
   WindowRecord* before = FrontVisible();
   if (IsDialogWindowClass(window->windowClass)) {
+    window->visible = true;
+    ShowDialogView(window);
     // Keys typed before the question was in sight must not answer it: what the desktop
-    // has already delivered is taken in, and every key waiting is dropped.
+    // delivers until the window is on the screen (half a second at most) is taken in,
+    // and every key waiting then is dropped.
+    Toolbox& tb = TB();
+    if (tb.interactive && window->view && window->view->windowHandle()) {
+      QElapsedTimer mapping;
+      mapping.start();
+      while (!window->view->windowHandle()->isExposed() && mapping.elapsed() < 500)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+      tb.keyGuardUntil = TickCount() + kTypeAheadTicks;
+    }
     PumpEvents(0);
     FlushEvents(keyDownMask | autoKeyMask, 0);
-    Toolbox& tb = TB();
     for (; !tb.keysOnceShown.empty(); tb.keysOnceShown.pop_front()) {
       QueuedEvent key;
       key.event = tb.keysOnceShown.front();
       QueueEvent(std::move(key));
     }
-    window->visible = true;
-    ShowDialogView(window);
     Reactivate(before);
     return;
   }

@@ -92,6 +92,26 @@ TEST_F(WindowBehaviourTest, TheWindowPlacementSurvivesARestart) {
   EXPECT_TRUE(SameRect(placed, user));
 }
 
+TEST_F(WindowBehaviourTest, TheEmptyFrameKeepsThePlaceOfTheLastWindowStartAfterStart) {
+  OpenSample();
+  const Rect placed{100, 60, 560, 760};
+  SetWindowBounds(gWindow, kWindowContentRgn, &placed);
+  ASSERT_TRUE(Choose(kFileMenu, kCloseItem));
+  ASSERT_EQ(nullptr, gWindow);
+  Rect frame;
+  GetEmptyFrameBounds(&frame);
+  EXPECT_TRUE(SameRect(placed, frame)) << Show(frame);
+  for (int start = 0; start < 3; start++) {
+    Stop();  // no class open: the empty frame's place is kept
+    Start();
+    GetEmptyFrameBounds(&frame);
+    EXPECT_TRUE(SameRect(placed, frame)) << "start " << start << ": " << Show(frame);
+  }
+  DoNewCmd();
+  ASSERT_NE(nullptr, gWindow);
+  EXPECT_TRUE(SameRect(placed, Bounds())) << Show(Bounds());
+}
+
 TEST_F(WindowBehaviourTest, AStoredPlacementIsBroughtOntoTheScreen) {
   // The screen is 1024 x 768 with windows below y 22: the bounds are 64..726 by 18..1006.
   struct Case {
