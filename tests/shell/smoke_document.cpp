@@ -48,6 +48,8 @@ int main(int argc, char** argv) {
   // Every term has its grading options, so that opening the class changes nothing and
   // closing it asks nothing.
   CopyGradingOptions(kMaxTerms - 1);
+  // The first student was present every day: each of that row's attendance cells is empty.
+  for (uint8_t& day : gAttendance[0]) day = kNoMark;
   if (argc == 4) {
     Str255 digest;
     EncodePassword(PStr(argv[3]), digest);

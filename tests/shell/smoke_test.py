@@ -429,11 +429,8 @@ def case_empty_attendance_cell(desk, document, window, known_fault=None):
     desk.key("ctrl+t")
     time.sleep(0.8)
     cx, cy = desk.content(window)
-    x, y, w, h = desk.display.geometry(window)
-    # The rightmost whole day column of the first student's row: days after today.
-    columns = (x + w - 15 - cx - TITLE_WIDTH) // COLUMN
-    desk.click(cx + TITLE_WIDTH + COLUMN * (columns - 1) + COLUMN // 2,
-               cy + HEADER + ROW // 2)
+    # The first day in sight of the first student, who has no attendance marks.
+    desk.click(cx + TITLE_WIDTH + COLUMN // 2, cy + HEADER + ROW // 2)
     time.sleep(0.6)
     desk.key("Return")
     time.sleep(1.0)
