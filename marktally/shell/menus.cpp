@@ -126,7 +126,9 @@ const std::vector<MenuSpec>& MenuTable() {
         {"Report Options\xC9", 0, 0},
         {"Multiple Class Report\xC9", 0, 0}}},
       // The desktop's place for the guide and the About box.
-      {kHelpMenu, "Help", {{"Marktally Users Guide", 0, 0}, {"-", 0, 0}, {"About Marktally\xC9", 0, 0}}},
+      {kHelpMenu,
+       "Help",
+       {{"Marktally Users Guide", 0, 0}, {"-", 0, 0}, {"About Marktally\xC9", 0, 0}}},
       {kExportMenu,
        "Export",
        {{"Text File\xC9", 0, 0},

@@ -129,7 +129,9 @@ TEST_F(MenusTest, DesktopKeysChooseTheirItems) {
     e.modifiers = mods;
     return MenuKeyChoice(e);
   };
-  auto choice = [](int16_t menu, int16_t item) { return (static_cast<int32_t>(menu) << 16) | item; };
+  auto choice = [](int16_t menu, int16_t item) {
+    return (static_cast<int32_t>(menu) << 16) | item;
+  };
   EXPECT_EQ(choice(kFileMenu, kSaveItem), key('s', cmdKey));
   EXPECT_EQ(choice(kFileMenu, kSaveAsItem), key('S', cmdKey | shiftKey));
   EXPECT_EQ(choice(kFileMenu, QuitItem()), key('q', cmdKey));
