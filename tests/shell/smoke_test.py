@@ -409,6 +409,10 @@ def case_typed_ahead(desk, document, window):
     time.sleep(1.0)
     if not desk.windows("Marktally"):
         raise SystemExit("desktop: keys typed ahead answered the 'add this category?' alert")
+    desk.display.close(alert)  # a Yes/No question has no Cancel: its close button is dead
+    time.sleep(0.8)
+    if not desk.windows("Marktally"):
+        raise SystemExit("desktop: the close button answered a Yes/No alert")
     desk.xdo("windowactivate", "--sync", str(alert))
     desk.key("Return")  # Yes, once the question is in sight
     desk.wait_gone("Marktally")
