@@ -10,7 +10,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
-#include <QTimer>
 #include <QWheelEvent>
 #include <QWindow>
 #include <algorithm>
@@ -279,7 +278,6 @@ class Frame : public QMainWindow {
     else
       QueueAppleEvent(kAEQuitApplication, {});
   }
-
 
   void moveEvent(QMoveEvent* e) override {
     QMainWindow::moveEvent(e);
