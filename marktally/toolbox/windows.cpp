@@ -560,6 +560,9 @@ void ShowWindow(WindowRef window) {
       mapping.start();
       while (!window->view->windowHandle()->isExposed() && mapping.elapsed() < 500)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+      // Asked again once mapped: a window manager may refuse the keyboard to a window
+      // that is not on the screen yet (the first dialog of a program just started).
+      window->view->activateWindow();
       tb.keyGuardUntil = TickCount() + kTypeAheadTicks;
     }
     PumpEvents(0);
