@@ -38,7 +38,9 @@ FUZZ_WORKERS ?= 4
 fuzz: deps
 	FUZZ_SECONDS=$(FUZZ_SECONDS) FUZZ_WORKERS=$(FUZZ_WORKERS) JOBS=$(JOBS) bash scripts/fuzz
 
-run: build
+# Only what the program needs: the program and the framework library.
+run: configure
+	cmake --build $(BUILD) -j $(JOBS) --target marktally vexokit
 	$(BUILD)/marktally/shell/marktally $(ARGS)
 
 # Installs the program, its guide, the desktop entry and the .mtb document type.

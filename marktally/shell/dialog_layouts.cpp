@@ -69,7 +69,7 @@ void PasswordDialogs() {
   Append(open, {PasswordItem(3, At(20, 60, 360, kEditHeight)),
                 StaticTextItem(4, At(20, 16, 360, 36),
                                "This class is locked. Enter its password to open it:"),
-                Box(5, 20, 94, 360, "Remember this password in my keychain")});
+                Box(5, 20, 94, 360, "Remember this password in my keyring")});
   Register(kPasswordDialogID, "Password", 400, 170, std::move(open));
 
   std::vector<DialogItemTemplate> change = OKCancel(440, 230);

@@ -50,7 +50,8 @@ const Str255 kDontSaveText = PStr("Don't Save");
 // The about box's lines, in the page-number font.
 constexpr int16_t kVersionFont = kGenevaFontNumber;
 constexpr int16_t kVersionSize = 10;
-const char* const kVersionLines[] = {"Version 7.0", "Copyright \xA9 the Marktally authors.",
+const char* const kVersionLines[] = {"Version " MARKTALLY_VERSION,
+                                     "Copyright \xA9 the Marktally authors.",
                                      "All rights reserved."};
 
 MainWindowHandlers& MainWindow() {
@@ -171,7 +172,7 @@ void SetupDialogs() {
   const Entry kTable[] = {
       {&gPasswordDialog, kPasswordDialogID, 1, 2},
       {&gNewPasswordDialog, kNewPasswordDialogID, 1, 2},
-      {&gAboutDialog, kAboutDialogID, 0, 0},
+      {&gAboutDialog, kAboutDialogID, 4, 4},  // Return, Escape and the close button: OK
       {&gAssignSeatsDialog, kAssignSeatsDialogID, 1, 2},
       {&gReportsDialog, kReportsDialogID, 1, 2},
       {&gMultipleDialog, kMultipleDialogID, 1, 2},

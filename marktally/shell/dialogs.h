@@ -8,6 +8,10 @@
 
 #include "marktally/toolbox/toolbox.h"
 
+// The version the About box and `marktally --version` show.
+#define MARKTALLY_VERSION "7.0"
+constexpr const char* kMarktallyVersion = MARKTALLY_VERSION;
+
 // Resource numbers of the modal dialogs. Item 1 is OK and item 2 Cancel throughout.
 enum DialogID : int16_t {
   kAboutDialogID = 133,

@@ -428,9 +428,8 @@ void GetZoomSize(Point* size) {
 
 void HandleKeyDown(const EventRecord& event) {
   const auto key = static_cast<unsigned char>(event.message & charCodeMask);
-  if (event.modifiers & cmdKey) {
-    AdjustMenus();
-    HandleMenuChoice(MenuKey(key));
+  if ((event.modifiers & cmdKey) || key == kFunctionKeyCharCode) {
+    HandleMenuChoice(MenuKeyChoice(event));
     return;
   }
   switch (key) {

@@ -22,6 +22,7 @@
 #include "marktally/shell/selection.h"
 #include "marktally/shell/view_commands.h"
 #include "marktally/shell/window.h"
+#include "marktally/toolbox/events.h"
 #include "marktally/toolbox/menus.h"
 #include "marktally/toolbox/textedit.h"
 
@@ -42,12 +43,6 @@ struct MenuSpec {
 // The menus' texts and command keys: the program's menu resources.
 const std::vector<MenuSpec>& MenuTable() {
   static const std::vector<MenuSpec> table = {
-      {kAppleMenu,
-       "Marktally",
-       {{"About Marktally\xC9", 0, 0},
-        {"Marktally Users Guide", 0, 0},
-        {"-", 0, 0},
-        {"Quit Marktally", 'Q', 0}}},
       {kFileMenu,
        "File",
        {{"New Class", 'N', 0},
@@ -64,7 +59,9 @@ const std::vector<MenuSpec>& MenuTable() {
         {"Email Reports", 0, kEmailReportsMenu},
         {"-", 0, 0},
         {"Page Setup\xC9", 0, 0},
-        {"Print\xC9", 'P', 0}}},
+        {"Print\xC9", 'P', 0},
+        {"-", 0, 0},
+        {"Quit Marktally", 'Q', 0}}},
       {kEditMenu,
        "Edit",
        {{"Undo", 'Z', 0},
@@ -130,6 +127,10 @@ const std::vector<MenuSpec>& MenuTable() {
         {"Assign Seats\xC9", 0, 0},
         {"Report Options\xC9", 0, 0},
         {"Multiple Class Report\xC9", 0, 0}}},
+      // The desktop's place for the guide and the About box.
+      {kHelpMenu,
+       "Help",
+       {{"Marktally Users Guide", 0, 0}, {"-", 0, 0}, {"About Marktally\xC9", 0, 0}}},
       {kExportMenu,
        "Export",
        {{"Text File\xC9", 0, 0},
@@ -254,15 +255,24 @@ void SetupMenus() {
     }
     InsertMenu(menu, spec.id <= kReportsMenu ? 0 : -1);
   }
+  // The desktop's own keys beside the program's: F1 for the guide, Ctrl+Shift+S Save As.
+  if (MenuRef help = GetMenuHandle(kHelpMenu)) {
+    SetMenuItemCommandKey(help, kUsersGuideItem, true, kF1KeyCode);
+    SetMenuItemModifiers(help, kUsersGuideItem, kMenuNoCommandModifier);
+  }
+  if (MenuRef file = GetMenuHandle(kFileMenu)) {
+    SetItemCmd(file, kSaveAsItem, 'S');
+    SetMenuItemModifiers(file, kSaveAsItem, kMenuShiftModifier);
+  }
   SetMenuEnablingProc(AdjustMenus);
   CantUndo();
   AdjustMenus();
 }
 
 void AdjustMenus() {
-  if (MenuRef apple = GetMenuHandle(kAppleMenu)) {
-    EnableMenuItem(apple, 0);
-    for (int16_t i = 1; i <= CountMenuItems(apple); i++) Enable(apple, i, true);
+  if (MenuRef help = GetMenuHandle(kHelpMenu)) {
+    EnableMenuItem(help, 0);
+    for (int16_t i = 1; i <= CountMenuItems(help); i++) Enable(help, i, true);
   }
   AdjustFileMenu();
   AdjustExportMenu();
@@ -293,6 +303,7 @@ void AdjustFileMenu() {
   Enable(menu, kImportItem, WindowNotMultiple());
   Enable(menu, kPageSetupItem, true);
   Enable(menu, kPrintItem, HasWindow());
+  Enable(menu, QuitItem(), true);
 }
 
 void AdjustExportMenu() {
@@ -317,9 +328,14 @@ void AdjustRecentFilesMenu() {
   MenuRef menu = GetMenuHandle(kFileMenu);
   if (!menu) return;
   const int n = std::clamp<int>(gNumRecentFiles, 0, kMaxRecentFiles);
-  const int count = n == 0 ? 15 : n + 18;
+  // Quit ends the menu, after the recent files.
+  const int count = (n == 0 ? 15 : n + 18) + 2;
   while (CountMenuItems(menu) > count) DeleteMenuItem(menu, CountMenuItems(menu));
   while (CountMenuItems(menu) < count) AppendMenuItemText(menu, PStr("item"));
+  SetMenuItemText(menu, S16(count - 1), PStr("-"));
+  SetMenuItemText(menu, S16(count), PStr("Quit Marktally"));
+  SetItemCmd(menu, S16(count), 'Q');
+  EnableMenuItem(menu, S16(count));
   if (n == 0) return;
   SetMenuItemText(menu, 16, PStr("-"));
   for (int i = 0; i < n; i++) {
@@ -453,7 +469,7 @@ void HandleMenuChoice(int32_t choice) {
   const auto menu = static_cast<int16_t>(choice >> 16);
   const auto item = static_cast<int16_t>(choice & 0xFFFF);
   switch (menu) {
-    case kAppleMenu: HandleAppleChoice(item); break;
+    case kHelpMenu: HandleAppleChoice(item); break;
     case kFileMenu: HandleFileChoice(item); break;
     case kEditMenu: HandleEditChoice(item); break;
     case kGradebookMenu: HandleGradebookChoice(item); break;
@@ -472,12 +488,37 @@ void HandleAppleChoice(int16_t item) {
   switch (item) {
     case kAboutItem: DoAboutDialog(); break;
     case kUsersGuideItem: OpenUsersGuide(); break;
-    case kQuitItem: DoQuitCmd(); break;
     default: DoAppleMenuChoice(); break;
   }
 }
 
+int16_t QuitItem() {
+  MenuRef file = GetMenuHandle(kFileMenu);
+  return file ? CountMenuItems(file) : 0;
+}
+
+int32_t MenuKeyChoice(const EventRecord& event) {
+  AdjustMenus();
+  if (int32_t choice = MenuEvent(&event)) return choice;
+  // Redo by the desktop's keys too, while the Undo item offers it.
+  const auto key = static_cast<unsigned char>(event.message & charCodeMask);
+  const bool shift = event.modifiers & shiftKey;
+  const bool redoKey = (event.modifiers & cmdKey) && (((key == 'z' || key == 'Z') && shift) ||
+                                                      ((key == 'y' || key == 'Y') && !shift));
+  MenuRef edit = GetMenuHandle(kEditMenu);
+  if (!redoKey || !edit || !IsMenuItemEnabled(edit, 0) || !IsMenuItemEnabled(edit, kUndoItem))
+    return 0;
+  Str255 text;
+  GetMenuItemText(edit, kUndoItem, text);
+  if (text.str().rfind("Redo", 0) != 0) return 0;
+  return (static_cast<int32_t>(kEditMenu) << 16) | kUndoItem;
+}
+
 void HandleFileChoice(int16_t item) {
+  if (item == QuitItem()) {
+    DoQuitCmd();
+    return;
+  }
   const int n = gNumRecentFiles;
   switch (item) {
     case kNewItem:

@@ -4,11 +4,12 @@
 
 #include <cstdint>
 
+#include "marktally/toolbox/events.h"
 #include "marktally/toolbox/qdtypes.h"
 
 // MenuID: the menu numbers; a choice is (menu << 16) | item, 0 for none.
 enum MenuID : int16_t {
-  kAppleMenu = 128,
+  kHelpMenu = 128,
   kFileMenu = 129,
   kEditMenu = 130,
   kGradebookMenu = 131,
@@ -29,9 +30,8 @@ enum MenuID : int16_t {
 
 // Items of the menu bar's menus that the program refers to by number.
 enum : int16_t {
-  kAboutItem = 1,
-  kUsersGuideItem = 2,
-  kQuitItem = 4,
+  kUsersGuideItem = 1,
+  kAboutItem = 3,
 
   kNewItem = 1,
   kOpenItem = 2,
@@ -88,6 +88,10 @@ void AdjustReportsMenu();
 void HandleMenuChoice(int32_t choice);
 void HandleAppleChoice(int16_t item);
 void HandleFileChoice(int16_t item);
+// The last item of the File menu, after the recent files.
+int16_t QuitItem();
+// The menu choice of a key: command keys, function keys and the desktop's Redo keys.
+int32_t MenuKeyChoice(const EventRecord& event);
 void HandleEditChoice(int16_t item);
 void HandleGradebookChoice(int16_t item);
 void HandleReportsChoice(int16_t item);

@@ -2,6 +2,8 @@
 
 #include <cctype>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "marktally/shell/grid.h"
 #include "marktally/shell/window.h"
@@ -49,7 +51,9 @@ void CheckNav() { gHasNavigation = 1; }
 bool GetOpenFile(OSType filter, FileSpec* spec, bool* stationery) {
   std::string path;
   const NavObjectFilter which = filter == kTextFilter ? NavFilterProcTXT : NavFilterProcMTB;
-  if (NavGetFile(Options(), which, NavEventFilter, &path) != noErr) return false;
+  NavDialogOptions options = Options();
+  options.filterName = filter == kTextFilter ? kTextFilesFilter : kClassFilesFilter;
+  if (NavGetFile(options, which, NavEventFilter, &path) != noErr) return false;
   spec->path = path;
   // The desktop keeps no stationery flag: every file opens as itself.
   *stationery = false;
@@ -59,9 +63,18 @@ bool GetOpenFile(OSType filter, FileSpec* spec, bool* stationery) {
 bool GetSaveFile(ConstStringPtr defaultName, FileSpec* spec, bool* replacing) {
   NavDialogOptions options = Options();
   options.saveFileName = ToStdString(defaultName);
+  options.filterName = kClassFilesFilter;
+  options.defaultSuffix = "mtb";
   std::string path;
   bool replaces = false;
   if (NavPutFile(options, NavEventFilter, &path, &replaces) != noErr) return false;
+  // A class is found again by its suffix: a name typed without it ("Biology", or
+  // "Biology.v2") gets it.
+  if (!HasExtension(path, "mtb")) {
+    path += ".mtb";
+    std::error_code error;
+    replaces = std::filesystem::exists(path, error);
+  }
   spec->path = path;
   *replacing = replaces;
   return true;

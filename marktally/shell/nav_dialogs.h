@@ -9,6 +9,9 @@
 
 // The filter code that asks for text files; any other lists gradebooks.
 constexpr OSType kTextFilter = FourCC("ttxt");
+// The file types the dialogs offer, as the desktop names them.
+constexpr const char* kClassFilesFilter = "Marktally classes (*.mtb)";
+constexpr const char* kTextFilesFilter = "Text files (*.txt *.csv)";
 
 extern uint8_t gHasNavigation;
 

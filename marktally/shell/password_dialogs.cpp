@@ -19,9 +19,26 @@ void Refuse(const char* title, const char* text, DialogRef dialog, DialogItemInd
   SetPWFocus(dialog, focus);
 }
 
+// The last keeping of a password found no keyring service; the teacher hears of it once
+// a session, not at every class.
+bool gNoKeyring = false;
+bool gToldOfNoKeyring = false;
+
+void TellOfNoKeyring() {
+  if (!gNoKeyring || gToldOfNoKeyring) return;
+  gToldOfNoKeyring = true;
+  InitCursor();
+  ShowModelAlert(kNoteAlert, kAlertOK, PStr("No keyring"),
+                 PStr("No keyring service answers on this desktop, so Marktally cannot remember "
+                      "passwords. You will be asked for the password each time you open a "
+                      "locked class."));
+}
+
 }  // namespace
 
 void InstallPasswordLock() {
+  gNoKeyring = false;
+  gToldOfNoKeyring = false;
   SetPasswordPrompt(AskForPassword);
   KeychainAccess keychain;
   keychain.find = [](const std::string& service, const std::string& account,
@@ -30,7 +47,9 @@ void InstallPasswordLock() {
   };
   keychain.add = [](const std::string& service, const std::string& account,
                     const std::string& password) {
-    return KCAddGenericPassword(service, account, password, nullptr) == noErr;
+    const OSStatus status = KCAddGenericPassword(service, account, password, nullptr);
+    gNoKeyring = status == errKCNotAvailable;
+    return status == noErr;
   };
   keychain.replace = [](const std::string& service, const std::string& account,
                         const std::string& password) {
@@ -89,7 +108,11 @@ bool ValidPassword() {
   gPreviousPassword = typed;
   CutPassword(typed);
   if (PasswordMatches(typed)) {
-    if (GetCheckBox(gPasswordDialog, kRemember)) AddKeychainPassword(typed);
+    if (GetCheckBox(gPasswordDialog, kRemember)) {
+      gNoKeyring = false;
+      AddKeychainPassword(typed);
+      TellOfNoKeyring();
+    }
     return true;
   }
   Refuse("Incorrect password",

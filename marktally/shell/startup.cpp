@@ -32,6 +32,7 @@ void StartUp() {
   SetChanged(0);
   LoadZoom();
   SetupMenus();
+  LoadFramePlacement();
   SetupThemes();
   InstallDocumentChangedHook();
   SetThemeCursor(kThemeArrowCursor);
@@ -60,6 +61,7 @@ void ShutDown() {
   CleanupPrinting();
   CleanupRotation();
   SaveZoom();
+  SaveWindowPlacement();
   SaveRecentFiles();
   SaveRecentAssigns();
   UnregisterAppearanceClient();

@@ -241,7 +241,11 @@ void TopOfPage() {
 
 void ScrollGrid(bool resetVertical) {
   if (gCurrView == kGradebookView) {
-    const int h = std::min(std::max(LastActualAssignment() - 4, 0), static_cast<int>(gLastColumn));
+    // The last scored assignment near the right, four columns before it; a class whose
+    // scored columns all fit in the window shows its first.
+    const int last = LastActualAssignment();
+    const int h =
+        last < HPageStep() ? 0 : std::min(std::max(last - 4, 0), static_cast<int>(gLastColumn));
     if (gHScrollBar) SetControlValue(gHScrollBar, Clamp16(h));
   } else if (gCurrView == kAttendanceView) {
     SetColumns();
@@ -327,12 +331,15 @@ void UpdatePageNumber() {
   GrafPtr saved = nullptr;
   GetPort(&saved);
   SetPortWindowPort(gWindow);
-  if (gActive) {
+  {
     const Rect p = PortRect();
     TextSize(gPageNoSize);
     TextFont(gPageNoFont);
     TextFace(normal);
     if (gPlacard) Draw1Control(gPlacard);
+    // An inactive window shows its page numbers dimmed, as its scroll bars.
+    const RGBColor dim{0x9999, 0x9999, 0x9999};
+    if (!gActive) RGBForeColor(&dim);
     MoveTo(12, static_cast<int16_t>(p.bottom - 4));
     Str255 text = PStr("Page ");
     Str255 number;
@@ -344,6 +351,7 @@ void UpdatePageNumber() {
       Append(text, number);
     }
     DrawString(text);
+    ForeColor(blackColor);
   }
   SetPort(saved);
   if (saved) {
@@ -384,7 +392,7 @@ void DeactivateMainWindow() {
   DeactivateControl(gVScrollBar);
   DeactivateControl(gHScrollBar);
   DrawGrowIcon(gWindow);
-  HidePageNumber();
+  UpdatePageNumber();
   if (gEditHandle) {
     TEDeactivate(gEditHandle);
     TEToScrap();

@@ -31,7 +31,7 @@ BarGeometry Geometry(const ControlRecord* c) {
   g.trackEnd = g.s1 - g.t;
   const int length = g.trackEnd - g.trackStart;
   const int range = c->maximum - c->minimum;
-  g.thumb = c->active && range > 0 && length >= g.t;
+  g.thumb = range > 0 && length >= g.t;
   if (g.thumb) {
     const long view = std::max<int32_t>(c->viewSize, 0);
     g.thumbLength = std::clamp<int>(static_cast<int>(length * view / (range + view)), g.t, length);
@@ -73,7 +73,10 @@ void DrawScrollBar(const ControlRecord* c) {
   InsetRect(&inner, 1, 1);
   FrameRect(&c->bounds);
   EraseRect(&inner);
-  if (!c->active) return;
+  // An inactive window keeps its bars in sight, dimmed: the arrows and the thumb in gray
+  // on an empty track.
+  const RGBColor dim{0x9999, 0x9999, 0x9999};
+  if (!c->active) RGBForeColor(&dim);
   const BarGeometry g = Geometry(c);
   const Rect first = Across(c, g, g.s0, g.trackStart);
   const Rect last = Across(c, g, g.trackEnd, g.s1);
@@ -81,16 +84,18 @@ void DrawScrollBar(const ControlRecord* c) {
   FrameRect(&last);
   DrawArrow(g, first, true);
   DrawArrow(g, last, false);
-  if (!g.thumb) return;
-  Rect track = Across(c, g, g.trackStart, g.trackEnd);
-  InsetRect(&track, g.vertical ? 1 : 0, g.vertical ? 0 : 1);
-  Pattern gray;
-  FillRect(&track, GetQDGlobalsGray(&gray));
-  const Rect thumb = Across(c, g, g.thumbStart - 1, g.thumbStart + g.thumbLength + 1);
-  Rect thumbInside = thumb;
-  InsetRect(&thumbInside, 1, 1);
-  EraseRect(&thumbInside);
-  FrameRect(&thumb);
+  if (g.thumb) {
+    Rect track = Across(c, g, g.trackStart, g.trackEnd);
+    InsetRect(&track, g.vertical ? 1 : 0, g.vertical ? 0 : 1);
+    Pattern gray;
+    if (c->active) FillRect(&track, GetQDGlobalsGray(&gray));
+    const Rect thumb = Across(c, g, g.thumbStart - 1, g.thumbStart + g.thumbLength + 1);
+    Rect thumbInside = thumb;
+    InsetRect(&thumbInside, 1, 1);
+    EraseRect(&thumbInside);
+    FrameRect(&thumb);
+  }
+  ForeColor(blackColor);
 }
 
 int16_t HitTest(const ControlRecord* c, Point p) {

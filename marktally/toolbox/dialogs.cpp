@@ -478,6 +478,10 @@ OSErr SetDialogCancelItem(DialogRef d, DialogItemIndex item) {
   return noErr;
 }
 
+bool DialogHasCancel(const WindowRecord* window) {
+  return window && window->dialog && window->dialog->cancelItem > 0;
+}
+
 DialogItemIndex GetDialogDefaultItem(DialogRef d) { return d->defaultItem; }
 DialogItemIndex GetDialogCancelItem(DialogRef d) { return d->cancelItem; }
 
@@ -748,7 +752,9 @@ void ModalDialog(ModalFilterUPP filter, DialogItemIndex* itemHit) {
   for (;;) {
     IdleControls(w);
     EventRecord e;
-    const bool got = WaitNextEvent(everyEvent, &e, GetCaretTime(), nullptr);
+    // A quit or an open from the desktop waits in the queue until the dialog ends.
+    const bool got =
+        WaitNextEvent(everyEvent & ~highLevelEventMask, &e, GetCaretTime(), nullptr);
     if (got) {
       idle = 0;
     } else if (FeedScript(d)) {

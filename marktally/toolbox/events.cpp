@@ -183,13 +183,13 @@ void QueuePartClick(int16_t part, int32_t menuChoice, int16_t growWidth, int16_t
   QueueEvent(std::move(e));
 }
 
-void PumpEvents(int waitMs) {
+void PumpEvents(int waitMs, uint16_t mask) {
   Toolbox& tb = TB();
   if (!tb.app) return;
   SyncMenus();
   QCoreApplication::processEvents();
-  if (waitMs > 0 && tb.interactive && tb.queue.empty() && tb.activates.empty() &&
-      tb.wheels.empty()) {
+  EventRecord pending;
+  if (waitMs > 0 && tb.interactive && !NextEvent(mask, &pending, false) && tb.wheels.empty()) {
     QEventLoop loop;
     tb.waitLoop = &loop;
     QTimer::singleShot(waitMs, &loop, &QEventLoop::quit);
@@ -203,6 +203,8 @@ void ResetEvents() {
   Toolbox& tb = TB();
   tb.queue.clear();
   tb.activates.clear();
+  tb.keysOnceShown.clear();
+  tb.keyGuardUntil = 0;
   tb.wheels.clear();
   tb.wheelHandler = nullptr;
   tb.wheelUserData = nullptr;
@@ -233,7 +235,7 @@ bool WaitNextEvent(uint16_t mask, EventRecord* event, uint32_t sleep, void*) {
     if (tb.interactive) {
       const uint32_t until = TickCount() + sleep;
       while (TickCount() < until) {
-        PumpEvents(static_cast<int>((until - TickCount()) * 1000 / 60) + 1);
+        PumpEvents(static_cast<int>((until - TickCount()) * 1000 / 60) + 1, mask);
         DeliverWheels();
         if (NextEvent(mask, event, true)) return true;
       }

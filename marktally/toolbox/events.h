@@ -90,7 +90,10 @@ enum : unsigned char {
   kUpArrowCharCode = 30,
   kDownArrowCharCode = 31,
   kDeleteCharCode = 127,
+  kFunctionKeyCharCode = 16,  // F1 to F12: which one is in the key code
 };
+// Key codes of the function keys.
+enum : uint16_t { kF1KeyCode = 0x7A };
 
 // ---- The queue --------------------------------------------------------------------
 // Waits at most sleep ticks for an event of the mask; false with a null event when

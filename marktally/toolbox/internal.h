@@ -124,6 +124,8 @@ struct MenuItemRecord {
   bool enabled = true;
   bool checked = false;
   unsigned char cmd = 0;
+  uint8_t modifiers = 0;    // kMenuShiftModifier, kMenuNoCommandModifier
+  uint16_t virtualKey = 0;  // a function key's code, 0 for none
   int16_t submenu = 0;
 };
 
@@ -166,6 +168,8 @@ struct Toolbox {
   // Events.
   std::deque<QueuedEvent> queue;
   std::deque<EventRecord> activates;
+  std::deque<EventRecord> keysOnceShown;  // a test's keys for the next dialog shown
+  uint32_t keyGuardUntil = 0;  // ticks: keys before then were typed ahead of a dialog
   std::deque<std::pair<uint16_t, int32_t>> wheels;
   EventHandlerUPP wheelHandler = nullptr;
   void* wheelUserData = nullptr;
@@ -287,7 +291,8 @@ void QueuePartClick(int16_t part, int32_t menuChoice, int16_t growWidth, int16_t
 Point MouseGlobal();
 EventRecord MakeEvent(uint16_t what, uintptr_t message);
 uint16_t CurrentModifiers();
-void PumpEvents(int waitMs);
+// Lets Qt run; waits at most waitMs while no event of the mask is queued.
+void PumpEvents(int waitMs, uint16_t mask = 0xFFFF);
 void ResetEvents();
 
 // ---- Windows ----------------------------------------------------------------------
@@ -304,6 +309,11 @@ void ResetWindows();
 QWidget* FrameView();
 QMainWindow* FrameWindow();
 
+// Gives the keyboard back to the document window once no menu, dialog or alert is up.
+void RestoreFrameFocus();
+bool FrameMaximized();
+// A dialog or alert with a Cancel item: Escape and the close button choose it.
+bool DialogHasCancel(const WindowRecord* window);
 // Dialog windows: the frontmost visible one (else the frontmost), shown on the desktop.
 WindowRecord* FrontDialogWindow();
 bool IsDialogWindowClass(WindowClass windowClass);

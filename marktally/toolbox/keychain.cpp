@@ -19,6 +19,11 @@ bool& InMemory() {
   return inMemory;
 }
 
+bool& Unavailable() {
+  static bool unavailable = false;
+  return unavailable;
+}
+
 Items& Memory() {
   static Items items;
   return items;
@@ -41,6 +46,7 @@ const SecretSchema* Schema() {
 const char* const kEnd = nullptr;
 
 OSStatus Lookup(const std::string& service, const std::string& account, std::string* password) {
+  if (Unavailable()) return errKCNotAvailable;
   if (InMemory()) {
     auto it = Memory().find({service, account});
     if (it == Memory().end()) return errKCItemNotFound;
@@ -63,6 +69,7 @@ OSStatus Lookup(const std::string& service, const std::string& account, std::str
 
 OSStatus Store(const std::string& service, const std::string& account,
                const std::string& password) {
+  if (Unavailable()) return errKCNotAvailable;
   if (InMemory()) {
     Memory()[{service, account}] = password;
     return noErr;
@@ -99,6 +106,8 @@ OSStatus KCAddGenericPassword(const std::string& service, const std::string& acc
 OSStatus KCSetData(const KCItemRef& item, const std::string& password) {
   return Store(item.service, item.account, password);
 }
+
+void SetKeyringUnavailableForTesting(bool unavailable) { Unavailable() = unavailable; }
 
 void UseInMemoryKeychainForTesting(bool inMemory) {
   InMemory() = inMemory;

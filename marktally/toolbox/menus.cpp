@@ -5,10 +5,12 @@
 #include <QAction>
 #include <QMenu>
 #include <QMenuBar>
+#include <QTimer>
 #include <algorithm>
 #include <cctype>
 #include <cstring>
 
+#include "marktally/toolbox/events.h"
 #include "marktally/toolbox/internal.h"
 
 namespace {
@@ -61,8 +63,12 @@ QString Label(const MenuItemRecord& item) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(item.text.data());
   QString label = MacToQString(bytes, static_cast<int>(item.text.size()));
   label.replace(QLatin1Char('&'), QStringLiteral("&&"));
-  if (item.cmd) {
-    label += QStringLiteral("\tCtrl+") + QChar(std::toupper(static_cast<unsigned char>(item.cmd)));
+  if (item.virtualKey == kF1KeyCode) {
+    label += QStringLiteral("\tF1");
+  } else if (item.cmd) {
+    label += (item.modifiers & kMenuShiftModifier) ? QStringLiteral("\tCtrl+Shift+")
+                                                   : QStringLiteral("\tCtrl+");
+    label += QChar(std::toupper(static_cast<unsigned char>(item.cmd)));
   }
   return label;
 }
@@ -77,6 +83,10 @@ QMenu* QtMenu(MenuRecord* m) {
       if (InBar(id) && t.enablingProc && !t.inPopUp) t.enablingProc();
       SyncMenus();
     });
+    // A menu closed by Escape, a second click or a choice leaves the keyboard with the
+    // menu bar; the command keys belong to the document window.
+    QObject::connect(m->qmenu, &QMenu::aboutToHide,
+                     [] { QTimer::singleShot(0, [] { RestoreFrameFocus(); }); });
   }
   return m->qmenu;
 }
@@ -88,8 +98,8 @@ void Rebuild(MenuRecord* m) {
   // A submenu's title and state are its parent item's, set when the parent is built.
   if (InBar(m->id)) {
     const auto* title = reinterpret_cast<const unsigned char*>(m->title.data());
-    q->setTitle(MacToQString(title, static_cast<int>(m->title.size()))
-                    .replace(QLatin1Char('&'), QStringLiteral("&&")));
+    q->setTitle(QLatin1Char('&') + MacToQString(title, static_cast<int>(m->title.size()))
+                                       .replace(QLatin1Char('&'), QStringLiteral("&&")));
     q->menuAction()->setEnabled(m->enabled);
   }
   for (size_t i = 0; i < m->items.size(); ++i) {
@@ -125,16 +135,39 @@ QAction* ActionOf(MenuRecord* m, int16_t item) {
   return nullptr;
 }
 
-int32_t FindKey(MenuRecord* m, unsigned char key, int depth) {
+// A key as a menu item answers it: a character with or without Shift, or a function key.
+struct MenuKeyPress {
+  unsigned char ch;
+  bool shift;
+  uint16_t virtualKey;
+};
+
+bool Matches(const MenuItemRecord& item, const MenuKeyPress& key) {
+  if (key.virtualKey) return item.virtualKey == key.virtualKey;
+  if (!item.cmd || item.virtualKey || (item.modifiers & kMenuNoCommandModifier)) return false;
+  return std::toupper(item.cmd) == key.ch &&
+         ((item.modifiers & kMenuShiftModifier) != 0) == key.shift;
+}
+
+int32_t FindKey(MenuRecord* m, const MenuKeyPress& key, int depth) {
   if (!m || !m->enabled || depth > 8) return 0;
   for (size_t i = 0; i < m->items.size(); ++i) {
     const MenuItemRecord& item = m->items[i];
     const auto index = static_cast<int16_t>(i + 1);
-    if (item.cmd && std::toupper(item.cmd) == key && Choosable(m, index))
+    if (Matches(item, key) && Choosable(m, index))
       return (static_cast<int32_t>(m->id) << 16) | index;
     if (item.submenu && item.enabled) {
       if (int32_t found = FindKey(GetMenuHandle(item.submenu), key, depth + 1)) return found;
     }
+  }
+  return 0;
+}
+
+int32_t FindInBar(const MenuKeyPress& key) {
+  Toolbox& tb = TB();
+  if (tb.enablingProc) tb.enablingProc();
+  for (int16_t id : tb.bar) {
+    if (int32_t found = FindKey(GetMenuHandle(id), key, 0)) return found;
   }
   return 0;
 }
@@ -309,6 +342,27 @@ void GetItemCmd(MenuRef menu, int16_t item, int16_t* cmdChar) {
   *cmdChar = i ? i->cmd : 0;
 }
 
+OSStatus SetMenuItemModifiers(MenuRef menu, int16_t item, uint8_t modifiers) {
+  MenuItemRecord* i = ItemOf(menu, item);
+  if (!i) return paramErr;
+  i->modifiers = modifiers;
+  Changed(menu);
+  return noErr;
+}
+
+OSStatus SetMenuItemCommandKey(MenuRef menu, int16_t item, bool virtualKey, uint16_t key) {
+  MenuItemRecord* i = ItemOf(menu, item);
+  if (!i) return paramErr;
+  if (virtualKey) {
+    i->virtualKey = key;
+  } else {
+    i->virtualKey = 0;
+    i->cmd = static_cast<unsigned char>(key);
+  }
+  Changed(menu);
+  return noErr;
+}
+
 OSErr SetMenuItemHierarchicalID(MenuRef menu, int16_t item, int16_t hierID) {
   MenuItemRecord* i = ItemOf(menu, item);
   if (!i) return paramErr;
@@ -337,13 +391,19 @@ int32_t MenuSelect(Point startPoint) {
 }
 
 int32_t MenuKey(unsigned char ch) {
-  Toolbox& tb = TB();
-  if (tb.enablingProc) tb.enablingProc();
-  const auto key = static_cast<unsigned char>(std::toupper(ch));
-  for (int16_t id : tb.bar) {
-    if (int32_t found = FindKey(GetMenuHandle(id), key, 0)) return found;
+  return FindInBar(MenuKeyPress{static_cast<unsigned char>(std::toupper(ch)), false, 0});
+}
+
+int32_t MenuEvent(const EventRecord* event) {
+  if (event->what != keyDown && event->what != autoKey) return 0;
+  const auto ch = static_cast<unsigned char>(event->message & charCodeMask);
+  if (ch == kFunctionKeyCharCode) {
+    const auto code = static_cast<uint16_t>((event->message & keyCodeMask) >> 8);
+    return code ? FindInBar(MenuKeyPress{0, false, code}) : 0;
   }
-  return 0;
+  if (!(event->modifiers & cmdKey)) return 0;
+  return FindInBar(MenuKeyPress{static_cast<unsigned char>(std::toupper(ch)),
+                                (event->modifiers & shiftKey) != 0, 0});
 }
 
 int32_t PopUpMenuSelect(MenuRef menu, int16_t top, int16_t left, int16_t popUpItem) {

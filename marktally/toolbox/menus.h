@@ -10,8 +10,16 @@
 // ignored) in the bar's menus and their submenus. `PopUpMenuSelect` shows a menu at a
 // global point with a given item under the mouse.
 //
+// `MenuEvent` answers a key event: with the command key, an item whose command key and
+// Shift requirement both match; without it, an item that a function key chooses alone
+// (`SetMenuItemCommandKey` with a virtual key and kMenuNoCommandModifier). The titles
+// of the bar get mnemonics from their first letters (Alt+F opens File). Whenever a
+// menu closes, the keyboard goes back to the document window.
+//
 // Item 0 stands for the whole menu in EnableMenuItem and DisableMenuItem.
 #pragma once
+
+struct EventRecord;
 
 #include "marktally/toolbox/qdtypes.h"
 
@@ -45,11 +53,16 @@ void CheckMenuItem(MenuRef menu, int16_t item, bool checked);
 void GetItemMark(MenuRef menu, int16_t item, int16_t* mark);
 void SetItemCmd(MenuRef menu, int16_t item, unsigned char cmdChar);
 void GetItemCmd(MenuRef menu, int16_t item, int16_t* cmdChar);
+enum : uint8_t { kMenuNoModifiers = 0, kMenuShiftModifier = 1, kMenuNoCommandModifier = 8 };
+OSStatus SetMenuItemModifiers(MenuRef menu, int16_t item, uint8_t modifiers);
+// virtualKey: key is a key code (kF1KeyCode ...), else a character.
+OSStatus SetMenuItemCommandKey(MenuRef menu, int16_t item, bool virtualKey, uint16_t key);
 OSErr SetMenuItemHierarchicalID(MenuRef menu, int16_t item, int16_t hierID);
 
 using MenuEnablingProc = void (*)();
 void SetMenuEnablingProc(MenuEnablingProc proc);
 int32_t MenuSelect(Point startPoint);
 int32_t MenuKey(unsigned char ch);
+int32_t MenuEvent(const EventRecord* event);
 // top and left in global coordinates.
 int32_t PopUpMenuSelect(MenuRef menu, int16_t top, int16_t left, int16_t popUpItem);

@@ -91,6 +91,9 @@ bool Answer(NavRequest::Kind kind, const NavDialogOptions& options, const NavObj
       dialog.setOption(QFileDialog::ShowDirsOnly, true);
       break;
   }
+  if (!options.filterName.empty() && kind != NavRequest::kChooseFolder)
+    dialog.setNameFilter(FromMac(options.filterName));
+  if (!options.defaultSuffix.empty()) dialog.setDefaultSuffix(FromMac(options.defaultSuffix));
   if (filter && (kind == NavRequest::kOpen || kind == NavRequest::kOpenMultiple))
     dialog.setProxyModel(new FilterModel(filter));
   // The document window keeps its picture while the dialog is up.
@@ -101,7 +104,9 @@ bool Answer(NavRequest::Kind kind, const NavDialogOptions& options, const NavObj
       eventProc(MakeEvent(updateEvt, reinterpret_cast<uintptr_t>(w)));
   });
   redraw.start(50);
-  if (dialog.exec() != QDialog::Accepted) return false;
+  const int result = dialog.exec();
+  RestoreFrameFocus();
+  if (result != QDialog::Accepted) return false;
   for (const QString& f : dialog.selectedFiles()) answer->paths.push_back(f.toStdString());
   if (kind == NavRequest::kSave && !answer->paths.empty())
     answer->replacing = QFileInfo::exists(QString::fromStdString(answer->paths.front()));

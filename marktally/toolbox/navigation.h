@@ -20,6 +20,8 @@ struct NavDialogOptions {
   std::string windowTitle;   // empty: the desktop's own title
   std::string message;       // a line above the list
   std::string saveFileName;  // the default name of a save dialog
+  std::string filterName;    // "Kind (*.ext)": the desktop's file-type choice
+  std::string defaultSuffix;  // a save dialog adds it to a name typed without one
 };
 
 // True when the file (or folder) should be listed.

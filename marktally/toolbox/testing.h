@@ -25,6 +25,9 @@ void ResetToolboxForTesting();
 // Queues an event as if it had happened (activate events go ahead of the others).
 void InjectEvent(const EventRecord& event);
 void InjectKey(unsigned char charCode, uint16_t modifiers, bool autoRepeat = false);
+// A key typed once the next dialog or alert is in sight (keys queued before it shows
+// are dropped, as typed ahead).
+void InjectKeyOnceShown(unsigned char charCode, uint16_t modifiers);
 void InjectMouseWheel(uint16_t axis, int32_t delta);
 // A click on one of the frame's own buttons (inGoAway, inZoomOut) or a resize by the
 // desktop (inGrow with the new content size).
@@ -120,6 +123,11 @@ bool CurrentHelpTag(HMHelpContentRec* tag);
 int BeepCount();
 // The frame's title as the desktop shows it (UTF-8, "*" after a modified title).
 std::string FrameTitle();
+// A dialog's or alert's desktop window: its title (UTF-8), whether its close button is
+// offered, and a click on that button.
+std::string DialogWindowTitle(WindowRef window);
+bool DialogCloseButton(WindowRef window);
+void SendDialogClose(WindowRef window);
 
 // ---- Dialog scripts ---------------------------------------------------------------
 // A modal loop that finds no event waiting takes the next step of its dialog's script
@@ -187,5 +195,7 @@ bool LastNavRequest(NavRequest* request);
 // ---- Keychain ---------------------------------------------------------------------
 // An empty keychain in memory instead of the desktop's secret service.
 void UseInMemoryKeychainForTesting(bool inMemory);
+// A desktop where no keyring service answers: nothing is found or kept.
+void SetKeyringUnavailableForTesting(bool unavailable);
 // Its items: (service, account) -> password, all Mac Roman.
 std::map<std::pair<std::string, std::string>, std::string> InMemoryKeychainItems();

@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
+#include <vector>
 
 #include "marktally/toolbox/internal.h"
 
@@ -28,6 +30,31 @@ class QuitFilter : public QObject {
   }
 };
 
+// What Qt says while it connects to the display; a display that cannot be reached
+// ends the start with our own message instead of Qt's abort (and its core dump).
+struct StartMessages {
+  QtMessageHandler previous = nullptr;
+  std::vector<std::pair<QtMsgType, QString>> held;
+};
+
+StartMessages& Held() {
+  static StartMessages messages;
+  return messages;
+}
+
+void HoldStartMessage(QtMsgType type, const QMessageLogContext&, const QString& text) {
+  if (type == QtFatalMsg) {
+    const QByteArray display = qgetenv("DISPLAY");
+    std::fprintf(stderr,
+                 "marktally: no display found. Marktally needs a graphical desktop "
+                 "(the display \"%s\" cannot be reached).\n",
+                 display.isEmpty() ? qgetenv("WAYLAND_DISPLAY").constData() : display.constData());
+    std::fflush(stderr);
+    std::_Exit(1);
+  }
+  Held().held.emplace_back(type, text);
+}
+
 bool StartQt(int& argc, char** argv) {
   Toolbox& tb = TB();
   if (tb.app) return true;
@@ -41,7 +68,15 @@ bool StartQt(int& argc, char** argv) {
   }
   // The toolbox lives until the process ends: the program's windows and menus hold
   // Qt objects to the last moment.
+  Held().previous = qInstallMessageHandler(HoldStartMessage);
   tb.app = new QApplication(argc, argv);
+  qInstallMessageHandler(Held().previous);
+  for (const auto& m : Held().held) {
+    const QByteArray text = m.second.toLocal8Bit();
+    if (m.first == QtWarningMsg || m.first == QtCriticalMsg)
+      qWarning("%s", text.constData());
+  }
+  Held().held.clear();
   QApplication::setApplicationName(QStringLiteral("marktally"));
   QApplication::setQuitOnLastWindowClosed(false);
   tb.app->installEventFilter(new QuitFilter);
@@ -100,6 +135,7 @@ void ResetToolboxForTesting() {
   ResetMenus();
   ResetEvents();
   ResetDesktop();
+  SetKeyringUnavailableForTesting(false);
   tb.screenOverride = true;
   tb.screen = Rect{0, 0, 768, 1024};
   tb.available = Rect{22, 0, 768, 1024};
@@ -125,6 +161,12 @@ void InjectKey(unsigned char charCode, uint16_t modifiers, bool autoRepeat) {
   e.event = MakeEvent(autoRepeat ? autoKey : keyDown, charCode);
   e.event.modifiers = static_cast<uint16_t>((e.event.modifiers & btnState) | modifiers);
   QueueEvent(std::move(e));
+}
+
+void InjectKeyOnceShown(unsigned char charCode, uint16_t modifiers) {
+  EventRecord e = MakeEvent(keyDown, charCode);
+  e.modifiers = static_cast<uint16_t>((e.modifiers & btnState) | modifiers);
+  TB().keysOnceShown.push_back(e);
 }
 
 void InjectMouseWheel(uint16_t axis, int32_t delta) { QueueWheel(axis, delta); }

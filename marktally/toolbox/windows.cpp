@@ -4,13 +4,14 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
-#include <QTimer>
 #include <QWheelEvent>
+#include <QWindow>
 #include <algorithm>
 #include <cstring>
 
@@ -41,7 +42,7 @@ bool TranslateKey(const QKeyEvent* e, unsigned char* charCode, unsigned char* ke
       {Qt::Key_Return, kReturnCharCode, 0x24},  {Qt::Key_Escape, kEscapeCharCode, 0x35},
       {Qt::Key_Left, kLeftArrowCharCode, 0x7B}, {Qt::Key_Right, kRightArrowCharCode, 0x7C},
       {Qt::Key_Up, kUpArrowCharCode, 0x7E},     {Qt::Key_Down, kDownArrowCharCode, 0x7D},
-      {Qt::Key_Delete, kDeleteCharCode, 0x75},
+      {Qt::Key_Delete, kDeleteCharCode, 0x75},  {Qt::Key_F1, kFunctionKeyCharCode, kF1KeyCode},
   };
   for (const Special& s : kSpecial) {
     if (e->key() == s.key) {
@@ -91,7 +92,18 @@ void PostMouseRelease(const QMouseEvent* e, Point global) {
   QueueEvent(std::move(q));
 }
 
+// No one reads a question in a quarter of a second: keys that come so soon after a
+// dialog or alert appeared were typed for what was there before it.
+constexpr uint32_t kTypeAheadTicks = 15;
+
+bool TypedAhead() {
+  Toolbox& tb = TB();
+  const WindowRecord* dialog = FrontDialogWindow();
+  return tb.interactive && dialog && dialog->visible && TickCount() < tb.keyGuardUntil;
+}
+
 void PostKey(const QKeyEvent* e) {
+  if (TypedAhead()) return;
   unsigned char charCode, keyCode;
   if (!TranslateKey(e, &charCode, &keyCode)) return;
   QueuedEvent q;
@@ -194,9 +206,12 @@ class DialogView : public QWidget {
     if (!TB().scriptActive) TB().mouseGlobal = Offset(w_->bounds, e->position().toPoint());
   }
   void keyPressEvent(QKeyEvent* e) override { PostKey(e); }
-  // The desktop's close button is the Escape key: Cancel, where the dialog has one.
+  // The desktop's close button is the Escape key: Cancel, where the dialog has one. A
+  // dialog without Cancel has its close button disabled; a window manager that closes
+  // it all the same changes nothing.
   void closeEvent(QCloseEvent* e) override {
     e->ignore();
+    if (!DialogHasCancel(w_)) return;
     QueuedEvent q;
     q.event = MakeEvent(keyDown, (0x35u << 8) | kEscapeCharCode);
     QueueEvent(std::move(q));
@@ -220,7 +235,12 @@ void SyncDialogView(WindowRecord* w) {
   DialogView* v = w->view;
   if (!v) return;
   const auto* bytes = reinterpret_cast<const unsigned char*>(w->title.data());
-  v->setWindowTitle(MacToQString(bytes, static_cast<int>(w->title.size())));
+  // Alerts and untitled dialogs carry the program's name in the title bar.
+  v->setWindowTitle(w->title.empty() ? QStringLiteral("Marktally")
+                                     : MacToQString(bytes, static_cast<int>(w->title.size())));
+  const Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                                (DialogHasCancel(w) ? Qt::WindowCloseButtonHint : Qt::Widget);
+  if (!v->isVisible() && v->windowFlags() != flags) v->setWindowFlags(flags);
   v->applying = true;
   // The content (not the desktop's frame around it) goes where the bounds say.
   v->setFixedSize(w->bounds.right - w->bounds.left, w->bounds.bottom - w->bounds.top);
@@ -259,29 +279,29 @@ class Frame : public QMainWindow {
       QueueAppleEvent(kAEQuitApplication, {});
   }
 
-  void changeEvent(QEvent* e) override {
-    QMainWindow::changeEvent(e);
-    if (e->type() != QEvent::WindowStateChange || !(windowState() & Qt::WindowMaximized)) return;
-    if (!TB().window) return;
-    // The zoom box decides the size; the desktop's maximised state would fight it.
-    QTimer::singleShot(0, this, [this] {
-      showNormal();
-      SyncFrameGeometry();
-    });
-    QueuePartClick(inZoomOut, 0, 0, 0);
-  }
-
   void moveEvent(QMoveEvent* e) override {
     QMainWindow::moveEvent(e);
     Toolbox& tb = TB();
-    if (!tb.interactive || applying || !tb.window) return;
+    if (!tb.interactive || applying) return;
     const QPoint at = view->mapToGlobal(QPoint(0, 0));
-    Rect& b = tb.window->bounds;
+    // Without a class the frame keeps its own place, which the next window takes.
+    Rect& b = tb.window ? tb.window->bounds : tb.frameContent;
     OffsetRect(&b, static_cast<int16_t>(at.x() - b.left), static_cast<int16_t>(at.y() - b.top));
   }
 };
 
 static bool ApplyingGeometry() { return TB().frame && TB().frame->applying; }
+
+void RestoreFrameFocus() {
+  Toolbox& tb = TB();
+  if (!tb.interactive || !tb.frame || !tb.frame->isVisible()) return;
+  for (const WindowRecord* d : tb.dialogs) {
+    if (d->visible) return;
+  }
+  if (QApplication::activePopupWidget() || QApplication::activeModalWidget()) return;
+  tb.frame->activateWindow();
+  tb.frame->view->setFocus(Qt::OtherFocusReason);
+}
 
 QWidget* FrameView() { return TB().frame ? TB().frame->view : nullptr; }
 QMainWindow* FrameWindow() { return TB().frame; }
@@ -296,7 +316,18 @@ void EnsureFrame() {
 
 void ShowFrame() {
   EnsureFrame();
-  if (TB().frame && !TB().frame->isVisible()) TB().frame->show();
+  if (!TB().frame || TB().frame->isVisible()) return;
+  // The menu bar is filled by now: its height puts the content where it belongs.
+  SyncFrameGeometry();
+  TB().frame->show();
+}
+
+void GetEmptyFrameBounds(Rect* bounds) { *bounds = TB().frameContent; }
+
+void SetEmptyFrameBounds(const Rect* bounds) {
+  if (EmptyRect(bounds)) return;
+  TB().frameContent = *bounds;
+  if (!TB().window) SyncFrameGeometry();
 }
 
 Rect FrameContentBounds() { return TB().window ? TB().window->bounds : TB().frameContent; }
@@ -306,9 +337,15 @@ Point SyntheticWhere() {
   return Point{static_cast<int16_t>(c.top - 1), c.left};
 }
 
+bool FrameMaximized() {
+  Frame* f = TB().frame;
+  return f && (f->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen));
+}
+
 void SyncFrameGeometry() {
   Frame* f = TB().frame;
-  if (!f) return;
+  // The maximise button is the window manager's: the window takes the size it gets.
+  if (!f || FrameMaximized()) return;
   const Rect c = FrameContentBounds();
   const int bar = f->menuBar()->sizeHint().height();
   f->applying = true;
@@ -366,7 +403,11 @@ QPoint QtGlobal(Point global) {
 void OnDesktopResize(int width, int height) {
   Toolbox& tb = TB();
   WindowRecord* w = tb.window;
-  if (!w) return;
+  if (!w) {
+    tb.frameContent.right = static_cast<int16_t>(tb.frameContent.left + width);
+    tb.frameContent.bottom = static_cast<int16_t>(tb.frameContent.top + height);
+    return;
+  }
   const QSize size(width, height);
   if (size == w->port.image.size() || size == tb.lastPostedGrow) return;
   tb.lastPostedGrow = size;
@@ -507,12 +548,34 @@ void ShowDialogView(WindowRecord* w) {
 void ShowWindow(WindowRef window) {
   if (window->visible) return;
   WindowRecord* before = FrontVisible();
-  window->visible = true;
   if (IsDialogWindowClass(window->windowClass)) {
+    window->visible = true;
     ShowDialogView(window);
+    // Keys typed before the question was in sight must not answer it: what the desktop
+    // delivers until the window is on the screen (half a second at most) is taken in,
+    // and every key waiting then is dropped.
+    Toolbox& tb = TB();
+    if (tb.interactive && window->view && window->view->windowHandle()) {
+      QElapsedTimer mapping;
+      mapping.start();
+      while (!window->view->windowHandle()->isExposed() && mapping.elapsed() < 500)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+      // Asked again once mapped: a window manager may refuse the keyboard to a window
+      // that is not on the screen yet (the first dialog of a program just started).
+      window->view->activateWindow();
+      tb.keyGuardUntil = TickCount() + kTypeAheadTicks;
+    }
+    PumpEvents(0);
+    FlushEvents(keyDownMask | autoKeyMask, 0);
+    for (; !tb.keysOnceShown.empty(); tb.keysOnceShown.pop_front()) {
+      QueuedEvent key;
+      key.event = tb.keysOnceShown.front();
+      QueueEvent(std::move(key));
+    }
     Reactivate(before);
     return;
   }
+  window->visible = true;
   ShowFrame();
   if (FrontVisible() == window) QueueActivate(window, true);
   FlushDisplay();
@@ -525,6 +588,7 @@ void HideWindow(WindowRef window) {
     window->visible = false;
     if (window->view) window->view->hide();
     if (before == window) Reactivate(nullptr);
+    RestoreFrameFocus();
     return;
   }
   window->visible = false;
@@ -674,7 +738,10 @@ int32_t GrowWindow(WindowRef window, Point start, const Rect* limits) {
     width = oldWidth + m.h - start.h;
     height = oldHeight + m.v - start.v;
   }
-  if (limits) {
+  if (limits && FrameMaximized()) {
+    width = std::max<int>(width, limits->left);
+    height = std::max<int>(height, limits->top);
+  } else if (limits) {
     width = std::clamp(width, static_cast<int>(limits->left),
                        std::max<int>(limits->left, limits->right));
     height = std::clamp(height, static_cast<int>(limits->top),
@@ -932,4 +999,17 @@ std::string FrameTitle() {
   t.replace(QStringLiteral("[*]"),
             TB().frame->isWindowModified() ? QStringLiteral("*") : QString());
   return t.toStdString();
+}
+
+std::string DialogWindowTitle(WindowRef window) {
+  return window && window->view ? window->view->windowTitle().toStdString() : std::string();
+}
+
+bool DialogCloseButton(WindowRef window) {
+  return window && window->view &&
+         (window->view->windowFlags() & Qt::WindowCloseButtonHint) != 0;
+}
+
+void SendDialogClose(WindowRef window) {
+  if (window && window->view) window->view->close();
 }

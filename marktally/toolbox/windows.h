@@ -78,6 +78,10 @@ void HideWindow(WindowRef window);
 void SelectWindow(WindowRef window);
 // The frontmost visible window: a dialog, else the document window.
 WindowRef FrontWindow();
+// The program's frame while no document window is open: where its content area is
+// (global), as the desktop moved or sized it; a new document window takes it.
+void GetEmptyFrameBounds(Rect* bounds);
+void SetEmptyFrameBounds(const Rect* bounds);
 
 CGrafPtr GetWindowPort(WindowRef window);
 void SetPortWindowPort(WindowRef window);

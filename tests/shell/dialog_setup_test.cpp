@@ -22,7 +22,7 @@ struct Made {
 const Made kTable[] = {
     {&gPasswordDialog, 136, 1, 2, "1-2B 3W 5C"},
     {&gNewPasswordDialog, 141, 1, 2, "1-2B 3-5W"},
-    {&gAboutDialog, 133, 0, 0, "3U"},
+    {&gAboutDialog, 133, 4, 4, "3U"},
     {&gAssignSeatsDialog, 151, 1, 2, "1-2B 4-5E 8C 9-10R"},
     {&gReportsDialog, 137, 1, 2, "1-2B 7-18C"},
     {&gMultipleDialog, 147, 1, 2, "1-2B 3E 4-11C"},
@@ -224,7 +224,7 @@ TEST_F(DialogTest, TheAboutBoxShowsTheVersionUntilAnItemIsHit) {
   SetMainWindowHandlers(MainWindowHandlers{window, nullptr, [&] { ++deactivated; }});
   CGrafPtr port = GetDialogPort(gAboutDialog);
   ScriptDialog(gAboutDialog,
-               {KeyStep(kReturnCharCode), CheckStep([port](DialogRef) { StartTextDrawLog(port); }),
+               {CheckStep([port](DialogRef) { StartTextDrawLog(port); }),
                 CheckStep([](DialogRef d) { DrawDialog(d); }), ClickStep(4)});
   DoAboutDialog();
   EXPECT_GE(deactivated, 1);

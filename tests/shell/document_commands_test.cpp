@@ -63,6 +63,18 @@ TEST_F(DocumentCommandsTest, OpenReadsTheClassAndScrollsToTheLastScoredAssignmen
   EXPECT_EQ(Path("Biology.mtb"), gRecentFiles[0].spec.path);
 }
 
+TEST_F(DocumentCommandsTest, AClassWhoseScoredColumnsFitOpensOnItsFirstColumn) {
+  StartWithNewClass();
+  for (int assignments : {1, 5, 6, 10}) {
+    SCOPED_TRACE(assignments);
+    const std::string path = Path("Fits " + std::to_string(assignments) + ".mtb");
+    WriteSampleClass(path, 30, assignments);
+    OpenThroughMenu(path);
+    ASSERT_GT(HPageStep(), assignments) << "the window shows every scored column";
+    EXPECT_EQ(0, HScrollValue());
+  }
+}
+
 TEST_F(DocumentCommandsTest, AFileThatCannotBeReadGivesANewUntitledClass) {
   std::ofstream(Path("broken.mtb")) << "not a gradebook";
   StartWithNewClass();
@@ -101,6 +113,36 @@ TEST_F(DocumentCommandsTest, SaveAsNamesTheClassAndOffersTheTitleWithTheExtensio
   EXPECT_EQ(0, gChanged);
   EXPECT_EQ(Path("Grade 7.mtb"), gRecentFiles[0].spec.path);
   EXPECT_EQ("Abbott, Ana", FirstNameIn(Path("Grade 7.mtb")));
+}
+
+TEST_F(DocumentCommandsTest, SaveAsOfANameTypedWithoutTheSuffixAddsIt) {
+  struct Case {
+    const char* typed;
+    const char* saved;
+  } cases[] = {
+      {"Biology", "Biology.mtb"},
+      {"Biology.v2", "Biology.v2.mtb"},
+      {"Chemistry.MTB", "Chemistry.MTB"},
+  };
+  StartWithNewClass();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.typed);
+    ScriptNavAnswer(NavAnswer{false, {Path(c.typed)}, false});
+    ASSERT_TRUE(Choose(kFileMenu, kSaveAsItem));
+    NavRequest request;
+    ASSERT_TRUE(LastNavRequest(&request));
+    EXPECT_EQ("Marktally classes (*.mtb)", request.options.filterName);
+    EXPECT_EQ("mtb", request.options.defaultSuffix);
+    EXPECT_EQ(c.saved, Title());
+    EXPECT_EQ(Path(c.saved), gFileSpec.path);
+    EXPECT_TRUE(std::filesystem::exists(Path(c.saved)));
+    EXPECT_FALSE(std::string(c.typed) != c.saved && std::filesystem::exists(Path(c.typed)));
+  }
+  ScriptNavAnswer(NavAnswer{false, {Path("Biology.mtb")}, false});
+  ASSERT_TRUE(Choose(kFileMenu, kOpenItem));
+  NavRequest request;
+  ASSERT_TRUE(LastNavRequest(&request));
+  EXPECT_EQ("Marktally classes (*.mtb)", request.options.filterName);
 }
 
 TEST_F(DocumentCommandsTest, SaveAsDefaultNames) {
@@ -265,7 +307,7 @@ TEST_F(DocumentCommandsTest, AFailedSaveInThePromptStopsCloseQuitAndOpen) {
   EXPECT_EQ("Biology.mtb", Title());
 
   answers = {1, 1};
-  ASSERT_TRUE(Choose(kAppleMenu, kQuitItem));
+  ASSERT_TRUE(Choose(kFileMenu, QuitItem()));
   EXPECT_EQ(0, gDone);
   SetFileFaultsForTesting(nullptr);
   EXPECT_EQ("Zimmer, Paula", gStudents[0].name.str());
@@ -407,7 +449,7 @@ TEST_F(DocumentCommandsTest, TheUsersGuideOpensWithTheDesktopViewer) {
     opened.push_back(path);
     return true;
   });
-  ASSERT_TRUE(Choose(kAppleMenu, kUsersGuideItem));
+  ASSERT_TRUE(Choose(kHelpMenu, kUsersGuideItem));
   ASSERT_EQ(1u, opened.size());
   EXPECT_EQ(opened[0], FindUsersGuide());
   EXPECT_TRUE(std::filesystem::exists(opened[0]));
@@ -416,7 +458,7 @@ TEST_F(DocumentCommandsTest, TheUsersGuideOpensWithTheDesktopViewer) {
 
   SetDocumentOpenerForTesting([](const std::string&) { return false; });
   answers = {1};
-  ASSERT_TRUE(Choose(kAppleMenu, kUsersGuideItem));
+  ASSERT_TRUE(Choose(kHelpMenu, kUsersGuideItem));
   ASSERT_EQ(1u, alerts.size());
   EXPECT_EQ("Unable to open users guide", alerts[0].title);
   EXPECT_NE(std::string::npos, alerts[0].text.find("users-guide.html"));

@@ -4,6 +4,7 @@
 #include <set>
 
 #include "marktally/model/operations.h"
+#include "marktally/model/undo.h"
 #include "marktally/shell/pagesize.h"
 #include "marktally/shell/view_commands.h"
 #include "marktally/toolbox/menus.h"
@@ -39,22 +40,22 @@ TEST_F(MenusTest, WithoutAWindowOnlyNewOpenAndTheRecentFilesCanBeChosen) {
   InsertRecentFile(FileSpec{Path("A.mtb")});
   AdjustMenus();
   EXPECT_EQ((std::set<int16_t>{kNewItem, kOpenItem, kPageSetupItem, kFirstRecentItem,
-                               kFirstRecentItem + 2}),
+                               kFirstRecentItem + 2, QuitItem()}),
             EnabledItems(kFileMenu));
   for (int16_t i : EnabledItems(kEditMenu)) ADD_FAILURE() << "edit item " << i;
   EXPECT_TRUE(EnabledItems(kGradebookMenu).empty());
   EXPECT_FALSE(IsMenuItemEnabled(GetMenuHandle(kGradebookMenu), 0));
   EXPECT_TRUE(EnabledItems(kReportsMenu).empty());
   EXPECT_TRUE(EnabledItems(kSortMenu).empty());
-  EXPECT_EQ((std::set<int16_t>{kAboutItem, kUsersGuideItem, kQuitItem}), EnabledItems(kAppleMenu));
+  EXPECT_EQ((std::set<int16_t>{kAboutItem, kUsersGuideItem}), EnabledItems(kHelpMenu));
 }
 
 TEST_F(MenusTest, WithAClassTheWindowCommandsCanBeChosen) {
   OpenSample();
   EXPECT_EQ((std::set<int16_t>{kNewItem, kOpenItem, kCloseItem, kSaveItem, kSaveAsItem,
                                kRevertItem, kImportItem, kExportItem, kPageSetupItem,
-                               kPrintItem, kFirstRecentItem,
-                               kFirstRecentItem + 2}),
+                               kPrintItem, kFirstRecentItem, kFirstRecentItem + 2,
+                               QuitItem()}),
             EnabledItems(kFileMenu));
   EXPECT_EQ((std::set<int16_t>{1, 9}), EnabledItems(kExportMenu));
   EXPECT_EQ((std::set<int16_t>{kPasswordItem, kShowIDItem, kShowNameItem, kShowNameAndIDItem,
@@ -71,8 +72,9 @@ TEST_F(MenusTest, WithAClassTheWindowCommandsCanBeChosen) {
   EXPECT_EQ("Can't Undo", ItemText(kEditMenu, kUndoItem));
 }
 
-TEST_F(MenusTest, TheRecentFilesFillTheEndOfTheFileMenu) {
-  EXPECT_EQ(15, CountMenuItems(GetMenuHandle(kFileMenu)));
+TEST_F(MenusTest, TheRecentFilesComeBeforeQuitWhichEndsTheFileMenu) {
+  EXPECT_EQ(17, CountMenuItems(GetMenuHandle(kFileMenu)));
+  EXPECT_EQ("Quit Marktally", ItemText(kFileMenu, 17));
   for (int i = 8; i >= 1; i--) {
     const std::string path = Path("Class " + std::to_string(i) + ".mtb");
     WriteSampleClass(path, 1, 1);
@@ -80,7 +82,11 @@ TEST_F(MenusTest, TheRecentFilesFillTheEndOfTheFileMenu) {
   }
   AdjustMenus();
   MenuRef file = GetMenuHandle(kFileMenu);
-  ASSERT_EQ(26, CountMenuItems(file));
+  ASSERT_EQ(28, CountMenuItems(file));
+  EXPECT_EQ("Quit Marktally", ItemText(kFileMenu, 28));
+  int16_t quitKey = 0;
+  GetItemCmd(file, 28, &quitKey);
+  EXPECT_EQ('Q', quitKey);
   Str255 text;
   GetMenuItemText(file, 16, text);
   EXPECT_EQ("-", text.str());
@@ -97,7 +103,55 @@ TEST_F(MenusTest, TheRecentFilesFillTheEndOfTheFileMenu) {
   EXPECT_EQ("Clear Recent Files", text.str());
   ASSERT_TRUE(Choose(kFileMenu, 26));
   EXPECT_EQ(0, gNumRecentFiles);
-  EXPECT_EQ(15, CountMenuItems(file));
+  EXPECT_EQ(17, CountMenuItems(file));
+  EXPECT_EQ("Quit Marktally", ItemText(kFileMenu, 17));
+}
+
+TEST_F(MenusTest, TheMenuBarFollowsTheDesktop) {
+  AdjustMenus();
+  const std::vector<std::string> titles = FrameMenuTitles();
+  EXPECT_EQ((std::vector<std::string>{"&File", "&Edit", "&Gradebook", "&Reports", "&Help"}),
+            titles)
+      << "mnemonics, and Help last";
+  std::string text;
+  ASSERT_TRUE(FrameMenuItem(kHelpMenu, kUsersGuideItem, &text, nullptr, nullptr));
+  EXPECT_EQ("Marktally Users Guide\tF1", text);
+  ASSERT_TRUE(FrameMenuItem(kFileMenu, kSaveAsItem, &text, nullptr, nullptr));
+  EXPECT_EQ("Save As\u2026\tCtrl+Shift+S", text);
+  ASSERT_TRUE(FrameMenuItem(kFileMenu, QuitItem(), &text, nullptr, nullptr));
+  EXPECT_EQ("Quit Marktally\tCtrl+Q", text);
+}
+
+// The keys a desktop user expects, each as the menu choice it makes (0: none).
+TEST_F(MenusTest, DesktopKeysChooseTheirItems) {
+  OpenSample();
+  auto key = [](unsigned char ch, uint16_t mods, uint16_t code = 0) {
+    EventRecord e{};
+    e.what = keyDown;
+    e.message = (static_cast<uintptr_t>(code) << 8) | ch;
+    e.modifiers = mods;
+    return MenuKeyChoice(e);
+  };
+  auto choice = [](int16_t menu, int16_t item) {
+    return (static_cast<int32_t>(menu) << 16) | item;
+  };
+  EXPECT_EQ(choice(kFileMenu, kSaveItem), key('s', cmdKey));
+  EXPECT_EQ(choice(kFileMenu, kSaveAsItem), key('S', cmdKey | shiftKey));
+  EXPECT_EQ(choice(kFileMenu, QuitItem()), key('q', cmdKey));
+  EXPECT_EQ(choice(kHelpMenu, kUsersGuideItem), key(kFunctionKeyCharCode, 0, kF1KeyCode));
+  EXPECT_EQ(0, key('s', 0)) << "a letter alone is typing";
+  // Nothing to redo: the Redo keys do nothing, and Ctrl+Shift+Z never undoes.
+  gScores[0][gCurrentTerm][0] = 7;
+  SetUndoStudent(kUndoStudentEdit, 0);
+  gScores[0][gCurrentTerm][0] = 9;
+  EXPECT_EQ(choice(kEditMenu, kUndoItem), key('z', cmdKey));
+  EXPECT_EQ(0, key('Z', cmdKey | shiftKey));
+  EXPECT_EQ(0, key('y', cmdKey));
+  HandleMenuChoice(key('z', cmdKey));
+  ASSERT_EQ(0, ItemText(kEditMenu, kUndoItem).rfind("Redo", 0));
+  EXPECT_EQ(choice(kEditMenu, kUndoItem), key('Z', cmdKey | shiftKey));
+  EXPECT_EQ(choice(kEditMenu, kUndoItem), key('y', cmdKey));
+  EXPECT_EQ(choice(kEditMenu, kUndoItem), key('z', cmdKey));
 }
 
 TEST_F(MenusTest, TermsPastTheLastCannotBeChosen) {
@@ -197,7 +251,7 @@ TEST_F(MenusTest, TheAttendanceViewOpensOnTodaysColumnAndKeepsTheRows) {
   ASSERT_TRUE(Choose(kReportsMenu, kGradebookViewItem));
   EXPECT_EQ(20, VScrollValue());
   EXPECT_EQ(149, gLastColumn);
-  EXPECT_EQ(1, HScrollValue()) << "last scored assignment 5, four before it";
+  EXPECT_EQ(0, HScrollValue()) << "the six scored columns fit: the first column shows";
 }
 
 TEST_F(MenusTest, SortCommandsReorderTheClass) {

@@ -112,6 +112,31 @@ TEST_F(PasswordTest, ARememberedPasswordOpensWithoutAskingUntilTheFileIsRenamed)
   EXPECT_FALSE(Open("Renamed.mtb"));
 }
 
+TEST_F(PasswordTest, WithoutAKeyringRememberingSaysSoOnce) {
+  SaveClass("Period 6.mtb", "Owl");
+  SaveClass("Period 7.mtb", "Hawk");
+  SetKeyringUnavailableForTesting(true);
+  ExpectAlert(kAlertNoteAlert, "No keyring",
+              "No keyring service answers on this desktop, so Marktally cannot remember "
+              "passwords. You will be asked for the password each time you open a locked "
+              "class.");
+  Answer({TypeStep(3, "Owl"), ClickStep(5), ClickStep(1)});
+  EXPECT_TRUE(Open("Period 6.mtb"));
+  Answer({TypeStep(3, "Hawk"), ClickStep(5), ClickStep(1)});
+  EXPECT_TRUE(Open("Period 7.mtb"));  // no second note
+  SetKeyringUnavailableForTesting(false);
+  EXPECT_TRUE(InMemoryKeychainItems().empty());
+  EXPECT_EQ(alerts.size(), 1u);
+}
+
+TEST_F(PasswordTest, TheRememberBoxNamesTheKeyring) {
+  ControlRef box = nullptr;
+  GetDialogItemAsControl(gPasswordDialog, 5, &box);
+  Str255 title;
+  GetControlTitle(box, title);
+  EXPECT_EQ("Remember this password in my keyring", title.str());
+}
+
 TEST_F(PasswordTest, RememberingAgainReplacesTheKeychainItem) {
   SaveClass("Period 5.mtb", "Owl");
   KCAddGenericPassword("Marktally", "Period 5.mtb", "Hawk", nullptr);  // out of date

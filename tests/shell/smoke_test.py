@@ -1,12 +1,22 @@
 #!/usr/bin/env python3
 """Starts the real program on an X display (run under xvfb-run) with a class document,
 waits for its window, takes a screenshot, and quits it through the window system: the
-frame's close request closes the class, a second one quits the program."""
+frame's close request closes the class, a second one quits the program.
+
+With --desktop it runs the program under a window manager (openbox) and drives it with
+real X input (xdotool): keyboard focus after menus and dialogs, keys typed ahead of an
+alert, an empty attendance cell, the maximise button, the About box, the password dialog
+of a class named on the command line, and where the window comes back after a restart.
+Screenshots of the Help menu, of the inactive window behind the About box and of the
+maximised grid are kept in the output folder. Without openbox or xdotool the cases are
+skipped (exit code 77) with a message saying what is missing."""
 
 import argparse
 import ctypes
 import ctypes.util
 import os
+import re
+import shutil
 import struct
 import subprocess
 import sys
@@ -155,12 +165,419 @@ def wait_for(what, timeout, check):
     raise SystemExit("smoke: timed out waiting for " + what)
 
 
+SKIPPED = 77  # ctest's skip code for these runs
+
+
+def command_line_main(args):
+    """--help and --version answer on standard output; a display that no server answers
+    gives the no-display message and a plain exit, never an abort."""
+    def run(*arguments, display=None):
+        env = dict(os.environ)
+        env.pop("WAYLAND_DISPLAY", None)
+        env.pop("QT_QPA_PLATFORM", None)
+        if display is None:
+            env.pop("DISPLAY", None)
+        else:
+            env["DISPLAY"] = display
+        return subprocess.run([args.program, *arguments], env=env, capture_output=True,
+                              text=True, timeout=30)
+    failures = []
+    for option, expected in (("--help", "Usage: marktally"), ("--version", "Marktally 7.0")):
+        done = run(option, display=":0")
+        if done.returncode != 0 or expected not in done.stdout or done.stderr.strip():
+            failures.append(f"{option}: exit {done.returncode}, stdout {done.stdout!r}, "
+                            f"stderr {done.stderr!r}")
+    # A display number that no server has: its socket is missing.
+    free = next(n for n in range(93, 200) if not os.path.exists(f"/tmp/.X11-unix/X{n}")
+                and not os.path.exists(f"/tmp/.X{n}-lock"))
+    for display, what in ((None, "no DISPLAY"), (f":{free}", "a DISPLAY without a server")):
+        done = run(display=display)
+        if done.returncode != 1 or "marktally: no display found" not in done.stderr:
+            failures.append(f"{what}: exit {done.returncode}, stderr {done.stderr!r}")
+    for failure in failures:
+        print("command line: " + failure)
+    if failures:
+        return 1
+    print("command line: --help, --version and both missing displays answer as they should")
+    return 0
+
+
+class Skip(Exception):
+    """A case that cannot run here; its message says why."""
+
+
+def is_white(pixel):
+    return pixel == b"\xff\xff\xff"
+
+
+class Desktop:
+    """The display with a window manager, driven by xdotool as a person would."""
+
+    def __init__(self, args, work):
+        self.args = args
+        self.work = work
+        self.display = Display()
+        self.env = dict(os.environ, QT_QPA_PLATFORM="xcb",
+                        XDG_CONFIG_HOME=os.path.join(work, "config"))
+        self.logs = []
+
+    # ---- the program --------------------------------------------------------------
+    def start(self, *arguments, log="marktally.log"):
+        out = open(os.path.join(self.args.out, log), "a")
+        self.logs.append(out)
+        return subprocess.Popen([self.args.program, *arguments], env=self.env,
+                                stdout=out, stderr=out)
+
+    def finish(self, program, what):
+        try:
+            code = program.wait(timeout=20)
+        except subprocess.TimeoutExpired:
+            program.kill()
+            program.wait()
+            raise SystemExit(f"desktop: the program did not quit ({what})")
+        if code != 0:
+            raise SystemExit(f"desktop: the program ended with {code} ({what})")
+
+    def make_class(self, name, *extra):
+        path = os.path.join(self.work, name)
+        subprocess.run([self.args.document_maker, path, *extra], check=True)
+        return path
+
+    def dump(self, path):
+        done = subprocess.run([self.args.document_maker, "--dump", path], check=True,
+                              capture_output=True, text=True, timeout=20)
+        return done.stdout.splitlines()
+
+    # ---- X input and windows ------------------------------------------------------
+    def xdo(self, *arguments):
+        done = subprocess.run(["xdotool", *arguments], capture_output=True, text=True,
+                              timeout=20)
+        return done.stdout.split()
+
+    def windows(self, title):
+        """Visible windows whose whole title is the given one."""
+        return [int(w) for w in self.xdo("search", "--onlyvisible", "--name",
+                                          "^" + re.escape(title) + "$")]
+
+    def wait_window(self, title, timeout=15):
+        return wait_for(f"a window titled {title!r}", timeout,
+                        lambda: (self.windows(title) or [None])[0])
+
+    def wait_gone(self, title, timeout=10):
+        wait_for(f"the window {title!r} to go", timeout, lambda: not self.windows(title))
+
+    def key(self, *keys):
+        self.xdo("key", "--delay", "60", *keys)
+
+    def type(self, text, delay=20):
+        self.xdo("type", "--delay", str(delay), text)  # no line breaks: they are no Return
+
+    def click(self, x, y):
+        self.xdo("mousemove", str(x), str(y))
+        time.sleep(0.15)
+        self.xdo("click", "1")
+
+    def shot(self, name):
+        width, height, rows = self.display.screenshot()
+        path = os.path.join(self.args.out, name)
+        write_png(path, width, height, rows)
+        return width, height, rows
+
+    def content(self, window):
+        """The top-left corner of the document's content, below the menu bar."""
+        x, y, w, h = self.display.geometry(window)
+        _, _, rows = self.display.screenshot()
+        for row in range(y, y + 80):
+            if is_white(rows[row][3 * (x + 150):3 * (x + 150) + 3]):
+                return x, row
+        raise SystemExit("desktop: the class window shows no white content")
+
+    def net_wm_state(self, window, add, *states):
+        """Asks the window manager to add or remove _NET_WM_STATE values."""
+        x = self.display.x
+        event = XEvent()
+        event.client.type = 33  # ClientMessage
+        event.client.window = window
+        event.client.message_type = x.XInternAtom(self.display.d, b"_NET_WM_STATE", 0)
+        event.client.format = 32
+        event.client.l[0] = 1 if add else 0
+        for i, state in enumerate(states[:2]):
+            event.client.l[1 + i] = x.XInternAtom(self.display.d, state, 0)
+        event.client.l[3] = 1
+        mask = (1 << 19) | (1 << 20)  # SubstructureRedirect | SubstructureNotify
+        x.XSendEvent(self.display.d, self.display.root, 0, mask, ctypes.byref(event))
+        x.XFlush(self.display.d)
+
+    def saved_when(self, path):
+        info = os.stat(path)
+        return (info.st_ino, info.st_mtime_ns)
+
+    def expect_saved(self, path, before, what):
+        wait_for(f"Ctrl+S to save the class ({what})", 5,
+                 lambda: os.path.exists(path) and self.saved_when(path) != before)
+
+
+def window_manager_running(display):
+    x = display.x
+    x.XGetWindowProperty.argtypes = [
+        ctypes.c_void_p, ctypes.c_ulong, ctypes.c_ulong, ctypes.c_long, ctypes.c_long,
+        ctypes.c_int, ctypes.c_ulong, ctypes.POINTER(ctypes.c_ulong),
+        ctypes.POINTER(ctypes.c_int), ctypes.POINTER(ctypes.c_ulong),
+        ctypes.POINTER(ctypes.c_ulong), ctypes.POINTER(ctypes.c_void_p)]
+    atom = x.XInternAtom(display.d, b"_NET_SUPPORTING_WM_CHECK", 0)
+    kind, fmt = ctypes.c_ulong(), ctypes.c_int()
+    count, after, data = ctypes.c_ulong(), ctypes.c_ulong(), ctypes.c_void_p()
+    x.XGetWindowProperty(display.d, display.root, atom, 0, 1, 0, 0, ctypes.byref(kind),
+                         ctypes.byref(fmt), ctypes.byref(count), ctypes.byref(after),
+                         ctypes.byref(data))
+    if data:
+        x.XFree(data)
+    return count.value > 0
+
+
+# z = 6 (the zoom a new preference file gives): the title columns are 314 pixels wide,
+# an assignment or day column 48, the header 222 high and a row 24.
+TITLE_WIDTH, COLUMN, HEADER, ROW = 314, 48, 222, 24
+
+
+def case_password_dialog(desk, places):
+    """The password dialog of a class named on the command line takes the first keys."""
+    locked = desk.make_class("Locked Class.mtb", "--password", "secret")
+    program = desk.start(locked)
+    desk.wait_window("Opening 'Locked Class.mtb'")
+    frame = desk.wait_window("Marktally")
+    time.sleep(0.5)
+    places.append(("the empty frame behind the password", desk.display.geometry(frame)))
+    desk.type("secret")
+    desk.key("Return")
+    window = desk.wait_window("Locked Class.mtb")
+    time.sleep(0.5)
+    places.append(("the locked class", desk.display.geometry(window)))
+    desk.key("ctrl+q")
+    desk.finish(program, "after the locked class")
+    print("desktop: the password dialog took the first keys")
+
+
+def case_menus_then_ctrl_s(desk, document, window):
+    """Command keys work after a menu is opened with the mouse and closed."""
+    x, y, _, _ = desk.display.geometry(window)
+    file_title = (x + 20, y + 10)
+    closings = {
+        "Escape": lambda: desk.key("Escape"),
+        "a second click": lambda: desk.click(*file_title),
+        "a chosen item (Save)": lambda: desk.key("Down", "Down", "Down", "Down", "Return"),
+    }
+    for name, close in closings.items():
+        desk.click(*file_title)
+        time.sleep(0.6)
+        close()
+        time.sleep(0.6)
+        before = desk.saved_when(document)
+        desk.key("ctrl+s")
+        desk.expect_saved(document, before, "after a menu closed by " + name)
+        print(f"desktop: Ctrl+S saves after a menu closed by {name}")
+
+
+def case_help_and_about(desk, document, window):
+    """The Help menu; About over the dimmed window, closed by Escape."""
+    desk.key("alt+h")
+    time.sleep(0.8)
+    desk.shot("marktally-help-menu.png")
+    desk.key("Up", "Return")  # About is the last item
+    desk.wait_window("About Marktally")
+    time.sleep(0.8)
+    desk.shot("marktally-inactive.png")
+    desk.key("Escape")
+    desk.wait_gone("About Marktally")
+    time.sleep(0.3)
+    before = desk.saved_when(document)
+    desk.key("ctrl+s")
+    desk.expect_saved(document, before, "after the About box closed")
+    print("desktop: About closes with Escape and the keys go back to the window")
+
+
+def case_typed_ahead(desk, document, window):
+    """A new category and its points typed in one go: the alert keeps its question."""
+    cx, cy = desk.content(window)
+    column = 10  # the first empty one: the class opens on its first column
+    desk.click(cx + TITLE_WIDTH + COLUMN * column + COLUMN // 2, cy + 120)
+    time.sleep(0.6)
+    # The date as it is, the name, the new category and its points, in one go.
+    desk.xdo("key", "--delay", "5", "Return", "L", "a", "b", "space", "3", "Return",
+             "L", "a", "b", "s", "Return", "2", "5", "Return")
+    alert = desk.wait_window("Marktally", 10)
+    time.sleep(1.0)
+    if not desk.windows("Marktally"):
+        raise SystemExit("desktop: keys typed ahead answered the 'add this category?' alert")
+    desk.display.close(alert)  # a Yes/No question has no Cancel: its close button is dead
+    time.sleep(0.8)
+    if not desk.windows("Marktally"):
+        raise SystemExit("desktop: the close button answered a Yes/No alert")
+    desk.xdo("windowactivate", "--sync", str(alert))
+    desk.key("Return")  # Yes, once the question is in sight
+    desk.wait_gone("Marktally")
+    time.sleep(0.5)
+    desk.key("2", "5", "Return")
+    time.sleep(0.5)
+    before = desk.saved_when(document)
+    desk.key("ctrl+s")
+    desk.expect_saved(document, before, "after the new category")
+    lines = desk.dump(document)
+    if "Lab 3|Labs|25" not in lines:
+        raise SystemExit("desktop: the typed-ahead column reads " + repr(lines[-3:]))
+    print("desktop: keys typed ahead of the alert were dropped; the column has 25 points")
+
+
+def case_empty_attendance_cell(desk, document, window, known_fault=None):
+    """An empty attendance cell opens empty: Return closes it without a complaint."""
+    desk.key("ctrl+t")
+    time.sleep(0.8)
+    cx, cy = desk.content(window)
+    # The first day in sight of the first student, who has no attendance marks.
+    desk.click(cx + TITLE_WIDTH + COLUMN // 2, cy + HEADER + ROW // 2)
+    time.sleep(0.6)
+    desk.key("Return")
+    time.sleep(1.0)
+    complained = bool(desk.windows("Marktally"))
+    if complained:
+        desk.key("Return")
+        desk.wait_gone("Marktally")
+    desk.key("Escape", "ctrl+g")
+    time.sleep(0.5)
+    if complained and known_fault:
+        raise Skip("an empty attendance cell opened with stray text in it: " + known_fault)
+    if complained:
+        raise SystemExit("desktop: an empty attendance cell opened with text in it")
+    print("desktop: an empty attendance cell opens empty")
+
+
+def case_maximise(desk, document, window):
+    """The maximise button maximises and restores as the window manager does."""
+    _, _, sw, sh = desk.display.geometry(desk.display.root)
+    before = desk.display.geometry(window)
+    desk.net_wm_state(window, True, b"_NET_WM_STATE_MAXIMIZED_VERT",
+                      b"_NET_WM_STATE_MAXIMIZED_HORZ")
+    wait_for("the window to be maximised", 10,
+             lambda: desk.display.geometry(window)[2] >= sw * 0.95)
+    time.sleep(1.5)
+    x, y, w, h = desk.display.geometry(window)
+    _, _, rows = desk.shot("marktally-maximised.png")
+    # The grid is drawn out to the scroll bar: the cells' dotted lines and white, with
+    # none of the frame's gray between them and the bar.
+    row = rows[y + h - 40]
+    strip = [row[3 * c:3 * c + 3] for c in range(x + w - 60, x + w - 20)]
+    if not any(is_white(p) for p in strip):
+        raise SystemExit("desktop: the maximised window is not drawn to its edge")
+    desk.net_wm_state(window, False, b"_NET_WM_STATE_MAXIMIZED_VERT",
+                      b"_NET_WM_STATE_MAXIMIZED_HORZ")
+    wait_for("the window to be restored", 10,
+             lambda: abs(desk.display.geometry(window)[2] - before[2]) <= 2)
+    print(f"desktop: maximised to {w}x{h} and restored to {before[2]}x{before[3]}")
+
+
+def case_place_after_restart(desk, document):
+    """The window keeps its place: the empty frame where the class was, start after start."""
+    places = []
+    program = desk.start(document)
+    window = desk.wait_window("Smoke Class.mtb")
+    time.sleep(1.0)
+    places.append(("the class", desk.display.geometry(window)))
+    desk.key("ctrl+w")
+    desk.wait_window("Marktally")
+    time.sleep(0.8)
+    places.append(("no class", desk.display.geometry(window)))
+    desk.key("ctrl+q")
+    desk.finish(program, "after closing the class")
+    case_password_dialog(desk, places)
+    for run in range(2):
+        program = desk.start()
+        window = desk.wait_window("untitled")
+        time.sleep(1.0)
+        places.append((f"start {run + 2}", desk.display.geometry(window)))
+        desk.key("ctrl+q")
+        desk.finish(program, f"start {run + 2} without a class")
+    if len({place for _, place in places}) != 1:
+        raise SystemExit(f"desktop: the window moves from start to start: {places}")
+    print(f"desktop: the window keeps its place: {places}")
+
+
+def desktop_main(args):
+    missing = [tool for tool in ("openbox", "xdotool") if not shutil.which(tool)]
+    if missing:
+        print("desktop: SKIPPED: no " + " and no ".join(missing) +
+              " (scripts/install-deps installs them); the focus, type-ahead, maximise "
+              "and About cases need a window manager and real X input")
+        return SKIPPED
+    os.makedirs(args.out, exist_ok=True)
+    work = tempfile.mkdtemp(prefix="marktally-desktop-")
+    wm_log = open(os.path.join(args.out, "openbox.log"), "w")
+    wm = subprocess.Popen(["openbox", "--sm-disable"], stdout=wm_log, stderr=wm_log,
+                          env=dict(os.environ, XDG_CONFIG_HOME=os.path.join(work, "wm")))
+    desk = Desktop(args, work)
+    program = None
+    try:
+        wait_for("openbox to manage the display", 15,
+                 lambda: window_manager_running(desk.display))
+        document = desk.make_class("Smoke Class.mtb")
+        if args.empty_cell:
+            program = desk.start(document)
+            window = desk.wait_window("Smoke Class.mtb")
+            time.sleep(1.5)
+            try:
+                case_empty_attendance_cell(desk, document, window, args.known_fault)
+            except Skip as skip:
+                print("desktop: SKIPPED: " + str(skip))
+                return SKIPPED
+            desk.key("ctrl+q")
+            desk.finish(program, "after the attendance cell")
+            program = None
+            return 0
+        program = desk.start(document)
+        window = desk.wait_window("Smoke Class.mtb")
+        time.sleep(1.5)
+        desk.shot("marktally-desktop.png")
+        cases = {"menus": case_menus_then_ctrl_s, "about": case_help_and_about,
+                 "typed-ahead": case_typed_ahead, "maximise": case_maximise}
+        for name, case in cases.items():
+            if not args.only or name in args.only:
+                case(desk, document, window)
+        desk.key("ctrl+q")
+        desk.finish(program, "after the class")
+        program = None
+        if not args.only or "place" in args.only:
+            case_place_after_restart(desk, document)
+        print("desktop: screenshots in " + args.out)
+        return 0
+    finally:
+        if program and program.poll() is None:
+            program.kill()
+            program.wait()
+        wm.terminate()
+        wm.wait(timeout=10)
+        wm_log.close()
+        for log in desk.logs:
+            log.close()
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--program", required=True)
-    parser.add_argument("--document-maker", required=True)
-    parser.add_argument("--out", required=True)
+    parser.add_argument("--document-maker")
+    parser.add_argument("--out")
+    parser.add_argument("--command-line", action="store_true",
+                        help="only the program's options and missing displays")
+    parser.add_argument("--desktop", action="store_true")
+    parser.add_argument("--empty-cell", action="store_true",
+                        help="only the empty attendance cell case (with --desktop)")
+    parser.add_argument("--only", nargs="*", default=None,
+                        help="run only these cases: menus about typed-ahead maximise place")
+    parser.add_argument("--known-fault", default=None,
+                        help="names the fix the empty cell case waits for: skip, not fail")
     args = parser.parse_args()
+    if args.command_line:
+        sys.exit(command_line_main(args))
+    if args.desktop:
+        sys.exit(desktop_main(args))
     os.makedirs(args.out, exist_ok=True)
     work = tempfile.mkdtemp(prefix="marktally-smoke-")
     document = os.path.join(work, "Smoke Class.mtb")

@@ -92,6 +92,26 @@ TEST_F(WindowBehaviourTest, TheWindowPlacementSurvivesARestart) {
   EXPECT_TRUE(SameRect(placed, user));
 }
 
+TEST_F(WindowBehaviourTest, TheEmptyFrameKeepsThePlaceOfTheLastWindowStartAfterStart) {
+  OpenSample();
+  const Rect placed{100, 60, 560, 760};
+  SetWindowBounds(gWindow, kWindowContentRgn, &placed);
+  ASSERT_TRUE(Choose(kFileMenu, kCloseItem));
+  ASSERT_EQ(nullptr, gWindow);
+  Rect frame;
+  GetEmptyFrameBounds(&frame);
+  EXPECT_TRUE(SameRect(placed, frame)) << Show(frame);
+  for (int start = 0; start < 3; start++) {
+    Stop();  // no class open: the empty frame's place is kept
+    Start();
+    GetEmptyFrameBounds(&frame);
+    EXPECT_TRUE(SameRect(placed, frame)) << "start " << start << ": " << Show(frame);
+  }
+  DoNewCmd();
+  ASSERT_NE(nullptr, gWindow);
+  EXPECT_TRUE(SameRect(placed, Bounds())) << Show(Bounds());
+}
+
 TEST_F(WindowBehaviourTest, AStoredPlacementIsBroughtOntoTheScreen) {
   // The screen is 1024 x 768 with windows below y 22: the bounds are 64..726 by 18..1006.
   struct Case {
@@ -106,6 +126,12 @@ TEST_F(WindowBehaviourTest, AStoredPlacementIsBroughtOntoTheScreen) {
       {"12 34", {64, 18, 648, 904}},
       {"300 300 200 100", {64, 18, 648, 904}},
       {"1 2 3 4 5", {64, 18, 648, 904}},
+      {"0x64 18 818 0x200", {100, 18, 512, 818}},
+      // Crafted: numbers no window has, whose sums would overflow.
+      {"-2147483648 -2147483648 9 9", {64, 18, 648, 904}},
+      {"0 -2147483648 2147483647 300", {64, 18, 648, 904}},
+      {"99999999999 0 100 100", {64, 18, 648, 904}},
+      {"100 60 760 560x", {64, 18, 648, 904}},
   };
   for (const Case& c : cases) {
     StorePlacement(c.stored);
@@ -261,19 +287,28 @@ TEST_F(WindowBehaviourTest, ThePlacardNamesThePagesInSight) {
   EXPECT_EQ("Page 1 - 2", Placard());
 }
 
-TEST_F(WindowBehaviourTest, AnInactiveWindowHidesItsPlacard) {
+TEST_F(WindowBehaviourTest, AnInactiveWindowDimsItsPlacardAndScrollBars) {
   OpenSample();
   Rect port;
   GetPortBounds(Port(), &port);
   const Rect placard{static_cast<int16_t>(port.bottom + 2 - gScrollBarSize), 1,
                      static_cast<int16_t>(port.bottom - 1), 89};
-  auto blank = [&] {
-    for (int y = placard.top; y < placard.bottom; y++)
-      for (int x = placard.left; x < placard.right; x++)
-        if (GetPortPixel(Port(), x, y) != 0xFFFFFF) return false;
-    return true;
+  const Rect vbar{1, static_cast<int16_t>(port.right + 1 - gScrollBarSize),
+                  static_cast<int16_t>(port.bottom - gScrollBarSize),
+                  static_cast<int16_t>(port.right - 1)};
+  // Counts the black and the other non-white pixels inside a frame's border.
+  auto inks = [&](const Rect& r) {
+    std::pair<int, int> n{0, 0};
+    for (int y = r.top + 1; y < r.bottom - 1; y++)
+      for (int x = r.left + 1; x < r.right - 1; x++) {
+        const uint32_t p = GetPortPixel(Port(), x, y);
+        if (p == 0) n.first++;
+        else if (p != 0xFFFFFF) n.second++;
+      }
+    return n;
   };
-  EXPECT_FALSE(blank());
+  EXPECT_GT(inks(placard).first, 20);
+  EXPECT_GT(inks(vbar).first, 20);
   EventRecord e{};
   e.what = activateEvt;
   e.message = reinterpret_cast<uintptr_t>(gWindow);
@@ -281,12 +316,16 @@ TEST_F(WindowBehaviourTest, AnInactiveWindowHidesItsPlacard) {
   InjectEvent(e);
   Run();
   EXPECT_EQ(0, gActive);
-  EXPECT_TRUE(blank());
   EXPECT_FALSE(IsControlActive(gVScrollBar));
+  for (const Rect& r : {placard, vbar}) {
+    EXPECT_EQ(0, inks(r).first) << "dimmed: nothing black";
+    EXPECT_GT(inks(r).second, 20) << "dimmed, not hidden";
+  }
   PostEvent(osEvt, (static_cast<uintptr_t>(suspendResumeMessage) << 24) | resumeFlag);
   Run();
   EXPECT_EQ(1, gActive);
-  EXPECT_FALSE(blank());
+  EXPECT_GT(inks(placard).first, 20);
+  EXPECT_GT(inks(vbar).first, 20);
   EXPECT_TRUE(IsControlActive(gVScrollBar));
 }
 

@@ -63,7 +63,7 @@ TEST_F(AlertTest, TheButtonSetsAndTheirKeys) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    InjectKey(c.key, 0);
+    InjectKeyOnceShown(c.key, 0);
     EXPECT_EQ(Show(kAlertCautionAlert, c.params), c.expected);
     EXPECT_FALSE(stuck);
     EXPECT_EQ(shown.buttons, c.buttons);
@@ -71,10 +71,59 @@ TEST_F(AlertTest, TheButtonSetsAndTheirKeys) {
     EXPECT_EQ(shown.message, "A message");
   }
   // Escape with no cancel button leaves the alert up.
-  InjectKey(kEscapeCharCode, 0);
+  InjectKeyOnceShown(kEscapeCharCode, 0);
   EXPECT_EQ(Show(kAlertStopAlert, &ok), 1);  // answered by the stuck handler's default
   EXPECT_TRUE(stuck);
   EXPECT_EQ(FrontWindow(), nullptr);  // the alert went away with its answer
+}
+
+// The desktop's title bar reads the program's name; its close button is Cancel where
+// there is one, and is not offered (nor obeyed) where there is none.
+TEST_F(AlertTest, TheTitleBarReadsMarktallyAndItsCloseButtonIsCancel) {
+  static const unsigned char kYes[] = "\x03Yes";
+  static const unsigned char kNo[] = "\x02No";
+  static std::string title;
+  static int closable;
+  ModalFilterUPP closer = [](DialogRef d, EventRecord* e, DialogItemIndex* item) {
+    if (e->what == nullEvent && closable < 0) {
+      title = DialogWindowTitle(GetDialogWindow(d));
+      closable = DialogCloseButton(GetDialogWindow(d)) ? 1 : 0;
+      SendDialogClose(GetDialogWindow(d));
+      return false;
+    }
+    ModalFilterUPP standard = nullptr;
+    GetStdFilterProc(&standard);
+    return standard(d, e, item);
+  };
+  AlertStdAlertParamRec okCancel;
+  GetStandardAlertDefaultParams(&okCancel, 0);
+  okCancel.cancelText = kAlertDefaultCancelText;
+  okCancel.cancelButton = 2;
+  okCancel.filterProc = closer;
+  AlertStdAlertParamRec yesNo = okCancel;
+  yesNo.defaultText = kYes;
+  yesNo.cancelText = kNo;
+  yesNo.cancelButton = 0;
+  struct Case {
+    const char* name;
+    const AlertStdAlertParamRec* params;
+    int closable;
+    DialogItemIndex answer;
+    bool stuck;
+  } cases[] = {
+      {"OK and Cancel: the close button cancels", &okCancel, 1, 2, false},
+      {"Yes and No: no close button, the alert waits", &yesNo, 0, 1, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    title.clear();
+    closable = -1;
+    stuck = false;
+    EXPECT_EQ(c.answer, Show(kAlertCautionAlert, c.params));
+    EXPECT_EQ("Marktally", title);
+    EXPECT_EQ(c.closable, closable);
+    EXPECT_EQ(c.stuck, stuck);
+  }
 }
 
 TEST_F(AlertTest, TheOtherButtonIsClickedLeftOfTheText) {

@@ -96,6 +96,7 @@ TEST_F(DialogTest, ReturnAndEnterPressTheDefaultItemEscapeAndCommandPeriodTheCan
     uint16_t modifiers;
     DialogItemIndex item;
   };
+  ShowWindow(GetDialogWindow(dialog));
   for (const Case& c : {Case{kReturnCharCode, 0, 1}, Case{kEnterCharCode, 0, 1},
                         Case{kEscapeCharCode, 0, 2}, Case{'.', cmdKey, 2}}) {
     InjectKey(c.key, c.modifiers);
@@ -105,6 +106,21 @@ TEST_F(DialogTest, ReturnAndEnterPressTheDefaultItemEscapeAndCommandPeriodTheCan
   DeactivateControl(Item(1));
   ScriptDialog(dialog, {KeyStep(kReturnCharCode), ClickStep(2)});
   EXPECT_EQ(Run(), 2);
+}
+
+TEST_F(DialogTest, KeysTypedBeforeTheDialogShowsNeverAnswerIt) {
+  // Typed ahead for the grid: a score and Return, then the dialog comes up.
+  InjectKey('7', 0);
+  InjectKey(kReturnCharCode, 0);
+  InjectKeyOnceShown(kEscapeCharCode, 0);
+  EXPECT_EQ(Run(), 2) << "only the key typed with the dialog in sight answers";
+  EventRecord e;
+  EXPECT_FALSE(EventAvail(keyDownMask | autoKeyMask, &e));
+  HideWindow(GetDialogWindow(dialog));
+  // A dialog already in sight keeps what is typed into it.
+  ShowWindow(GetDialogWindow(dialog));
+  InjectKey(kReturnCharCode, 0);
+  EXPECT_EQ(Run(), 1);
 }
 
 TEST_F(DialogTest, AScriptTypesAndClicksThroughTheFilter) {

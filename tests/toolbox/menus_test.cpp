@@ -69,7 +69,7 @@ class Menus : public ToolboxTest {
 };
 
 TEST_F(Menus, FrameMirrorsTheModel) {
-  EXPECT_EQ((std::vector<std::string>{"File", "Edit"}), FrameMenuTitles());
+  EXPECT_EQ((std::vector<std::string>{"&File", "&Edit"}), FrameMenuTitles());
   std::string text;
   bool enabled = false, checked = true;
   ASSERT_TRUE(FrameMenuItem(kFile, 2, &text, &enabled, &checked));
@@ -99,7 +99,7 @@ TEST_F(Menus, FrameMirrorsTheModel) {
   EXPECT_EQ(checkMark, mark);
 
   DeleteMenu(kEdit);
-  EXPECT_EQ((std::vector<std::string>{"File"}), FrameMenuTitles());
+  EXPECT_EQ((std::vector<std::string>{"&File"}), FrameMenuTitles());
 }
 
 TEST_F(Menus, ItemsAreEditedByNumber) {
