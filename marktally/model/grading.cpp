@@ -351,6 +351,15 @@ void FlushAll() {
   for (int s = 0; s < kMaxStudents; s++) Flush(s, index);
 }
 
+void FlushAllTerms() {
+  const int students = NumStudents();
+  const int last = std::clamp<int>(gClass.lastTerm, 0, kMaxTerms - 1);
+  for (int s = 0; s < students; s++) {
+    for (int t = 0; t <= last; t++) gStudents[s].termPercent[t] = kRecompute;
+  }
+  FlushAll();
+}
+
 int16_t TermPercent(int16_t term, int16_t student) {
   if (student < 0 || student >= NumStudents() || !ValidTerm(term)) return kNoGrade;
   StudentRecord& r = gStudents[student];

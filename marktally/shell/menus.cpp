@@ -16,6 +16,7 @@
 #include "marktally/shell/document_commands.h"
 #include "marktally/shell/edit_commands.h"
 #include "marktally/shell/grid.h"
+#include "marktally/shell/options_dialog.h"
 #include "marktally/shell/password_dialogs.h"
 #include "marktally/shell/selection.h"
 #include "marktally/shell/view_commands.h"
@@ -192,8 +193,6 @@ bool Unavailable(int16_t menu, int16_t item) {
     case kEditMenu:
       return item != kUndoItem && item != kSortItem && item != kRandomIDsItem &&
              (item < kCutItem || item > kFillAcrossItem);
-    case kGradebookMenu:
-      return item == kOptionsItem;
     case kReportsMenu:
       return item != kGradebookViewItem && item != kAttendanceViewItem &&
              (item < kZoom100Item || item > kZoom140Item);
@@ -523,6 +522,7 @@ void HandleEditChoice(int16_t item) {
 
 void HandleGradebookChoice(int16_t item) {
   switch (item) {
+    case kOptionsItem: DoOptionsDialog(); break;
     case kPasswordItem: DoNewPasswordDialog(); break;
     case kShowIDItem: DoShowID(); break;
     case kShowNameItem: DoShowName(); break;

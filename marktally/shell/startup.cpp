@@ -13,6 +13,7 @@
 #include "marktally/shell/input.h"
 #include "marktally/shell/menus.h"
 #include "marktally/shell/nav_dialogs.h"
+#include "marktally/shell/options_dialog.h"
 #include "marktally/shell/pagesize.h"
 #include "marktally/shell/password_dialogs.h"
 #include "marktally/shell/preferences.h"
@@ -36,6 +37,7 @@ void StartUp() {
   SetThemeCursor(kThemeArrowCursor);
   SetupFilters();
   SetupDialogs();
+  SetupOptions();
   InstallAlertSink();
   InstallPasswordLock();
   SetupPrinting();
@@ -54,6 +56,7 @@ void StartUp() {
 }
 
 void ShutDown() {
+  CleanupOptions();
   CleanupPrinting();
   CleanupRotation();
   SaveZoom();

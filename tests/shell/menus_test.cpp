@@ -53,8 +53,8 @@ TEST_F(MenusTest, WithAClassTheWindowCommandsCanBeChosen) {
   EXPECT_EQ((std::set<int16_t>{kNewItem, kOpenItem, kCloseItem, kSaveItem, kSaveAsItem,
                                kRevertItem, kFirstRecentItem, kFirstRecentItem + 2}),
             EnabledItems(kFileMenu));
-  EXPECT_EQ((std::set<int16_t>{kPasswordItem, kShowIDItem, kShowNameItem, kShowNameAndIDItem,
-                               kHolidaysItem, 10, 11, 12, 13}),
+  EXPECT_EQ((std::set<int16_t>{kOptionsItem, kPasswordItem, kShowIDItem, kShowNameItem,
+                               kShowNameAndIDItem, kHolidaysItem, 10, 11, 12, 13}),
             EnabledItems(kGradebookMenu));
   EXPECT_EQ((std::set<int16_t>{kGradebookViewItem, kAttendanceViewItem, 17, 18, 19}),
             EnabledItems(kReportsMenu));
