@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "accessors.h"
 #include "dates.h"
 #include "grading.h"
 #include "platform.h"
@@ -255,8 +256,10 @@ bool Convert50(DocumentSource& in, int16_t version, bool le) {
   std::memcpy(&gClass.lastTerm, &block[0], 2);
   std::memcpy(&gClass.examWeight, &block[2], 2);
   std::memcpy(&gClass.examScope, &block[4], 2);
-  gClass.flags = static_cast<uint8_t>((gClass.flags & ~(kShowNames | kShowIDs)) |
-                                      (block[6] & (kShowNames | kShowIDs)));
+  // The old flag byte already had today's layout; its 0x80 holds the weekend school days
+  // that Convert48 reads, never the bit of the class open before.
+  constexpr uint8_t kFromOld = kShowNames | kShowIDs | kKeptFlag;
+  gClass.flags = static_cast<uint8_t>((gClass.flags & ~kFromOld) | (block[6] & kFromOld));
   if (!ReadOld(in, block, 2)) return false;
   gReportOptions = static_cast<uint16_t>((block[0] & 0xEF) | (gReportOptions & 0xFC00));
   if (!ReadBlock(in, gGrading, sizeof gGrading)) return false;
@@ -357,53 +360,53 @@ void ForEachTextField(const DocumentExtent& e, bool withDigest,
   const int assignments = std::clamp(e.assignments, 0, kMaxAssignments);
   const int categories = std::clamp(e.categories, 0, kMaxCategories);
   if (v >= 12) {
-    f(gClass.school, Str63::kCapacity);
-    f(gClass.subject, Str63::kCapacity);
-    f(gClass.teacher, Str31::kCapacity);
+    f(gClass.school.bytes, Str63::kCapacity);
+    f(gClass.subject.bytes, Str63::kCapacity);
+    f(gClass.teacher.bytes, Str31::kCapacity);
   }
-  if (withDigest) f(gClass.passwordDigest, Str17::kCapacity);
+  if (withDigest) f(gClass.passwordDigest.bytes, Str17::kCapacity);
   if (v >= 18) {
-    f(gExportData.classCode, Str31::kCapacity);
-    f(gExportData.section, Str15::kCapacity);
-    f(gExportData.account, Str63::kCapacity);
-    f(gExportData.teacherID, Str15::kCapacity);
+    f(gExportData.classCode.bytes, Str31::kCapacity);
+    f(gExportData.section.bytes, Str15::kCapacity);
+    f(gExportData.account.bytes, Str63::kCapacity);
+    f(gExportData.teacherID.bytes, Str15::kCapacity);
   }
   if (v >= 11)
-    for (auto& l : gLetterGrades) f(l, Str4::kCapacity);
+    for (auto& l : gLetterGrades) f(l.bytes, Str4::kCapacity);
   for (int t = 0; t < kMaxTerms; t++)
-    for (int c = 0; c < categories; c++) f(gCategories[t][c].name, Str21::kCapacity);
+    for (int c = 0; c < categories; c++) f(gCategories[t][c].name.bytes, Str21::kCapacity);
   // Before version 18 assignment names had room for 21 bytes.
   const int nameCapacity = v >= 18 ? Str47::kCapacity : 21;
   for (int t = 0; t < terms; t++)
-    for (int a = 0; a < assignments; a++) f(gAssignments[t][a].name, nameCapacity);
+    for (int a = 0; a < assignments; a++) f(gAssignments[t][a].name.bytes, nameCapacity);
   for (int s = 0; s < students; s++) {
-    f(gStudents[s].id, Str15::kCapacity);
-    f(gStudents[s].name, Str31::kCapacity);
+    f(gStudents[s].id.bytes, Str15::kCapacity);
+    f(gStudents[s].name.bytes, Str31::kCapacity);
   }
   if (v >= 11)
-    for (auto& c : gCodes) f(c.name, Str5::kCapacity);
+    for (auto& c : gCodes) f(c.name.bytes, Str5::kCapacity);
   if (v >= 13) {
     for (int t = 0; t < terms; t++) {
-      f(gHeader[t], 255);
-      f(gFooter[t], 255);
+      f(gHeader[t].bytes, 255);
+      f(gFooter[t].bytes, 255);
     }
     for (int s = 0; s < students; s++)
-      for (int t = 0; t < terms; t++) f(gComments[s][t], 255);
+      for (int t = 0; t < terms; t++) f(gComments[s][t].bytes, 255);
   }
   if (v >= 14) {
-    for (auto& name : gTermNames) f(name, Str21::kCapacity);
-    for (auto& text : gFootnoteText) f(text, Str21::kCapacity);
+    for (auto& name : gTermNames) f(name.bytes, Str21::kCapacity);
+    for (auto& text : gFootnoteText) f(text.bytes, Str21::kCapacity);
   }
   if (v >= 15)
-    for (auto& sp : gSpecialScores) f(sp.name, Str5::kCapacity);
+    for (auto& sp : gSpecialScores) f(sp.name.bytes, Str5::kCapacity);
   if (v >= 20) {
-    f(gEmailData.server, 255);
-    f(gEmailData.user, 255);
-    f(gEmailData.password, 255);
-    f(gEmailData.address, 255);
+    f(gEmailData.server.bytes, 255);
+    f(gEmailData.user.bytes, 255);
+    f(gEmailData.password.bytes, 255);
+    f(gEmailData.address.bytes, 255);
     for (int s = 0; s < students; s++) {
-      f(gEmailAddresses[s].recipients, 255);
-      f(gEmailAddresses[s].blindCopies, 255);
+      f(gEmailAddresses[s].recipients.bytes, 255);
+      f(gEmailAddresses[s].blindCopies.bytes, 255);
     }
   }
 }
@@ -522,7 +525,7 @@ void ConvertFormat(const DocumentExtent& extent) {
 bool LastTermValid() { return gClass.lastTerm >= 0 && gClass.lastTerm < kMaxTerms; }
 
 void RepairFields(bool keepOldMarks) {
-  const int lastTerm = std::clamp<int>(gClass.lastTerm, 0, kMaxTerms - 1);
+  const int lastTerm = LastTermIndex();
   if (gClass.examWeight < 0 || gClass.examWeight > 1000) gClass.examWeight = 0;
   if (gClass.currentTerm > lastTerm) gClass.currentTerm = 0;
   // Cutoffs compare as signed percents: one above 3276.7 % would be reached by any grade.
@@ -596,7 +599,7 @@ void ConvertAttendance44() {
 
 void ConvertTermNames53() {
   gClass.currentTerm = static_cast<uint8_t>(CurrentTerm());
-  const int lastTerm = std::clamp<int>(gClass.lastTerm, 0, kMaxTerms - 1);
+  const int lastTerm = LastTermIndex();
   for (int t = 0; t < kMaxTerms; t++) gTermNames[t].setC(gDefaultTermNames[lastTerm][t]);
 }
 

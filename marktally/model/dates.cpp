@@ -1,5 +1,6 @@
 #include "dates.h"
 
+#include "accessors.h"
 #include "platform.h"
 #include "tables.h"
 #include "textutil.h"
@@ -35,10 +36,6 @@ int WeekdayOfSeconds(uint32_t seconds) {
   return MondayFirst(d.dayOfWeek);
 }
 
-int LastTermIndex() {
-  if (gClass.lastTerm < 0) return -1;
-  return gClass.lastTerm < kMaxTerms ? gClass.lastTerm : kMaxTerms - 1;
-}
 
 // Day indexes of a term, cut to the attendance table. Term dates come from the
 // document, so a term may lie partly or wholly outside the 360 days (first > last).
@@ -234,7 +231,7 @@ int16_t DaysPerWeek() {
 }
 
 int16_t FirstWeekOffset() {
-  const int term = gCurrentTerm < kMaxTerms ? gCurrentTerm : 0;
+  const int term = CurrentTermIndex();
   const int w = WeekdayOfSeconds(gTermDates[term].start);
   int last = -1;
   for (int i = 0; i < 7; i++) {
@@ -249,7 +246,7 @@ int16_t FirstWeekOffset() {
 }
 
 int16_t LastWeekOffset() {
-  const int term = gCurrentTerm < kMaxTerms ? gCurrentTerm : 0;
+  const int term = CurrentTermIndex();
   const int w = WeekdayOfSeconds(gTermDates[term].start);
   int16_t offset = 0;
   for (int i = 0; i <= w; i++) {

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "accessors.h"
 #include "converters.h"
 #include "password.h"
 #include "platform.h"
@@ -388,7 +389,7 @@ bool WriteDocument(FileRef refNum) {
   gClass.currentTerm = static_cast<uint8_t>(gCurrentTerm);
   gClass.savedTime = GetDateTime();
   const int n = LastNamedStudent();
-  const int lastTerm = std::clamp<int>(gClass.lastTerm, 0, kMaxTerms - 1);
+  const int lastTerm = LastTermIndex();
 
   OSErr err = SetEOF(refNum, 0);
   if (err != noErr) return WriteFailed(refNum, err);
@@ -484,7 +485,7 @@ bool AcceptClassHeader(bool littleEndian, int& lastTerm) {
   lastTerm = static_cast<int16_t>(FileShort(static_cast<uint16_t>(gClass.lastTerm), littleEndian));
   if (lastTerm < 0 || lastTerm >= kMaxTerms) return DocumentError(kDamagedErr);
   if (littleEndian) {
-    ConvertCString(gClass.passwordDigest, Str17::kCapacity);
+    ConvertCString(gClass.passwordDigest.bytes, Str17::kCapacity);
   } else if (gClass.passwordDigest[0] > Str17::kCapacity) {
     gClass.passwordDigest[0] = Str17::kCapacity;
   }

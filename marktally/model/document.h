@@ -23,7 +23,7 @@ extern int32_t gBufferPos;
 void ConvertPString(unsigned char* s);
 // NUL-terminated Windows-1252 to length-prefixed Mac Roman, in place. A field of
 // capacity n holds n+1 bytes; a text without its NUL keeps the first n.
-void ConvertCString(unsigned char* s, int capacity = 255);
+void ConvertCString(unsigned char* s, int capacity);
 void ConvertShort(uint16_t& value);
 void ConvertShort(int16_t& value);
 void ConvertLong(uint32_t& value);

@@ -21,48 +21,6 @@ bool gFlushToDisk = true;
 bool gFaultsOn = false;
 FileFaults gFaults;
 
-struct ErrnoRow {
-  int error;
-  OSErr code;
-};
-
-// The one road from the system's errors to the codes the alert explains.
-const ErrnoRow kErrnoTable[] = {
-    {ENOENT, fnfErr},      {ENOTDIR, fnfErr},    {EACCES, wrPermErr},
-    {EPERM, wrPermErr},    {ETXTBSY, fLckdErr},  {EROFS, vLckdErr},
-    {ENOSPC, dskFulErr},   {EDQUOT, dskFulErr},  {EMLINK, dirFulErr},
-    {EIO, ioErr},          {ENXIO, nsvErr},      {ENODEV, nsvErr},
-    {ENOMEDIUM, nsvErr},   {ENAMETOOLONG, bdNamErr}, {EEXIST, dupFNErr},
-    {EMFILE, tmfoErr},     {ENFILE, tmfoErr},
-};
-
-// Unicode of the Mac Roman bytes 0x80..0xFF.
-const uint16_t kMacRomanUnicode[128] = {
-    0x00C4, 0x00C5, 0x00C7, 0x00C9, 0x00D1, 0x00D6, 0x00DC, 0x00E1,  // 80
-    0x00E0, 0x00E2, 0x00E4, 0x00E3, 0x00E5, 0x00E7, 0x00E9, 0x00E8,
-    0x00EA, 0x00EB, 0x00ED, 0x00EC, 0x00EE, 0x00EF, 0x00F1, 0x00F3,  // 90
-    0x00F2, 0x00F4, 0x00F6, 0x00F5, 0x00FA, 0x00F9, 0x00FB, 0x00FC,
-    0x2020, 0x00B0, 0x00A2, 0x00A3, 0x00A7, 0x2022, 0x00B6, 0x00DF,  // A0
-    0x00AE, 0x00A9, 0x2122, 0x00B4, 0x00A8, 0x2260, 0x00C6, 0x00D8,
-    0x221E, 0x00B1, 0x2264, 0x2265, 0x00A5, 0x00B5, 0x2202, 0x2211,  // B0
-    0x220F, 0x03C0, 0x222B, 0x00AA, 0x00BA, 0x03A9, 0x00E6, 0x00F8,
-    0x00BF, 0x00A1, 0x00AC, 0x221A, 0x0192, 0x2248, 0x2206, 0x00AB,  // C0
-    0x00BB, 0x2026, 0x00A0, 0x00C0, 0x00C3, 0x00D5, 0x0152, 0x0153,
-    0x2013, 0x2014, 0x201C, 0x201D, 0x2018, 0x2019, 0x00F7, 0x25CA,  // D0
-    0x00FF, 0x0178, 0x2044, 0x20AC, 0x2039, 0x203A, 0xFB01, 0xFB02,
-    0x2021, 0x00B7, 0x201A, 0x201E, 0x2030, 0x00C2, 0x00CA, 0x00C1,  // E0
-    0x00CB, 0x00C8, 0x00CD, 0x00CE, 0x00CF, 0x00CC, 0x00D3, 0x00D4,
-    0xF8FF, 0x00D2, 0x00DA, 0x00DB, 0x00D9, 0x0131, 0x02C6, 0x02DC,  // F0
-    0x00AF, 0x02D8, 0x02D9, 0x02DA, 0x00B8, 0x02DD, 0x02DB, 0x02C7,
-};
-
-unsigned char UnicodeToMacRoman(uint32_t c) {
-  if (c < 0x80) return static_cast<unsigned char>(c);
-  for (int i = 0; i < 128; i++)
-    if (kMacRomanUnicode[i] == c) return static_cast<unsigned char>(0x80 + i);
-  return '?';
-}
-
 void AppendText(Str255& text, const char* piece) { AppendC(text, piece); }
 
 int64_t Offset(int fd) {
@@ -90,60 +48,11 @@ OSErr LastError() { return ErrnoToOSErr(errno); }
 
 }  // namespace
 
-OSErr ErrnoToOSErr(int error) {
-  for (const ErrnoRow& row : kErrnoTable)
-    if (row.error == error) return row.code;
-  return static_cast<OSErr>(kErrnoBase - std::clamp(error, 0, 30000));
-}
-
 std::string FolderOf(const std::string& path) {
   const size_t slash = path.rfind('/');
   if (slash == std::string::npos) return ".";
   if (slash == 0) return "/";
   return path.substr(0, slash);
-}
-
-void Utf8ToMacRoman(const std::string& utf8, Str255& out) {
-  unsigned char bytes[255];
-  int n = 0;
-  size_t i = 0;
-  while (i < utf8.size() && n < 255) {
-    const unsigned char b = static_cast<unsigned char>(utf8[i]);
-    int extra = b < 0x80 ? 0 : (b >> 5) == 6 ? 1 : (b >> 4) == 14 ? 2 : (b >> 3) == 30 ? 3 : -1;
-    uint32_t c = extra == 0 ? b : extra == 1 ? (b & 0x1F) : extra == 2 ? (b & 0x0F) : (b & 7);
-    bool ok = extra >= 0 && i + extra < utf8.size();
-    for (int k = 1; ok && k <= extra; k++) {
-      const unsigned char f = static_cast<unsigned char>(utf8[i + k]);
-      if ((f & 0xC0) != 0x80) ok = false;
-      c = (c << 6) | (f & 0x3F);
-    }
-    if (!ok) {
-      bytes[n++] = '?';
-      i++;
-      continue;
-    }
-    bytes[n++] = UnicodeToMacRoman(c);
-    i += 1 + extra;
-  }
-  out.setBytes(bytes, n);
-}
-
-std::string MacRomanToUtf8(ConstStringPtr text) {
-  std::string out;
-  for (int i = 1; i <= text[0]; i++) {
-    uint32_t c = text[i] < 0x80 ? text[i] : kMacRomanUnicode[text[i] - 0x80];
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
 }
 
 void GetFileName(const FileSpec& spec, Str255& name) {

@@ -1,41 +1,13 @@
-// The file layer: POSIX files behind the few calls the program makes, one table from
-// errno to the program's result codes, and the one routine that shows every file error.
+// The file layer: POSIX files behind the few calls the program makes, and the one routine
+// that shows every file error. The result codes and the errno table are the common ones.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
+#include "marktally/common/errors.h"
+#include "marktally/common/macroman.h"
 #include "types.h"
-
-using OSErr = int16_t;
-
-// Result codes the error alert knows. The negative ones keep the values the program
-// has always used; errno values reach them through ErrnoToOSErr.
-constexpr OSErr noErr = 0;
-constexpr OSErr dirFulErr = -33;
-constexpr OSErr dskFulErr = -34;
-constexpr OSErr nsvErr = -35;
-constexpr OSErr ioErr = -36;
-constexpr OSErr bdNamErr = -37;
-constexpr OSErr eofErr = -39;
-constexpr OSErr tmfoErr = -42;
-constexpr OSErr fnfErr = -43;
-constexpr OSErr wPrErr = -44;
-constexpr OSErr fLckdErr = -45;
-constexpr OSErr vLckdErr = -46;
-constexpr OSErr dupFNErr = -48;
-constexpr OSErr paramErr = -50;
-constexpr OSErr wrPermErr = -61;
-// The document's own codes.
-constexpr OSErr kNewerVersionErr = 906;
-constexpr OSErr kOlderVersionErr = 907;
-constexpr OSErr kSaveFailedErr = 908;
-constexpr OSErr kDamagedErr = 909;
-// errno values without a row of their own become kErrnoBase - errno, so they can never
-// meet a code above nor the document codes.
-constexpr int kErrnoBase = -1000;
-
-OSErr ErrnoToOSErr(int error);
 
 // A file is named by its path. An empty path means the class was never saved.
 struct FileSpec {
@@ -50,9 +22,6 @@ extern FileSpec gFileSpec;  // the open class's document
 void GetFileName(const FileSpec& spec, Str255& name);
 // The folder part of a path ("." when there is none).
 std::string FolderOf(const std::string& path);
-// UTF-8 to Mac Roman and back, for file names.
-void Utf8ToMacRoman(const std::string& utf8, Str255& out);
-std::string MacRomanToUtf8(ConstStringPtr text);
 
 // ---- Error alert ----------------------------------------------------------------
 // Shows the stop alert "Error" with the explanation for code; name is the file's name.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "accessors.h"
 #include "records.h"
 #include "scoretext.h"
 #include "tables.h"
@@ -26,24 +27,18 @@ struct ColumnIndex {
   uint8_t columns[kMaxCategories][kMaxAssignments];
 };
 
-ColumnIndex gIndex;  // scratch of one recomputation, like the work list
-
-bool ValidTerm(int t) { return t >= 0 && t < kMaxTerms; }
-bool ValidStudent(int s) { return s >= 0 && s < kMaxStudents; }
-
-int LastTerm() { return std::clamp<int>(gClass.lastTerm, 0, kMaxTerms - 1); }
-
 // A column counts once it has a name and at least one score.
 bool Counts(int t, int a) { return !gAssignments[t][a].name.empty() && gNumScores[t][a] > 0; }
 
-const ColumnIndex& BuildIndex(int t) {
-  gIndex.term = static_cast<int16_t>(t);
-  std::fill(std::begin(gIndex.count), std::end(gIndex.count), 0);
+// Built afresh by every public entry, so no computation can read another's index.
+ColumnIndex BuildIndex(int t) {
+  ColumnIndex index{};
+  index.term = static_cast<int16_t>(t);
   for (int a = 0; a < kMaxAssignments; a++) {
     const int c = gAssignments[t][a].category;
-    if (c < kMaxCategories && Counts(t, a)) gIndex.columns[c][gIndex.count[c]++] = uint8_t(a);
+    if (c < kMaxCategories && Counts(t, a)) index.columns[c][index.count[c]++] = uint8_t(a);
   }
-  return gIndex;
+  return index;
 }
 
 int32_t PointsTenths(int t, int a) { return int32_t{gAssignments[t][a].points} * 10; }
@@ -51,7 +46,7 @@ int32_t PointsTenths(int t, int a) { return int32_t{gAssignments[t][a].points} *
 // The score as tenths earned or a counting code; the full width of the column's points,
 // which the 16-bit public form would cut.
 int32_t Convert(int16_t score, int t, int a) {
-  const int32_t p = (ValidTerm(t) && a >= 0 && a < kMaxAssignments) ? PointsTenths(t, a) : 0;
+  const int32_t p = (ValidTerm(t) && ValidColumn(a)) ? PointsTenths(t, a) : 0;
   if (score >= 0) return score;
   switch (score) {
     case kFullCredit: return p;
@@ -94,18 +89,43 @@ bool IsDropped(int s, int t, int a) {
   return false;
 }
 
+// What one counted column of category c adds to its totals.
+void AddColumn(int s, int t, int a, int c, int32_t& earned, int32_t& possible) {
+  int32_t v = Convert(gScores[s][t][a], t, a);
+  if (c == kExtraCreditCategory && v == kBlank) v = kExcused;
+  if (NotCounted(v)) return;
+  possible += PointsTenths(t, a);
+  if (v != kBlank) earned += v;
+}
+
 void Totals(int s, const ColumnIndex& index, int c, int32_t& earned, int32_t& possible) {
   const int t = index.term;
   earned = possible = 0;
   for (int i = 0; i < index.count[c]; i++) {
     const int a = index.columns[c][i];
-    if (IsDropped(s, t, a)) continue;
-    int32_t v = Convert(gScores[s][t][a], t, a);
-    if (c == kExtraCreditCategory && v == kBlank) v = kExcused;
-    if (NotCounted(v)) continue;
-    possible += PointsTenths(t, a);
-    if (v != kBlank) earned += v;
+    if (!IsDropped(s, t, a)) AddColumn(s, t, a, c, earned, possible);
   }
+}
+
+// Frees the student's drop slots that hold columns of category c, so that the category is
+// computed again from all its scores rather than dropping more on every call. The freed
+// columns go back into the totals when they are given.
+void Undrop(int s, const ColumnIndex& index, int c, int32_t* earned, int32_t* possible) {
+  const int t = index.term;
+  uint16_t* slots = gStudents[s].dropped[t];
+  for (int i = 0; i < index.count[c]; i++) {
+    const int a = index.columns[c][i];
+    for (int k = 0; k < kMaxDrops; k++) {
+      if (slots[k] != a) continue;
+      slots[k] = kFreeDropSlot;
+      if (earned && possible) AddColumn(s, t, a, c, *earned, *possible);
+    }
+  }
+}
+
+void UndropAll(int s, int t) {
+  std::fill(std::begin(gStudents[s].dropped[t]), std::end(gStudents[s].dropped[t]),
+            kFreeDropSlot);
 }
 
 bool Before(const CatScore& a, const CatScore& b) {
@@ -258,8 +278,7 @@ int16_t Weighted(int s, const ColumnIndex& index) {
 
 void Flush(int s, const ColumnIndex& index) {
   const int t = index.term;
-  std::fill(std::begin(gStudents[s].dropped[t]), std::end(gStudents[s].dropped[t]),
-            kFreeDropSlot);
+  UndropAll(s, t);
   const int16_t r = gGrading[t] == 1 ? Weighted(s, index) : Total(s, index);
   gStudents[s].termPercent[t] = r < 0 ? kNone : static_cast<uint16_t>(r);
 }
@@ -275,8 +294,7 @@ int64_t Semester(int k, int s) {
     first = 3 * k;
     terms = 3;
   } else {
-    gStudents[s].semesterPercent[k] = kNone;
-    return kNoGrade;
+    return kNoGrade;  // no semesters: what the record holds is not this class's to clear
   }
   int64_t sum = 0;
   int count = 0;
@@ -303,7 +321,7 @@ int64_t Semester(int k, int s) {
 }  // namespace
 
 int16_t ConvertSpecialScore(int16_t score, int16_t column) {
-  return Clamp16(Convert(score, gCurrentTerm, column));
+  return Clamp16(Convert(score, CurrentTermIndex(), column));
 }
 
 int16_t ConvertSpecialScoreInTerm(int16_t score, int16_t term, int16_t column) {
@@ -312,42 +330,48 @@ int16_t ConvertSpecialScoreInTerm(int16_t score, int16_t term, int16_t column) {
 
 void CategoryTotals(int16_t student, uint16_t category, int32_t& earned, int32_t& possible) {
   earned = possible = 0;
-  if (!ValidStudent(student) || category >= kMaxCategories || !ValidTerm(gCurrentTerm)) return;
-  Totals(student, BuildIndex(gCurrentTerm), category, earned, possible);
+  if (!ValidStudent(student) || category >= kMaxCategories) return;
+  Totals(student, BuildIndex(CurrentTermIndex()), category, earned, possible);
 }
 
 void DropWorstScores(int16_t student, uint16_t category, int32_t& earned, int32_t& possible) {
   numAss = 0;
   numDrops = 0;
-  if (!ValidStudent(student) || category >= kMaxCategories || !ValidTerm(gCurrentTerm)) return;
-  Drop(student, BuildIndex(gCurrentTerm), category, earned, possible);
+  if (!ValidStudent(student) || category >= kMaxCategories) return;
+  // The totals come from CategoryTotals, without the category's earlier drops: those are
+  // given back first, so that a second call drops the same columns, not more.
+  const ColumnIndex index = BuildIndex(CurrentTermIndex());
+  Undrop(student, index, category, &earned, &possible);
+  Drop(student, index, category, earned, possible);
 }
 
 int16_t CategoryPercent(int16_t student, int16_t category) {
-  if (!ValidStudent(student) || category < 0 || category >= kMaxCategories ||
-      !ValidTerm(gCurrentTerm))
+  if (!ValidStudent(student) || category < 0 || category >= kMaxCategories)
     return kNoGrade;
-  return CatPercent(student, BuildIndex(gCurrentTerm), category);
+  const ColumnIndex index = BuildIndex(CurrentTermIndex());
+  Undrop(student, index, category, nullptr, nullptr);
+  return CatPercent(student, index, category);
 }
 
 int16_t TotalPercent(int16_t student) {
-  if (!ValidStudent(student) || !ValidTerm(gCurrentTerm)) return kNoGrade;
-  return Total(student, BuildIndex(gCurrentTerm));
+  if (!ValidStudent(student)) return kNoGrade;
+  UndropAll(student, CurrentTermIndex());
+  return Total(student, BuildIndex(CurrentTermIndex()));
 }
 
 int16_t WeightedPercent(int16_t student) {
-  if (!ValidStudent(student) || !ValidTerm(gCurrentTerm)) return kNoGrade;
-  return Weighted(student, BuildIndex(gCurrentTerm));
+  if (!ValidStudent(student)) return kNoGrade;
+  UndropAll(student, CurrentTermIndex());
+  return Weighted(student, BuildIndex(CurrentTermIndex()));
 }
 
 void FlushOne(int16_t student) {
-  if (!ValidStudent(student) || !ValidTerm(gCurrentTerm)) return;
-  Flush(student, BuildIndex(gCurrentTerm));
+  if (!ValidStudent(student)) return;
+  Flush(student, BuildIndex(CurrentTermIndex()));
 }
 
 void FlushAll() {
-  if (!ValidTerm(gCurrentTerm)) return;
-  const ColumnIndex& index = BuildIndex(gCurrentTerm);
+  const ColumnIndex index = BuildIndex(CurrentTermIndex());
   for (int s = 0; s < kMaxStudents; s++) Flush(s, index);
 }
 
@@ -405,7 +429,7 @@ int16_t FinalPercent(int16_t student) {
     if (last < 0) return kNoGrade;
     int64_t sum = 0;
     int count = 0;
-    for (int t = 0; t <= LastTerm(); t++) {
+    for (int t = 0; t <= LastTermIndex(); t++) {
       const int16_t v = TermPercent(static_cast<int16_t>(t), student);
       if (v == kNoGrade) continue;
       sum += v;
@@ -415,7 +439,7 @@ int16_t FinalPercent(int16_t student) {
     p = sum * 10 / count;
   }
   if (gClass.examScope == 3) {
-    const int16_t x = ExamPercent(static_cast<int16_t>(LastTerm()), student);
+    const int16_t x = ExamPercent(static_cast<int16_t>(LastTermIndex()), student);
     if (x != kNoExam) p = BlendExam(p, x);
   }
   return RoundPercent(p);
@@ -465,9 +489,8 @@ bool ExamContributes(int16_t term) {
 }
 
 bool Dropped(int16_t student, uint16_t column) {
-  if (!ValidStudent(student) || column >= kMaxAssignments || !ValidTerm(gCurrentTerm))
-    return false;
-  return IsDropped(student, gCurrentTerm, column);
+  if (!ValidStudent(student) || !ValidColumn(column)) return false;
+  return IsDropped(student, CurrentTermIndex(), column);
 }
 
 void PercentToGrade(int16_t percent, Str255& text) {

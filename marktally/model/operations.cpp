@@ -5,6 +5,7 @@
 #include <numeric>
 #include <vector>
 
+#include "accessors.h"
 #include "grading.h"
 #include "platform.h"
 #include "tables.h"
@@ -12,8 +13,6 @@
 
 namespace {
 
-int Term() { return std::min<int>(gCurrentTerm, kMaxTerms - 1); }
-int LastTermIndex() { return std::clamp<int>(gClass.lastTerm, 0, kMaxTerms - 1); }
 
 bool IsStudentIndex(uint16_t seat) { return seat < kMaxStudents; }
 
@@ -131,7 +130,7 @@ int ColumnsInUse(int t) {
 
 template <typename Before>
 void SortColumns(Before before) {
-  const int t = Term();
+  const int t = CurrentTermIndex();
   std::vector<int16_t> order(ColumnsInUse(t));
   std::iota(order.begin(), order.end(), int16_t{0});
   std::stable_sort(order.begin(), order.end(), before);
@@ -172,8 +171,6 @@ bool CategoryBefore(int t, int i, int j) {
          static_cast<int16_t>(gAssignments[t][j].category);
 }
 
-bool ValidStudent(int16_t s) { return s >= 0 && s < kMaxStudents; }
-bool ValidColumn(int16_t a) { return a >= 0 && a < kMaxAssignments; }
 
 void ExchangeIfBefore(bool outOfOrder, int16_t i, int16_t j, bool& swapped, bool students) {
   if (!outOfOrder) return;
@@ -211,14 +208,14 @@ void DeleteStudent(int16_t s) {
 
 void InsertAssignment(int16_t column) {
   if (!ValidColumn(column)) return;
-  const int t = Term();
+  const int t = CurrentTermIndex();
   MoveColumns(t, column, column + 1, kMaxAssignments - 1 - column);
   ClearColumn(t, column);
 }
 
 void DeleteAssignment(int16_t column) {
   if (!ValidColumn(column)) return;
-  const int t = Term();
+  const int t = CurrentTermIndex();
   MoveColumns(t, column + 1, column, kMaxAssignments - 1 - column);
   ClearColumn(t, kMaxAssignments - 1);
 }
@@ -234,26 +231,26 @@ void SortByName() {
 }
 
 void SortByGrade() {
-  const int16_t t = static_cast<int16_t>(Term());
+  const int16_t t = static_cast<int16_t>(CurrentTermIndex());
   std::vector<int16_t> keys(NumStudents());
   for (size_t s = 0; s < keys.size(); s++) keys[s] = TermPercent(t, static_cast<int16_t>(s));
   SortStudents([&keys](int16_t i, int16_t j) { return keys[i] > keys[j]; });
 }
 
 void SortByDate() {
-  const int t = Term();
+  const int t = CurrentTermIndex();
   SortColumns([t](int16_t i, int16_t j) { return DateBefore(t, i, j); });
 }
 
 void SortByAssign() {
-  const int t = Term();
+  const int t = CurrentTermIndex();
   SortColumns([t](int16_t i, int16_t j) {
     return TextBefore(gAssignments[t][i].name, gAssignments[t][j].name);
   });
 }
 
 void SortByCategory() {
-  const int t = Term();
+  const int t = CurrentTermIndex();
   SortColumns([t](int16_t i, int16_t j) { return CategoryBefore(t, i, j); });
 }
 
@@ -269,25 +266,25 @@ void SwapStuNames(int16_t i, int16_t j, bool& swapped) {
 
 void SwapGrades(int16_t i, int16_t j, bool& swapped) {
   if (!ValidStudent(i) || !ValidStudent(j)) return;
-  const int16_t t = static_cast<int16_t>(Term());
+  const int16_t t = static_cast<int16_t>(CurrentTermIndex());
   ExchangeIfBefore(TermPercent(t, j) > TermPercent(t, i), i, j, swapped, true);
 }
 
 void SwapDates(int16_t i, int16_t j, bool& swapped) {
   if (!ValidColumn(i) || !ValidColumn(j)) return;
-  ExchangeIfBefore(DateBefore(Term(), j, i), i, j, swapped, false);
+  ExchangeIfBefore(DateBefore(CurrentTermIndex(), j, i), i, j, swapped, false);
 }
 
 void SwapAssNames(int16_t i, int16_t j, bool& swapped) {
   if (!ValidColumn(i) || !ValidColumn(j)) return;
-  const int t = Term();
+  const int t = CurrentTermIndex();
   ExchangeIfBefore(TextBefore(gAssignments[t][j].name, gAssignments[t][i].name), i, j, swapped,
                    false);
 }
 
 void SwapCategories(int16_t i, int16_t j, bool& swapped) {
   if (!ValidColumn(i) || !ValidColumn(j)) return;
-  ExchangeIfBefore(CategoryBefore(Term(), j, i), i, j, swapped, false);
+  ExchangeIfBefore(CategoryBefore(CurrentTermIndex(), j, i), i, j, swapped, false);
 }
 
 void ExchangeStudents(int16_t i, int16_t j) {
@@ -304,7 +301,7 @@ void ExchangeStudents(int16_t i, int16_t j) {
 
 void ExchangeAssignments(int16_t i, int16_t j) {
   if (!ValidColumn(i) || !ValidColumn(j) || i == j) return;
-  const int t = Term();
+  const int t = CurrentTermIndex();
   std::swap(gAssignments[t][i], gAssignments[t][j]);
   std::swap(gAssignDates[t][i], gAssignDates[t][j]);
   std::swap(gNumScores[t][i], gNumScores[t][j]);

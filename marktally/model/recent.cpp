@@ -9,6 +9,7 @@
 #include <cstring>
 #include <vector>
 
+#include "accessors.h"
 #include "platform.h"
 #include "tables.h"
 
@@ -219,8 +220,8 @@ void SaveRecentAssigns() {
 }
 
 void InsertRecentAssign(int16_t column) {
-  if (column < 0 || column >= kMaxAssignments) return;
-  const int term = std::min<int>(gCurrentTerm, kMaxTerms - 1);
+  if (!ValidColumn(column)) return;
+  const int term = CurrentTermIndex();
   const AssignmentRecord& a = gAssignments[term][column];
   if (a.name.empty()) return;
   for (int i = 0; i < gNumRecentAssigns; i++) {

@@ -1,7 +1,9 @@
 #include "scoretext.h"
 
+#include <cstdint>
 #include <cstdio>
 
+#include "accessors.h"
 #include "platform.h"
 #include "tables.h"
 #include "textutil.h"
@@ -15,8 +17,8 @@ bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
 
 // Points possible of a column of the current term, or -1 for a column that is not there.
 int32_t ColumnPoints(int16_t column) {
-  if (column < 0 || column >= kMaxAssignments || gCurrentTerm >= kMaxTerms) return -1;
-  return gAssignments[gCurrentTerm][column].points;
+  if (!ValidColumn(column)) return -1;
+  return gAssignments[CurrentTermIndex()][column].points;
 }
 
 // Stores a computed score, refusing what the 16-bit field cannot hold as a score.
@@ -40,15 +42,16 @@ int16_t FindName(ConstStringPtr name, int n, Get get) {
 }  // namespace
 
 int32_t StringToValue(ConstStringPtr text) {
+  constexpr int64_t kLargestValue = INT32_MAX;  // the value is 32-bit tenths
   const int n = text[0];
   int i = 1;
-  int32_t whole = 0;
+  int64_t whole = 0;
   while (i <= n && IsDigit(text[i])) {
     whole = whole * 10 + (text[i] - '0');
-    if (whole > kLargestScore / 10 + 1) return kNotValid;  // refused long before overflow
+    if (whole > kLargestValue / 10) return kNotValid;  // refused long before overflow
     i++;
   }
-  int32_t value = whole * 10;
+  int64_t value = whole * 10;
   if (i <= n) {
     if (text[i] != '.' && text[i] != ',') return kNotValid;
     i++;
@@ -65,7 +68,7 @@ int32_t StringToValue(ConstStringPtr text) {
       }
     }
   }
-  return value > kLargestScore ? kNotValid : value;
+  return value > kLargestValue ? kNotValid : static_cast<int32_t>(value);
 }
 
 void StringToScore(ConstStringPtr text, int16_t limit, uint16_t& score) {
@@ -81,8 +84,9 @@ void StringToScore(ConstStringPtr text, int16_t limit, uint16_t& score) {
     score = static_cast<uint16_t>(special + kFirstSpecial);
     return;
   }
+  // The limit and the 16-bit score both bound what is stored.
   const int32_t value = StringToValue(stripped);
-  if (value == kNotValid || value > static_cast<int32_t>(limit) * 10)
+  if (value == kNotValid || value > static_cast<int32_t>(limit) * 10 || value > kLargestScore)
     score = static_cast<uint16_t>(kNotValid);
   else
     score = static_cast<uint16_t>(value);
@@ -144,8 +148,8 @@ void RatioToScore(ConstStringPtr text, int16_t column, uint16_t& score) {
   score = static_cast<uint16_t>(kNotValid);
   const int32_t points = ColumnPoints(column);
   if (points < 0) return;
-  // Digit runs past this bound could only give a refused score or a ratio below a tenth.
-  constexpr int64_t kBound = 1000000000;
+  // Either term may take 32 bits; the product below stays well inside 64.
+  constexpr int64_t kBound = UINT32_MAX;
   const int n = text[0];
   int i = 1;
   int64_t earned = 0;
@@ -187,7 +191,7 @@ void StringToPercent(ConstStringPtr text, int16_t limit, uint16_t& percent) {
     return;
   }
   const int32_t value = StringToValue(stripped);
-  if (value == kNotValid || value > static_cast<int32_t>(limit) * 10)
+  if (value == kNotValid || value > static_cast<int32_t>(limit) * 10 || value > kLargestScore)
     percent = static_cast<uint16_t>(kNotValid);
   else
     percent = static_cast<uint16_t>(value);
@@ -203,12 +207,9 @@ void WhichScore(ConstStringPtr name, int16_t& index) {
 }
 
 void WhichCategory(ConstStringPtr name, int16_t& index) {
-  if (gCurrentTerm >= kMaxTerms) {
-    index = kNotValid;
-    return;
-  }
-  index = FindName(name, kMaxCategories,
-                   [](int i) -> ConstStringPtr { return gCategories[gCurrentTerm][i].name; });
+  index = FindName(name, kMaxCategories, [](int i) -> ConstStringPtr {
+    return gCategories[CurrentTermIndex()][i].name;
+  });
 }
 
 void WhichCode(ConstStringPtr name, int16_t& index) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "accessors.h"
 #include "dates.h"
 #include "grading.h"
 #include "operations.h"
@@ -62,8 +63,6 @@ namespace {
 
 constexpr uint32_t kDay = 86400;
 
-int LastTermIndex() { return std::clamp<int>(gClass.lastTerm, 0, kMaxTerms - 1); }
-int Term() { return std::min<int>(gCurrentTerm, kMaxTerms - 1); }
 
 void ResetAssignments(uint32_t now) {
   for (int t = 0; t < kMaxTerms; t++) {
@@ -121,7 +120,7 @@ void SetCategory(int t, int c, const char* name, uint16_t weight) {
 }  // namespace
 
 void NewStudent(int16_t s) {
-  if (s < 0 || s >= kMaxStudents) return;
+  if (!ValidStudent(s)) return;
   StudentRecord& r = gStudents[s];
   r.id.clear();
   r.name.clear();
@@ -266,14 +265,14 @@ void SetupSchoolWeek() {
   for (int w = 0; w < 7; w++)
     if (gSchoolWeek[w] == 1) gLastDay = static_cast<uint16_t>(w);
 
-  const int t = Term();
+  const int t = CurrentTermIndex();
   const int64_t base = gTermDates[0].start;
   const int64_t d0 = (static_cast<int64_t>(gTermDates[t].start) - base) / kDay;
   const int64_t d1 = (static_cast<int64_t>(gTermDates[t].end) - base) / kDay;
-  if (d0 > d1) return;
-  // Term dates come from documents: only days inside the attendance table get columns.
-  const int first = static_cast<int>(std::max<int64_t>(d0, 0));
-  const int last = static_cast<int>(std::min<int64_t>(d1, kMaxDays - 1));
+  // Term dates come from documents: only days inside the attendance table get columns,
+  // and a term wholly outside it (or ending before it starts) gets none.
+  const int first = static_cast<int>(std::clamp<int64_t>(d0, 0, kMaxDays));
+  const int last = static_cast<int>(std::clamp<int64_t>(d1, -1, kMaxDays - 1));
   int column = 0;
   for (int d = first; d <= last; d++) {
     gDayToColumn[d] = static_cast<int16_t>(column);
@@ -286,9 +285,12 @@ void SetupSchoolWeek() {
   // Columns past the term's last one stand for the day after it, and days outside the
   // term map to its first or past its last column, so that neither table holds a stale
   // entry of another term.
-  for (int c = column; c < 512; c++) gColumnToDay[c] = static_cast<int16_t>(last + 1);
+  constexpr int kEntries = sizeof gDayToColumn / sizeof gDayToColumn[0];
+  const int after = first <= last ? last + 1 : kMaxDays;  // a term without days: none
+  for (int c = column; c < kEntries; c++) gColumnToDay[c] = static_cast<int16_t>(after);
   for (int d = 0; d < first; d++) gDayToColumn[d] = 0;
-  for (int d = last + 1; d < 512; d++) gDayToColumn[d] = static_cast<int16_t>(column);
+  for (int d = std::max(last + 1, first); d < kEntries; d++)
+    gDayToColumn[d] = static_cast<int16_t>(column);
 }
 
 void CopyGradingOptions(int16_t t) {
@@ -323,14 +325,15 @@ int16_t NumStudents() {
 
 namespace {
 bool CategoryCounted(uint16_t category) {
-  return category < kMaxCategories && gCategories[Term()][category].weight != kNone;
+  return category < kMaxCategories && gCategories[CurrentTermIndex()][category].weight != kNone;
 }
 }  // namespace
 
 int16_t NumCategories() {
   int16_t n = 0;
+  const CategoryRecord* categories = gCategories[CurrentTermIndex()];
   for (int c = 0; c < 10; c++)
-    if (!gCategories[Term()][c].name.empty() && gCategories[Term()][c].weight != kNone) n++;
+    if (!categories[c].name.empty() && categories[c].weight != kNone) n++;
   if (gClass.examWeight > 0 &&
       (gClass.examScope == 1 || (gClass.examScope == 2 && gClass.lastTerm == 1)))
     n++;
@@ -339,13 +342,13 @@ int16_t NumCategories() {
 
 int16_t NumAssignments() {
   int16_t n = 0;
-  for (const auto& a : gAssignments[Term()])
+  for (const auto& a : gAssignments[CurrentTermIndex()])
     if (!a.name.empty()) n++;
   return n;
 }
 
 int16_t NumActualAssignments() {
-  const int t = Term();
+  const int t = CurrentTermIndex();
   int16_t n = 0;
   for (int a = 0; a < kMaxAssignments; a++) {
     const auto& r = gAssignments[t][a];
@@ -357,15 +360,15 @@ int16_t NumActualAssignments() {
 }
 
 int16_t LastActualAssignment() {
-  const int t = Term();
+  const int t = CurrentTermIndex();
   for (int a = kMaxAssignments - 1; a >= 0; a--)
     if (!gAssignments[t][a].name.empty() && gNumScores[t][a] > 0) return static_cast<int16_t>(a);
   return 0;
 }
 
 int16_t NumMissing(int16_t s) {
-  if (s < 0 || s >= kMaxStudents) return 0;
-  const int t = Term();
+  if (!ValidStudent(s)) return 0;
+  const int t = CurrentTermIndex();
   int16_t n = 0;
   for (int a = 0; a < kMaxAssignments; a++) {
     const auto& r = gAssignments[t][a];

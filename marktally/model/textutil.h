@@ -21,12 +21,13 @@ void CopyString(ConstStringPtr source, Str<N>& destination) {
 // Appends source (which may be destination itself), cutting at the capacity.
 template <int N>
 void Append(Str<N>& destination, ConstStringPtr source) {
-  unsigned char local[256];
+  unsigned char local[256] = {};
   std::memcpy(local, source, source[0] + 1u);
-  int room = N - destination.length();
-  int count = local[0] < room ? local[0] : room;
-  std::memcpy(destination.text() + destination.length(), local + 1, count);
-  destination[0] = static_cast<unsigned char>(destination.length() + count);
+  // A length byte read from a file may claim more than the capacity: it counts as full.
+  const int have = destination.length() < N ? destination.length() : N;
+  const int count = local[0] < N - have ? local[0] : N - have;
+  std::memcpy(destination.text() + have, local + 1, static_cast<size_t>(count));
+  destination[0] = static_cast<unsigned char>(have + count);
 }
 inline void AppendC(Str255& destination, const char* s) { Append(destination, PStr(s)); }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "accessors.h"
 #include "dates.h"
 #include "grading.h"
 #include "operations.h"
@@ -39,6 +40,10 @@ struct SavedStudent {
   StudentRow row;
   uint16_t seatRow;
   uint16_t seatColumn;
+  // The seat a copy of the student was given, found when the copy is undone so that
+  // redoing it seats the copy there again.
+  uint16_t copySeatRow;
+  uint16_t copySeatColumn;
 };
 
 struct SavedAssignment {
@@ -92,9 +97,6 @@ Str255 gSavedComments[kMaxStudents][kMaxTerms];
 SeatingChartRecord gSavedSeating;
 SavedDay gSavedDay;
 
-int Term() { return std::min<int>(gCurrentTerm, kMaxTerms - 1); }
-bool ValidStudent(int s) { return s >= 0 && s < kMaxStudents; }
-bool ValidColumn(int a) { return a >= 0 && a < kMaxAssignments; }
 
 template <typename T>
 void Exchange(T& live, T& saved) {
@@ -285,6 +287,8 @@ void Undo() {
         RestoreStudent(s, true);
         break;
       case kUndoStudentCopy:
+        FindSeat(static_cast<int16_t>(d), gSavedStudent.copySeatRow,
+                 gSavedStudent.copySeatColumn);
         DeleteRow(d);
         break;
       case kUndoStudentMove:
@@ -341,11 +345,16 @@ void Redo() {
       case kUndoStudentCut:
         DeleteRow(s);
         break;
-      case kUndoStudentCopy:
+      case kUndoStudentCopy: {
         // The copy never had the original's seat; taking it would unseat the original.
         InsertRow(d);
         RestoreStudent(d, false);
+        const uint16_t r = gSavedStudent.copySeatRow, c = gSavedStudent.copySeatColumn;
+        if (ValidStudent(d) && r < kMaxSeatRows && c < kMaxSeatColumns &&
+            gSeatingChart.seats[r][c] == kNone)
+          gSeatingChart.seats[r][c] = static_cast<uint16_t>(d);
         break;
+      }
       case kUndoStudentMove:
         DeleteRow(s);
         InsertRow(d);
@@ -408,6 +417,7 @@ void SetUndoStudent(uint16_t action, int16_t s) {
   SavedStudent& saved = gSavedStudent;
   SaveStudentRow(s, saved.row);
   FindSeat(s, saved.seatRow, saved.seatColumn);
+  saved.copySeatRow = saved.copySeatColumn = kNone;
 }
 
 void SetUndoAssignment(uint16_t action, int16_t column) {
@@ -418,7 +428,7 @@ void SetUndoAssignment(uint16_t action, int16_t column) {
   gRedo = 0;
   gUndoAction = action;
   gUndoAssignment = static_cast<uint16_t>(column);
-  const int t = Term();
+  const int t = CurrentTermIndex();
   SavedAssignment& saved = gSavedAssignment;
   saved.term = static_cast<uint16_t>(t);
   saved.record = gAssignments[t][column];
@@ -451,7 +461,7 @@ void SetUndoOptions() {
   gRedo = 0;
   gUndoAction = kUndoOptions;
   SavedOptions& o = gSavedOptions;
-  const int t = Term();
+  const int t = CurrentTermIndex();
   o.term = static_cast<uint16_t>(t);
   gSavedClass = gClass;
   o.reportOptions = gReportOptions;
@@ -492,7 +502,7 @@ void SetUndoEditFootnotes() {
 void SetUndoGlobalComments() {
   gRedo = 0;
   gUndoAction = kUndoGlobalComments;
-  const int t = Term();
+  const int t = CurrentTermIndex();
   gSavedGlobalComments.term = static_cast<uint16_t>(t);
   gSavedGlobalComments.header = gHeader[t];
   gSavedGlobalComments.footer = gFooter[t];

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "marktally/model/accessors.h"
 #include "marktally/model/dates.h"
 #include "marktally/model/grading.h"
 #include "marktally/model/operations.h"
@@ -159,13 +160,6 @@ bool Open(uint16_t kind, int16_t s, int16_t a, ConstStringPtr text) {
 }
 
 void HiliteEditedCell() { HiliteCell(S16(gEditStudent), S16(gEditAssignment)); }
-
-// The attendance column's calendar day, or -1.
-int ColumnDay(int column) {
-  if (column < 0 || column >= 512) return -1;
-  const int day = gColumnToDay[column];
-  return day >= 0 && day < kMaxDays ? day : -1;
-}
 
 std::string TodayText() {
   Str255 t;

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "marktally/model/accessors.h"
 #include "marktally/model/dates.h"
 #include "marktally/model/grading.h"
 #include "marktally/model/operations.h"
@@ -54,7 +55,6 @@ int16_t S16(int v) { return static_cast<int16_t>(v); }
 int Term() { return std::min<int>(gCurrentTerm, kMaxTerms - 1); }
 bool Named(int s) { return s >= 0 && s < kMaxStudents && !gStudents[s].name.empty(); }
 bool ValidRow(int s) { return s >= 0 && s < kMaxStudents; }
-bool ValidColumn(int a) { return a >= 0 && a < kMaxAssignments; }
 
 void Stop(const std::string& title, const std::string& text) {
   InitCursor();
@@ -440,11 +440,6 @@ void DoFillAcrossCmd() {
 }
 
 namespace {
-int ColumnDay(int column) {
-  if (column < 0 || column >= 512) return -1;
-  const int day = gColumnToDay[column];
-  return day >= 0 && day < kMaxDays ? day : -1;
-}
 bool SchoolWeekday(int day) {
   DateTimeRec d{};
   SecondsToDate(gTermDates[0].start + static_cast<uint32_t>(day) * 86400u, d);

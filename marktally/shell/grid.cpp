@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "marktally/model/accessors.h"
 #include "marktally/model/dates.h"
 #include "marktally/model/grading.h"
 #include "marktally/model/platform.h"
@@ -76,13 +77,6 @@ bool ShowsNames() { return gClass.flags & kShowNames; }
 bool PastListEnd(int s, int listEnd) { return s >= listEnd && !gStudents[s].name.empty(); }
 
 int Term() { return std::min<int>(gCurrentTerm, kMaxTerms - 1); }
-
-// The calendar day of an attendance column; -1 when it has none in the table.
-int ColumnDay(int a) {
-  if (a < 0 || a >= 512) return -1;
-  const int day = gColumnToDay[a];
-  return day >= 0 && day < kMaxDays ? day : -1;
-}
 
 int RowBottom(int r0, int s) { return gMargin + StudentOffset(r0, s); }
 int ColRight(int c0, int a) { return gMargin + AssignmentOffset(c0, a); }

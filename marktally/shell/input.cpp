@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "marktally/model/accessors.h"
 #include "marktally/model/platform.h"
 #include "marktally/model/tables.h"
 #include "marktally/model/textutil.h"
@@ -277,9 +278,9 @@ void HandleGridClick(const EventRecord& event, Point p) {
     return;
   }
   if (p.h <= gTitleWidth || column < 0) return;
-  const int day = column < 512 ? gColumnToDay[column] : -1;
+  const int day = ColumnDay(column);
   if (p.v > y1 && p.v < y2) {
-    if (day >= 0 && day < kMaxDays && gHolidays[day] == 1) return;
+    if (day >= 0 && gHolidays[day] == 1) return;
     CloseEdit(kEditCommit);
     SelectAssignment(c16);
   } else if (p.v < y1) {
@@ -640,8 +641,8 @@ void AdjustCursor() {
     const int col = HScrollValue() + (p.h - gTitleWidth) / ColumnWidth();
     if (col <= gLastColumn) {
       if (gCurrView == kAttendanceView) {
-        const int day = col < 512 ? gColumnToDay[col] : -1;
-        if (day >= 0 && day < kMaxDays && gHolidays[day] != 1) {
+        const int day = ColumnDay(col);
+        if (day >= 0 && gHolidays[day] != 1) {
           SetThemeCursor(kThemePointingHandCursor);
           return;
         }

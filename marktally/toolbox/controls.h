@@ -103,7 +103,7 @@ int16_t TrackControl(ControlRef control, Point localPoint, ControlActionUPP acti
 
 // ---- Titles, highlighting and data of dialog controls ------------------------------
 void SetControlTitle(ControlRef control, ConstStringPtr title);
-void GetControlTitle(ControlRef control, StringPtr title);
+void GetControlTitle(ControlRef control, Str255& title);
 // part 0 draws the control plainly, any other part pressed.
 void HiliteControl(ControlRef control, int16_t part);
 // Draws the default button's ring around a push button.

@@ -482,10 +482,8 @@ void SetControlTitle(ControlRef c, ConstStringPtr title) {
   if (c->visible) DrawControlNow(c);
 }
 
-void GetControlTitle(ControlRef c, StringPtr title) {
-  const size_t n = std::min<size_t>(c->title.size(), 255);
-  title[0] = static_cast<unsigned char>(n);
-  std::memcpy(title + 1, c->title.data(), n);
+void GetControlTitle(ControlRef c, Str255& title) {
+  title.setBytes(c->title.data(), c->title.size());
 }
 
 void HiliteControl(ControlRef c, int16_t part) {

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "marktally/model/platform.h"
+#include "marktally/common/platform.h"
 #include "marktally/toolbox/testing.h"
 #include "marktally/toolbox/toolbox.h"
 

@@ -7,7 +7,7 @@
 #include <map>
 #include <utility>
 
-#include "marktally/toolbox/macroman.h"
+#include "marktally/common/macroman.h"
 #include "marktally/toolbox/testing.h"
 
 namespace {

@@ -255,11 +255,10 @@ void SetMenuItemText(MenuRef menu, int16_t item, ConstStringPtr text) {
   }
 }
 
-void GetMenuItemText(MenuRef menu, int16_t item, StringPtr text) {
+void GetMenuItemText(MenuRef menu, int16_t item, Str255& text) {
   const MenuItemRecord* i = ItemOf(menu, item);
-  const size_t n = i ? std::min<size_t>(i->text.size(), 255) : 0;
-  text[0] = static_cast<unsigned char>(n);
-  if (n) std::memcpy(text + 1, i->text.data(), n);
+  text.clear();
+  if (i) text.setBytes(i->text.data(), i->text.size());
 }
 
 void EnableMenuItem(MenuRef menu, int16_t item) {

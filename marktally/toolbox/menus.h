@@ -37,7 +37,7 @@ void InsertMenuItemText(MenuRef menu, ConstStringPtr text, int16_t afterItem);
 void DeleteMenuItem(MenuRef menu, int16_t item);
 int16_t CountMenuItems(MenuRef menu);
 void SetMenuItemText(MenuRef menu, int16_t item, ConstStringPtr text);
-void GetMenuItemText(MenuRef menu, int16_t item, StringPtr text);
+void GetMenuItemText(MenuRef menu, int16_t item, Str255& text);
 void EnableMenuItem(MenuRef menu, int16_t item);
 void DisableMenuItem(MenuRef menu, int16_t item);
 bool IsMenuItemEnabled(MenuRef menu, int16_t item);

@@ -8,12 +8,10 @@
 
 #include <cstdint>
 
-#include "marktally/model/fileutil.h"
-#include "marktally/model/types.h"
+#include "marktally/common/errors.h"
+#include "marktally/common/str.h"
 
-// noErr, paramErr and the file codes come from the model's file layer, so that the
-// program can include both.
-using OSErr = int16_t;
+// noErr, paramErr and the file codes are the common ones.
 using OSStatus = int32_t;
 using OSType = uint32_t;
 using ResType = uint32_t;

@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "marktally/model/platform.h"
+#include "marktally/common/platform.h"
 #include "marktally/toolbox/internal.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include "marktally/toolbox/dialogs.h"
 #include "marktally/toolbox/events.h"
 #include "marktally/toolbox/keychain.h"
-#include "marktally/toolbox/macroman.h"
+#include "marktally/common/macroman.h"
 #include "marktally/toolbox/menus.h"
 #include "marktally/toolbox/navigation.h"
 #include "marktally/toolbox/qdtypes.h"

@@ -566,10 +566,8 @@ void SetWTitle(WindowRef window, ConstStringPtr title) {
     SyncFrameTitle();
 }
 
-void GetWTitle(WindowRef window, StringPtr title) {
-  const size_t n = std::min<size_t>(window->title.size(), 255);
-  title[0] = static_cast<unsigned char>(n);
-  std::memcpy(title + 1, window->title.data(), n);
+void GetWTitle(WindowRef window, Str255& title) {
+  title.setBytes(window->title.data(), window->title.size());
 }
 
 OSStatus SetWindowModified(WindowRef window, bool modified) {

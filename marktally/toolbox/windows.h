@@ -84,7 +84,7 @@ void SetPortWindowPort(WindowRef window);
 WindowRef GetWindowFromPort(CGrafPtr port);
 
 void SetWTitle(WindowRef window, ConstStringPtr title);
-void GetWTitle(WindowRef window, StringPtr title);
+void GetWTitle(WindowRef window, Str255& title);
 // The modified mark of the frame's title.
 OSStatus SetWindowModified(WindowRef window, bool modified);
 bool IsWindowModified(WindowRef window);

@@ -741,6 +741,24 @@ TEST_F(ConvertersTest, Versions9To11TakeTheirOldHeaderAndStudentRecords) {
   }
 }
 
+TEST_F(ConvertersTest, Versions9And10TakeTheirWeekendFromTheDocumentAlone) {
+  for (int v : {9, 10}) {
+    for (bool le : {true, false}) {
+      for (bool weekend : {false, true}) {
+        SCOPED_TRACE(testing::Message() << v << (le ? " le" : " be") << weekend);
+        // The class open before says the opposite.
+        gClass.flags = weekend ? 0 : kKeptFlag;
+        Sample s;
+        s.flags = weekend ? 0xE0 : 0x60;
+        ASSERT_TRUE(OpenSample(s, v, le));
+        EXPECT_EQ(gSchoolWeek[5], weekend ? 1 : 0);
+        EXPECT_EQ(gSchoolWeek[6], weekend ? 1 : 0);
+        EXPECT_EQ(gSchoolWeek[4], 1);
+      }
+    }
+  }
+}
+
 TEST_F(ConvertersTest, Version9ScalesWholePercents) {
   Sample s;
   s.examWeight = 250;  // stored as 25

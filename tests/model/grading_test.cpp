@@ -126,6 +126,46 @@ TEST_F(GradingTest, BlankScoresStayInTheRatioTheDropsImprove) {
   EXPECT_EQ(CategoryPercent(s, 1), 250);
 }
 
+// The reports ask for category percents and drops after the grades were computed: asking
+// again gives the same answer and the same dropped list.
+TEST_F(GradingTest, AskingTwiceDropsNothingMore) {
+  const int16_t s = AddStudent("Ann Able");
+  Category(0, 1, "Homework", 50, 1);
+  Category(0, 2, "Quizzes", 50, 1);
+  const int16_t nine = Column(0, "a", 1, 10);
+  const int16_t forty = Column(0, "b", 1, 50);
+  const int16_t two = Column(0, "c", 1, 3);
+  const int16_t quiz = Column(0, "q", 2, 10);
+  const int16_t low = Column(0, "r", 2, 10);
+  Score(s, 0, nine, 90);
+  Score(s, 0, forty, 400);
+  Score(s, 0, two, 20);
+  Score(s, 0, quiz, 80);
+  Score(s, 0, low, 10);
+  FlushOne(s);
+  const auto dropped = [&] {
+    return std::set<uint16_t>(std::begin(gStudents[s].dropped[0]),
+                              std::end(gStudents[s].dropped[0]));
+  };
+  const std::set<uint16_t> once = dropped();
+  ASSERT_EQ(DroppedCount(s, 0), 2);
+  for (int round = 0; round < 3; round++) {
+    SCOPED_TRACE(round);
+    EXPECT_EQ(CategoryPercent(s, 1), 846);
+    EXPECT_EQ(CategoryPercent(s, 2), 800);
+    int32_t earned = 0, possible = 0;
+    CategoryTotals(s, 1, earned, possible);
+    DropWorstScores(s, 1, earned, possible);
+    EXPECT_EQ(earned, 110);
+    EXPECT_EQ(possible, 130);
+    EXPECT_EQ(TotalPercent(s), 826);  // 11 + 8 of 13 + 10 points
+    gGrading[0] = 1;
+    EXPECT_EQ(WeightedPercent(s), 823);
+    gGrading[0] = 0;
+    EXPECT_EQ(dropped(), once);
+  }
+}
+
 TEST_F(GradingTest, NoMoreThanTwelveDropSlotsAreWritten) {
   const int16_t s = AddStudent("Ann Able");
   Category(0, 0, "Tests", 50, 15);
@@ -393,6 +433,25 @@ TEST_F(GradingTest, FinalNeverReadsAStaleSemester) {
   EXPECT_EQ(FinalPercent(s), 800);
   EXPECT_EQ(gStudents[s].semesterPercent[0], 800);
   EXPECT_EQ(gStudents[s].semesterPercent[1], kNone);
+}
+
+TEST_F(GradingTest, AClassWithoutSemestersKeepsItsStoredSemesterPercents) {
+  const int16_t s = AddStudent("Ann Able");
+  Category(0, 1, "Homework", 50);
+  Score(s, 0, Column(0, "a", 1, 10), 90);
+  for (int16_t last : {0, 2, 4}) {
+    SCOPED_TRACE(last);
+    gClass.lastTerm = last;
+    gClass.examScope = 2;
+    gClass.examWeight = 200;
+    gStudents[s].semesterPercent[0] = 812;  // as the document stored them
+    gStudents[s].semesterPercent[1] = 777;
+    EXPECT_EQ(SemesterPercent(0, s), -1);
+    EXPECT_EQ(SemesterPercent(1, s), -1);
+    FinalPercent(s);
+    EXPECT_EQ(gStudents[s].semesterPercent[0], 812);
+    EXPECT_EQ(gStudents[s].semesterPercent[1], 777);
+  }
 }
 
 TEST_F(GradingTest, LargeTotalsAndWeightsNeedWideArithmetic) {

@@ -25,6 +25,7 @@ void ModelTest::SetUp() {
   });
   SetDocumentChangedHook(nullptr);
   gRandSeed = 1;
+  gClass.flags = 0;  // NewClass keeps 0x80 from the class before: no test inherits it
   NewClassAt(MacDate(2026, 10, 15));
 }
 

@@ -71,7 +71,7 @@ struct Column {
 
 Column TakeColumn(int t, int a) {
   Column c;
-  std::memset(&c, 0, sizeof c);
+  std::memset(static_cast<void*>(&c), 0, sizeof c);  // padding too: rows are compared whole
   c.record = gAssignments[t][a];
   c.date = gAssignDates[t][a];
   c.count = gNumScores[t][a];

@@ -40,8 +40,9 @@ TEST_F(ScoreTextTest, NumberSyntax) {
       // refusals
       {"1.5x", -3}, {"-3", -3}, {"+3", -3}, {"1..5", -3}, {"1.5.5", -3}, {"17.25x", -3},
       {"1.x", -3}, {"x", -3}, {" 17", -3}, {"17 ", -3}, {"1 7", -3}, {"17%", -3},
-      // beyond what a score can hold, and beyond 32 bits
-      {"3276.8", -3}, {"3276.75", -3}, {"99999", -3}, {"99999999999999999999", -3},
+      // 32-bit tenths, whatever a score can hold; beyond 32 bits is no number
+      {"3276.8", 32768}, {"99999", 999990}, {"214748364.7", 2147483647},
+      {"214748364.8", -3}, {"214748364.75", -3}, {"99999999999999999999", -3},
   };
   for (const auto& c : cases) EXPECT_EQ(StringToValue(PStr(c.text)), c.tenths) << c.text;
 }
@@ -78,6 +79,7 @@ TEST_F(ScoreTextTest, ScoreTextIn) {
       {Parser::kScore, "12a", 1000, -3},
       {Parser::kScore, "-3", 1000, -3},
       {Parser::kScore, "4000", 32767, -3},  // the limit allows it, a score cannot hold it
+      {Parser::kScore, "3276.8", 32767, -3},
       // percents, earned or missed
       {Parser::kPercent, "95%", 50, 475},
       {Parser::kPercent, "-5%", 50, 475},
@@ -101,6 +103,8 @@ TEST_F(ScoreTextTest, ScoreTextIn) {
       {Parser::kNegative, "-x", 20, -3},
       {Parser::kNegative, "--3", 20, -3},
       {Parser::kNegative, "-1", 5000, -3},  // 4999 points left: more than a score holds
+      {Parser::kNegative, "-5000", 100, 0},  // all 100 points and more missed
+      {Parser::kNegative, "-214748364.7", 100, 0},
       // letter grades, at the middle of their band
       {Parser::kGrade, "B", 100, 850},
       {Parser::kGrade, "b", 100, 850},
@@ -128,6 +132,11 @@ TEST_F(ScoreTextTest, ScoreTextIn) {
       {Parser::kRatio, "17//20", 100, -3},
       {Parser::kRatio, "40/10", 1000, -3},
       {Parser::kRatio, "99999999999999/1", 100, -3},
+      {Parser::kRatio, "1500000000/1500000000", 100, 1000},
+      {Parser::kRatio, "4294967295/4294967295", 100, 1000},
+      {Parser::kRatio, "4294967295/1", 100, -3},
+      {Parser::kRatio, "1/4294967295", 100, 0},
+      {Parser::kRatio, "1/4294967296", 100, -3},
       {Parser::kRatio, "1/99999999999999", 100, -3},
   };
   for (const auto& c : cases) {
@@ -196,6 +205,7 @@ TEST_F(ScoreTextTest, PointsAndPercents) {
       {true, "", 120, -1},      {true, "  ", 120, -1},       {true, "87.5", 120, 875},
       {true, " 87,5 ", 120, 875}, {true, "120", 120, 1200},  {true, "120.1", 120, -3},
       {true, "x", 120, -3},     {true, "-5", 120, -3},       {true, "50", 0, -3},
+      {true, "3276.7", 32767, 32767}, {true, "3276.8", 32767, -3},  // a 16-bit percent
   };
   for (const auto& c : cases) {
     uint16_t out = 12345;

@@ -2,6 +2,7 @@
 // counts and seats.
 #include <gtest/gtest.h>
 
+#include "marktally/model/accessors.h"
 #include "marktally/model/grading.h"
 #include "marktally/model/platform.h"
 #include "marktally/model/tables.h"
@@ -236,6 +237,55 @@ TEST_F(TablesTest, SchoolWeekNeverLeavesTheAttendanceTable) {
   gTermDates[1].end = gTermDates[0].start + 3 * 86400u;
   SetupSchoolWeek();
   EXPECT_EQ(gColumnToDay[0], 0);
+}
+
+TEST_F(TablesTest, SchoolWeekOfATermOutsideTheTableOrBackwardsLeavesNothingStale) {
+  gCurrentTerm = 0;
+  SetupSchoolWeek();  // the tables of a normal term first
+  gCurrentTerm = 1;
+  struct {
+    int startDay, endDay;
+  } const cases[] = {{600, 700}, {512, 513}, {100, 50}, {-40, -20}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.startDay << ".." << c.endDay);
+    gTermDates[1].start = gTermDates[0].start + static_cast<uint32_t>(c.startDay * 86400);
+    gTermDates[1].end = gTermDates[0].start + static_cast<uint32_t>(c.endDay * 86400);
+    std::fill(std::begin(gColumnToDay), std::end(gColumnToDay), int16_t{77});
+    std::fill(std::begin(gDayToColumn), std::end(gDayToColumn), int16_t{77});
+    SetupSchoolWeek();
+    // No columns: every day maps to column 0, every column to no day of the table.
+    for (int d = 0; d < 512; d++) ASSERT_EQ(gDayToColumn[d], 0) << d;
+    for (int col = 0; col < 512; col++) ASSERT_EQ(ColumnDay(col), -1) << col;
+  }
+}
+
+TEST_F(TablesTest, AccessorsKeepIndexesInsideTheTables) {
+  gCurrentTerm = 9;  // as a damaged document could leave it
+  gClass.lastTerm = 40;
+  EXPECT_EQ(CurrentTermIndex(), kMaxTerms - 1);
+  EXPECT_EQ(LastTermIndex(), kMaxTerms - 1);
+  gClass.lastTerm = -3;
+  EXPECT_EQ(LastTermIndex(), 0);
+  gCurrentTerm = 2;
+  EXPECT_EQ(CurrentTermIndex(), 2);
+  const struct {
+    int index;
+    bool term, student, column;
+  } cases[] = {{-1, false, false, false}, {0, true, true, true},     {5, true, true, true},
+               {6, false, true, true},    {149, false, true, true},  {150, false, true, false},
+               {249, false, true, false}, {250, false, false, false}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(ValidTerm(c.index), c.term) << c.index;
+    EXPECT_EQ(ValidStudent(c.index), c.student) << c.index;
+    EXPECT_EQ(ValidColumn(c.index), c.column) << c.index;
+  }
+  gCurrentTerm = 0;
+  SetupSchoolWeek();
+  EXPECT_EQ(ColumnDay(0), gColumnToDay[0]);
+  EXPECT_EQ(ColumnDay(-1), -1);
+  EXPECT_EQ(ColumnDay(512), -1);
+  gColumnToDay[3] = 400;  // a day past the attendance table has no cell
+  EXPECT_EQ(ColumnDay(3), -1);
 }
 
 TEST_F(TablesTest, CopyGradingOptionsFillsAChainOfEmptyTerms) {

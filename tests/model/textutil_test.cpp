@@ -41,6 +41,11 @@ TEST(TextUtil, AppendAndCopyCutAtTheCapacity) {
   Append(letter, PStr("B+"));
   Append(letter, PStr("xyz"));
   EXPECT_EQ(letter.str(), "B+xy");
+  // A length byte from a damaged file that claims more than the field holds.
+  Str5 damaged;
+  damaged[0] = 200;
+  Append(damaged, PStr("abc"));
+  EXPECT_EQ(damaged.length(), 5);
 }
 
 TEST(TextUtil, StripBlanks) {

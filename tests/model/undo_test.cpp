@@ -67,7 +67,7 @@ void TidyAll(T (&items)[N]) {
 
 std::unique_ptr<ClassState> Capture() {
   auto st = std::make_unique<ClassState>();
-  std::memset(st.get(), 0, sizeof(ClassState));
+  std::memset(static_cast<void*>(st.get()), 0, sizeof(ClassState));
 #define MT_TAKE(field, global) std::memcpy(&st->field, &global, sizeof st->field)
   MT_TAKE(cls, gClass);
   MT_TAKE(students, gStudents);
@@ -391,6 +391,13 @@ TEST_F(UndoTest, EveryActionUndoesAndRedoesOnRandomClasses) {
             SetUndoDrag(6, s, to);
             InsertStudent(to);
             PutRow(HoldRow(s >= to ? s + 1 : s), to);
+            // The copy takes the first empty seat, as the window gives it; redo too.
+            for (int seat = 0; seat < 36; seat++) {
+              uint16_t& place = gSeatingChart.seats[seat / 6][seat % 6];
+              if (place != kNone) continue;
+              place = static_cast<uint16_t>(to);
+              break;
+            }
           });
           break;
         }

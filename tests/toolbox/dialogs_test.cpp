@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "marktally/model/platform.h"
+#include "marktally/common/platform.h"
 #include "toolbox_fixture.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "marktally/model/platform.h"
+#include "marktally/common/platform.h"
 #include "toolbox_fixture.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // one-line scrolling, wrapping and password masks.
 #include <string>
 
-#include "marktally/model/platform.h"
+#include "marktally/common/platform.h"
 #include "toolbox_fixture.h"
 
 namespace {

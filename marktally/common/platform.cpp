@@ -1,4 +1,4 @@
-#include "platform.h"
+#include "marktally/common/platform.h"
 
 #include <langinfo.h>
 #include <locale.h>
