@@ -377,7 +377,7 @@ void FlushAll() {
 
 void FlushAllTerms() {
   const int students = NumStudents();
-  const int last = std::clamp<int>(gClass.lastTerm, 0, kMaxTerms - 1);
+  const int last = LastTermIndex();
   for (int s = 0; s < students; s++) {
     for (int t = 0; t <= last; t++) gStudents[s].termPercent[t] = kRecompute;
   }

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "marktally/model/accessors.h"
 #include "marktally/model/dates.h"
 #include "marktally/model/grading.h"
 #include "marktally/model/platform.h"
@@ -110,7 +111,6 @@ void SetValue(DialogItemIndex item, int v) {
 }
 
 int WorkingLastTerm() { return std::clamp<int>(gNewClass.lastTerm, 0, kMaxTerms - 1); }
-int CurrentTermIndex() { return std::min<int>(gCurrentTerm, kMaxTerms - 1); }
 
 // The terms pop-up offers 1, 2, 3, 4 and 6 terms.
 int16_t TermsItemFor(int lastTerm) { return S16(lastTerm <= 3 ? lastTerm + 1 : 5); }
@@ -476,7 +476,7 @@ void UpdateTermDates() {
 bool VerifyFewerTerms(int16_t newLastTerm) {
   if (newLastTerm >= gNewClass.lastTerm) return true;
   bool named = false;
-  const int classLast = std::clamp<int>(gClass.lastTerm, 0, kMaxTerms - 1);
+  const int classLast = LastTermIndex();
   for (int t = std::max(newLastTerm + 1, 0); t <= classLast && !named; t++) {
     for (int a = 0; a < kMaxAssignments && !named; a++)
       named = !gAssignments[t][a].name.empty();
