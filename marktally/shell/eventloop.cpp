@@ -10,6 +10,7 @@
 #include "marktally/shell/input.h"
 #include "marktally/shell/menus.h"
 #include "marktally/shell/nav_dialogs.h"
+#include "marktally/shell/seating_input.h"
 #include "marktally/shell/window.h"
 #include "marktally/toolbox/desktop.h"
 #include "marktally/toolbox/textedit.h"
@@ -91,12 +92,17 @@ OSStatus HandleMouseWheel(EventHandlerCallRef, EventRef event, void*) {
                     nullptr, &axis);
   GetEventParameter(event, kEventParamMouseWheelDelta, typeSInt32, nullptr, sizeof delta,
                     nullptr, &delta);
-  // The seating chart and the report pages scroll their own way, with their views.
+  // The report pages scroll their own way, with their views.
   if (gWindow && IsGridView()) {
     if (axis == kEventMouseWheelAxisX)
       HandleGridHWheel(delta);
     else if (axis == kEventMouseWheelAxisY)
       HandleGridVWheel(delta);
+  } else if (gWindow && gCurrView == kSeatingChartView) {
+    if (axis == kEventMouseWheelAxisX)
+      HandleSeatingHWheel(delta);
+    else if (axis == kEventMouseWheelAxisY)
+      HandleSeatingVWheel(delta);
   }
   return noErr;
 }

@@ -13,6 +13,7 @@
 #include "marktally/model/textutil.h"
 #include "marktally/shell/celledit.h"
 #include "marktally/shell/pagesize.h"
+#include "marktally/shell/seating_view.h"
 #include "marktally/shell/selection.h"
 #include "marktally/shell/window.h"
 #include "marktally/toolbox/windows.h"
@@ -268,8 +269,12 @@ void UpdateWindow() {
     UpdateGradebook();
     return;
   }
-  // The seating chart and the report pages are not drawn by this window yet: their
-  // views cannot be chosen, and an update of one only clears the content.
+  if (gCurrView == kSeatingChartView) {
+    UpdateSeatingChart();
+    return;
+  }
+  // The report pages are not drawn by this window yet: their views cannot be chosen,
+  // and an update of one only clears the content.
   GrafPtr saved = nullptr;
   GetPort(&saved);
   SetPortWindowPort(gWindow);

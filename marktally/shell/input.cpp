@@ -14,6 +14,7 @@
 #include "marktally/shell/grid.h"
 #include "marktally/shell/menus.h"
 #include "marktally/shell/pagesize.h"
+#include "marktally/shell/seating_input.h"
 #include "marktally/shell/selection.h"
 #include "marktally/shell/view_commands.h"
 #include "marktally/shell/window.h"
@@ -318,9 +319,12 @@ void HandleContentClick(const EventRecord& event, WindowRef window) {
   const int16_t part = FindControl(where, window, &control);
   if (control && part != kControlNoPart && (control == gVScrollBar || control == gHScrollBar)) {
     if (IsGridView()) HandleGradebookScrolls(part, where, control);
+    if (gCurrView == kSeatingChartView) HandleSeatingScrolls(part, where, control);
   }
   else if (IsGridView())
     HandleGridClick(event, where);
+  else if (gCurrView == kSeatingChartView)
+    HandleSeatingClick(event, where);
   SetPort(saved);
 }
 

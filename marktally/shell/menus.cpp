@@ -18,6 +18,7 @@
 #include "marktally/shell/grid.h"
 #include "marktally/shell/options_dialog.h"
 #include "marktally/shell/password_dialogs.h"
+#include "marktally/shell/seating_input.h"
 #include "marktally/shell/selection.h"
 #include "marktally/shell/view_commands.h"
 #include "marktally/shell/window.h"
@@ -195,7 +196,7 @@ bool Unavailable(int16_t menu, int16_t item) {
              (item < kCutItem || item > kFillAcrossItem);
     case kReportsMenu:
       return item != kGradebookViewItem && item != kAttendanceViewItem &&
-             (item < kZoom100Item || item > kZoom140Item);
+             item != kSeatingChartItem && (item < kZoom100Item || item > kZoom140Item);
     case kExportMenu:
     case kEmailReportsMenu:
       return true;
@@ -539,6 +540,7 @@ void HandleReportsChoice(int16_t item) {
   switch (item) {
     case kGradebookViewItem: DoShowGradebook(); break;
     case kAttendanceViewItem: DoShowAttendance(); break;
+    case kSeatingChartItem: DoShowSeatingChart(); break;
     default:
       if (item >= kZoom100Item && item <= kZoom140Item) DoZoom(S16(item - kZoom100Item + 5));
       break;

@@ -67,6 +67,7 @@ enum : int16_t {
 
   kGradebookViewItem = 1,
   kAttendanceViewItem = 2,
+  kSeatingChartItem = 3,
   kZoom100Item = 17,
   kZoom140Item = 19,
   kMultipleItem = 23,

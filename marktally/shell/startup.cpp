@@ -17,6 +17,7 @@
 #include "marktally/shell/pagesize.h"
 #include "marktally/shell/password_dialogs.h"
 #include "marktally/shell/preferences.h"
+#include "marktally/shell/seating_input.h"
 #include "marktally/shell/window.h"
 #include "marktally/toolbox/desktop.h"
 #include "marktally/toolbox/textedit.h"
@@ -44,6 +45,8 @@ void StartUp() {
   SetupRotation();
   gWindowVScrollProc = NewControlActionUPP(WindowVProc);
   gWindowHScrollProc = NewControlActionUPP(WindowHProc);
+  gSeatingVScrollProc = NewControlActionUPP(SeatingVProc);
+  gSeatingHScrollProc = NewControlActionUPP(SeatingHProc);
   SetupAEHandlers();
   SetupDateFormat();
   SetupRecentAssigns();

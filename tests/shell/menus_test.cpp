@@ -56,7 +56,8 @@ TEST_F(MenusTest, WithAClassTheWindowCommandsCanBeChosen) {
   EXPECT_EQ((std::set<int16_t>{kOptionsItem, kPasswordItem, kShowIDItem, kShowNameItem,
                                kShowNameAndIDItem, kHolidaysItem, 10, 11, 12, 13}),
             EnabledItems(kGradebookMenu));
-  EXPECT_EQ((std::set<int16_t>{kGradebookViewItem, kAttendanceViewItem, 17, 18, 19}),
+  EXPECT_EQ((std::set<int16_t>{kGradebookViewItem, kAttendanceViewItem, kSeatingChartItem, 17,
+                               18, 19}),
             EnabledItems(kReportsMenu));
   EXPECT_EQ((std::set<int16_t>{1, 2, 3, 5, 6, 7}), EnabledItems(kSortMenu));
   EXPECT_EQ((std::set<int16_t>{kSortItem}), EnabledItems(kEditMenu))
