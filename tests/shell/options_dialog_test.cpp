@@ -14,9 +14,13 @@
 #include "marktally/model/operations.h"
 #include "marktally/model/tables.h"
 #include "marktally/model/undo.h"
+#include "marktally/shell/celledit.h"
 #include "marktally/shell/dialog_items.h"
+#include "marktally/shell/menus.h"
+#include "marktally/toolbox/textedit.h"
 #include "tests/shell/dialog_fixture.h"
 #include "tests/shell/sample_class.h"
+#include "tests/shell/window_fixture.h"
 
 namespace {
 
@@ -634,6 +638,29 @@ TEST_F(OptionsTest, AMovedFirstDayKeepsMarksAndHolidaysOnTheirDatesInsideTheTabl
       EXPECT_EQ(gHolidays[m.to], 1);
     }
   }
+}
+
+// ---- From the window ----------------------------------------------------------------
+
+class OptionsMenuTest : public WindowTest {};
+
+TEST_F(OptionsMenuTest, TheGradebookMenuCommitsTheOpenEditorThenOpensTheDialog) {
+  WriteSampleClass(Path("Menu.mtb"), 6, 4);
+  OpenThroughMenu(Path("Menu.mtb"));
+  ASSERT_NE(nullptr, gWindow);
+  EditStudent(0);
+  ASSERT_NE(nullptr, gEditHandle);
+  TEKey('Z', gEditHandle);
+  ScriptDialog(gOptionsDialog, {CheckStep([](DialogRef) { EXPECT_EQ(nullptr, gEditHandle); }),
+                                TypeStep(5, "Fall"), KeyStep(kReturnCharCode)});
+  ASSERT_TRUE(Choose(kGradebookMenu, kOptionsItem));
+  EXPECT_EQ(0u, PendingDialogSteps(gOptionsDialog));
+  EXPECT_EQ(gTermNames[0].str(), "Fall");
+  EXPECT_EQ(kUndoOptions, gUndoAction);
+  std::string text;
+  AdjustMenus();
+  ASSERT_TRUE(FrameMenuItem(kGradebookMenu, kFirstTermItem, &text, nullptr, nullptr));
+  EXPECT_EQ("Fall", text.substr(0, 4));
 }
 
 }  // namespace
