@@ -448,6 +448,24 @@ TEST_F(OptionsTest, GoodValuesAreStoredMoveTheAttendanceRecomputeGradesAndUndoAs
   EXPECT_EQ(TermPercent(0, 0), stored);
 }
 
+TEST_F(OptionsTest, TheCachedGradesOfEveryTermFollowTheNewSettings) {
+  FillClass(3, 2);
+  CopyGradingOptions(1);
+  for (int a = 0; a < 2; a++) {
+    gAssignments[1][a].name.setC(a == 0 ? "Quiz" : "Lab");
+    gAssignments[1][a].category = 1;
+    gAssignments[1][a].points = 10;
+  }
+  gScores[0][1][0] = kFirstSpecial + 1;  // "Abs": not counted, but missing
+  gScores[0][1][1] = 100;
+  gGrading[1] = 0;
+  CountScores();
+  EXPECT_EQ(1000, TermPercent(1, 0));  // computed and kept
+  Run({Tab(5), ChooseStep(13, 2), ClickStep(1)});  // "Abs" now counts as a zero
+  EXPECT_EQ(2, gSpecialScores[1].kind);
+  EXPECT_EQ(500, TermPercent(1, 0)) << "a term other than the current one follows too";
+}
+
 TEST_F(OptionsTest, ThePanelsShowWhatTheyStoredAndTheEdgeValuesPass) {
   // 12 dropped in all, a long name cut with a warning, a blank pair between grades,
   // a school year of 359 days.
