@@ -18,6 +18,8 @@ build: configure
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
+# Every suite labelled asan (model, common, toolbox, shell, framework, fuzz replays) under
+# AddressSanitizer and UndefinedBehaviorSanitizer; tests/lsan.supp names the leaks skipped.
 test-asan: deps
 	cmake -S . -B $(ASAN) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DMT_SANITIZE=ON
 	cmake --build $(ASAN) -j $(JOBS)
@@ -29,10 +31,12 @@ bench: deps
 	@for b in $$(find build-release/bench -name 'bench_*' -type f -perm -u+x | sort); do \
 	  echo "== $$b"; "$$b" || exit 1; done
 
-# Runs every fuzz target for FUZZ_SECONDS each (clang, libFuzzer, ASan+UBSan).
+# Runs every fuzz target for FUZZ_SECONDS each with FUZZ_WORKERS processes over a shared
+# corpus (clang, libFuzzer, ASan+UBSan).
 FUZZ_SECONDS ?= 120
+FUZZ_WORKERS ?= 4
 fuzz: deps
-	FUZZ_SECONDS=$(FUZZ_SECONDS) bash scripts/fuzz
+	FUZZ_SECONDS=$(FUZZ_SECONDS) FUZZ_WORKERS=$(FUZZ_WORKERS) JOBS=$(JOBS) bash scripts/fuzz
 
 run: build
 	$(BUILD)/marktally/shell/marktally $(ARGS)

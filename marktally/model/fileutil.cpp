@@ -1,6 +1,8 @@
 #include "fileutil.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,23 +30,55 @@ int64_t Offset(int fd) {
   return at < 0 ? 0 : static_cast<int64_t>(at);
 }
 
-// Reads or writes all of count unless the file ends or fails; answers the bytes moved.
+// Reads or writes all of count unless the file ends or fails; answers the bytes moved,
+// and in error the errno of a failure, even one that came after some bytes had moved.
 template <typename Call>
-ssize_t Transfer(Call call, size_t count) {
+size_t Transfer(Call call, size_t count, int& error) {
   size_t done = 0;
+  error = 0;
   while (done < count) {
     const ssize_t n = call(done, count - done);
     if (n < 0) {
       if (errno == EINTR) continue;
-      return done > 0 ? static_cast<ssize_t>(done) : -1;
+      error = errno;
+      break;
     }
     if (n == 0) break;
     done += static_cast<size_t>(n);
   }
-  return static_cast<ssize_t>(done);
+  return done;
 }
 
 OSErr LastError() { return ErrnoToOSErr(errno); }
+
+// Temporaries of a save that was killed: our naming for this target and held by nobody.
+// A save running in another process holds the flock of its own and is left alone.
+void RemoveAbandonedTemporaries(const std::string& folder, const std::string& prefix) {
+  DIR* d = opendir(folder.c_str());
+  if (!d) return;
+  while (const dirent* e = readdir(d)) {
+    const std::string name = e->d_name;
+    if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0)
+      continue;
+    if (name.find_first_not_of("0123456789abcdef", prefix.size()) != std::string::npos)
+      continue;
+    const std::string path = folder + "/" + name;
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) continue;
+    struct stat held, there;
+    if (fstat(fd, &held) == 0 && S_ISREG(held.st_mode) &&
+        flock(fd, LOCK_EX | LOCK_NB) == 0 && lstat(path.c_str(), &there) == 0 &&
+        held.st_ino == there.st_ino && held.st_dev == there.st_dev)
+      unlink(path.c_str());  // still under our lock, so nobody is writing it
+    close(fd);
+  }
+  closedir(d);
+}
+
+// A folder, a FIFO, a socket or a device where a document belongs.
+OSErr NotAFileErr(const struct stat& st) {
+  return ErrnoToOSErr(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+}
 
 }  // namespace
 
@@ -55,9 +89,17 @@ std::string FolderOf(const std::string& path) {
   return path.substr(0, slash);
 }
 
-void GetFileName(const FileSpec& spec, Str255& name) {
+std::string LeafName(const FileSpec& spec) {
   const size_t slash = spec.path.rfind('/');
-  Utf8ToMacRoman(slash == std::string::npos ? spec.path : spec.path.substr(slash + 1), name);
+  return slash == std::string::npos ? spec.path : spec.path.substr(slash + 1);
+}
+
+void GetFileName(const FileSpec& spec, Str255& name) { Utf8ToMacRoman(LeafName(spec), name); }
+
+bool GetExactFileName(const FileSpec& spec, Str255& name) {
+  const std::string leaf = LeafName(spec);
+  Utf8ToMacRoman(leaf, name);
+  return MacRomanToUtf8(static_cast<ConstStringPtr>(name)) == leaf;
 }
 
 void ErrorExplanation(ConstStringPtr name, int16_t code, Str255& text) {
@@ -183,9 +225,12 @@ OSErr FSOpen(const FileSpec& spec, FilePermission permission, FileRef& refNum) {
   }
   if (permission != kReadPermission && gFaultsOn && gFaults.openWriteErrno != 0)
     return ErrnoToOSErr(gFaults.openWriteErrno);
-  const int fd = open(spec.path.c_str(), flags);
-  if (fd < 0) return LastError();
+  // Without O_NONBLOCK a FIFO in the document's place would hold open() until a writer
+  // came; only a regular file gets past the check, and it reads and writes blocking.
   struct stat st;
+  if (stat(spec.path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return NotAFileErr(st);
+  const int fd = open(spec.path.c_str(), flags | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) return LastError();
   if (fstat(fd, &st) != 0) {
     const OSErr err = LastError();
     close(fd);
@@ -193,7 +238,13 @@ OSErr FSOpen(const FileSpec& spec, FilePermission permission, FileRef& refNum) {
   }
   if (!S_ISREG(st.st_mode)) {
     close(fd);
-    return ErrnoToOSErr(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+    return NotAFileErr(st);
+  }
+  const int status = fcntl(fd, F_GETFL);
+  if (status < 0 || fcntl(fd, F_SETFL, status & ~O_NONBLOCK) < 0) {
+    const OSErr err = LastError();
+    close(fd);
+    return err;
   }
   refNum = fd;
   return noErr;
@@ -214,14 +265,13 @@ OSErr FSRead(FileRef refNum, int32_t& count, void* buffer) {
     }
   }
   auto* bytes = static_cast<unsigned char*>(buffer);
-  const ssize_t n = Transfer(
-      [&](size_t done, size_t left) { return read(refNum, bytes + done, left); }, wanted);
-  if (n < 0) {
-    count = 0;
-    return LastError();
-  }
-  const bool cut = n < count;
+  int error = 0;
+  const size_t n = Transfer(
+      [&](size_t done, size_t left) { return read(refNum, bytes + done, left); }, wanted,
+      error);
+  const bool cut = n < static_cast<size_t>(count);
   count = static_cast<int32_t>(n);
+  if (error != 0) return ErrnoToOSErr(error);
   if (failure != 0) return ErrnoToOSErr(failure);
   return cut ? eofErr : noErr;
 }
@@ -241,15 +291,14 @@ OSErr FSWrite(FileRef refNum, int32_t& count, const void* buffer) {
     }
   }
   const auto* bytes = static_cast<const unsigned char*>(buffer);
-  const ssize_t n = Transfer(
-      [&](size_t done, size_t left) { return write(refNum, bytes + done, left); }, wanted);
-  if (n < 0) {
-    count = 0;
-    return LastError();
-  }
+  int error = 0;
+  const size_t n = Transfer(
+      [&](size_t done, size_t left) { return write(refNum, bytes + done, left); }, wanted,
+      error);
   count = static_cast<int32_t>(n);
+  if (error != 0) return ErrnoToOSErr(error);
   if (failure != 0) return ErrnoToOSErr(failure);
-  return static_cast<size_t>(n) < wanted ? dskFulErr : noErr;
+  return n < wanted ? dskFulErr : noErr;
 }
 
 OSErr GetFPos(FileRef refNum, int64_t& position) {
@@ -300,6 +349,12 @@ SafeSave::SafeSave(const FileSpec& target) : target_(target) {}
 
 SafeSave::~SafeSave() {
   if (!committed_ && !temp_.empty()) unlink(temp_.path.c_str());
+  Release();
+}
+
+void SafeSave::Release() {
+  if (lock_ >= 0) close(lock_);  // the flock goes with the last descriptor
+  lock_ = -1;
 }
 
 OSErr SafeSave::Begin(FileRef& refNum) {
@@ -315,7 +370,7 @@ OSErr SafeSave::Begin(FileRef& refNum) {
     }
   }
   if (stat(target_.path.c_str(), &st) == 0) {
-    if (!S_ISREG(st.st_mode)) return ErrnoToOSErr(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+    if (!S_ISREG(st.st_mode)) return NotAFileErr(st);
     // A document the teacher may not change stays as it is, though its folder would
     // let a rename replace it.
     FileRef probe;
@@ -336,6 +391,7 @@ OSErr SafeSave::Begin(FileRef& refNum) {
     const int e = gFaults.createErrno;
     return e == EACCES || e == EPERM ? vLckdErr : ErrnoToOSErr(e);
   }
+  RemoveAbandonedTemporaries(folder, ".~" + base + ".");
   static unsigned counter = 0;
   for (int attempt = 0; attempt < 100; attempt++) {
     const unsigned tag = static_cast<unsigned>(getpid()) * 7919u + ++counter * 104729u +
@@ -350,6 +406,22 @@ OSErr SafeSave::Begin(FileRef& refNum) {
       if (errno == EACCES || errno == EPERM) return vLckdErr;
       return LastError();
     }
+    // Locked before anything is written. Another save's clean-up may have taken it
+    // between the open and the lock: then the name is gone and we start again.
+    struct stat mine, there;
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0 || fstat(fd, &mine) != 0 ||
+        lstat(path.c_str(), &there) != 0 || mine.st_ino != there.st_ino ||
+        mine.st_dev != there.st_dev) {
+      close(fd);
+      continue;
+    }
+    lock_ = dup(fd);  // the caller closes refNum before Commit; the lock stays with us
+    if (lock_ < 0) {
+      const OSErr err = LastError();
+      unlink(path.c_str());
+      close(fd);
+      return err;
+    }
     temp_.path = path;
     if (hadTarget_) fchmod(fd, mode_);
     refNum = fd;
@@ -363,6 +435,7 @@ OSErr SafeSave::Commit() {
   if (gFaultsOn && gFaults.renameErrno != 0) return ErrnoToOSErr(gFaults.renameErrno);
   if (rename(temp_.path.c_str(), target_.path.c_str()) != 0) return LastError();
   committed_ = true;
+  Release();
   if (gFlushToDisk) {
     const int dir = open(FolderOf(target_.path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {

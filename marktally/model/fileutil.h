@@ -20,6 +20,11 @@ extern FileSpec gFileSpec;  // the open class's document
 // The last component of a path, as Mac Roman text for alerts and titles (UTF-8 letters
 // without a Mac Roman counterpart become '?'), cut to 255 bytes.
 void GetFileName(const FileSpec& spec, Str255& name);
+// The last component of a path (UTF-8, as the system holds it).
+std::string LeafName(const FileSpec& spec);
+// GetFileName, answering whether the Mac Roman name holds the real one without loss (no
+// letter Mac Roman lacks, well-formed UTF-8, at most 255 bytes).
+bool GetExactFileName(const FileSpec& spec, Str255& name);
 // The folder part of a path ("." when there is none).
 std::string FolderOf(const std::string& path);
 
@@ -75,7 +80,9 @@ bool FlushToDisk();
 
 // A file written beside its target and put in its place only once it is whole, so a
 // failed save never costs the last good copy. The temporary file goes away with this
-// object unless Commit moved it into place.
+// object unless Commit moved it into place. It is named ".~<name>.<6 hex digits>" and
+// held under an flock until then, so that the next save can tell the leftovers of a save
+// that was killed (nobody holds them: removed) from a save running at the same moment.
 class SafeSave {
  public:
   explicit SafeSave(const FileSpec& target);
@@ -91,8 +98,11 @@ class SafeSave {
   OSErr Commit();
 
  private:
+  void Release();
+
   FileSpec target_;
   FileSpec temp_;
+  int lock_ = -1;  // our own descriptor of the temporary, holding its flock
   bool committed_ = false;
   bool hadTarget_ = false;
   unsigned mode_ = 0666;

@@ -21,10 +21,12 @@ KeychainAccess& Keychain() {
   return keychain;
 }
 
+// The document's Mac Roman file name, the key items have always had; a name Mac Roman
+// cannot hold keeps its own bytes, so that two such documents never share an item.
 std::string Account() {
   Str255 name;
-  GetFileName(gFileSpec, name);
-  return name.str();
+  if (GetExactFileName(gFileSpec, name)) return name.str();
+  return LeafName(gFileSpec);
 }
 
 }  // namespace

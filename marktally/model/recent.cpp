@@ -82,12 +82,14 @@ void Put32(unsigned char* p, uint32_t v) {
   std::memcpy(p, &v, 4);
 }
 
+// Names Mac Roman holds compare without regard to case and diacritics, as they always
+// did; any other name only byte for byte, since its Mac Roman form has lost letters.
 bool SameDocument(const FileSpec& a, const FileSpec& b) {
   if (FolderOf(a.path) != FolderOf(b.path)) return false;
   Str255 nameA, nameB;
-  GetFileName(a, nameA);
-  GetFileName(b, nameB);
-  return EqualString(nameA, nameB, false, false);
+  if (GetExactFileName(a, nameA) && GetExactFileName(b, nameB))
+    return EqualString(nameA, nameB, false, false);
+  return LeafName(a) == LeafName(b);
 }
 
 std::string FullPath(const std::string& path) {
@@ -95,6 +97,19 @@ std::string FullPath(const std::string& path) {
   char cwd[4096];
   if (!getcwd(cwd, sizeof cwd)) return path;
   return std::string(cwd) + "/" + path;
+}
+
+// An absolute path of well-formed UTF-8 without control characters: anything else in
+// the list file is damage, not a document the teacher opened.
+bool UsablePath(const std::string& path) {
+  if (path.empty() || path[0] != '/') return false;
+  for (size_t i = 0; i < path.size();) {
+    char32_t code = 0;
+    size_t length = 1;
+    if (!DecodeUtf8(path, i, code, length) || code < 0x20 || code == 0x7F) return false;
+    i += length;
+  }
+  return true;
 }
 
 void CountRecentFiles() {
@@ -127,14 +142,25 @@ void LoadRecentFiles() {
   std::vector<unsigned char> data(kRecentFilesLength);
   const int n = ReadPreferenceFile(kRecentFilesName, data.data(), kRecentFilesLength);
   if (n < 0) return;
-  // Records past a short file's end stay as they were.
-  for (int i = 0; i < n / kRecentFileSize; i++) {
-    const unsigned char* r = data.data() + i * kRecentFileSize;
-    gRecentFiles[i].time = Get32(r);
-    const int length = std::min<int>(r[4] << 8 | r[5], kMaxRecentPath);
-    const char* path = reinterpret_cast<const char*>(r + 6);
-    gRecentFiles[i].spec.path.assign(path, strnlen(path, static_cast<size_t>(length)));
+  // Records past a short file's end stay as they were; a damaged record is left out, so
+  // that the File menu never shows it.
+  std::vector<RecentFileRecord> kept;
+  for (int i = 0; i < kMaxRecentFiles; i++) {
+    RecentFileRecord record = gRecentFiles[i];
+    if (i < n / kRecentFileSize) {
+      const unsigned char* r = data.data() + i * kRecentFileSize;
+      record.time = Get32(r);
+      const int length = r[4] << 8 | r[5];
+      const char* path = reinterpret_cast<const char*>(r + 6);
+      record.spec.path.assign(path, strnlen(path, static_cast<size_t>(kMaxRecentPath)));
+      if (length == 0 || length > kMaxRecentPath) record.spec.path.clear();
+      else record.spec.path.resize(std::min<size_t>(record.spec.path.size(), length));
+    }
+    if (record.time == 0) break;
+    if (UsablePath(record.spec.path)) kept.push_back(record);
   }
+  for (int i = 0; i < kMaxRecentFiles; i++)
+    gRecentFiles[i] = i < static_cast<int>(kept.size()) ? kept[i] : RecentFileRecord{};
   CountRecentFiles();
 }
 

@@ -11,6 +11,7 @@
 #include <memory>
 #include <random>
 #include <sstream>
+#include <utility>
 
 #include "marktally/model/converters.h"
 #include "marktally/model/password.h"
@@ -507,6 +508,17 @@ TEST(CharacterTables, TwelveMacRomanCharactersComeBackAsSubstitutes) {
       {0xF9, ' '}, {0xFA, ' '},  {0xFB, ' '}, {0xFD, ' '}, {0xFE, ' '}, {0xFF, ' '}};
   EXPECT_EQ(lost, expected);  // ∂ a, ı π, ∏ ⁄ ﬁ ﬂ and the six accents as blanks
 }
+
+// A field's capacity is never guessed: a call without it does not compile.
+template <typename P>
+constexpr auto TakesOneArgument(int) -> decltype(ConvertCString(std::declval<P>()), true) {
+  return true;
+}
+template <typename P>
+constexpr bool TakesOneArgument(...) {
+  return false;
+}
+static_assert(!TakesOneArgument<unsigned char*>(0), "ConvertCString without a capacity");
 
 TEST(CharacterTables, ConvertTextsInPlace) {
   unsigned char s[8] = {3, 'A', 0x8E, 'z', 9, 9, 9, 9};

@@ -1,14 +1,19 @@
 #include "marktally/model/fileutil.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
 
 #include "model_fixture.h"
 
@@ -198,6 +203,53 @@ TEST_F(FileUtilTest, SeamFailsAWriteAtTheChosenByteAndEndsAReadEarly) {
   FSClose(ref);
 }
 
+// A FIFO where the class should be would hold open() until some writer came.
+TEST_F(FileUtilTest, AFifoOrDeviceIsRefusedWithoutWaiting) {
+  alarm(30);  // a hang fails the test instead of the whole run
+  ASSERT_EQ(mkfifo(Path("Class.mtb").c_str(), 0600), 0);
+  for (const std::string& path : {Path("Class.mtb"), std::string("/dev/null")}) {
+    SCOPED_TRACE(path);
+    for (FilePermission p : {kReadPermission, kWritePermission, kReadWritePermission}) {
+      FileRef ref = 0;
+      EXPECT_NE(FSOpen(FileSpec{path}, p, ref), noErr);
+      EXPECT_EQ(ref, kNoFile);
+    }
+    alerts.clear();
+    gFileSpec.path = path;
+    FileRef ref = 0;
+    EXPECT_FALSE(OpenFile(ref));
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0].title, "Error");
+    SafeSave save(FileSpec{path});
+    EXPECT_NE(save.Begin(ref), noErr);
+  }
+  gFileSpec.path.clear();
+  alarm(0);
+}
+
+// Past the file-size limit a write moves what fits and then fails with EFBIG: that is
+// the error to show, not a full disk.
+TEST_F(FileUtilTest, AFailureAfterPartOfAWriteIsReportedAsItself) {
+  struct rlimit was {};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &was), 0);
+  void (*previous)(int) = signal(SIGXFSZ, SIG_IGN);
+  FileRef ref = kNoFile;
+  ASSERT_EQ(FSCreate(FileSpec{Path("big")}), noErr);
+  ASSERT_EQ(FSOpen(FileSpec{Path("big")}, kWritePermission, ref), noErr);
+  struct rlimit small = was;
+  small.rlim_cur = 100;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const std::string data(300, 'x');
+  int32_t count = 300;
+  const OSErr err = FSWrite(ref, count, data.data());
+  setrlimit(RLIMIT_FSIZE, &was);
+  signal(SIGXFSZ, previous);
+  FSClose(ref);
+  EXPECT_EQ(count, 100);
+  EXPECT_EQ(err, ErrnoToOSErr(EFBIG));
+  EXPECT_NE(err, dskFulErr);
+}
+
 TEST_F(FileUtilTest, SafeSaveReplacesOnlyOnCommit) {
   const std::string target = Path("class.mtb");
   MakeFile(target, "old");
@@ -228,6 +280,57 @@ TEST_F(FileUtilTest, SafeSaveReplacesOnlyOnCommit) {
   struct stat st;
   ASSERT_EQ(stat(target.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0640u);  // the document keeps its permissions
+}
+
+// A save killed half-way leaves its temporary behind; the next save of the same document
+// removes what nobody holds, and never a temporary another running save holds.
+TEST_F(FileUtilTest, SavesRemoveTheTemporariesOfKilledSavesOnly) {
+  const std::string target = Path("Class.mtb");
+  MakeFile(target, "old");
+  for (int kill = 0; kill < 5; kill++) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      SafeSave save(FileSpec{target});
+      FileRef ref;
+      if (save.Begin(ref) != noErr) _exit(2);
+      int32_t count = 4;
+      FSWrite(ref, count, "half");
+      _exit(0);  // killed: no destructor runs, the lock goes with the process
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  EXPECT_EQ(FilesInDir(), 2u);  // each save cleared what the kill before it left
+
+  // Another save at this very moment, and files that only look alike.
+  const std::string running = Path(".~Class.mtb.00beef");
+  MakeFile(running, "busy");
+  const int holder = open(running.c_str(), O_RDONLY);
+  ASSERT_GE(holder, 0);
+  ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);
+  for (const char* other : {".~Other.mtb.00beef", ".~Class.mtb.00beefx", ".~Class.mtb.00BEEF",
+                            "Class.mtb.bak"})
+    MakeFile(Path(other), "keep");
+
+  SafeSave save(FileSpec{target});
+  FileRef ref;
+  ASSERT_EQ(save.Begin(ref), noErr);
+  // While the save runs its temporary is held, even after the writer closed it.
+  FSClose(ref);
+  const int probe = open(save.temporary().path.c_str(), O_RDONLY);
+  ASSERT_GE(probe, 0);
+  EXPECT_NE(flock(probe, LOCK_EX | LOCK_NB), 0);
+  close(probe);
+  ASSERT_EQ(save.Commit(), noErr);
+  close(holder);
+
+  std::set<std::string> names;
+  for (const auto& e : fs::directory_iterator(dir)) names.insert(e.path().filename());
+  EXPECT_EQ(names, (std::set<std::string>{"Class.mtb", ".~Class.mtb.00beef",
+                                          ".~Other.mtb.00beef", ".~Class.mtb.00beefx",
+                                          ".~Class.mtb.00BEEF", "Class.mtb.bak"}));
 }
 
 TEST_F(FileUtilTest, SafeSaveThroughALinkKeepsTheLink) {

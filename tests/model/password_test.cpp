@@ -81,6 +81,22 @@ TEST_F(PasswordTest, RememberingAddsOrReplacesTheCutPassword) {
   EXPECT_EQ((items[{"Marktally", "Period 1.mtb"}]), "Owl");
 }
 
+TEST_F(PasswordTest, NamesMacRomanCannotHoldHaveAnItemEach) {
+  gFileSpec.path = "/home/teacher/\xD0\x9A\xD0\xBB\xD0\xB0\xD1\x81.mtb";
+  AddKeychainPassword(PStr("Owl"));
+  gFileSpec.path = "/home/teacher/\xD0\xA3\xD1\x80\xD0\xBE\xD0\xBA.mtb";
+  AddKeychainPassword(PStr("Hawk"));
+  EXPECT_EQ(items.size(), 2u);
+  Lock("Owl");
+  Str255 password;
+  EXPECT_FALSE(GetKeychainPassword(password));  // the other class's password
+  // A name Mac Roman holds keeps the key it always had.
+  gFileSpec.path = "/home/teacher/Caf\xC3\xA9.mtb";
+  AddKeychainPassword(PStr("Owl"));
+  EXPECT_EQ((items[{"Marktally", "Caf\x8E.mtb"}]), "Owl");
+  ASSERT_TRUE(GetKeychainPassword(password));
+}
+
 TEST_F(PasswordTest, ThePasswordTypedLastOpensOtherClasses) {
   Lock("Owl");
   EXPECT_FALSE(MultiplePassword());

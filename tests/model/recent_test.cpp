@@ -1,5 +1,6 @@
 #include "marktally/model/recent.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -88,6 +89,21 @@ TEST_F(RecentTest, FilesMoveToTheTopAndTheOldestFallsOff) {
   EXPECT_EQ(Names().back(), "c2.mtb");  // c3 and c1 fell off
 }
 
+TEST_F(RecentTest, NamesMacRomanCannotHoldAreTwoDocuments) {
+  // Both become "????.mtb" in Mac Roman; they are two documents all the same.
+  Insert("\xD0\x9A\xD0\xBB\xD0\xB0\xD1\x81.mtb", MacDate(2026, 1, 1));
+  Insert("\xD0\xA3\xD1\x80\xD0\xBE\xD0\xBA.mtb", MacDate(2026, 1, 2));
+  EXPECT_EQ(gNumRecentFiles, 2);
+  Insert("\xD0\x9A\xD0\xBB\xD0\xB0\xD1\x81.mtb", MacDate(2026, 1, 3));
+  EXPECT_EQ(gNumRecentFiles, 2);
+  EXPECT_EQ(gRecentFiles[0].time, MacDate(2026, 1, 3));
+  // Names Mac Roman holds still meet without regard to case and diacritics.
+  Insert("Caf\xC3\xA9.mtb", MacDate(2026, 1, 4));
+  Insert("CAFE.mtb", MacDate(2026, 1, 5));
+  EXPECT_EQ(gNumRecentFiles, 3);
+  EXPECT_EQ(Names().front(), "CAFE.mtb");
+}
+
 TEST_F(RecentTest, DeletingAndClearing) {
   for (int i = 1; i <= 3; i++) Insert("c" + std::to_string(i) + ".mtb", MacDate(2026, 1, i));
   DeleteRecentFile(1);
@@ -146,25 +162,37 @@ TEST_F(RecentTest, DamagedOrShortRecentFilesAreClamped) {
     r[5] = static_cast<unsigned char>(length);
     std::copy(path.begin(), path.end(), r + 6);
   };
-  record(0, 5, 0xFFFF, std::string(1024, 'p'));  // length past its room
-  record(1, 6, 6, std::string("/ab\0cd", 6));  // a NUL ends the path
-  record(2, 0, 4, "/gap");
-  record(3, 7, 4, "/end");
+  record(0, 4, 6, "/first");
+  record(1, 5, 0xFFFF, "/" + std::string(1023, 'p'));  // length past its room
+  record(2, 6, 6, std::string("/ab\0cd", 6));  // a NUL ends the path
+  record(3, 6, 3, "a/b");  // not a path the program saved
+  record(4, 6, 4, "/a\tb");  // control characters
+  record(5, 6, 5, "/a\xC3(b");  // no UTF-8
+  record(6, 0, 4, "/gap");
+  record(7, 7, 4, "/end");
   WriteBytes(Prefs("Marktally Recent Files"), file);
   LoadRecentFiles();
-  EXPECT_EQ(gNumRecentFiles, 2);  // up to the first empty slot
-  EXPECT_EQ(gRecentFiles[0].spec.path, std::string(1023, 'p'));
+  EXPECT_EQ(Names(), (std::vector<std::string>{"first", "ab"}));  // up to the empty slot
+  EXPECT_EQ(gNumRecentFiles, 2);
   EXPECT_EQ(gRecentFiles[1].spec.path, "/ab");
+  EXPECT_EQ(gRecentFiles[2].time, 0u);
 
   // A short file replaces only the records it holds.
-  Bytes shortFile(file.begin(), file.begin() + 1030 + 500);
   record(0, 9, 4, "/new");
-  std::copy(file.begin(), file.begin() + 1030, shortFile.begin());
+  const Bytes shortFile(file.begin(), file.begin() + 1030 + 500);
   WriteBytes(Prefs("Marktally Recent Files"), shortFile);
   LoadRecentFiles();
   EXPECT_EQ(gRecentFiles[0].spec.path, "/new");
   EXPECT_EQ(gRecentFiles[1].spec.path, "/ab");  // as it was
   EXPECT_EQ(gNumRecentFiles, 2);
+
+  // A FIFO in the file's place is no list, and reading it never waits for a writer.
+  alarm(30);
+  fs::remove(Prefs("Marktally Recent Files"));
+  ASSERT_EQ(mkfifo(Prefs("Marktally Recent Files").c_str(), 0600), 0);
+  LoadRecentFiles();
+  EXPECT_EQ(gNumRecentFiles, 0);
+  alarm(0);
 }
 
 TEST_F(RecentTest, ThePreferencesFolderFollowsTheEnvironment) {
