@@ -375,6 +375,15 @@ void FlushAll() {
   for (int s = 0; s < kMaxStudents; s++) Flush(s, index);
 }
 
+void FlushAllTerms() {
+  const int students = NumStudents();
+  const int last = LastTermIndex();
+  for (int s = 0; s < students; s++) {
+    for (int t = 0; t <= last; t++) gStudents[s].termPercent[t] = kRecompute;
+  }
+  FlushAll();
+}
+
 int16_t TermPercent(int16_t term, int16_t student) {
   if (student < 0 || student >= NumStudents() || !ValidTerm(term)) return kNoGrade;
   StudentRecord& r = gStudents[student];

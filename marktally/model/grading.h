@@ -25,6 +25,9 @@ int16_t TotalPercent(int16_t student);
 int16_t WeightedPercent(int16_t student);
 void FlushOne(int16_t student);
 void FlushAll();
+// Every named student's grade of every term computed afresh (settings that reach past the
+// current term changed).
+void FlushAllTerms();
 int16_t TermPercent(int16_t term, int16_t student);
 int16_t SemesterPercent(int16_t semester, int16_t student);
 int16_t FinalPercent(int16_t student);

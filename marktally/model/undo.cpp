@@ -5,6 +5,7 @@
 
 #include "accessors.h"
 #include "dates.h"
+#include "grading.h"
 #include "operations.h"
 #include "tables.h"
 #include "textutil.h"
@@ -192,7 +193,12 @@ void ExchangeOptions() {
   Exchange(gCategories[t], o.categories);
   Exchange(gSpecialScores, o.specials);
   Exchange(gHolidays, o.holidays);
+  // The dialog may have moved the current term with the number of terms; the grades of
+  // every term follow the settings back.
+  gCurrentTerm = std::min<uint16_t>(gClass.currentTerm, kMaxTerms - 1);
   UpdateAttendance();
+  ComputeAttendanceTotals();
+  FlushAllTerms();
 }
 
 void ExchangeEmailData() {

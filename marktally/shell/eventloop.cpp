@@ -15,6 +15,7 @@
 #include "marktally/shell/pagesize.h"
 #include "marktally/shell/report_view.h"
 #include "marktally/shell/selection.h"
+#include "marktally/shell/seating_input.h"
 #include "marktally/shell/window.h"
 #include "marktally/toolbox/desktop.h"
 #include "marktally/toolbox/textedit.h"
@@ -96,7 +97,7 @@ OSStatus HandleMouseWheel(EventHandlerCallRef, EventRef event, void*) {
                     nullptr, &axis);
   GetEventParameter(event, kEventParamMouseWheelDelta, typeSInt32, nullptr, sizeof delta,
                     nullptr, &delta);
-  // The seating chart scrolls its own way, with its view.
+  // The seating chart and the report pages scroll their own way, with their views.
   if (gWindow && IsGridView()) {
     if (axis == kEventMouseWheelAxisX)
       HandleGridHWheel(delta);
@@ -107,6 +108,11 @@ OSStatus HandleMouseWheel(EventHandlerCallRef, EventRef event, void*) {
       HandleReportHWheel(delta);
     else if (axis == kEventMouseWheelAxisY)
       HandleReportVWheel(delta);
+  } else if (gWindow && gCurrView == kSeatingChartView) {
+    if (axis == kEventMouseWheelAxisX)
+      HandleSeatingHWheel(delta);
+    else if (axis == kEventMouseWheelAxisY)
+      HandleSeatingVWheel(delta);
   }
   return noErr;
 }

@@ -15,6 +15,7 @@
 #include "marktally/reports/pagination.h"
 #include "marktally/shell/pagesize.h"
 #include "marktally/shell/report_view.h"
+#include "marktally/shell/seating_view.h"
 #include "marktally/shell/selection.h"
 #include "marktally/shell/window.h"
 #include "marktally/toolbox/windows.h"
@@ -274,7 +275,10 @@ void UpdateWindow() {
     UpdateReport();
     return;
   }
-  // The seating chart is not drawn by this window yet: an update only clears it.
+  if (gCurrView == kSeatingChartView) {
+    UpdateSeatingChart();
+    return;
+  }
   GrafPtr saved = nullptr;
   GetPort(&saved);
   SetPortWindowPort(gWindow);

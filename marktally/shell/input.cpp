@@ -15,6 +15,7 @@
 #include "marktally/shell/menus.h"
 #include "marktally/shell/pagesize.h"
 #include "marktally/shell/report_view.h"
+#include "marktally/shell/seating_input.h"
 #include "marktally/shell/selection.h"
 #include "marktally/shell/view_commands.h"
 #include "marktally/shell/window.h"
@@ -320,10 +321,13 @@ void HandleContentClick(const EventRecord& event, WindowRef window) {
   if (control && part != kControlNoPart && (control == gVScrollBar || control == gHScrollBar)) {
     if (IsGridView()) HandleGradebookScrolls(part, where, control);
     if (IsReportView()) HandleReportScrolls(part, where, control);
+    if (gCurrView == kSeatingChartView) HandleSeatingScrolls(part, where, control);
   } else if (IsGridView()) {
     HandleGridClick(event, where);
   } else if (IsReportView()) {
     HandleReportClick(event, where);
+  } else if (gCurrView == kSeatingChartView) {
+    HandleSeatingClick(event, where);
   }
   SetPort(saved);
 }

@@ -17,8 +17,10 @@
 #include "marktally/shell/edit_commands.h"
 #include "marktally/shell/export_commands.h"
 #include "marktally/shell/grid.h"
+#include "marktally/shell/options_dialog.h"
 #include "marktally/shell/password_dialogs.h"
 #include "marktally/shell/report_view.h"
+#include "marktally/shell/seating_input.h"
 #include "marktally/shell/selection.h"
 #include "marktally/shell/view_commands.h"
 #include "marktally/shell/window.h"
@@ -194,11 +196,9 @@ bool Unavailable(int16_t menu, int16_t item) {
     case kEditMenu:
       return item != kUndoItem && item != kSortItem && item != kRandomIDsItem &&
              (item < kCutItem || item > kFillAcrossItem);
-    case kGradebookMenu:
-      return item == kOptionsItem;
     case kReportsMenu:
       return item != kGradebookViewItem && item != kAttendanceViewItem &&
-             (item < kZoom100Item || item > kZoom140Item) &&
+             item != kSeatingChartItem && (item < kZoom100Item || item > kZoom140Item) &&
              (item < kClassGradesItem || item > kMissingItem);
     case kExportMenu:
       return item != 1 && item != 9;  // text and TeacherWeb so far
@@ -574,6 +574,7 @@ void HandleEditChoice(int16_t item) {
 
 void HandleGradebookChoice(int16_t item) {
   switch (item) {
+    case kOptionsItem: DoOptionsDialog(); break;
     case kPasswordItem: DoNewPasswordDialog(); break;
     case kShowIDItem: DoShowID(); break;
     case kShowNameItem: DoShowName(); break;
@@ -599,6 +600,7 @@ void HandleReportsChoice(int16_t item) {
     case 12: DoShowStudentAttendance(); break;
     case 14: DoShowAssignmentScores(); break;
     case kMissingItem: DoShowMissingAssignments(); break;
+    case kSeatingChartItem: DoShowSeatingChart(); break;
     default:
       if (item >= kZoom100Item && item <= kZoom140Item) DoZoom(S16(item - kZoom100Item + 5));
       break;

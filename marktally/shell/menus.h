@@ -69,6 +69,7 @@ enum : int16_t {
   kAttendanceViewItem = 2,
   kClassGradesItem = 5,
   kMissingItem = 15,
+  kSeatingChartItem = 3,
   kZoom100Item = 17,
   kZoom140Item = 19,
   kMultipleItem = 23,

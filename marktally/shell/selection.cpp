@@ -6,6 +6,7 @@
 #include "marktally/shell/celledit.h"
 #include "marktally/shell/grid.h"
 #include "marktally/shell/pagesize.h"
+#include "marktally/shell/seating_view.h"
 #include "marktally/shell/window.h"
 #include "marktally/toolbox/windows.h"
 
@@ -95,7 +96,9 @@ void SelectAssignment(int16_t a) {
 
 void CancelSelection() {
   UpdateSelection();
+  const uint16_t row = gSelSeatRow, column = gSelSeatCol;
   gSelStudent = gSelAssignment = gSelSeatRow = gSelSeatCol = kNone;
+  if (row != kNone) HiliteSeat(static_cast<int16_t>(row), static_cast<int16_t>(column));
 }
 
 void UpdateSelection() {
@@ -251,6 +254,7 @@ void UpdateAssignmentScores(int16_t a) {
 
 void UpdateHeader() {
   if (IsGridView()) UpdateGradebookHeader();
+  if (gCurrView == kSeatingChartView) UpdateSeatingChartHeader();
 }
 
 void UpdateGradebookHeader() {

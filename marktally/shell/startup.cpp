@@ -13,10 +13,12 @@
 #include "marktally/shell/input.h"
 #include "marktally/shell/menus.h"
 #include "marktally/shell/nav_dialogs.h"
+#include "marktally/shell/options_dialog.h"
 #include "marktally/shell/pagesize.h"
 #include "marktally/shell/password_dialogs.h"
 #include "marktally/shell/preferences.h"
 #include "marktally/shell/report_view.h"
+#include "marktally/shell/seating_input.h"
 #include "marktally/shell/window.h"
 #include "marktally/toolbox/desktop.h"
 #include "marktally/toolbox/textedit.h"
@@ -38,6 +40,7 @@ void StartUp() {
   SetThemeCursor(kThemeArrowCursor);
   SetupFilters();
   SetupDialogs();
+  SetupOptions();
   InstallAlertSink();
   InstallPasswordLock();
   SetupPrinting();
@@ -46,6 +49,8 @@ void StartUp() {
   gWindowHScrollProc = NewControlActionUPP(WindowHProc);
   gReportVScrollProc = NewControlActionUPP(ReportVProc);
   gReportHScrollProc = NewControlActionUPP(ReportHProc);
+  gSeatingVScrollProc = NewControlActionUPP(SeatingVProc);
+  gSeatingHScrollProc = NewControlActionUPP(SeatingHProc);
   SetupAEHandlers();
   SetupDateFormat();
   SetupRecentAssigns();
@@ -58,6 +63,7 @@ void StartUp() {
 }
 
 void ShutDown() {
+  CleanupOptions();
   CleanupPrinting();
   CleanupRotation();
   SaveZoom();

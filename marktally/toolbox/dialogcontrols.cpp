@@ -289,12 +289,19 @@ void DrawStaticText(ControlRecord* c) {
   ForeColor(blackColor);
 }
 
+// Measured in bold, as the selected tab is drawn, so that every title fits its tab
+// and no tab moves when another is chosen.
 Rect TabRect(const ControlRecord* c, size_t i) {
+  GrafPtr port = nullptr;
+  GetPort(&port);
+  const Style face = port ? GetPortTextFace(port) : Style{normal};
+  TextFace(bold);
   int x = c->bounds.left + 10;
   for (size_t k = 0; k < i; ++k) x += TextW(c->tabs[k]) + 24;
+  const int width = TextW(c->tabs[i]) + 24;
+  TextFace(face);
   return Rect{c->bounds.top, static_cast<int16_t>(x),
-              static_cast<int16_t>(c->bounds.top + kTabHeight),
-              static_cast<int16_t>(x + TextW(c->tabs[i]) + 24)};
+              static_cast<int16_t>(c->bounds.top + kTabHeight), static_cast<int16_t>(x + width)};
 }
 
 void DrawTabs(ControlRecord* c) {

@@ -240,8 +240,9 @@ bool ClickInDialog(DialogRef d, const EventRecord* e, DialogItemIndex* itemHit) 
         HandleControlClick(c, local, e->modifiers);
         break;
       case kTabDialogItem: {
+        // Only the tabs belong to the control; its pane holds the items of a panel.
         const int16_t tab = HitDialogControl(c, local);
-        if (!tab) return false;
+        if (!tab) continue;
         SetControlValue(c, tab);
         break;
       }

@@ -341,6 +341,37 @@ TEST_F(DialogTest, PanelsAreAppendedAfterTheLastItemAndRemovedFromTheEnd) {
   EXPECT_EQ(CountDITL(dialog), 12);
 }
 
+TEST_F(DialogTest, ATabControlTakesClicksOnItsTabsAndLeavesItsPaneToThePanel) {
+  DialogTemplate t;
+  t.bounds = At(100, 100, 420, 260);
+  t.items = {ButtonItem(1, At(320, 220, 80, 20), "OK"),
+             ButtonItem(2, At(220, 220, 80, 20), "Cancel"),
+             TabsItem(3, At(10, 10, 400, 200), {"One", "Two"})};
+  RegisterDialogTemplate(kSampleID + 2, t);
+  DialogRef tabbed = GetNewDialog(kSampleID + 2, nullptr, nullptr);
+  ASSERT_NE(tabbed, nullptr);
+  AppendDialogItemList(tabbed, kPanelID, overlayDITL);  // an edit text and a check box
+  ShowWindow(GetDialogWindow(tabbed));
+  ScriptDialog(tabbed, {ClickStep(5)});
+  DialogItemIndex item = 0;
+  ModalDialog(nullptr, &item);
+  EXPECT_EQ(item, 5) << "the check box inside the pane";
+  ControlRef tabs = nullptr;
+  GetDialogItemAsControl(tabbed, 3, &tabs);
+  int second = 0;
+  for (int h = 10; h < 410 && !second; h++) {
+    ControlRef hit = nullptr;
+    if (FindControl(Point{21, static_cast<int16_t>(h)}, GetDialogWindow(tabbed), &hit) == 2)
+      second = h + 2;
+  }
+  ASSERT_GT(second, 0);
+  ScriptDialog(tabbed, {ClickAtStep(3, Point{11, static_cast<int16_t>(second - 10)})});
+  ModalDialog(nullptr, &item);
+  EXPECT_EQ(item, 3);
+  EXPECT_EQ(GetControlValue(tabs), 2);
+  DisposeDialog(tabbed);
+}
+
 TEST_F(DialogTest, AClockEditsItsDateByParts) {
   RegionDateFormat region;
   region.shortOrder = 0;  // month/day/year
