@@ -95,7 +95,7 @@ bool GetExportFile(ConstStringPtr base, const char* extension, FileSpec& spec) {
   if (name.length() > 27) name[0] = 27;
   AppendC(name, extension);
   bool replacing = false;
-  if (!GetSaveFile(name, &spec, &replacing)) return false;
+  if (!GetExportFile(name, &spec, &replacing)) return false;
   Str255 chosen{};
   GetFileName(spec, chosen);
   if (chosen.length() > 0 && chosen[1] == '.') {

@@ -80,6 +80,17 @@ bool GetSaveFile(ConstStringPtr defaultName, FileSpec* spec, bool* replacing) {
   return true;
 }
 
+bool GetExportFile(ConstStringPtr defaultName, FileSpec* spec, bool* replacing) {
+  NavDialogOptions options = Options();
+  options.saveFileName = ToStdString(defaultName);
+  std::string path;
+  bool replaces = false;
+  if (NavPutFile(options, NavEventFilter, &path, &replaces) != noErr) return false;
+  spec->path = path;
+  *replacing = replaces;
+  return true;
+}
+
 bool PickFolder(FileSpec* spec) {
   std::string path;
   if (NavChooseFolder(Options(), NavEventFilter, &path) != noErr) return false;

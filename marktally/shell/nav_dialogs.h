@@ -18,8 +18,10 @@ extern uint8_t gHasNavigation;
 void CheckNav();
 // True when a file was chosen; the file goes into spec.
 bool GetOpenFile(OSType filter, FileSpec* spec, bool* stationery);
-// True when a file was named; replacing tells whether it exists.
+// True when a file was named; replacing tells whether it exists. A class file always
+// ends in ".mtb"; an export keeps the name as typed.
 bool GetSaveFile(ConstStringPtr defaultName, FileSpec* spec, bool* replacing);
+bool GetExportFile(ConstStringPtr defaultName, FileSpec* spec, bool* replacing);
 bool PickFolder(FileSpec* spec);
 
 bool NavFilterProcMTB(const std::string& path, bool isFolder);
