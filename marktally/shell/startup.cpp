@@ -18,7 +18,9 @@
 #include "marktally/shell/password_dialogs.h"
 #include "marktally/shell/preferences.h"
 #include "marktally/shell/report_view.h"
+#include "marktally/reports/print_pages.h"
 #include "marktally/shell/seating_input.h"
+#include "marktally/shell/seating_view.h"
 #include "marktally/shell/window.h"
 #include "marktally/toolbox/desktop.h"
 #include "marktally/toolbox/textedit.h"
@@ -51,6 +53,7 @@ void StartUp() {
   gReportHScrollProc = NewControlActionUPP(ReportHProc);
   gSeatingVScrollProc = NewControlActionUPP(SeatingVProc);
   gSeatingHScrollProc = NewControlActionUPP(SeatingHProc);
+  SetSeatingChartDrawers(DrawSeatingChartHeader, DrawSeatingChart);
   SetupAEHandlers();
   SetupDateFormat();
   SetupRecentAssigns();

@@ -4,6 +4,9 @@
 #include <array>
 
 #include "marktally/reports/reports.h"
+#include "marktally/shell/seating.h"
+#include "marktally/shell/seating_input.h"
+#include "marktally/shell/seating_view.h"
 #include "tests/reports/report_fixture.h"
 
 namespace {
@@ -134,8 +137,31 @@ TEST_F(PrintingTest, SeatingPagesRunDownTheRowsThenAcross) {
   EXPECT_EQ(expected, gSeatPages);
   EXPECT_EQ(6, PdfPages(pdf));
   EXPECT_EQ(0, gMargin);
-  SetSeatingChartDrawers(nullptr, nullptr);
+  SetSeatingChartDrawers(DrawSeatingChartHeader, DrawSeatingChart);
   gCurrView = kGradebookView;
+}
+
+TEST_F(PrintingTest, TheSeatedChartPrintsEveryStudentsSeat) {
+  OpenReportClass(12, 0);
+  gSeatingChart.rows = 4;
+  gSeatingChart.columns = 4;
+  gAssignSeats = 1;
+  AssignSeats();
+  gAssignSeats = 0;
+  DoShowSeatingChart();
+  Run();
+  ASSERT_EQ(kSeatingChartView, gCurrView);
+  const std::string pdf = PrintToPdf("seated.pdf");
+  EXPECT_EQ(1, PdfPages(pdf));
+  const std::string text = PdfText(pdf);
+  for (int s = 0; s < 12; s++) {
+    Str255 last{};
+    GetLastName(gStudents[s].name, last);
+    EXPECT_NE(std::string::npos, text.find(last.str())) << last.str();
+  }
+  EXPECT_NE(std::string::npos, text.find(gClass.teacher.str()));
+  const std::string png = ArtifactDir() + "/seating-chart";
+  RunTool("pdftoppm -png -r 60 -f 1 -l 1 -singlefile '" + pdf + "' '" + png + "'");
 }
 
 TEST_F(PrintingTest, AttendancePagesBeginOnAWeek) {
