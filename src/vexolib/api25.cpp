@@ -335,6 +335,21 @@ int vexo25_resetFiles(void) {
 
 int vexo21_resetFiles(void) { return vexo25_resetFiles(); }
 
+int vexo25_applyPatchFile(const char* patchFile, const char* oldFile, const char* newFile) {
+  ensureInited();
+  return vexo::api25::applyPatchFile(patchFile, oldFile, newFile);
+}
+
+int vexo25_applyPatchDir(const char* patchDir, const char* oldDir, const char* newDir) {
+  ensureInited();
+  return vexo::api25::applyPatchDir(patchDir, oldDir, newDir);
+}
+
+int vexo25_validatePatchDir(const char* patchDir) {
+  ensureInited();
+  return vexo::api25::validatePatchDir(patchDir);
+}
+
 int vexo25_sendFiles(const char* srcCompId, const char* srcAppId, const char* srcAppVer,
                      const char* authToken, int deleteInputFiles, char* messageBuffer,
                      int bufferSize) {

@@ -52,6 +52,17 @@ VEXOKIT_API int vexo21_sendFiles(const char* srcCompId, const char* srcAppId,
 /* 1 when the last upload of the process was completed by the framework itself. */
 VEXOKIT_API int vexo25_lastSendFilesWasLightweight(void);
 
+/* ---- Patches -------------------------------------------------------------------------- */
+
+/* The new file from the old one and a binary patch; 0, else 103, 105, 106 or 126. */
+VEXOKIT_API int vexo25_applyPatchFile(const char* patchFile, const char* oldFile,
+                                      const char* newFile);
+/* The new folder from the old one and a patch folder with its plan. */
+VEXOKIT_API int vexo25_applyPatchDir(const char* patchDir, const char* oldDir,
+                                     const char* newDir);
+/* Checks a patch folder without building anything. */
+VEXOKIT_API int vexo25_validatePatchDir(const char* patchDir);
+
 /* ---- State ---------------------------------------------------------------------------- */
 
 /* The message of the last status-returning call; empty after success, never null. */

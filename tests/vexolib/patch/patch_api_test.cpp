@@ -12,6 +12,7 @@
 #include "vexolib/Session.h"
 #include "vexolib/api25.h"
 #include "vexolib/platform.h"
+#include "vexolib/vexokit.h"
 
 namespace vexotest {
 namespace {
@@ -60,6 +61,19 @@ TEST_F(PatchApiTest, ApplyPatchFileReportsTheCommandsStatus) {
   EXPECT_EQ(api::applyPatchFile(patch_.c_str(), old_.c_str(), old_.c_str()), 0);
   EXPECT_EQ(message(), "");
   EXPECT_EQ(readFile(old_), "Term 1 grades, final; term 2 added.\n");
+}
+
+TEST_F(PatchApiTest, TheExportedNamesRunTheSameOperations) {
+  const std::string result = folder_ + "/exported";
+  EXPECT_EQ(vexo25_applyPatchFile(patch_.c_str(), old_.c_str(), result.c_str()), 0);
+  EXPECT_STREQ(vexo25_getErrorMessage(), "");
+  EXPECT_EQ(readFile(result), "Term 1 grades, final; term 2 added.\n");
+  EXPECT_EQ(vexo25_applyPatchFile("", old_.c_str(), result.c_str()), 103);
+  EXPECT_STREQ(vexo25_getErrorMessage(), "Null/empty patch path");
+  EXPECT_EQ(vexo25_applyPatchDir(folder_.c_str(), old_.c_str(), nullptr), 103);
+  EXPECT_STREQ(vexo25_getErrorMessage(), "Null/empty new path");
+  EXPECT_EQ(vexo25_validatePatchDir(nullptr), 103);
+  EXPECT_STREQ(vexo25_getErrorMessage(), "Null/empty patch path");
 }
 
 TEST_F(PatchApiTest, NullOrEmptyPathsAreRefusedInOrderBeforeAnythingOpens) {

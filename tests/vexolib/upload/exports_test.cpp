@@ -45,6 +45,8 @@ TEST(ExportsTest, TheLibraryExportsExactlyTheClientInterface) {
             "vexo21_sendFiles\n"
             "vexo25_addFile\n"
             "vexo25_addFileUsingPath\n"
+            "vexo25_applyPatchDir\n"
+            "vexo25_applyPatchFile\n"
             "vexo25_getErrorMessage\n"
             "vexo25_getMaxTraceLogFiles\n"
             "vexo25_isTracingEnabled\n"
@@ -52,7 +54,8 @@ TEST(ExportsTest, TheLibraryExportsExactlyTheClientInterface) {
             "vexo25_resetFiles\n"
             "vexo25_sendFiles\n"
             "vexo25_sendFilesWithOptions\n"
-            "vexo25_setMaxTraceLogFiles\n");
+            "vexo25_setMaxTraceLogFiles\n"
+            "vexo25_validatePatchDir\n");
 }
 
 class ProgramUploadTest : public UploadServiceTest {
