@@ -153,6 +153,10 @@ class PortView;
 class Frame;
 
 struct FontEntry;
+// Defined beside FontEntry, so that the cache owns its entries.
+struct FontEntryDeleter {
+  void operator()(FontEntry* entry) const;
+};
 
 struct Toolbox {
   QApplication* app = nullptr;
@@ -226,7 +230,7 @@ struct Toolbox {
   HMHelpContentRec tag{};
   int beeps = 0;
   uint8_t hiliteMode = 0xFF;
-  std::map<uint32_t, FontEntry*> fonts;
+  std::map<uint32_t, std::unique_ptr<FontEntry, FontEntryDeleter>> fonts;
 };
 
 Toolbox& TB();

@@ -433,8 +433,10 @@ void LMSetHiliteMode(uint8_t mode) { TB().hiliteMode = mode; }
 
 struct FontEntry {
   QFont font;
-  int widths[256];
+  int widths[256] = {};
 };
+
+void FontEntryDeleter::operator()(FontEntry* entry) const { delete entry; }
 
 namespace {
 
@@ -461,8 +463,9 @@ FontEntry* FontFor(int16_t font, int16_t size, Style face) {
                        (static_cast<uint32_t>(size) << 8) | face;
   Toolbox& tb = TB();
   auto it = tb.fonts.find(key);
-  if (it != tb.fonts.end()) return it->second;
+  if (it != tb.fonts.end()) return it->second.get();
   auto* entry = new FontEntry;
+  tb.fonts[key].reset(entry);
   QFont& f = entry->font;
   f.setFamily(QString::fromLatin1(FamilyOf(font)));
   f.setPixelSize(size);
@@ -484,7 +487,6 @@ FontEntry* FontFor(int16_t font, int16_t size, Style face) {
             ? 0
             : metrics.horizontalAdvance(QChar(MacRomanToUnicode(static_cast<unsigned char>(c))));
   }
-  tb.fonts[key] = entry;
   return entry;
 }
 

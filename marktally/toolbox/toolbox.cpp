@@ -10,9 +10,11 @@
 
 #include "marktally/toolbox/internal.h"
 
+// Lives to the end of the process: its windows, menus and fonts hold Qt objects that must
+// not be destroyed after the application object is gone.
 Toolbox& TB() {
-  static Toolbox toolbox;
-  return toolbox;
+  static Toolbox* toolbox = new Toolbox;
+  return *toolbox;
 }
 
 namespace {
