@@ -43,8 +43,6 @@ const SecretSchema* Schema() {
   return &schema;
 }
 
-const char* const kEnd = nullptr;
-
 OSStatus Lookup(const std::string& service, const std::string& account, std::string* password) {
   if (Unavailable()) return errKCNotAvailable;
   if (InMemory()) {
@@ -56,7 +54,7 @@ OSStatus Lookup(const std::string& service, const std::string& account, std::str
   GError* error = nullptr;
   const std::string s = MacRomanToUtf8(service), a = MacRomanToUtf8(account);
   gchar* found = secret_password_lookup_sync(Schema(), nullptr, &error, "service", s.c_str(),
-                                             "account", a.c_str(), kEnd);
+                                             "account", a.c_str(), nullptr);
   if (error) {
     g_error_free(error);
     return errKCNotAvailable;
@@ -79,7 +77,7 @@ OSStatus Store(const std::string& service, const std::string& account,
   const std::string label = s + ": " + a;
   const gboolean stored = secret_password_store_sync(
       Schema(), SECRET_COLLECTION_DEFAULT, label.c_str(), MacRomanToUtf8(password).c_str(),
-      nullptr, &error, "service", s.c_str(), "account", a.c_str(), kEnd);
+      nullptr, &error, "service", s.c_str(), "account", a.c_str(), nullptr);
   if (error) g_error_free(error);
   return stored ? OSStatus{noErr} : OSStatus{errKCNotAvailable};
 }
