@@ -290,42 +290,25 @@ void UpdateWindow() {
 }
 
 void UpdateGradebook() {
-  if (!gWindow) return;
-  GrafPtr saved = nullptr;
-  GetPort(&saved);
-  SetPortWindowPort(gWindow);
-  CGrafPtr port = GetWindowPort(gWindow);
-  BeginUpdate(gWindow);
-  RgnHandle visible = NewRgn();
-  GetPortVisibleRegion(port, visible);
-  if (!EmptyRgn(visible)) {
-    RgnHandle clip = NewRgn();
-    GetClip(clip);
-    const Rect content = ContentRect();
-    EraseRect(&content);
-    ClipRect(&content);
-    const int r0 = VScrollValue(), c0 = HScrollValue();
-    const int r1 = std::min(kMaxStudents - 1, r0 + VPageStep());
-    const int c1 = std::min(static_cast<int>(gLastColumn), c0 + HPageStep());
-    if (gEditHandle) {
-      if (gEditKind >= kEditAssignmentName && gEditKind <= kEditDate)
-        DrawAssignmentInfo(S16(gEditAssignment));
-      if (gEditKind == kEditScore || gEditKind == kEditAttendance)
-        HiliteCell(S16(gEditStudent), S16(gEditAssignment));
-    }
-    DrawGradebookHeader();
-    DrawGradebook(S16(r0), S16(r1), S16(c0), S16(c1));
-    SetClip(clip);
-    DisposeRgn(clip);
-    UpdateControls(gWindow, visible);
-    DrawGrowIcon(gWindow);
-    UpdatePageNumber();
-    UpdateSelection();
-    UpdateEdit();
-  }
-  DisposeRgn(visible);
-  EndUpdate(gWindow);
-  SetPort(saved);
+  UpdateContent(
+      [](const Rect& content) {
+        ClipRect(&content);
+        const int r0 = VScrollValue(), c0 = HScrollValue();
+        const int r1 = std::min(kMaxStudents - 1, r0 + VPageStep());
+        const int c1 = std::min(static_cast<int>(gLastColumn), c0 + HPageStep());
+        if (gEditHandle) {
+          if (gEditKind >= kEditAssignmentName && gEditKind <= kEditDate)
+            DrawAssignmentInfo(S16(gEditAssignment));
+          if (gEditKind == kEditScore || gEditKind == kEditAttendance)
+            HiliteCell(S16(gEditStudent), S16(gEditAssignment));
+        }
+        DrawGradebookHeader();
+        DrawGradebook(S16(r0), S16(r1), S16(c0), S16(c1));
+      },
+      [] {
+        UpdateSelection();
+        UpdateEdit();
+      });
 }
 
 // ---- Drawing ---------------------------------------------------------------------

@@ -125,53 +125,35 @@ void PrintPages(int first, int count) {
 // ---- Drawing --------------------------------------------------------------------------
 
 void UpdateReport() {
-  if (!gWindow) return;
-  GrafPtr saved = nullptr;
-  GetPort(&saved);
-  SetPortWindowPort(gWindow);
-  CGrafPtr port = GetWindowPort(gWindow);
-  BeginUpdate(gWindow);
-  RgnHandle visible = NewRgn();
-  GetPortVisibleRegion(port, visible);
-  if (!EmptyRgn(visible)) {
-    RgnHandle clip = NewRgn();
-    GetClip(clip);
-    const Rect content = ContentRect();
-    EraseRect(&content);
-    const int ph = PH(), pw = PageWidth() + 2 * gMargin, l = ZoomLine();
-    const int top = Step() * VScrollValue(), left = Step() * HScrollValue();
-    const int height = content.bottom - content.top, width = content.right - content.left;
-    const int p0 = top / ph, p1 = (height + top) / ph;
-    const int n = MaxReportPages();
-    for (int p = p0; p <= p1; p++) {
-      const int oy = top - p * ph;
-      SetOrigin(S16(left), S16(oy));
-      Rect area = content;
-      OffsetRect(&area, S16(left), S16(oy));
-      ClipRect(&area);
-      const int right = left + width, bottom = oy + height;
-      if (p <= n - 1) {
-        FramePage(pw, ph);
-        PaintGray(Rect{0, S16(pw), S16(ph), S16(right)});
-        PaintGray(Rect{S16(ph - l), 0, S16(ph - 1), S16(pw)});
-        const Rect page{S16(std::max(oy, 0)), S16(left), S16(std::min(bottom, ph - l)),
-                        S16(std::min(right, pw) - 2)};
-        ClipRect(&page);
-        DrawReport(S16(p));
-      } else {
-        PaintGray(Rect{-1, S16(left), S16(bottom), S16(right)});
-      }
-    }
-    SetOrigin(0, 0);
-    SetClip(clip);
-    DisposeRgn(clip);
-    UpdateControls(gWindow, visible);
-    DrawGrowIcon(gWindow);
-    UpdatePageNumber();
-  }
-  DisposeRgn(visible);
-  EndUpdate(gWindow);
-  SetPort(saved);
+  UpdateContent(
+      [](const Rect& content) {
+        const int ph = PH(), pw = PageWidth() + 2 * gMargin, l = ZoomLine();
+        const int top = Step() * VScrollValue(), left = Step() * HScrollValue();
+        const int height = content.bottom - content.top, width = content.right - content.left;
+        const int p0 = top / ph, p1 = (height + top) / ph;
+        const int n = MaxReportPages();
+        for (int p = p0; p <= p1; p++) {
+          const int oy = top - p * ph;
+          SetOrigin(S16(left), S16(oy));
+          Rect area = content;
+          OffsetRect(&area, S16(left), S16(oy));
+          ClipRect(&area);
+          const int right = left + width, bottom = oy + height;
+          if (p <= n - 1) {
+            FramePage(pw, ph);
+            PaintGray(Rect{0, S16(pw), S16(ph), S16(right)});
+            PaintGray(Rect{S16(ph - l), 0, S16(ph - 1), S16(pw)});
+            const Rect page{S16(std::max(oy, 0)), S16(left), S16(std::min(bottom, ph - l)),
+                            S16(std::min(right, pw) - 2)};
+            ClipRect(&page);
+            DrawReport(S16(p));
+          } else {
+            PaintGray(Rect{-1, S16(left), S16(bottom), S16(right)});
+          }
+        }
+        SetOrigin(0, 0);
+      },
+      nullptr);
 }
 
 int ReportPageAt(Point local) { return (local.v + Step() * VScrollValue()) / PH(); }

@@ -165,37 +165,20 @@ void SeatBox(int16_t r, int16_t c, Rect* box) {
 // ---- Drawing --------------------------------------------------------------------------
 
 void UpdateSeatingChart() {
-  if (!gWindow) return;
-  GrafPtr saved = nullptr;
-  GetPort(&saved);
-  SetPortWindowPort(gWindow);
-  CGrafPtr port = GetWindowPort(gWindow);
-  BeginUpdate(gWindow);
-  RgnHandle visible = NewRgn();
-  GetPortVisibleRegion(port, visible);
-  if (!EmptyRgn(visible)) {
-    RgnHandle clip = NewRgn();
-    GetClip(clip);
-    const Rect content = ContentRect();
-    EraseRect(&content);
-    ClipRect(&content);
-    const int r0 = VScrollValue(), c0 = HScrollValue();
-    const int r1 = std::min(Rows() - 1, r0 + VPageStep());
-    const int c1 = std::min(Columns() - 1, c0 + HPageStep());
-    ChartFont();
-    DrawSeatingChartHeader();
-    DrawSeatingChart(S16(r0), S16(r1), S16(c0), S16(c1));
-    SetClip(clip);
-    DisposeRgn(clip);
-    UpdateControls(gWindow, visible);
-    DrawGrowIcon(gWindow);
-    UpdatePageNumber();
-    UpdateSeatDecorations();
-    UpdateEdit();
-  }
-  DisposeRgn(visible);
-  EndUpdate(gWindow);
-  SetPort(saved);
+  UpdateContent(
+      [](const Rect& content) {
+        ClipRect(&content);
+        const int r0 = VScrollValue(), c0 = HScrollValue();
+        const int r1 = std::min(Rows() - 1, r0 + VPageStep());
+        const int c1 = std::min(Columns() - 1, c0 + HPageStep());
+        ChartFont();
+        DrawSeatingChartHeader();
+        DrawSeatingChart(S16(r0), S16(r1), S16(c0), S16(c1));
+      },
+      [] {
+        UpdateSeatDecorations();
+        UpdateEdit();
+      });
 }
 
 void UpdateSeatingChartHeader() {

@@ -77,6 +77,33 @@ Rect ContentRect() {
   return r;
 }
 
+void UpdateContent(void (*draw)(const Rect& content), void (*decorate)()) {
+  if (!gWindow) return;
+  GrafPtr saved = nullptr;
+  GetPort(&saved);
+  SetPortWindowPort(gWindow);
+  CGrafPtr port = GetWindowPort(gWindow);
+  BeginUpdate(gWindow);
+  RgnHandle visible = NewRgn();
+  GetPortVisibleRegion(port, visible);
+  if (!EmptyRgn(visible)) {
+    RgnHandle clip = NewRgn();
+    GetClip(clip);
+    const Rect content = ContentRect();
+    EraseRect(&content);
+    draw(content);
+    SetClip(clip);
+    DisposeRgn(clip);
+    UpdateControls(gWindow, visible);
+    DrawGrowIcon(gWindow);
+    UpdatePageNumber();
+    if (decorate) decorate();
+  }
+  DisposeRgn(visible);
+  EndUpdate(gWindow);
+  SetPort(saved);
+}
+
 void InstallDocumentChangedHook() {
   SetDocumentChangedHook([](bool changed) {
     if (gWindow) SetWindowModified(gWindow, changed);
