@@ -32,28 +32,6 @@ int SeatWidth() { return 24 * gZoom; }
 int gOutlineRow = -1;
 int gOutlineColumn = -1;
 
-// Draws into the document window and gives the previous port and clip back.
-class WindowDrawing {
- public:
-  WindowDrawing() {
-    GetPort(&saved_);
-    SetPortWindowPort(gWindow);
-    clip_ = NewRgn();
-    GetClip(clip_);
-  }
-  ~WindowDrawing() {
-    SetClip(clip_);
-    DisposeRgn(clip_);
-    SetPort(saved_);
-  }
-  WindowDrawing(const WindowDrawing&) = delete;
-  WindowDrawing& operator=(const WindowDrawing&) = delete;
-
- private:
-  GrafPtr saved_ = nullptr;
-  RgnHandle clip_ = nullptr;
-};
-
 bool Showing() { return gWindow && gCurrView == kSeatingChartView; }
 
 // The content below the header band, where the seats are.

@@ -21,28 +21,6 @@ namespace {
 
 int16_t S16(int v) { return static_cast<int16_t>(v); }
 
-// Draws into the document window and gives the previous port back.
-class WindowDrawing {
- public:
-  WindowDrawing() {
-    GetPort(&saved_);
-    SetPortWindowPort(gWindow);
-    clip_ = NewRgn();
-    GetClip(clip_);
-  }
-  ~WindowDrawing() {
-    SetClip(clip_);
-    DisposeRgn(clip_);
-    SetPort(saved_);
-  }
-  WindowDrawing(const WindowDrawing&) = delete;
-  WindowDrawing& operator=(const WindowDrawing&) = delete;
-
- private:
-  GrafPtr saved_ = nullptr;
-  RgnHandle clip_ = nullptr;
-};
-
 void InvertHilite(const Rect& r) {
   LMSetHiliteMode(static_cast<uint8_t>(LMGetHiliteMode() & ~(1u << hiliteBit)));
   InvertRect(&r);
