@@ -391,7 +391,8 @@ int16_t StudentInSight() {
     const int page = (ZoomLine() + VScrollValue() * 2 * ZoomLine()) / PageHeightOrOne();
     return static_cast<int16_t>(std::clamp(page / pages, 0, std::max(0, NumStudents() - 1)));
   }
-  if (gSelStudent < kMaxStudents) return static_cast<int16_t>(gSelStudent);
+  // The empty row after the last student is no one to write about.
+  if (Named(gSelStudent)) return static_cast<int16_t>(gSelStudent);
   return 0;
 }
 

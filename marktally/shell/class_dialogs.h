@@ -84,5 +84,5 @@ uint16_t ReportOptionBit(DialogItemIndex item);
 void DoCommentsCmd();
 void DoCurveAssignCmd();
 // The student a per-student command works on: the one whose report page is in sight in
-// views 7 to 9, else the selected student, else the first.
+// views 7 to 9, else the selected student when it is named, else the first.
 int16_t StudentInSight();
