@@ -12,6 +12,7 @@
 #include "marktally/shell/dialog_items.h"
 #include "marktally/shell/seating.h"
 #include "marktally/shell/selection.h"
+#include "marktally/shell/window.h"
 #include "marktally/toolbox/desktop.h"
 #include "marktally/toolbox/textedit.h"
 #include "tests/shell/dialog_fixture.h"
@@ -644,6 +645,15 @@ TEST_F(ClassDialogsTest, ReportBoxesOfTermsFollowTheNumberOfTermsAndCancelKeepsT
   }
   EXPECT_EQ(gReportOptions, 0x5555);
   EXPECT_EQ(gChanged, 0);
+  EXPECT_EQ(gUndoAction, kUndoNothing);
+}
+
+TEST_F(ClassDialogsTest, TheMultipleClassViewHandsReportOptionsToItsOwnDialog) {
+  gReportOptions = 0x0041;
+  gCurrView = kMultipleClassesView;
+  DoReportsDialog();  // the class's report options dialog would wait for a script
+  gCurrView = kGradebookView;
+  EXPECT_EQ(gReportOptions, 0x0041);
   EXPECT_EQ(gUndoAction, kUndoNothing);
 }
 
