@@ -1,7 +1,7 @@
 #include "marktally/shell/class_dialogs.h"
 
 #include <algorithm>
-#include <cmath>
+#include <cstdlib>
 #include <string>
 
 #include "marktally/model/accessors.h"
