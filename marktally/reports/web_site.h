@@ -48,9 +48,9 @@ using SiteProgress = void (*)(int16_t student);
 // student of the same site is skipped and named in one alert at the end. False at the
 // first failure, which has been reported.
 bool ExportClassSite(const std::string& folder, SiteProgress progress = nullptr);
-// One student's page of a class site into gExportFilename; true without writing anything
-// when the student has no ID.
-bool ExportStudentReport(const FileSpec& file, int16_t s);
+// One student's page of a class site, in gExportFilename under its page name; true
+// without writing anything when the student has no ID.
+bool ExportStudentReport(int16_t s);
 // The students the last ExportClassSite skipped because their page name was taken.
 const std::vector<int16_t>& SkippedStudentPages();
 
