@@ -269,7 +269,8 @@ bool WriteSingleStudentPage(const FileSpec& file, uint16_t view, int16_t s) {
   DateToString(GetDateTime(), today);
   auto put = [&](const char* text) { return AppendCToBuffer(temp, ref, buffer, text); };
   const bool written =
-      put("<html>\r<head>\r<title>\rProgress Report (") && AppendHTMLToBuffer(temp, ref, buffer, today) &&
+      put("<html>\r<head>\r<title>\rProgress Report (") &&
+      AppendHTMLToBuffer(temp, ref, buffer, today) &&
       put(")\r</title>\r\r") && put(kCharsetTag) &&
       put("<meta name=\"robots\" content=\"noindex,nofollow\">\r\r") && put(kImbeddedStyleTag) &&
       put("\r\r</head>\r\r<body bgcolor=white>\r\r") &&

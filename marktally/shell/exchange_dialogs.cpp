@@ -286,7 +286,8 @@ void GetExportHTMLItems(bool gradesPage) {
     gExportAssignments = gExportCategories = gExportPoints = gExportScores = 0;
     gExportTermPcts = gExportTermGrades = 1;
     gExportTardies = gExportAbsences = attendance ? 1 : 0;
-    if (ExamContributes(static_cast<int16_t>(gCurrentTerm))) gExportExamPcts = gExportExamGrades = 1;
+    if (ExamContributes(static_cast<int16_t>(gCurrentTerm)))
+      gExportExamPcts = gExportExamGrades = 1;
     if ((o & 0x0002) && SemesterApplies()) gExportSemePcts = gExportSemeGrades = 1;
     if ((o & 0x0001) && static_cast<int>(gCurrentTerm) == gClass.lastTerm)
       gExportYearPcts = gExportYearGrades = 1;

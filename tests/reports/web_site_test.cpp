@@ -40,7 +40,9 @@ class WebSiteTest : public HtmlTest {
     const int status = pclose(pipe);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
-  static std::string Checker() { return std::string("/usr/bin/python3 ") + SourceDir() + "/html_check.py"; }
+  static std::string Checker() {
+    return std::string("/usr/bin/python3 ") + SourceDir() + "/html_check.py";
+  }
   // The relative paths of every file under the folder, sorted, one a line.
   static std::string Listing(const std::string& folder) {
     std::vector<std::string> names;
