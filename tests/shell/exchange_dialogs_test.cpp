@@ -218,3 +218,40 @@ TEST_F(ExchangeDialogsTest, TheExportProgressWindowStepsOncePerStudent) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ExchangeDialogsTest, TheHtmlDialogOffersTheSiteFirstAndPresetsTheOptions) {
+  gReportOptions = 0x0040 | 0x0002 | 0x0001;
+  gClass.lastTerm = 3;
+  gCurrentTerm = 3;
+  // The grades page, chosen by clicking its description.
+  ScriptDialog(gExportHTMLDialog, {CheckStep([](DialogRef d) {
+                                     EXPECT_EQ(Value(d, 3), 0);
+                                     EXPECT_EQ(Value(d, 5), 1);
+                                   }),
+                                   ClickStep(4), ClickStep(1)});
+  ASSERT_TRUE(DoExportToHTMLDialog());
+  EXPECT_EQ(gExportHTML, 1);
+  EXPECT_EQ(gExportAssignments, 0);
+  EXPECT_EQ(gExportIDs, 1);
+  EXPECT_EQ(gExportNames, 0);
+  EXPECT_EQ(gExportTermPcts + gExportTermGrades + gExportTardies + gExportAbsences, 4);
+  EXPECT_EQ(gExportSemePcts + gExportSemeGrades + gExportYearPcts + gExportYearGrades, 4);
+  // Shown again, the site is chosen again; OK presets the site's options.
+  ScriptDialog(gExportHTMLDialog, {CheckStep([](DialogRef d) {
+                                     EXPECT_EQ(Value(d, 3), 0);
+                                     EXPECT_EQ(Value(d, 5), 1);
+                                   }),
+                                   ClickStep(1)});
+  ASSERT_TRUE(DoExportToHTMLDialog());
+  EXPECT_EQ(gExportAssignments + gExportCategories + gExportPoints + gExportScores, 4);
+  EXPECT_EQ(gExportIDs + gExportNames, 0);
+  EXPECT_EQ(gExportSemePcts + gExportYearPcts + gExportExamPcts, 0);
+  // Cancel keeps them.
+  ScriptDialog(gExportHTMLDialog, {ClickStep(3), ClickStep(2)});
+  EXPECT_FALSE(DoExportToHTMLDialog());
+  EXPECT_EQ(gExportAssignments, 1);
+}
+
+}  // namespace
