@@ -55,6 +55,8 @@ enum : int16_t {
   kFillDownItem = 8,
   kFillAcrossItem = 9,
   kSortItem = 12,
+  kEmailServerItem = 14,
+  kEmailAddressesItem = 15,
   kRandomIDsItem = 21,
 
   kOptionsItem = 1,
