@@ -11,6 +11,8 @@
 #include "marktally/model/undo.h"
 #include "marktally/reports/emai.h"
 #include "marktally/reports/export_buffer.h"
+#include "marktally/reports/html_report.h"
+#include "marktally/reports/web_site.h"
 #include "marktally/reports/text_import.h"
 #include "marktally/shell/dialog_items.h"
 #include "marktally/shell/dialogs.h"
@@ -111,22 +113,6 @@ const char* SubjectPrefix(int16_t kind) {
   }
 }
 
-// The inline style of the reports until the HTML writers bring theirs.
-const char kStyleTag[] =
-    "<style type=\"text/css\">\r"
-    "body { font-family: sans-serif; font-size: 10pt; }\r"
-    "td { padding: 0 6px; }\r"
-    "</style>\r";
-
-// The report body of the kind for one student.
-bool AppendStudentBody(const FileSpec& spec, FileRef& ref, WriteBuffer& buffer, int16_t s,
-                       int16_t kind) {
-  if (kind != 7 && kind != 8 && kind != 9 && kind != 11) return true;
-  return AppendCToBuffer(spec, ref, buffer, "<h2>") &&
-         AppendEscapedHTML(spec, ref, buffer, gStudents[s].name) &&
-         AppendCToBuffer(spec, ref, buffer, "</h2>\r");
-}
-
 // The HTML message of one student in gEmailBuffer; false when it does not fit.
 bool BuildMessage(int16_t s, int16_t kind) {
   gEmailBufferLength = 0;
@@ -135,9 +121,9 @@ bool BuildMessage(int16_t s, int16_t kind) {
   FileRef ref = kNoFile;
   WriteBuffer buffer{};
   return AppendCToBuffer(spec, ref, buffer, "\r<html>\r<head>\r\r") &&
-         AppendCToBuffer(spec, ref, buffer, kStyleTag) &&
+         AppendCToBuffer(spec, ref, buffer, kImbeddedStyleTag) &&
          AppendCToBuffer(spec, ref, buffer, "\r\r</head>\r\r<body bgcolor=white>\r\r") &&
-         AppendStudentBody(spec, ref, buffer, s, kind) &&
+         ExportStudentViewBody(spec, ref, buffer, static_cast<uint16_t>(kind), s) &&
          AppendCToBuffer(spec, ref, buffer, "</body>\r</html>\r");
 }
 
@@ -230,7 +216,10 @@ bool EmailSingleStudent(EmaiObject* session, int16_t s, int16_t kind) {
   const std::string what = "sending the email report for " + name.str();
   // A report the buffer cannot hold is said, with the student's name, and ends the run.
   gEmailReport = 1;
-  if (!BuildMessage(s, kind)) {
+  gShowStudentName = 1;
+  const bool built = BuildMessage(s, kind);
+  gShowStudentName = 0;
+  if (!built) {
     NotifyEmailError(what, kEmailReportTooLarge);
     return true;
   }

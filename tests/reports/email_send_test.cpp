@@ -337,6 +337,33 @@ TEST_F(EmailSendTest, AnAddressThatCouldInjectIsRefusedBeforeAnythingIsSent) {
   EXPECT_EQ(Got().mails.size(), 1u);
 }
 
+TEST_F(EmailSendTest, TheStudentReportIsTheBodyAndOneTooLargeIsNamed) {
+  Serve("plain");
+  AddStudent(0, "Lee, Ann", "ann@school.org");
+  AddStudent(1, "Roe, Bo", "bo@school.org");
+  gComments[0][gCurrentTerm].setC("Reads <well> & writes");
+  EmailSingleReport(0, 7);
+  Received got = Got();
+  ASSERT_EQ(got.mails.size(), 1u);
+  EXPECT_NE(got.mails[0].body.find("Reads &lt;well&gt; &amp; writes"), std::string::npos);
+  EXPECT_NE(got.mails[0].body.find("<body bgcolor=white>"), std::string::npos);
+
+  // Every assignment named in bytes that each become a six-byte reference.
+  const int t = gCurrentTerm;
+  for (int a = 0; a < kMaxAssignments; a++) {
+    gAssignments[t][a].name.setC(std::string(47, '\xA5').c_str());
+    gAssignments[t][a].points = 10;
+    gScores[1][t][a] = 50;
+    gNumScores[t][a] = 1;
+  }
+  gComments[1][t].setC(std::string(255, '\xA5').c_str());
+  Serve("plain");
+  ExpectAlert(kStopAlert, "Unable to send email report",
+              Failure("sending the email report for Ann Lee", "the report is too large to send."));
+  EmailClassReports(7);
+  EXPECT_TRUE(Got().mails.empty());  // the run stopped at Ann, before Bo
+}
+
 TEST(EmaiTest, OnlyOnePlainAddressIsAcceptable) {
   struct Case {
     const char* address;
