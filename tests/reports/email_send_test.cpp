@@ -249,6 +249,7 @@ TEST_F(EmailSendTest, STARTTLSAndLoginWithATrustedThrowAwayCertificate) {
   ASSERT_EQ(got.mails.size(), 1u);
   EXPECT_TRUE(got.mails[0].tls);
   EXPECT_EQ(got.mails[0].login, "teacher");
+  EXPECT_EQ(got.connections, 1);  // the login goes over the connection the run uses
 
   gEmailData.password.setC("wrong");
   ExpectAlert(kStopAlert, "Unable to send email report",
