@@ -21,13 +21,18 @@ def clean(text):
 
 
 def main():
+    peers = set()
     connections = 0
     out = []
     with open(sys.argv[1], encoding="utf-8") as f:
         for line in f:
             entry = json.loads(line)
             if entry["event"] == "connect":
-                connections += 1
+                # STARTTLS hands the same client to the server again: count clients.
+                peer = entry.get("peer")
+                if peer is None or peer not in peers:
+                    connections += 1
+                peers.add(peer)
                 continue
             out.append(f"M\t{entry['peer']}\t{1 if entry['tls'] else 0}\t{entry['login'] or '-'}")
             out.append(f"F\t{clean(entry['mail_from'])}")
