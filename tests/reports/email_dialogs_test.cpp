@@ -1,4 +1,7 @@
 // The mail server, addresses and send dialogs, and the e-mail commands' refusals.
+#include <fstream>
+#include <iterator>
+
 #include "marktally/reports/email.h"
 #include "marktally/shell/dialog_items.h"
 #include "marktally/shell/export_commands.h"
@@ -102,6 +105,31 @@ TEST_F(EmailDialogsTest, EmailCommandsAskForTheServerAndRefuseStudentsWithoutAdd
               "for this student before emailing reports.");
   DoEmailSingleReport(0, 8);
   EXPECT_EQ(PendingDialogSteps(gServerDialog), 0u);
+}
+
+TEST_F(EmailDialogsTest, TheMailSettingsTravelInTheClassFileAsTyped) {
+  char pattern[] = "/tmp/mt-email-doc-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  const std::string dir = pattern;
+  AddStudent(0, "Lee, Ann");
+  gEmailData.port = -587;
+  gEmailData.server.setC("smtp.school.org");
+  gEmailData.user.setC("pquinn");
+  gEmailData.password.setC("S\x8E" "cret pw");
+  gEmailAddresses[0].blindCopies.setC("mum@home.net");
+  gFileSpec.path = dir + "/class.mtb";
+  ASSERT_TRUE(SaveDocument());
+  std::ifstream in(gFileSpec.path, std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(bytes.find("cret pw"), std::string::npos);  // other copies read it there
+
+  NewClass();
+  ASSERT_TRUE(ReadDocumentFromMemory(bytes.data(), bytes.size()));
+  EXPECT_EQ(gEmailData.port, -587);
+  EXPECT_EQ(gEmailData.password.str(), "S\x8E" "cret pw");
+  EXPECT_EQ(gEmailAddresses[0].blindCopies.str(), "mum@home.net");
+  gFileSpec.path.clear();
+  std::filesystem::remove_all(dir);
 }
 
 }  // namespace
