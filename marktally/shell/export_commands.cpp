@@ -6,6 +6,8 @@
 #include "marktally/model/textutil.h"
 #include "marktally/model/undo.h"
 #include "marktally/reports/html_report.h"
+#include "marktally/reports/email.h"
+#include "marktally/reports/pagination.h"
 #include "marktally/reports/text_export.h"
 #include "marktally/reports/text_import.h"
 #include "marktally/reports/web_site.h"
@@ -14,7 +16,9 @@
 #include "marktally/shell/exchange_dialogs.h"
 #include "marktally/shell/grid.h"
 #include "marktally/shell/menus.h"
+#include "marktally/shell/dialogs.h"
 #include "marktally/shell/nav_dialogs.h"
+#include "marktally/shell/pagesize.h"
 #include "marktally/shell/selection.h"
 #include "marktally/shell/window.h"
 #include "marktally/toolbox/desktop.h"
@@ -250,4 +254,101 @@ void OpenRosterFile(const FileSpec& spec) {
   FinishImport();
   ScrollGrid(true);
   AdjustMenus();
+}
+
+// ---- E-mail commands -----------------------------------------------------------------
+
+namespace {
+
+bool HasAddress(int s) {
+  return !gEmailAddresses[s].recipients.empty() || !gEmailAddresses[s].blindCopies.empty();
+}
+
+// The editor closed and a mail server known (asked for when neither it nor the teacher's
+// address is set); false while the editor stays open.
+bool PrepareEmail() {
+  CloseEdit(1);
+  if (gEditHandle) return false;
+  if (gEmailData.server.empty() && gEmailData.address.empty()) {
+    InitCursor();
+    ShowModelAlert(kNoteAlert, kAlertOK, PStr("No email server information"),
+                   PStr("You must set up your email server and teacher email address before "
+                        "emailing reports."));
+    DoServerDialog();
+  }
+  return true;
+}
+
+void NoAddressesAlert(const char* text) {
+  InitCursor();
+  ShowModelAlert(kNoteAlert, kAlertOK, PStr("No student email addresses"), PStr(text));
+}
+
+}  // namespace
+
+void HandleEmailReportsChoice(int16_t item) {
+  static const int16_t kKinds[] = {kStudentScoresView, kStudentSummaryView,
+                                   kStudentAttendanceView, kMissingAssignmentsView};
+  if (item >= 1 && item <= 4) DoEmailReports(kKinds[item - 1]);
+}
+
+void DoEmailReports(int16_t kind) {
+  if (!PrepareEmail()) return;
+  const int16_t n = NumStudents();
+  int reachable = 0;
+  for (int16_t s = 0; s < n && s < kMaxStudents; s++)
+    if (!gStudents[s].name.empty() && HasAddress(s)) reachable++;
+  if (reachable == 0) {
+    NoAddressesAlert("No student in this class has an email address. You must enter email "
+                     "addresses for students before emailing reports.");
+    return;
+  }
+  DoSendEmailDialog(-1, kind);
+  if (gWindow) ActivateMainWindow();
+}
+
+void DoEmailSingleReport(int16_t student, int16_t kind) {
+  if (student < 0 || student >= kMaxStudents || !PrepareEmail()) return;
+  if (!HasAddress(student)) {
+    NoAddressesAlert("This student does not have an email address. You must enter an email "
+                     "address for this student before emailing reports.");
+    return;
+  }
+  DoSendEmailDialog(student, kind);
+  if (gWindow) ActivateMainWindow();
+}
+
+void AdjustEmailMenu() {
+  MenuRef menu = GetMenuHandle(kStudentListMenu);
+  if (!menu) return;
+  const int n = std::max<int>(1, NumStudents());
+  while (CountMenuItems(menu) > n) DeleteMenuItem(menu, CountMenuItems(menu));
+  while (CountMenuItems(menu) < n) AppendMenuItemText(menu, PStr("student"));
+  for (int s = 0; s < NumStudents(); s++)
+    SetMenuItemText(menu, static_cast<int16_t>(s + 1), gStudents[s].name);
+}
+
+void DoEmailCmd() {
+  if (!gWindow || NumStudents() == 0) return;
+  AdjustEmailMenu();
+  SetUndoEmailData();
+  // In a student report the student of the page shown, else the selected one.
+  const long s = VScrollValue() + 1;
+  const long h = std::max<long>(1, PageHeight());
+  long student = 0;
+  switch (gCurrView) {
+    case kStudentAttendanceView: student = (s * 2 / h) / std::max<int>(1, PagesPerAttendance()); break;
+    case kStudentSummaryView: student = s * 2 / h; break;
+    case kStudentScoresView: student = (s * 2 / h) / std::max<int>(1, PagesPerStudent()); break;
+    default:
+      if (gSelStudent != kNone) {
+        student = gSelStudent;
+      } else {
+        CloseEdit(1);
+        if (gEditHandle) return;
+      }
+      break;
+  }
+  student = std::clamp<long>(student, 0, NumStudents() - 1);
+  DoEmailDialog(static_cast<int16_t>(student));
 }

@@ -12,6 +12,13 @@ void DoExportToTextCmd();
 void DoExportToHTMLCmd();
 void DoExportToTeacherWeb();
 void DoImportCmd();
+// The Email Reports menu and the e-mail commands: kind is the report kind (7, 8, 9, 11).
+void HandleEmailReportsChoice(int16_t item);
+void DoEmailReports(int16_t kind);
+void DoEmailSingleReport(int16_t student, int16_t kind);
+// The Edit menu's e-mail addresses item: the addresses dialog on the student in view.
+void DoEmailCmd();
+void AdjustEmailMenu();
 // A roster file opens as a new untitled class holding its IDs and names.
 void OpenRosterFile(const FileSpec& spec);
 

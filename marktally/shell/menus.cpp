@@ -11,6 +11,7 @@
 #include "marktally/model/tables.h"
 #include "marktally/model/textutil.h"
 #include "marktally/model/undo.h"
+#include "marktally/reports/email.h"
 #include "marktally/shell/celledit.h"
 #include "marktally/shell/class_dialogs.h"
 #include "marktally/shell/dialogs.h"
@@ -196,6 +197,7 @@ bool Unavailable(int16_t menu, int16_t item) {
       return item == kSaveToSpeakItem;
     case kEditMenu:
       return item != kUndoItem && item != kSortItem && item != kRandomIDsItem &&
+             item != kEmailServerItem && item != kEmailAddressesItem &&
              (item < kCutItem || item > kFillAcrossItem) && item != kCurveItem &&
              (item < kFootnotesItem || item > kCommentsItem);
     case kReportsMenu:
@@ -205,8 +207,6 @@ bool Unavailable(int16_t menu, int16_t item) {
              item != kReportOptionsItem;
     case kExportMenu:
       return item != 1 && item != 9;  // text and TeacherWeb so far
-    case kEmailReportsMenu:
-      return true;
     default:
       return false;
   }
@@ -383,7 +383,8 @@ void AdjustEditMenu() {
       grid && gEditHandle && (gEditKind == kEditScore || gEditKind == kEditAttendance);
   Enable(menu, kFillDownItem, fill);
   Enable(menu, kFillAcrossItem, fill);
-  Enable(menu, 14, HasWindow());
+  Enable(menu, kEmailServerItem, HasWindow());
+  Enable(menu, kEmailAddressesItem, HasWindow() && HasStudents());
   Enable(menu, kCurveItem,
          on && (gCurrView == kAssignmentScoresView ||
                 (gCurrView == kGradebookView && gSelAssignment != kNone)));
@@ -489,6 +490,7 @@ void HandleMenuChoice(int32_t choice) {
     case kMissingMenu: HandleMissingChoice(item); break;
     case kSortMenu: HandleSortChoice(item); break;
     case kExportMenu: HandleExportChoice(item); break;
+    case kEmailReportsMenu: HandleEmailReportsChoice(item); break;
     default: break;
   }
   HiliteMenu(0);
@@ -578,6 +580,8 @@ void HandleEditChoice(int16_t item) {
     case kFillDownItem: DoFillDownCmd(); break;
     case kFillAcrossItem: DoFillAcrossCmd(); break;
     case kRandomIDsItem: DoGenerateRandomIDs(); break;
+    case kEmailServerItem: DoServerDialog(); break;
+    case kEmailAddressesItem: DoEmailCmd(); break;
     case kCurveItem: DoCurveAssignCmd(); break;
     case kFootnotesItem: DoFootnotesDialog(); break;
     case kHeaderFooterItem: DoGlobalCommentsDialog(); break;

@@ -56,6 +56,8 @@ enum : int16_t {
   kFillAcrossItem = 9,
   kCurveItem = 11,
   kSortItem = 12,
+  kEmailServerItem = 14,
+  kEmailAddressesItem = 15,
   kFootnotesItem = 17,
   kHeaderFooterItem = 18,
   kCommentsItem = 19,

@@ -11,6 +11,7 @@
 #include "marktally/reports/print_pages.h"
 #include "marktally/reports/web_site.h"
 #include "marktally/shell/celledit.h"
+#include "marktally/shell/export_commands.h"
 #include "marktally/shell/grid.h"
 #include "marktally/shell/menus.h"
 #include "marktally/shell/pagesize.h"
@@ -87,7 +88,7 @@ void SizeMenu(MenuRef menu, int count, const char* placeholder) {
   while (CountMenuItems(menu) < count) AppendMenuItemText(menu, PStr(placeholder));
 }
 
-// Export and e-mail of one student wait for their writers.
+// The export of one student waits for its writer.
 void StudentItems(MenuRef menu, int16_t s) {
   const ConstStringPtr name = gStudents[s].name;
   SetMenuItemText(menu, 1, ItemText("Print ", name));
@@ -95,7 +96,7 @@ void StudentItems(MenuRef menu, int16_t s) {
   SetMenuItemText(menu, 3, ItemText("Email ", name));
   EnableMenuItem(menu, 1);
   EnableMenuItem(menu, 2);
-  DisableMenuItem(menu, 3);
+  EnableMenuItem(menu, 3);
   SetMenuItemText(menu, 4, PStr("-"));
   DisableMenuItem(menu, 4);
 }
@@ -279,6 +280,9 @@ void HandleStudentsChoice(int16_t item) {
   } else if (item == 2 && n > 0) {
     ExportSingleStudent(static_cast<int16_t>(
         std::min(gPrintStu / PagesPerShownStudent(), std::max(0, n - 1))));
+  } else if (item == 3 && n > 0) {
+    const int s = std::min(gPrintStu / PagesPerShownStudent(), n - 1);
+    DoEmailSingleReport(static_cast<int16_t>(s), static_cast<int16_t>(gCurrView));
   } else if (item >= 5 && item < 5 + n) {
     ScrollTo(ValueOfPage(PagesPerShownStudent() * (item - 5)));
   }
@@ -311,12 +315,16 @@ void PopUpMissing(Point where, int page) {
 
 void HandleMissingChoice(int16_t item) {
   const int n = static_cast<int>(MissingStudents().size());
-  if (item == 1)
+  if (item == 1) {
     DoPrintThisStudent();
-  else if (item == 2 && n > 0)
+  } else if (item == 2 && n > 0) {
     ExportSingleStudent(MissingStudents()[std::min<int>(gPrintStu, n - 1)]);
-  else if (item >= 5 && item < 5 + n)
+  } else if (item == 3 && n > 0) {
+    const std::vector<int16_t> listed = MissingStudents();
+    DoEmailSingleReport(listed[std::min<int>(gPrintStu, n - 1)], static_cast<int16_t>(gCurrView));
+  } else if (item >= 5 && item < 5 + n) {
     ScrollTo(ValueOfPage(item - 5));
+  }
 }
 
 void AdjustAssignmentsMenu() {

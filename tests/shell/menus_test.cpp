@@ -53,11 +53,12 @@ TEST_F(MenusTest, WithoutAWindowOnlyNewOpenAndTheRecentFilesCanBeChosen) {
 TEST_F(MenusTest, WithAClassTheWindowCommandsCanBeChosen) {
   OpenSample();
   EXPECT_EQ((std::set<int16_t>{kNewItem, kOpenItem, kCloseItem, kSaveItem, kSaveAsItem,
-                               kRevertItem, kImportItem, kExportItem, kPageSetupItem,
-                               kPrintItem, kFirstRecentItem, kFirstRecentItem + 2,
-                               QuitItem()}),
+                               kRevertItem, kImportItem, kExportItem, kEmailReportsItem,
+                               kPageSetupItem, kPrintItem, kFirstRecentItem,
+                               kFirstRecentItem + 2, QuitItem()}),
             EnabledItems(kFileMenu));
   EXPECT_EQ((std::set<int16_t>{1, 9}), EnabledItems(kExportMenu));
+  EXPECT_EQ((std::set<int16_t>{1, 2, 3, 4}), EnabledItems(kEmailReportsMenu));
   EXPECT_EQ((std::set<int16_t>{kOptionsItem, kPasswordItem, kShowIDItem, kShowNameItem,
                                kShowNameAndIDItem, kHolidaysItem, 10, 11, 12, 13}),
             EnabledItems(kGradebookMenu));
@@ -65,7 +66,8 @@ TEST_F(MenusTest, WithAClassTheWindowCommandsCanBeChosen) {
                                7, 8, 10, 11, 12, 14, 15, 17, 18, 19, kReportOptionsItem}),
             EnabledItems(kReportsMenu));
   EXPECT_EQ((std::set<int16_t>{1, 2, 3, 5, 6, 7}), EnabledItems(kSortMenu));
-  EXPECT_EQ((std::set<int16_t>{kSortItem, kFootnotesItem, kHeaderFooterItem, kCommentsItem}),
+  EXPECT_EQ((std::set<int16_t>{kSortItem, kEmailServerItem, kEmailAddressesItem,
+                               kFootnotesItem, kHeaderFooterItem, kCommentsItem}),
             EnabledItems(kEditMenu))
       << "random IDs need the ID column, undo a change, the curve an assignment";
   EXPECT_TRUE(Checked(kReportsMenu, kGradebookViewItem));
