@@ -73,10 +73,10 @@ struct SavedOptions {
   uint8_t holidays[kMaxDays];
 };
 
+// Every term's header and footer: the dialog can copy them into the later terms.
 struct SavedComments {
-  uint16_t term;
-  Str255 header;
-  Str255 footer;
+  Str255 header[kMaxTerms];
+  Str255 footer[kMaxTerms];
 };
 
 struct SavedDay {
@@ -94,6 +94,7 @@ EmailAddressRecord gSavedEmailAddresses[kMaxStudents];
 Str21 gSavedFootnoteText[kMaxFootnotes];
 SavedComments gSavedGlobalComments;
 Str255 gSavedComments[kMaxStudents][kMaxTerms];
+uint16_t gSavedCommentOptions = 0;  // bit 12 shows the comments on reports
 SeatingChartRecord gSavedSeating;
 SavedDay gSavedDay;
 
@@ -237,11 +238,12 @@ bool ExchangeBothWays() {
       Exchange(gFootnoteText, gSavedFootnoteText);
       return true;
     case kUndoGlobalComments:
-      Exchange(gHeader[gSavedGlobalComments.term], gSavedGlobalComments.header);
-      Exchange(gFooter[gSavedGlobalComments.term], gSavedGlobalComments.footer);
+      Exchange(gHeader, gSavedGlobalComments.header);
+      Exchange(gFooter, gSavedGlobalComments.footer);
       return true;
     case kUndoStudentComments:
       Exchange(gComments, gSavedComments);
+      Exchange(gReportOptions, gSavedCommentOptions);
       return true;
     case kUndoSeating:
       Exchange(gSeatingChart, gSavedSeating);
@@ -502,10 +504,8 @@ void SetUndoEditFootnotes() {
 void SetUndoGlobalComments() {
   gRedo = 0;
   gUndoAction = kUndoGlobalComments;
-  const int t = CurrentTermIndex();
-  gSavedGlobalComments.term = static_cast<uint16_t>(t);
-  gSavedGlobalComments.header = gHeader[t];
-  gSavedGlobalComments.footer = gFooter[t];
+  std::copy(gHeader, gHeader + kMaxTerms, gSavedGlobalComments.header);
+  std::copy(gFooter, gFooter + kMaxTerms, gSavedGlobalComments.footer);
 }
 
 void SetUndoStudentComments() {
@@ -513,6 +513,7 @@ void SetUndoStudentComments() {
   gUndoAction = kUndoStudentComments;
   std::copy(&gComments[0][0], &gComments[0][0] + kMaxStudents * kMaxTerms,
             &gSavedComments[0][0]);
+  gSavedCommentOptions = gReportOptions;
 }
 
 void SetUndoAssignSeating() {

@@ -13,6 +13,7 @@
 #include "marktally/model/textutil.h"
 #include "marktally/model/undo.h"
 #include "marktally/shell/celledit.h"
+#include "marktally/shell/class_dialogs.h"
 #include "marktally/shell/seating.h"
 #include "marktally/shell/selection.h"
 #include "marktally/shell/window.h"
@@ -513,7 +514,7 @@ void MoveSeat(int16_t fromRow, int16_t fromColumn, int16_t toRow, int16_t toColu
 }
 
 bool CanCurveAssign() {
-  const int a = gSelAssignment;
+  const int a = CurveColumn();
   if (!ValidColumn(a)) return false;
   const int t = Term();
   int count = 0;

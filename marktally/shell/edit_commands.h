@@ -37,6 +37,6 @@ bool OkToCopyAssignment(int16_t a);
 // Swaps two places of the seating chart when the target is a seat (not hidden or
 // unavailable); no undo.
 void MoveSeat(int16_t fromRow, int16_t fromColumn, int16_t toRow, int16_t toColumn);
-// The selected assignment has at least two different numeric scores; otherwise its
-// stop alert has spoken.
+// The assignment to curve (CurveColumn) has at least two different numeric scores;
+// otherwise its stop alert has spoken.
 bool CanCurveAssign();

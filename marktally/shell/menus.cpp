@@ -12,6 +12,7 @@
 #include "marktally/model/textutil.h"
 #include "marktally/model/undo.h"
 #include "marktally/shell/celledit.h"
+#include "marktally/shell/class_dialogs.h"
 #include "marktally/shell/dialogs.h"
 #include "marktally/shell/document_commands.h"
 #include "marktally/shell/edit_commands.h"
@@ -195,11 +196,13 @@ bool Unavailable(int16_t menu, int16_t item) {
       return item == kSaveToSpeakItem;
     case kEditMenu:
       return item != kUndoItem && item != kSortItem && item != kRandomIDsItem &&
-             (item < kCutItem || item > kFillAcrossItem);
+             (item < kCutItem || item > kFillAcrossItem) && item != kCurveItem &&
+             (item < kFootnotesItem || item > kCommentsItem);
     case kReportsMenu:
       return item != kGradebookViewItem && item != kAttendanceViewItem &&
              item != kSeatingChartItem && (item < kZoom100Item || item > kZoom140Item) &&
-             (item < kClassGradesItem || item > kMissingItem);
+             (item < kClassGradesItem || item > kMissingItem) && item != kAssignSeatsItem &&
+             item != kReportOptionsItem;
     case kExportMenu:
       return item != 1 && item != 9;  // text and TeacherWeb so far
     case kEmailReportsMenu:
@@ -381,6 +384,12 @@ void AdjustEditMenu() {
   Enable(menu, kFillDownItem, fill);
   Enable(menu, kFillAcrossItem, fill);
   Enable(menu, 14, HasWindow());
+  Enable(menu, kCurveItem,
+         on && (gCurrView == kAssignmentScoresView ||
+                (gCurrView == kGradebookView && gSelAssignment != kNone)));
+  Enable(menu, kFootnotesItem, on);
+  Enable(menu, kHeaderFooterItem, on && HasStudents());
+  Enable(menu, kCommentsItem, on && HasStudents());
   Enable(menu, kRandomIDsItem,
          on && HasStudents() && gCurrView == kGradebookView && (gClass.flags & kShowIDs));
 }
@@ -439,7 +448,8 @@ void AdjustReportsMenu() {
   }
   if (!HasWindow()) return;
   if (InMultiple()) {
-    for (int16_t i : {17, 18, 19, 22}) Enable(menu, i, true);
+    for (int16_t i : {int16_t{17}, int16_t{18}, int16_t{19}, int16_t{kReportOptionsItem}})
+      Enable(menu, i, true);
     CheckMenuItem(menu, kMultipleItem, true);
     return;
   }
@@ -458,8 +468,8 @@ void AdjustReportsMenu() {
     Enable(menu, S16(kZoom100Item + z - 5), true);
     CheckMenuItem(menu, S16(kZoom100Item + z - 5), gZoom == z);
   }
-  Enable(menu, 21, gCurrView == kSeatingChartView && students);
-  Enable(menu, 22, true);
+  Enable(menu, kAssignSeatsItem, gCurrView == kSeatingChartView && students);
+  Enable(menu, kReportOptionsItem, true);
   Enable(menu, kMultipleItem, true);
 }
 
@@ -568,6 +578,10 @@ void HandleEditChoice(int16_t item) {
     case kFillDownItem: DoFillDownCmd(); break;
     case kFillAcrossItem: DoFillAcrossCmd(); break;
     case kRandomIDsItem: DoGenerateRandomIDs(); break;
+    case kCurveItem: DoCurveAssignCmd(); break;
+    case kFootnotesItem: DoFootnotesDialog(); break;
+    case kHeaderFooterItem: DoGlobalCommentsDialog(); break;
+    case kCommentsItem: DoCommentsCmd(); break;
     default: break;
   }
 }
@@ -601,6 +615,16 @@ void HandleReportsChoice(int16_t item) {
     case 14: DoShowAssignmentScores(); break;
     case kMissingItem: DoShowMissingAssignments(); break;
     case kSeatingChartItem: DoShowSeatingChart(); break;
+    case kAssignSeatsItem:
+    case kReportOptionsItem:
+      if (item == kAssignSeatsItem)
+        DoAssignSeatsDialog();
+      else
+        DoReportsDialog();
+      AdjustScrollBars();
+      ComputeReportPage();
+      ForceUpdate();
+      break;
     default:
       if (item >= kZoom100Item && item <= kZoom140Item) DoZoom(S16(item - kZoom100Item + 5));
       break;

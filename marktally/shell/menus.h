@@ -54,7 +54,11 @@ enum : int16_t {
   kDeleteItem = 6,
   kFillDownItem = 8,
   kFillAcrossItem = 9,
+  kCurveItem = 11,
   kSortItem = 12,
+  kFootnotesItem = 17,
+  kHeaderFooterItem = 18,
+  kCommentsItem = 19,
   kRandomIDsItem = 21,
 
   kOptionsItem = 1,
@@ -72,6 +76,8 @@ enum : int16_t {
   kSeatingChartItem = 3,
   kZoom100Item = 17,
   kZoom140Item = 19,
+  kAssignSeatsItem = 21,
+  kReportOptionsItem = 22,
   kMultipleItem = 23,
 };
 

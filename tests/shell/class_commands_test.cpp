@@ -1,0 +1,160 @@
+// The Edit and Reports menu commands that open the class dialogs, in the real window:
+// when they are offered, which student or assignment they open on, the report view
+// following the comments dialog's student, and undo through the menu.
+#include "marktally/shell/class_dialogs.h"
+
+#include "marktally/reports/pagination.h"
+#include "marktally/shell/dialog_items.h"
+#include "marktally/shell/dialogs.h"
+#include "marktally/shell/pagesize.h"
+#include "tests/shell/editing_fixture.h"
+
+namespace {
+
+class ClassCommandsTest : public EditingTest {
+ protected:
+  // The first scroll value that shows the page at the top of the window.
+  int ValueOfPage(int page) const {
+    const int step = 2 * ZoomLine();
+    return (PageHeight() * page + step - 1) / step;
+  }
+  void ScrollToPage(int page) {
+    SetControlValue(gVScrollBar, static_cast<int16_t>(ValueOfPage(page)));
+    ComputeReportPage();
+    Run();
+  }
+};
+
+TEST_F(ClassCommandsTest, TheDialogsAreOfferedWhereTheyApply) {
+  OpenClass(6, 4);
+  EXPECT_TRUE(Enabled(kEditMenu, kFootnotesItem));
+  EXPECT_TRUE(Enabled(kEditMenu, kHeaderFooterItem));
+  EXPECT_TRUE(Enabled(kEditMenu, kCommentsItem));
+  EXPECT_FALSE(Enabled(kEditMenu, kCurveItem));
+  EXPECT_TRUE(Enabled(kReportsMenu, kReportOptionsItem));
+  EXPECT_FALSE(Enabled(kReportsMenu, kAssignSeatsItem));
+
+  SelectAssignment(1);
+  EXPECT_TRUE(Enabled(kEditMenu, kCurveItem));
+  ASSERT_TRUE(Choose(kReportsMenu, 14));  // assignment scores
+  EXPECT_TRUE(Enabled(kEditMenu, kCurveItem));
+  ASSERT_TRUE(Choose(kReportsMenu, kSeatingChartItem));
+  EXPECT_TRUE(Enabled(kReportsMenu, kAssignSeatsItem));
+  EXPECT_FALSE(Enabled(kEditMenu, kCurveItem));
+}
+
+TEST_F(ClassCommandsTest, AClassWithoutStudentsOffersOnlyTheFootnotes) {
+  OpenClass(0, 2);
+  EXPECT_TRUE(Enabled(kEditMenu, kFootnotesItem));
+  EXPECT_FALSE(Enabled(kEditMenu, kHeaderFooterItem));
+  EXPECT_FALSE(Enabled(kEditMenu, kCommentsItem));
+}
+
+TEST_F(ClassCommandsTest, FootnotesStoreThroughTheMenuAndUndoThroughIt) {
+  OpenClass(6, 4);
+  const std::string before = gFootnoteText[0].str();
+  ScriptDialog(gFootnotesDialog, {TypeStep(3, "Turned in late"), ClickStep(1)});
+  ASSERT_TRUE(Choose(kEditMenu, kFootnotesItem));
+  EXPECT_EQ(gFootnoteText[0].str(), "Turned in late");
+  EXPECT_EQ(gChanged, 1);
+  Undo();
+  EXPECT_EQ(gFootnoteText[0].str(), before);
+}
+
+TEST_F(ClassCommandsTest, CommentsOpenOnTheStudentInSightAndTheReportFollowsThePopUp) {
+  OpenClass(8, 4);
+  ASSERT_TRUE(Choose(kReportsMenu, 11));  // student summary: one page per student
+  ScrollToPage(3);
+  ScriptDialog(gCommentsDialog,
+               {CheckStep([](DialogRef) { EXPECT_EQ(gStudentPopUpItem, 4); }),
+                TypeStep(2, "Keeps a tidy notebook"), ChooseStep(4, 6),
+                CheckStep([](DialogRef) {
+                  EXPECT_EQ(gStudentPopUpItem, 6);
+                  EXPECT_EQ(StudentInSight(), 5);
+                }),
+                ClickStep(1)});
+  ASSERT_TRUE(Choose(kEditMenu, kCommentsItem));
+  EXPECT_EQ(gComments[3][T()].str(), "Keeps a tidy notebook");
+  Undo();
+  EXPECT_EQ(gComments[3][T()].str(), "");
+
+  // In the gradebook the selected student, else the first.
+  ASSERT_TRUE(Choose(kReportsMenu, kGradebookViewItem));
+  SelectStudent(2);
+  ScriptDialog(gCommentsDialog,
+               {CheckStep([](DialogRef) { EXPECT_EQ(gStudentPopUpItem, 3); }), ClickStep(1)});
+  ASSERT_TRUE(Choose(kEditMenu, kCommentsItem));
+  CancelSelection();
+  ScriptDialog(gCommentsDialog,
+               {CheckStep([](DialogRef) { EXPECT_EQ(gStudentPopUpItem, 1); }), ClickStep(1)});
+  ASSERT_TRUE(Choose(kEditMenu, kCommentsItem));
+}
+
+TEST_F(ClassCommandsTest, TheCurveOfTheAssignmentReportIsThatOfThePageInSight) {
+  OpenClass(10, 4);
+  ASSERT_TRUE(Choose(kReportsMenu, 14));
+  const int pages = std::max<int>(1, PagesPerAssignment());
+  ScrollToPage(2 * pages);
+  const std::string name = gAssignments[T()][2].name.str();
+  ScriptDialog(gCurveDialog, {CheckStep([name](DialogRef d) {
+                                ControlRef c = nullptr;
+                                GetDialogItemAsControl(d, 3, &c);
+                                char text[256] = {};
+                                int32_t size = 0;
+                                GetControlDataSize(c, kControlEntireControl,
+                                                   kControlStaticTextTextTag, &size);
+                                ASSERT_GT(size, 0);
+                                ASSERT_LT(size, 256);
+                                GetControlData(c, kControlEntireControl,
+                                               kControlStaticTextTextTag, size, text, nullptr);
+                                EXPECT_EQ(std::string(text, static_cast<size_t>(size)), name);
+                              }),
+                              ClickStep(2)});
+  ASSERT_TRUE(Choose(kEditMenu, kCurveItem));
+  EXPECT_EQ(PendingDialogSteps(gCurveDialog), 0u);
+}
+
+TEST_F(ClassCommandsTest, ACurveFromTheGradebookRecomputesAndUndoesThroughTheMenu) {
+  OpenClass(10, 4);
+  const int t = T();
+  int16_t before[10];
+  for (int s = 0; s < 10; s++) before[s] = gScores[s][t][0];
+  const uint16_t percent = gStudents[0].termPercent[t];
+  SelectAssignment(0);
+  ScriptDialog(gCurveDialog, {TypeStep(13, "90"), TypeStep(17, "95"), ClickStep(1)});
+  ASSERT_TRUE(Choose(kEditMenu, kCurveItem));
+  bool changed = false;
+  for (int s = 0; s < 10; s++) {
+    if (before[s] < 0) {
+      EXPECT_EQ(gScores[s][t][0], before[s]) << s;  // blank and special scores stay
+      continue;
+    }
+    EXPECT_GE(gScores[s][t][0], 900) << s;
+    EXPECT_LE(gScores[s][t][0], 1000) << s;
+    EXPECT_EQ(gScores[s][t][0] % 10, 0) << s;  // rounded to whole points
+    changed |= gScores[s][t][0] != before[s];
+  }
+  EXPECT_TRUE(changed);
+  EXPECT_NE(gStudents[0].termPercent[t], percent);
+  Undo();
+  for (int s = 0; s < 10; s++) EXPECT_EQ(gScores[s][t][0], before[s]) << s;
+}
+
+TEST_F(ClassCommandsTest, AssignSeatsCancelledLeavesTheChart) {
+  OpenClass(6, 2);
+  ASSERT_TRUE(Choose(kReportsMenu, kSeatingChartItem));
+  const SeatingChartRecord before = gSeatingChart;
+  ScriptDialog(gAssignSeatsDialog, {TypeStep(4, "2"), TypeStep(5, "3"), ClickStep(2)});
+  ASSERT_TRUE(Choose(kReportsMenu, kAssignSeatsItem));
+  EXPECT_EQ(memcmp(&before, &gSeatingChart, sizeof before), 0);
+  EXPECT_EQ(gChanged, 0);
+
+  ScriptDialog(gAssignSeatsDialog, {TypeStep(4, "2"), TypeStep(5, "3"), ClickStep(1)});
+  ASSERT_TRUE(Choose(kReportsMenu, kAssignSeatsItem));
+  EXPECT_EQ(gSeatingChart.rows, 2);
+  EXPECT_EQ(gSeatingChart.columns, 3);
+  Undo();
+  EXPECT_EQ(memcmp(&before, &gSeatingChart, sizeof before), 0);
+}
+
+}  // namespace
