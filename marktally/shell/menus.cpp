@@ -1,4 +1,5 @@
 #include "marktally/shell/menus.h"
+#include "marktally/shell/multiple_commands.h"
 
 #include <algorithm>
 #include <string>
@@ -202,7 +203,7 @@ bool Unavailable(int16_t menu, int16_t item) {
       return item != kGradebookViewItem && item != kAttendanceViewItem &&
              item != kSeatingChartItem && (item < kZoom100Item || item > kZoom140Item) &&
              (item < kClassGradesItem || item > kMissingItem) && item != kAssignSeatsItem &&
-             item != kReportOptionsItem;
+             item != kReportOptionsItem && item != kMultipleItem;
     case kExportMenu:
       return item != 1 && item != 9;  // text and TeacherWeb so far
     case kEmailReportsMenu:
@@ -625,6 +626,7 @@ void HandleReportsChoice(int16_t item) {
       ComputeReportPage();
       ForceUpdate();
       break;
+    case kMultipleItem: DoShowMultipleClasses(); break;
     default:
       if (item >= kZoom100Item && item <= kZoom140Item) DoZoom(S16(item - kZoom100Item + 5));
       break;
