@@ -27,6 +27,9 @@ void DrawOneDate(uint32_t date, int x, int y);
 void DrawStudentCategories(int16_t student, int y);
 void DrawSignatureLine();
 int16_t GetCategoryWeight(int16_t category);
+// What the attendance penalty takes off the student's grade of the term, in tenths of a
+// percent (0 when the penalty is off).
+int32_t AttendanceDeduction(int16_t student, int term);
 // The comment text of one student: header, comment and footer of the current term.
 extern char gCommentsBuffer[1024];
 extern int16_t gCommentsLength;

@@ -555,6 +555,10 @@ void DrawStudentSummary(int16_t s) {
   if (gReportOptions & 0x2000) DrawSignatureLine();
 }
 
+int32_t AttendanceDeduction(int16_t s, int term) {
+  return term >= 0 && term < kMaxTerms ? Deduction(s, term) : 0;
+}
+
 void DrawStudentAttendReport(int16_t s) {
   if (!ValidStudent(s)) return;
   DrawStudentAttendHeader(s);
