@@ -28,6 +28,7 @@ bool gTooManyStudents = false;
 bool gTooManySubjects = false;
 bool gIncompatibleYear = false;
 bool gExportMultiple = false;
+int16_t gMergingFile = -1;
 uint8_t gShowAllTerms = 1;
 uint8_t gShowSemester = 1;
 uint8_t gShowYear = 0;
@@ -77,6 +78,7 @@ void ClearRecord(MultipleStudentRecord& r) {
     sub.subject.clear();
     sub.teacher.clear();
     sub.commentsShown = 1;
+    sub.classFile = sub.classSlot = -1;
     for (Str4& g : sub.grades) g.clear();
     std::fill(std::begin(sub.percents), std::end(sub.percents), kNone);
     for (Str255& c : sub.comments) c.clear();
@@ -240,7 +242,11 @@ void AddClass(const FileSpec& file) {
 }
 
 void GenerateMultipleReport() {
-  for (int16_t i = 0; i < gNumFiles; i++) MergeClass(gFileSpecs[i]);
+  for (int16_t i = 0; i < gNumFiles; i++) {
+    gMergingFile = i;
+    MergeClass(gFileSpecs[i]);
+  }
+  gMergingFile = -1;
   SortMultipleClasses();
 }
 
@@ -302,7 +308,11 @@ int16_t MergeStudent(int16_t s) {
   sub.commentsShown = (gReportOptions & kCommentsOption) ? 1 : 0;
   sub.subject.set(gClass.subject);
   sub.teacher.set(gClass.teacher);
-  record.id.set(student.id);
+  sub.classFile = gMergingFile;
+  sub.classSlot = s;
+  // A class that gives the student no ID leaves the one an earlier class gave: the ID
+  // names the student's web page.
+  if (!student.id.empty()) record.id.set(student.id);
   record.name.set(student.name);
   SetKey(merged);
 

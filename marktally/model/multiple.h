@@ -25,6 +25,10 @@ struct MultipleSubjectRecord {
   uint16_t tardies[kMaxTerms] = {};
   Str255 comments[kMaxTerms];
   uint8_t commentsShown = 1;
+  // Where the subject came from, so that the web site can link the page its class site
+  // wrote: the index in gFileSpecs (-1 when merged outside a report) and the class slot.
+  int16_t classFile = -1;
+  int16_t classSlot = -1;
 };
 
 struct MultipleAssignmentEntry {
@@ -74,6 +78,7 @@ extern bool gTooManyStudents;
 extern bool gTooManySubjects;
 extern bool gIncompatibleYear;
 extern bool gExportMultiple;
+extern int16_t gMergingFile;  // the index in gFileSpecs of the class being merged, or -1
 
 // Everything back to an empty report; the page set-up record too, which the caller then
 // applies to the printer.

@@ -5,6 +5,7 @@
 #include "marktally/model/tables.h"
 #include "marktally/model/textutil.h"
 #include "marktally/model/undo.h"
+#include "marktally/reports/multiple_site.h"
 #include "marktally/reports/text_export.h"
 #include "marktally/reports/text_import.h"
 #include "marktally/shell/celledit.h"
@@ -122,6 +123,9 @@ void HandleExportChoice(int16_t item) {
   switch (item) {
     case kExportTextItem: DoExportToTextCmd(); break;
     case kExportTeacherWebItem: DoExportToTeacherWeb(); break;
+    case 2:
+      if (gCurrView == kMultipleClassesView) ExportMultipleReport();
+      break;
     default: break;
   }
 }

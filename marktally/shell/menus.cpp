@@ -205,7 +205,8 @@ bool Unavailable(int16_t menu, int16_t item) {
              (item < kClassGradesItem || item > kMissingItem) && item != kAssignSeatsItem &&
              item != kReportOptionsItem && item != kMultipleItem;
     case kExportMenu:
-      return item != 1 && item != 9;  // text and TeacherWeb so far
+      // Text and TeacherWeb so far, and the web site of the multiple-class report.
+      return item != 1 && item != 9 && !(item == 2 && gCurrView == kMultipleClassesView);
     case kEmailReportsMenu:
       return true;
     default:

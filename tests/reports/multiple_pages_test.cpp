@@ -5,7 +5,10 @@
 #include <iterator>
 
 #include "marktally/model/multiple.h"
+#include "marktally/reports/html_report.h"
+#include "marktally/reports/multiple_site.h"
 #include "marktally/reports/reports.h"
+#include "marktally/reports/web_site.h"
 #include "marktally/shell/dialog_items.h"
 #include "marktally/shell/dialogs.h"
 #include "marktally/shell/document_commands.h"
@@ -205,6 +208,60 @@ TEST_F(MultiplePagesTest, TheOptionsDialogStoresTheSchoolAndTheSwitches) {
   EXPECT_EQ(gShowComments, 1);
   EXPECT_EQ(gShowAllTerms, 0);
   EXPECT_EQ(PagesPerMultiple(), 2);
+}
+
+// The site: each merged class in its own sub-folder (two classes of one subject in two),
+// one page per merged student, and every link resolving, though a student's ID differs
+// between classes and the merged page is named by the ID of the class merged last.
+TEST_F(MultiplePagesTest, EveryLinkOfTheMultipleClassWebSiteResolves) {
+  OpenReportClass(5, 3);
+  std::vector<std::string> paths = WriteSubjects();
+  const std::string extra = Path("biology-b.mtb");
+  WriteClass(extra, [&] {
+    FillReportClass(8, 4);
+    gClass.subject.setC("Biology");
+    gClass.teacher.setC("<b>Ms Quote</b>");
+    for (int s = 0; s < 8; s++) gStudents[s].id.setC(("B" + std::to_string(200 + s)).c_str());
+    gStudents[7].id.clear();  // no page for this one in this class
+  });
+  paths.push_back(extra);
+  StartReport(paths);
+  gSchoolName.setC("Hillcrest <High> & Co");
+  const std::string site = Path("site");
+  std::filesystem::create_directories(site);
+  ScriptNavAnswer(NavAnswer{false, {site}, false});
+  answers.push_back(1);  // names on the pages
+  ASSERT_TRUE(Choose(kExportMenu, 2));
+  for (const AlertRequest& a : alerts) EXPECT_EQ(a.title, "Export to Web") << a.text;
+
+  for (const char* f : {"index.htm", "index.html", "default.html", "robots.txt", "style.css"}) {
+    EXPECT_TRUE(std::filesystem::exists(site + "/" + f)) << f;
+    EXPECT_TRUE(std::filesystem::exists(site + "/biology/" + f)) << f;
+    EXPECT_TRUE(std::filesystem::exists(site + "/biology-2/" + f)) << f;
+    EXPECT_TRUE(std::filesystem::exists(site + "/world-history/" + f)) << f;
+  }
+  int linked = 0;
+  for (int i = 0; i < NumMultipleStudents(); i++) {
+    const MultipleStudentRecord& r = gMultipleStudents[i];
+    Str255 page;
+    StudentPage(r.name, r.id, page);
+    const std::string text = Bytes(site + "/" + ToStdString(page));
+    ASSERT_FALSE(text.empty()) << ToStdString(r.name);
+    EXPECT_NE(text.find("Hillcrest &lt;High&gt; &amp; Co"), std::string::npos);
+    EXPECT_EQ(text.find("<High>"), std::string::npos) << "typed texts are escaped";
+    for (size_t at = text.find("<a href="); at != std::string::npos;
+         at = text.find("<a href=", at + 1))
+      linked++;
+  }
+  // 12 students in three classes, 7 of the 8 with an ID in the fourth.
+  EXPECT_EQ(linked, 12 * 3 + 7);
+  const std::string check = RunTool("/usr/bin/python3 " + std::string(MT_SOURCE_DIR) +
+                                    "/tests/reports/site_links.py '" + site + "' 2>&1");
+  EXPECT_NE(check.find("pages "), std::string::npos) << check;
+  EXPECT_EQ(check.find("broken"), std::string::npos) << check;
+  EXPECT_EQ(check.find("Error"), std::string::npos) << check;
+  EXPECT_EQ(gCurrView, kMultipleClassesView);
+  EXPECT_EQ(gShowStudentName, 0);
 }
 
 }  // namespace
