@@ -62,10 +62,12 @@ TEST_F(MenusTest, WithAClassTheWindowCommandsCanBeChosen) {
                                kShowNameAndIDItem, kHolidaysItem, 10, 11, 12, 13}),
             EnabledItems(kGradebookMenu));
   EXPECT_EQ((std::set<int16_t>{kGradebookViewItem, kAttendanceViewItem, kSeatingChartItem, 5, 6,
-                               7, 8, 10, 11, 12, 14, 15, 17, 18, 19}),
+                               7, 8, 10, 11, 12, 14, 15, 17, 18, 19, kReportOptionsItem,
+                               kMultipleItem}),
             EnabledItems(kReportsMenu));
   EXPECT_EQ((std::set<int16_t>{1, 2, 3, 5, 6, 7}), EnabledItems(kSortMenu));
-  EXPECT_EQ((std::set<int16_t>{kSortItem}), EnabledItems(kEditMenu))
+  EXPECT_EQ((std::set<int16_t>{kSortItem, kFootnotesItem, kHeaderFooterItem, kCommentsItem}),
+            EnabledItems(kEditMenu))
       << "random IDs need the ID column, undo a change";
   EXPECT_TRUE(Checked(kReportsMenu, kGradebookViewItem));
   EXPECT_TRUE(Checked(kReportsMenu, 18));
