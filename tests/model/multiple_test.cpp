@@ -1,5 +1,7 @@
 // The multiple-class report's merge: saved classes read back and merged per student,
 // the limits and their alerts, unreadable classes, and the sort against a bubble sort.
+#include "marktally/model/multiple.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -12,7 +14,6 @@
 
 #include "marktally/model/document.h"
 #include "marktally/model/fileutil.h"
-#include "marktally/model/multiple.h"
 #include "marktally/model/operations.h"
 #include "marktally/model/password.h"
 #include "marktally/model/recent.h"
@@ -50,7 +51,9 @@ struct ClassSpec {
   const char* password = nullptr;
 };
 
-std::string Text(ConstStringPtr s) { return std::string(reinterpret_cast<const char*>(s + 1), s[0]); }
+std::string Text(ConstStringPtr s) {
+  return std::string(reinterpret_cast<const char*>(s + 1), s[0]);
+}
 
 // One line per field that the report shows or sorts by, in record order.
 std::string Dump() {
@@ -122,8 +125,8 @@ class MultipleTest : public ModelTest {
     gClass.flags = c.flags;
     gReportOptions = c.reportOptions;
     for (size_t k = 0; k < c.columns.size(); k++) {
-      const int16_t a = AddAssignment(c.columns[k].name, c.columns[k].category,
-                                      c.columns[k].points);
+      const int16_t a =
+          AddAssignment(c.columns[k].name, c.columns[k].category, c.columns[k].points);
       gAssignDates[0][a] = MacDate(2026, 10, c.columns[k].day);
     }
     for (const Pupil& p : c.pupils) {
@@ -143,8 +146,8 @@ class MultipleTest : public ModelTest {
     return gFileSpec;
   }
 
-  FileSpec Crowd(const std::string& file, const char* subject, const std::string& prefix,
-                 int count, int16_t lastTerm = 3) {
+  FileSpec Crowd(const std::string& file, const char* subject, const std::string& prefix, int count,
+                 int16_t lastTerm = 3) {
     ClassSpec c{subject, "T", "S", lastTerm, {{"Quiz", 1, 10, 5}}, {}};
     std::vector<std::string> names;
     for (int i = 0; i < count; i++) names.push_back(prefix + std::to_string(1000 + i));
@@ -168,12 +171,13 @@ class MultipleTest : public ModelTest {
 };
 
 // Three readable classes (name variants, a long subject, one student twice in a class),
-// a damaged file, a locked class nobody opens, a missing file and two classes of another school year between them.
+// a damaged file, a locked class nobody opens, a missing file and two classes of another school
+// year between them.
 TEST_F(MultipleTest, FixtureClassesMergeIntoTheGoldenRecords) {
   const int16_t B = kBlank;
   std::vector<FileSpec> files;
-  files.push_back(Save("math.mtb",
-                       {"Mathematics",
+  files.push_back(
+      Save("math.mtb", {"Mathematics",
                         "Ms Ames",
                         "North High",
                         3,
@@ -183,16 +187,15 @@ TEST_F(MultipleTest, FixtureClassesMergeIntoTheGoldenRecords) {
                          {"Zoe Adams", "103", {kIncomplete, 700, B}, nullptr}},
                         0x1000 | 0x2000,
                         kLetterGrades}));
-  files.push_back(Save("english.mtb",
-                       {"English Literature and Composition 10",
-                        "Mr Bell",
-                        "North High School",
-                        3,
-                        {{"Essay", 0, 50, 7}},
-                        {{"Doe, John", "201", {B}, "Late essays"},
-                         {"mary smith", "202", {450}, nullptr},
-                         {"Ann Lee", "203", {400}, nullptr},
-                         {"Ann Lee", "204", {B}, nullptr}}}));
+  files.push_back(Save("english.mtb", {"English Literature and Composition 10",
+                                       "Mr Bell",
+                                       "North High School",
+                                       3,
+                                       {{"Essay", 0, 50, 7}},
+                                       {{"Doe, John", "201", {B}, "Late essays"},
+                                        {"mary smith", "202", {450}, nullptr},
+                                        {"Ann Lee", "203", {400}, nullptr},
+                                        {"Ann Lee", "204", {B}, nullptr}}}));
   {
     std::ofstream(dir + "/damaged.mtb", std::ios::binary) << std::string(40, '\x07');
     files.push_back(FileSpec{dir + "/damaged.mtb"});
@@ -205,14 +208,18 @@ TEST_F(MultipleTest, FixtureClassesMergeIntoTheGoldenRecords) {
   files.push_back(FileSpec{dir + "/gone.mtb"});
   files.push_back(Crowd("six-a.mtb", "Six A", "Six Term ", 2, 5));
   files.push_back(Crowd("six-b.mtb", "Six B", "Six Term ", 2, 5));
-  files.push_back(Save("art.mtb",
-                       {"Art",
-                        "Mx Cole",
-                        "North High Academy",
-                        3,
-                        {{"Sketch", 1, 20, 3}},
-                        {{"JOHN DOE", "301", {150}, nullptr}, {"Zo\x91" " Adams", "303", {B}, nullptr}},
-                        0x1000}));
+  files.push_back(Save("art.mtb", {"Art",
+                                   "Mx Cole",
+                                   "North High Academy",
+                                   3,
+                                   {{"Sketch", 1, 20, 3}},
+                                   {{"JOHN DOE", "301", {150}, nullptr},
+                                    {"Zo\x91"
+                                     " Adams",
+                                     "303",
+                                     {B},
+                                     nullptr}},
+                                   0x1000}));
 
   NewMultipleClassReport();
   alerts.clear();
@@ -235,8 +242,8 @@ TEST_F(MultipleTest, FixtureClassesMergeIntoTheGoldenRecords) {
   EXPECT_EQ(gMultipleStudents[Find("JOHN DOE")].subjects[1].subject.length(), 31);
   std::vector<std::string> titles;
   for (const AlertRequest& a : alerts) titles.push_back(a.title);
-  EXPECT_EQ(titles, (std::vector<std::string>{"Error", "Error",
-                                              "Classes have different school years"}));
+  EXPECT_EQ(titles,
+            (std::vector<std::string>{"Error", "Error", "Classes have different school years"}));
   EXPECT_EQ(Find("Pat Roe"), -1) << "the locked class stays shut";
 
   const std::string source = __FILE__;
@@ -371,9 +378,8 @@ TEST_F(MultipleTest, ANewReportClearsEveryRecordOfTheLastOne) {
   EXPECT_EQ(gShowAllTerms, 1);
   for (int i = 0; i < 300; i++) {
     const MultipleStudentRecord& r = gMultipleStudents[i];
-    ASSERT_TRUE(r.name.empty() && r.subjectCount == 0 && r.keptWork[0] == 0 &&
-                r.seenWork[0] == 0 && r.subjects[0].percents[0] == kNone &&
-                r.subjects[0].subject.empty())
+    ASSERT_TRUE(r.name.empty() && r.subjectCount == 0 && r.keptWork[0] == 0 && r.seenWork[0] == 0 &&
+                r.subjects[0].percents[0] == kNone && r.subjects[0].subject.empty())
         << i;
   }
 }
@@ -429,10 +435,29 @@ std::string EntryKey(const MultipleAssignmentEntry& e) {
 }  // namespace
 
 TEST_F(MultipleTest, TheSortEqualsABubbleSortOnRandomRecords) {
-  static const char* const kNames[] = {"John Doe", "Doe, John", "ann lee", "Ann Lee", "Zo\x91" " Adams",
-                                       "Zoe Adams", "Al", "Bo Li", "\x83mile Zola", "emile zola",
-                                       "Cy Young", "Young, Cy", "Ed"};
-  static const char* const kWords[] = {"Art", "art", "Math", "\x83" "co", "eco", "Band", "Zed", ""};
+  static const char* const kNames[] = {"John Doe",
+                                       "Doe, John",
+                                       "ann lee",
+                                       "Ann Lee",
+                                       "Zo\x91"
+                                       " Adams",
+                                       "Zoe Adams",
+                                       "Al",
+                                       "Bo Li",
+                                       "\x83mile Zola",
+                                       "emile zola",
+                                       "Cy Young",
+                                       "Young, Cy",
+                                       "Ed"};
+  static const char* const kWords[] = {"Art",
+                                       "art",
+                                       "Math",
+                                       "\x83"
+                                       "co",
+                                       "eco",
+                                       "Band",
+                                       "Zed",
+                                       ""};
   std::mt19937 rng(20261211);
   auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
   for (int round = 0; round < 6; round++) {
@@ -466,8 +491,8 @@ TEST_F(MultipleTest, TheSortEqualsABubbleSortOnRandomRecords) {
     }
     // The expected result, from copies of the records.
     std::vector<MultipleStudentRecord> before(gMultipleStudents, gMultipleStudents + n);
-    const std::vector<int> students = BubbleOrder(
-        n, [&](int a, int b) { return RefStudentsOutOfOrder(before[a], before[b]); });
+    const std::vector<int> students =
+        BubbleOrder(n, [&](int a, int b) { return RefStudentsOutOfOrder(before[a], before[b]); });
 
     SortMultipleClasses();
 
