@@ -21,6 +21,9 @@ namespace {
 
 enum : DialogItemIndex { kOK = 1, kCancel = 2 };
 
+// HTML export items: each button's description chooses it too.
+enum : DialogItemIndex { kGradesPageItem = 3, kWebSiteItem = 5 };
+
 // Import dialog items.
 enum : DialogItemIndex {
   kImportIDsItem = 3,
@@ -238,6 +241,60 @@ bool DoExportToTextDialog() {
   SetExportFormat(static_cast<uint16_t>(format >= 1 && format <= 3 ? format : 1));
   RequestRedraw();
   return true;
+}
+
+bool DoExportToHTMLDialog() {
+  InitCursor();
+  DialogRef d = gExportHTMLDialog;
+  // Every showing offers the web site first.
+  SetRadioButton(d, kGradesPageItem, 0);
+  SetRadioButton(d, kWebSiteItem, 1);
+  CenterDialog(d);
+  SelectDialog(d);
+  ShowDialog(d);
+  for (;;) {
+    DialogItemIndex item = 0;
+    ModalDialog(gEventFilter, &item);
+    if (item == kCancel) {
+      HideDialog(d);
+      return false;
+    }
+    if (item == kOK) break;
+    const bool grades = item == kGradesPageItem || item == kGradesPageItem + 1;
+    const bool site = item == kWebSiteItem || item == kWebSiteItem + 1;
+    if (grades || site) {
+      SetRadioButton(d, kGradesPageItem, grades ? 1 : 0);
+      SetRadioButton(d, kWebSiteItem, site ? 1 : 0);
+    }
+  }
+  HideDialog(d);
+  GetExportHTMLItems(GetRadioButton(d, kGradesPageItem));
+  RequestRedraw();
+  return true;
+}
+
+void GetExportHTMLItems(bool gradesPage) {
+  const uint16_t o = gReportOptions;
+  const bool attendance = (o & 0x0040) != 0;
+  gExportHTML = 1;
+  gExportTardies = gExportAbsences = 0;
+  gExportExamPcts = gExportExamGrades = gExportSemePcts = gExportSemeGrades = 0;
+  gExportYearPcts = gExportYearGrades = 0;
+  if (gradesPage) {
+    gExportIDs = 1;
+    gExportNames = 0;
+    gExportAssignments = gExportCategories = gExportPoints = gExportScores = 0;
+    gExportTermPcts = gExportTermGrades = 1;
+    gExportTardies = gExportAbsences = attendance ? 1 : 0;
+    if (ExamContributes(static_cast<int16_t>(gCurrentTerm))) gExportExamPcts = gExportExamGrades = 1;
+    if ((o & 0x0002) && SemesterApplies()) gExportSemePcts = gExportSemeGrades = 1;
+    if ((o & 0x0001) && static_cast<int>(gCurrentTerm) == gClass.lastTerm)
+      gExportYearPcts = gExportYearGrades = 1;
+  } else {
+    gExportIDs = gExportNames = 0;
+    gExportAssignments = gExportCategories = gExportPoints = gExportScores = 1;
+    gExportTardies = gExportAbsences = attendance ? 1 : 0;
+  }
 }
 
 bool ValidExport() {

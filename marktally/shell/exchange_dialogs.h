@@ -14,6 +14,10 @@ extern uint8_t gMultiple;      // a multiple-class export keeps the progress win
 // changes).
 bool DoImportDialog();
 bool DoExportToTextDialog();
+// A page of the class's grades or a class web site; OK presets the export options.
+bool DoExportToHTMLDialog();
+// The export options of the grades page (true) or of the web site (false).
+void GetExportHTMLItems(bool gradesPage);
 // The checks of the boxes as they stand; a refusal is shown and answers false.
 bool ValidImport();
 bool ValidExport();

@@ -5,9 +5,11 @@
 #include "marktally/model/tables.h"
 #include "marktally/model/textutil.h"
 #include "marktally/model/undo.h"
+#include "marktally/reports/html_report.h"
 #include "marktally/reports/multiple_site.h"
 #include "marktally/reports/text_export.h"
 #include "marktally/reports/text_import.h"
+#include "marktally/reports/web_site.h"
 #include "marktally/shell/celledit.h"
 #include "marktally/shell/document_commands.h"
 #include "marktally/shell/exchange_dialogs.h"
@@ -122,10 +124,8 @@ void HandleExportChoice(int16_t item) {
   if (!gWindow || !CloseEditor(true)) return;
   switch (item) {
     case kExportTextItem: DoExportToTextCmd(); break;
+    case kExportWebItem: DoExportToHTMLCmd(); break;
     case kExportTeacherWebItem: DoExportToTeacherWeb(); break;
-    case 2:
-      if (gCurrView == kMultipleClassesView) ExportMultipleReport();
-      break;
     default: break;
   }
 }
@@ -144,6 +144,51 @@ void DoExportToTextCmd() {
     return;
   }
   WriteExport(spec);
+}
+
+void DoExportToHTMLCmd() {
+  // The multiple-class view writes its own site and shows no dialog of its own.
+  if (gCurrView == kMultipleClassesView) {
+    ExportMultipleReport();
+    return;
+  }
+  StartExport();
+  IDWarning("One or more students in this class do not have an ID code. These students will "
+            "not be included in any web pages created for this class.");
+  if (!DoExportToHTMLDialog()) {
+    if (gWindow) ActivateMainWindow();
+    return;
+  }
+  if (!gExportAssignments) {
+    Str255 base{};
+    ExportBaseName(base);
+    MakeWebName(base);
+    FileSpec spec;
+    if (!GetExportFile(base, ".html", spec)) {
+      if (gWindow) ActivateMainWindow();
+      return;
+    }
+    WriteExport(spec);
+    return;
+  }
+  gShowStudentName = 0;
+  InitCursor();
+  if (ShowModelAlert(kNoteAlert, kAlertYesNo, PStr("Export to Web"),
+                     PStr("Many schools do not allow student names on web pages. Do you want "
+                          "to include student names on your student web pages?")) == 1)
+    gShowStudentName = 1;
+  FileSpec folder;
+  if (!PickFolder(&folder)) {
+    gShowStudentName = 0;
+    if (gWindow) ActivateMainWindow();
+    return;
+  }
+  if (gWindow) UpdateWindow();
+  ShowExportProgress(gClass.subject, false);
+  ExportClassSite(folder.path, [](int16_t s) { NextExportProgress(gStudents[s].name); });
+  HideExportProgress(false);
+  gShowStudentName = 0;
+  if (gWindow) ActivateMainWindow();
 }
 
 void DoExportToTeacherWeb() {

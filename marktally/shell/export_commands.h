@@ -8,6 +8,8 @@
 
 void HandleExportChoice(int16_t item);
 void DoExportToTextCmd();
+// A page of the class's grades or the class web site, as the HTML dialog chooses.
+void DoExportToHTMLCmd();
 void DoExportToTeacherWeb();
 void DoImportCmd();
 // A roster file opens as a new untitled class holding its IDs and names.

@@ -10,6 +10,7 @@
 #include "marktally/model/undo.h"
 #include "marktally/reports/pagination.h"
 #include "marktally/reports/print_pages.h"
+#include "marktally/reports/web_site.h"
 #include "marktally/shell/celledit.h"
 #include "marktally/shell/grid.h"
 #include "marktally/shell/menus.h"
@@ -95,7 +96,7 @@ void StudentItems(MenuRef menu, int16_t s) {
   SetMenuItemText(menu, 2, ItemText("Export ", name));
   SetMenuItemText(menu, 3, ItemText("Email ", name));
   EnableMenuItem(menu, 1);
-  DisableMenuItem(menu, 2);
+  EnableMenuItem(menu, 2);
   DisableMenuItem(menu, 3);
   SetMenuItemText(menu, 4, PStr("-"));
   DisableMenuItem(menu, 4);
@@ -280,6 +281,9 @@ void HandleStudentsChoice(int16_t item) {
   const int n = NumStudents();
   if (item == 1) {
     DoPrintThisStudent();
+  } else if (item == 2 && n > 0) {
+    ExportSingleStudent(static_cast<int16_t>(
+        std::min(gPrintStu / PagesPerShownStudent(), std::max(0, n - 1))));
   } else if (item >= 5 && item < 5 + n) {
     ScrollTo(ValueOfPage(PagesPerShownStudent() * (item - 5)));
   }
@@ -352,6 +356,8 @@ void HandleMissingChoice(int16_t item) {
   const int n = static_cast<int>(MissingStudents().size());
   if (item == 1)
     DoPrintThisStudent();
+  else if (item == 2 && n > 0)
+    ExportSingleStudent(MissingStudents()[std::min<int>(gPrintStu, n - 1)]);
   else if (item >= 5 && item < 5 + n)
     ScrollTo(ValueOfPage(item - 5));
 }
