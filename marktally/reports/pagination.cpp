@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "marktally/model/multiple.h"
 #include "marktally/model/tables.h"
 #include "marktally/reports/report_draw.h"
 #include "marktally/reports/reports.h"
@@ -167,6 +168,8 @@ int ReportPageCount() {
       return PagesPerAssignment() * NumAssignments();
     case kMissingAssignmentsView:
       return PagesPerMissing();
+    case kMultipleClassesView:
+      return PagesPerMultiple() * NumMultipleStudents();
     default:
       return 0;
   }
@@ -215,6 +218,9 @@ void DrawReport(int16_t page) {
       break;
     case kMissingAssignmentsView:
       DrawMissingReport(page);
+      break;
+    case kMultipleClassesView:
+      DrawMultipleClassReport(page);
       break;
     default:
       break;

@@ -23,6 +23,8 @@ int16_t PagesPerStudent();
 int16_t PagesPerAttendance();
 int16_t PagesPerAssignment();
 int16_t PagesPerMissing();
+// Pages of one merged student of the multiple-class report.
+int16_t PagesPerMultiple();
 
 // The whole report of the view shown (0 for a class view without students) and the
 // same floored at one page, which the window treats as the report's extent.

@@ -39,3 +39,18 @@ void CombineComments(int16_t student);
 void DrawAssignmentReport(int16_t page);
 void DrawMissingReport(int16_t page);
 void GetStatistics(int16_t column, int32_t& mean, int32_t& median, int32_t& deviation);
+
+// The multiple-class report (view 12): page = merged student x pages per student + kind.
+void DrawMultipleClassReport(int16_t page);
+void DrawMultipleHeader(int16_t student);
+void DrawMultipleGrades(int16_t student);
+void DrawMultipleAttend(int16_t student);
+void DrawMultipleMissing(int16_t student);
+void DrawMultipleAssigns(int16_t student);
+void DrawMultipleComments(int16_t student);
+void DrawMultipleTermGrade(int16_t student, int16_t subject, int16_t term, int x, int y);
+void DrawMultipleSemesterGrade(int16_t student, int16_t subject, int x, int y);
+void DrawMultipleYearGrade(int16_t student, int16_t subject, int x, int y);
+void DrawMultipleTermAttend(int16_t student, int16_t subject, int16_t term, int x, int y);
+void DrawMultipleSemesterAttend(int16_t student, int16_t subject, int x, int y);
+void DrawMultipleYearAttend(int16_t student, int16_t subject, int x, int y);

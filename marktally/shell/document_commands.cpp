@@ -182,6 +182,8 @@ void DoCloseCmd() {
 }
 
 void DoSaveCmd() {
+  // The report's tables hold the last class it read: never written over that file.
+  if (gCurrView == kMultipleClassesView) return;
   if (!CloseEditor(false)) return;
   if (gFileSpec.empty()) {
     DoSaveAsCmd();
@@ -191,6 +193,7 @@ void DoSaveCmd() {
 }
 
 void DoSaveAsCmd() {
+  if (gCurrView == kMultipleClassesView) return;
   if (!gWindow || !CloseEditor(false)) return;
   InitCursor();
   DeactivateMainWindow();

@@ -8,6 +8,7 @@
 #include "marktally/reports/html_report.h"
 #include "marktally/reports/email.h"
 #include "marktally/reports/pagination.h"
+#include "marktally/reports/multiple_site.h"
 #include "marktally/reports/text_export.h"
 #include "marktally/reports/text_import.h"
 #include "marktally/reports/web_site.h"
@@ -150,8 +151,11 @@ void DoExportToTextCmd() {
 }
 
 void DoExportToHTMLCmd() {
-  // The multiple-class view writes its own site (the multiple-class report's export).
-  if (gCurrView == kMultipleClassesView) return;
+  // The multiple-class view writes its own site and shows no dialog of its own.
+  if (gCurrView == kMultipleClassesView) {
+    ExportMultipleReport();
+    return;
+  }
   StartExport();
   IDWarning("One or more students in this class do not have an ID code. These students will "
             "not be included in any web pages created for this class.");

@@ -1,4 +1,5 @@
 #include "marktally/shell/menus.h"
+#include "marktally/shell/multiple_commands.h"
 
 #include <algorithm>
 #include <string>
@@ -204,9 +205,9 @@ bool Unavailable(int16_t menu, int16_t item) {
       return item != kGradebookViewItem && item != kAttendanceViewItem &&
              item != kSeatingChartItem && (item < kZoom100Item || item > kZoom140Item) &&
              (item < kClassGradesItem || item > kMissingItem) && item != kAssignSeatsItem &&
-             item != kReportOptionsItem;
+             item != kReportOptionsItem && item != kMultipleItem;
     case kExportMenu:
-      return item != 1 && item != 9;  // text and TeacherWeb so far
+      return item != 1 && item != 2 && item != 9;  // text, web site and TeacherWeb so far
     default:
       return false;
   }
@@ -629,6 +630,7 @@ void HandleReportsChoice(int16_t item) {
       ComputeReportPage();
       ForceUpdate();
       break;
+    case kMultipleItem: DoShowMultipleClasses(); break;
     default:
       if (item >= kZoom100Item && item <= kZoom140Item) DoZoom(S16(item - kZoom100Item + 5));
       break;

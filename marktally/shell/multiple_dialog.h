@@ -3,3 +3,6 @@
 
 // Runs dialog 147 over the merged classes' report options; returns when it is closed.
 void DoMultipleDialog();
+// Fill the dialog from the report and store it back.
+void SetMultipleItems();
+void GetMultipleItems();

@@ -4,7 +4,9 @@
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <vector>
 
+#include "marktally/model/multiple.h"
 #include "marktally/shell/grid.h"
 #include "marktally/shell/window.h"
 #include "marktally/toolbox/navigation.h"
@@ -58,6 +60,18 @@ bool GetOpenFile(OSType filter, FileSpec* spec, bool* stationery) {
   // The desktop keeps no stationery flag: every file opens as itself.
   *stationery = false;
   return true;
+}
+
+bool GetOpenMultiple() {
+  NavDialogOptions options = Options();
+  options.windowTitle = "Multiple Class Report";
+  options.message = "Hold down the shift key to select more than one class.";
+  options.filterName = kClassFilesFilter;
+  std::vector<std::string> paths;
+  if (NavGetMultipleFiles(options, NavFilterProcMTB, NavEventFilter, &paths) != noErr)
+    return false;
+  for (const std::string& path : paths) AddClass(FileSpec{path});
+  return !paths.empty();
 }
 
 bool GetSaveFile(ConstStringPtr defaultName, FileSpec* spec, bool* replacing) {

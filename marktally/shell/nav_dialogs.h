@@ -18,6 +18,9 @@ extern uint8_t gHasNavigation;
 void CheckNav();
 // True when a file was chosen; the file goes into spec.
 bool GetOpenFile(OSType filter, FileSpec* spec, bool* stationery);
+// Class files for the multiple-class report, each handed to AddClass in the order chosen;
+// true when at least one was chosen.
+bool GetOpenMultiple();
 // True when a file was named; replacing tells whether it exists. A class file always
 // ends in ".mtb"; an export keeps the name as typed.
 bool GetSaveFile(ConstStringPtr defaultName, FileSpec* spec, bool* replacing);

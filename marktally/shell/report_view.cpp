@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "marktally/model/dates.h"
+#include "marktally/model/multiple.h"
 #include "marktally/model/tables.h"
 #include "marktally/model/textutil.h"
 #include "marktally/model/undo.h"
@@ -62,6 +63,7 @@ void ScrollTo(int value) {
 }
 
 int PagesPerShownStudent() {
+  if (gCurrView == kMultipleClassesView) return PagesPerMultiple();
   if (gCurrView == kStudentAttendanceView) return PagesPerAttendance();
   if (gCurrView == kStudentScoresView) return std::max<int>(1, PagesPerStudent());
   return 1;
@@ -246,6 +248,9 @@ void HandleReportClick(const EventRecord& event, Point local) {
     case kMissingAssignmentsView:
       if (gReportOptions & 0x8000) PopUpMissing(event.where, page);
       break;
+    case kMultipleClassesView:
+      PopUpMultiple(event.where, page);
+      break;
     default:
       break;
   }
@@ -286,6 +291,44 @@ void HandleStudentsChoice(int16_t item) {
   } else if (item >= 5 && item < 5 + n) {
     ScrollTo(ValueOfPage(PagesPerShownStudent() * (item - 5)));
   }
+}
+
+void AdjustMultipleMenu() {
+  MenuRef menu = GetMenuHandle(kMultipleMenu);
+  if (!menu) return;
+  const int n = std::clamp<int>(NumMultipleStudents(), 0, kMaxMultipleStudents);
+  SizeMenu(menu, n + 2, "student");
+  if (n > 0) {
+    const int s = std::min(gPrintStu / PagesPerMultiple(), n - 1);
+    SetMenuItemText(menu, 1, ItemText("Print ", gMultipleStudents[s].name));
+    EnableMenuItem(menu, 1);
+  } else {
+    SetMenuItemText(menu, 1, PStr("Print"));
+    DisableMenuItem(menu, 1);
+  }
+  SetMenuItemText(menu, 2, PStr("-"));
+  DisableMenuItem(menu, 2);
+  for (int k = 0; k < n; k++) {
+    SetMenuItemText(menu, S16(k + 3), gMultipleStudents[k].name);
+    EnableMenuItem(menu, S16(k + 3));
+  }
+}
+
+void PopUpMultiple(Point where, int page) {
+  MenuRef menu = GetMenuHandle(kMultipleMenu);
+  if (!menu) return;
+  gPrintStu = static_cast<uint16_t>(std::max(0, page));
+  AdjustMultipleMenu();
+  const int32_t choice = PopUpMenuSelect(menu, S16(where.v - 8), S16(where.h - 32), 1);
+  HandleMultipleChoice(static_cast<int16_t>(choice & 0xFFFF));
+}
+
+void HandleMultipleChoice(int16_t item) {
+  const int n = NumMultipleStudents();
+  if (item == 1 && n > 0)
+    DoPrintThisStudent();
+  else if (item >= 3 && item < 3 + n)
+    ScrollTo(ValueOfPage(PagesPerMultiple() * (item - 3)));
 }
 
 void AdjustMissingMenu() {

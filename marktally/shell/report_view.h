@@ -29,6 +29,10 @@ void HandleReportClick(const EventRecord& event, Point local);
 void PopUpStudents(Point where, int page);
 void PopUpMissing(Point where, int page);
 void PopUpAssignments(Point where, int page);
+// The multiple-class report's pop-up: print the student under the click, or jump to one.
+void PopUpMultiple(Point where, int page);
+void AdjustMultipleMenu();
+void HandleMultipleChoice(int16_t item);
 void AdjustStudentsMenu();
 void AdjustMissingMenu();
 void AdjustAssignmentsMenu();

@@ -134,6 +134,7 @@ TEST_F(ExportCommandsTest, TheExportMenuOffersTheTextCommandsWithStudents) {
   EXPECT_FALSE(Enabled(kExportMenu, 1));  // no students
   gStudents[0].name.setC("Ann");
   EXPECT_TRUE(Enabled(kExportMenu, 1));
+  EXPECT_TRUE(Enabled(kExportMenu, 2));  // the web site
   EXPECT_TRUE(Enabled(kExportMenu, 9));
   EXPECT_TRUE(Enabled(kFileMenu, kImportItem));
 }

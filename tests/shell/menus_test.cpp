@@ -57,13 +57,14 @@ TEST_F(MenusTest, WithAClassTheWindowCommandsCanBeChosen) {
                                kPageSetupItem, kPrintItem, kFirstRecentItem,
                                kFirstRecentItem + 2, QuitItem()}),
             EnabledItems(kFileMenu));
-  EXPECT_EQ((std::set<int16_t>{1, 9}), EnabledItems(kExportMenu));
+  EXPECT_EQ((std::set<int16_t>{1, 2, 9}), EnabledItems(kExportMenu));
   EXPECT_EQ((std::set<int16_t>{1, 2, 3, 4}), EnabledItems(kEmailReportsMenu));
   EXPECT_EQ((std::set<int16_t>{kOptionsItem, kPasswordItem, kShowIDItem, kShowNameItem,
                                kShowNameAndIDItem, kHolidaysItem, 10, 11, 12, 13}),
             EnabledItems(kGradebookMenu));
   EXPECT_EQ((std::set<int16_t>{kGradebookViewItem, kAttendanceViewItem, kSeatingChartItem, 5, 6,
-                               7, 8, 10, 11, 12, 14, 15, 17, 18, 19, kReportOptionsItem}),
+                               7, 8, 10, 11, 12, 14, 15, 17, 18, 19, kReportOptionsItem,
+                               kMultipleItem}),
             EnabledItems(kReportsMenu));
   EXPECT_EQ((std::set<int16_t>{1, 2, 3, 5, 6, 7}), EnabledItems(kSortMenu));
   EXPECT_EQ((std::set<int16_t>{kSortItem, kEmailServerItem, kEmailAddressesItem,
