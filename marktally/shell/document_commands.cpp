@@ -296,9 +296,7 @@ std::string FindUsersGuide() {
     places.push_back(program + "/users-guide.html");
     places.push_back(program + "/../share/doc/marktally/users-guide.html");
   }
-  // A program run from its build folder finds the guide in the source tree.
-  const std::string source = FolderOf(FolderOf(FolderOf(__FILE__)));
-  places.push_back(source + "/docs/users-guide.html");
+  places.push_back(MT_SOURCE_DIR "/docs/users-guide.html");
   for (const std::string& place : places)
     if (Exists(place)) return place;
   return std::string();

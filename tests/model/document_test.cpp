@@ -1016,7 +1016,7 @@ TEST_F(DocumentTest, ALockedClassAsksForItsPassword) {
 }
 
 TEST_F(DocumentTest, TheHandWrittenTinyClassOpensAndSavesToTheSameBytes) {
-  std::ifstream in(fs::path(__FILE__).parent_path() / "../fixtures/documents/tiny-v21.hex");
+  std::ifstream in(MT_TESTS_DIR "/fixtures/documents/tiny-v21.hex");
   ASSERT_TRUE(in) << "fixture missing";
   // Words: hex bytes ("4869"), repeated with "*N"; "(" ... ")*N" repeats a group.
   Bytes doc;

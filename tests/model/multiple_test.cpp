@@ -246,9 +246,7 @@ TEST_F(MultipleTest, FixtureClassesMergeIntoTheGoldenRecords) {
             (std::vector<std::string>{"Error", "Error", "Classes have different school years"}));
   EXPECT_EQ(Find("Pat Roe"), -1) << "the locked class stays shut";
 
-  const std::string source = __FILE__;
-  const std::string golden =
-      source.substr(0, source.rfind('/')) + "/../fixtures/multiple/merge-golden.txt";
+  const std::string golden = MT_TESTS_DIR "/fixtures/multiple/merge-golden.txt";
   const std::string dump = Dump();
   if (std::getenv("MT_UPDATE_GOLDEN")) std::ofstream(golden, std::ios::binary) << dump;
   std::ifstream in(golden, std::ios::binary);
