@@ -10,6 +10,7 @@
 #include "marktally/reports/pagination.h"
 #include "marktally/reports/print_pages.h"
 #include "marktally/shell/celledit.h"
+#include "marktally/shell/common.h"
 #include "marktally/shell/grid.h"
 #include "marktally/shell/menus.h"
 #include "marktally/shell/pagesize.h"
@@ -26,7 +27,6 @@ ControlActionUPP gReportHScrollProc = nullptr;
 
 namespace {
 
-int16_t S16(int v) { return static_cast<int16_t>(std::clamp(v, -32768, 32767)); }
 
 int Step() { return 2 * ZoomLine(); }
 int PH() { return std::max<int>(1, PageHeight()); }

@@ -4,6 +4,7 @@
 
 #include "marktally/model/tables.h"
 #include "marktally/shell/celledit.h"
+#include "marktally/shell/common.h"
 #include "marktally/shell/grid.h"
 #include "marktally/shell/pagesize.h"
 #include "marktally/shell/seating_view.h"
@@ -19,7 +20,6 @@ uint16_t gReportAssignment = kNone;
 
 namespace {
 
-int16_t S16(int v) { return static_cast<int16_t>(v); }
 
 void InvertHilite(const Rect& r) {
   LMSetHiliteMode(static_cast<uint8_t>(LMGetHiliteMode() & ~(1u << hiliteBit)));
@@ -81,9 +81,9 @@ void CancelSelection() {
 
 void UpdateSelection() {
   if (gSelStudent != kNone)
-    HiliteStudent(S16(gSelStudent));
+    HiliteStudent(Slot(gSelStudent));
   else if (gSelAssignment != kNone)
-    HiliteAssignment(S16(gSelAssignment));
+    HiliteAssignment(Slot(gSelAssignment));
 }
 
 void HiliteStudent(int16_t s) {
