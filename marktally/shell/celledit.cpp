@@ -134,7 +134,7 @@ bool Open(uint16_t kind, int16_t s, int16_t a, ConstStringPtr text) {
   return true;
 }
 
-void HiliteEditedCell() { HiliteCell(Slot(gEditStudent), Slot(gEditAssignment)); }
+void HiliteEditedCell() { SetCellHeads(Slot(gEditStudent), Slot(gEditAssignment), true); }
 
 std::string TodayText() {
   Str255 t;
@@ -172,7 +172,7 @@ void CancelEdit() {
   switch (kind) {
     case kEditScore:
     case kEditAttendance:
-      HiliteCell(s, a);
+      SetCellHeads(s, a, false);
       UpdateScore(s, a);
       break;
     case kEditID:
@@ -195,7 +195,7 @@ void CancelEdit() {
 void SaveScore(ConstStringPtr text, int16_t move) {
   const int16_t s = Slot(gEditStudent), a = Slot(gEditAssignment);
   const int t = Term();
-  HiliteCell(s, a);
+  SetCellHeads(s, a, false);
   uint16_t value = static_cast<uint16_t>(kInvalid);
   StringToScore(text, 1000, value);
   if (value == static_cast<uint16_t>(kInvalid)) PercentToScore(text, a, value);
@@ -207,7 +207,7 @@ void SaveScore(ConstStringPtr text, int16_t move) {
            "Scores must be decimal numbers from 0 to " + Number(1000) +
                ", decimal percents, letter grades, or ratios. You "
                "can enter a score of \"Exc\" to excuse an assignment.");
-    HiliteCell(s, a);
+    SetCellHeads(s, a, true);
     return;
   }
   const auto score = static_cast<int16_t>(value);
@@ -218,7 +218,7 @@ void SaveScore(ConstStringPtr text, int16_t move) {
               "possible for this assignment. Are you sure "
               "this score is correct?")) {
     Reselect();
-    HiliteCell(s, a);
+    SetCellHeads(s, a, true);
     return;
   }
   DisposeEdit();
@@ -266,7 +266,7 @@ void SaveScore(ConstStringPtr text, int16_t move) {
 void SaveAttendance(ConstStringPtr text, int16_t move) {
   const int16_t s = Slot(gEditStudent), c = Slot(gEditAssignment);
   const int day = ColumnDay(c);
-  HiliteCell(s, c);
+  SetCellHeads(s, c, false);
   // A code is typed at most 4 characters long: match what its name can hold.
   Str4 cut;
   cut.set(text);
@@ -279,7 +279,7 @@ void SaveAttendance(ConstStringPtr text, int16_t move) {
            "'" + ToStdString(name) +
                "' is not a valid attendance code. Choose Attendance from "
                "the Gradebook menu to see the available attendance codes.");
-    HiliteCell(s, c);
+    SetCellHeads(s, c, true);
     return;
   }
   DisposeEdit();
