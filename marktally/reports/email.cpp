@@ -6,6 +6,7 @@
 #include "marktally/common/macroman.h"
 #include "marktally/model/operations.h"
 #include "marktally/model/platform.h"
+#include "marktally/shell/common.h"
 #include "marktally/model/tables.h"
 #include "marktally/model/textutil.h"
 #include "marktally/model/undo.h"
@@ -100,8 +101,6 @@ Str255 FullName(int16_t s) {
   Append(name, last);
   return name;
 }
-
-bool Named(int s) { return s >= 0 && s < kMaxStudents && !gStudents[s].name.empty(); }
 
 const char* SubjectPrefix(int16_t kind) {
   switch (kind) {

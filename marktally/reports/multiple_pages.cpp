@@ -10,14 +10,13 @@
 #include "marktally/model/textutil.h"
 #include "marktally/reports/report_draw.h"
 #include "marktally/reports/reports.h"
+#include "marktally/shell/common.h"
 #include "marktally/toolbox/quickdraw.h"
 #include "marktally/toolbox/textedit.h"
 
 using namespace reports;
 
 namespace {
-
-int16_t S16(int v) { return static_cast<int16_t>(std::clamp(v, -32768, 32767)); }
 
 int LastTerm() { return std::clamp<int>(gNumTerms, 0, kMaxTerms - 1); }
 int CurrentTermShown() { return std::clamp<int>(gCurrentTerm, 0, kMaxTerms - 1); }

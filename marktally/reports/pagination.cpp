@@ -6,6 +6,7 @@
 #include "marktally/model/tables.h"
 #include "marktally/reports/report_draw.h"
 #include "marktally/reports/reports.h"
+#include "marktally/shell/common.h"
 #include "marktally/shell/pagesize.h"
 #include "marktally/shell/window.h"
 
@@ -18,7 +19,6 @@ int16_t gCatsAcross = 1;
 using namespace reports;
 
 namespace {
-int16_t S16(int v) { return static_cast<int16_t>(std::clamp(v, -32768, 32767)); }
 
 // Pages that n rows take when the last page also needs `extra` lines of a K-row page.
 int RowPages(int n, int k, int extra) {

@@ -8,6 +8,7 @@
 #include "marktally/model/tables.h"
 #include "marktally/model/textutil.h"
 #include "marktally/reports/pagination.h"
+#include "marktally/shell/common.h"
 #include "marktally/shell/grid.h"
 #include "marktally/shell/pagesize.h"
 #include "marktally/shell/selection.h"
@@ -20,7 +21,6 @@ double gPageRect[4] = {0, 0, 752, 552};
 
 namespace {
 
-int16_t S16(int v) { return static_cast<int16_t>(std::clamp(v, -32768, 32767)); }
 
 int16_t gSavedZoom = 5;
 SeatingHeaderDrawer gSeatingHeader = nullptr;

@@ -9,13 +9,13 @@
 #include "marktally/model/scoretext.h"
 #include "marktally/model/tables.h"
 #include "marktally/model/textutil.h"
+#include "marktally/shell/common.h"
 #include "marktally/shell/pagesize.h"
 #include "marktally/shell/window.h"
 #include "marktally/toolbox/quickdraw.h"
 
 namespace reports {
 namespace {
-int16_t S16(int v) { return static_cast<int16_t>(std::clamp(v, -32768, 32767)); }
 bool IsBlank(ConstStringPtr s) {
   for (int i = 1; i <= s[0]; i++)
     if (s[i] != ' ') return false;
@@ -91,7 +91,6 @@ int DrawName(int16_t s, int y) {
   return x;
 }
 
-int Term() { return std::min<int>(gCurrentTerm, kMaxTerms - 1); }
 
 Str255 SubjectLine() {
   Str255 line{};

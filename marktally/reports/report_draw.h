@@ -6,6 +6,7 @@
 #include <string>
 
 #include "marktally/model/types.h"
+#include "marktally/shell/common.h"
 
 namespace reports {
 
@@ -41,7 +42,6 @@ bool ShowsIDs();
 bool ShowsNames();
 
 // The current term, always a valid index.
-int Term();
 // The subject, with the term's name in parentheses for a class of several terms.
 Str255 SubjectLine();
 // Today as a long date.

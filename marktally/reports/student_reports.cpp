@@ -12,6 +12,7 @@
 #include "marktally/reports/pagination.h"
 #include "marktally/reports/report_draw.h"
 #include "marktally/reports/reports.h"
+#include "marktally/shell/common.h"
 #include "marktally/shell/window.h"
 #include "marktally/toolbox/quickdraw.h"
 #include "marktally/toolbox/textedit.h"
@@ -23,7 +24,6 @@ int16_t gCommentsLength = 0;
 
 namespace {
 
-int16_t S16(int v) { return static_cast<int16_t>(std::clamp(v, -32768, 32767)); }
 
 bool Listed(int t, int a) {
   const AssignmentRecord& r = gAssignments[t][a];
@@ -319,9 +319,6 @@ void DrawStudentComments(int16_t s, int y) {
   if (box.bottom > box.top) TETextBox(gCommentsBuffer, gCommentsLength, &box, teFlushLeft);
 }
 
-// Students of the per-student views are the named slots from the first on.
-bool ValidStudent(int s) { return s >= 0 && s < kMaxStudents && !gStudents[s].name.empty(); }
-
 void DrawStudentAttendHeader(int16_t s) { DrawStudentHeader(s); }
 
 void DrawStudentAttendLabels() {
@@ -514,7 +511,7 @@ void DrawSignatureLine() {
 void DrawStudentReport(int16_t page) {
   const int pages = std::max<int>(1, PagesPerStudent());
   const int s = page / pages, k = page % pages;
-  if (!ValidStudent(s)) return;
+  if (!Named(s)) return;
   const auto st = static_cast<int16_t>(s);
   const int n = NumActualAssignments(), rows = ClassRowsPerPage();
   const int first = rows * k + 1, l = Line(), m = Margin();
@@ -542,7 +539,7 @@ void DrawStudentReport(int16_t page) {
 }
 
 void DrawStudentSummary(int16_t s) {
-  if (!ValidStudent(s)) return;
+  if (!Named(s)) return;
   const int l = Line(), m = Margin();
   DrawStudentHeader(s);
   DrawStudentCategories(s, m + 8 * l);
@@ -560,7 +557,7 @@ int32_t AttendanceDeduction(int16_t s, int term) {
 }
 
 void DrawStudentAttendReport(int16_t s) {
-  if (!ValidStudent(s)) return;
+  if (!Named(s)) return;
   DrawStudentAttendHeader(s);
   DrawStudentAttendLabels();
   DrawStudentAttendDates(s);

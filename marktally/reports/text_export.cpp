@@ -5,6 +5,7 @@
 #include "marktally/model/scoretext.h"
 #include "marktally/model/tables.h"
 #include "marktally/model/textutil.h"
+#include "marktally/shell/common.h"
 
 namespace {
 
@@ -51,7 +52,6 @@ struct ExportFile {
 };
 
 bool Html() { return gExportHTML != 0; }
-int Term() { return gCurrentTerm < kMaxTerms ? gCurrentTerm : kMaxTerms - 1; }
 
 // The assignments the header rows and score columns cover.
 bool InRange(const ExportScope& scope, int a) {

@@ -10,6 +10,7 @@
 #include "marktally/model/tables.h"
 #include "marktally/model/textutil.h"
 #include "marktally/reports/email.h"
+#include "marktally/shell/common.h"
 // The Mac Roman table: in common/ where model and toolbox share it, else the toolbox's.
 #if __has_include("marktally/common/macroman.h")
 #include "marktally/common/macroman.h"
@@ -46,7 +47,6 @@ namespace {
 
 constexpr uint32_t kDaySeconds = 86400;
 
-int Term() { return gCurrentTerm < kMaxTerms ? gCurrentTerm : kMaxTerms - 1; }
 
 void ClearImportState() {
   for (uint8_t* flag : {&gImportEOF, &gAddedCategories, &gTooManyCategories, &gAddedCodes,

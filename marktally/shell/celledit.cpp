@@ -14,6 +14,7 @@
 #include "marktally/model/tables.h"
 #include "marktally/model/textutil.h"
 #include "marktally/model/undo.h"
+#include "marktally/shell/common.h"
 #include "marktally/shell/grid.h"
 #include "marktally/shell/pagesize.h"
 #include "marktally/shell/seating.h"
@@ -37,10 +38,7 @@ constexpr int32_t kPasteLimits[12] = {15, 31, 47, 21, 8, 10, 8, 8, 8, 63, 63, 31
 constexpr int16_t kAllText = 32767;
 constexpr uint32_t kDay = 86400;
 
-int16_t S16(int v) { return static_cast<int16_t>(v); }
 int32_t Limit(const int32_t (&table)[12]) { return gEditKind < 12 ? table[gEditKind] : 8; }
-int Term() { return std::min<int>(gCurrentTerm, kMaxTerms - 1); }
-bool Named(int s) { return s >= 0 && s < kMaxStudents && !gStudents[s].name.empty(); }
 bool AssignmentNamed(int a) {
   return a >= 0 && a < kMaxAssignments && !gAssignments[Term()][a].name.empty();
 }
@@ -48,21 +46,6 @@ bool RowKind(uint16_t kind) {
   return kind == kEditID || kind == kEditName || kind == kEditGrade || kind == kEditScore ||
          kind == kEditAttendance;
 }
-
-// Draws into the document window and gives the previous port back.
-class InWindow {
- public:
-  InWindow() {
-    GetPort(&saved_);
-    if (gWindow) SetPortWindowPort(gWindow);
-  }
-  ~InWindow() { SetPort(saved_); }
-  InWindow(const InWindow&) = delete;
-  InWindow& operator=(const InWindow&) = delete;
-
- private:
-  GrafPtr saved_ = nullptr;
-};
 
 Str255 EditText() {
   Str255 raw = PStr(gEditHandle ? TEGetText(gEditHandle) : std::string());
@@ -79,14 +62,6 @@ void SetEditText(ConstStringPtr text, int16_t selStart, int16_t selEnd) {
 
 std::string Number(long n) { return std::to_string(n); }
 
-void Alert(AlertKind kind, const std::string& title, const std::string& text) {
-  InitCursor();
-  ShowModelAlert(kind, kAlertOK, PStr(title), PStr(text));
-}
-bool AskYes(AlertKind kind, const std::string& title, const std::string& text) {
-  InitCursor();
-  return ShowModelAlert(kind, kAlertYesNo, PStr(title), PStr(text)) == 1;
-}
 
 // Keeps the editor open on its text, all of it selected, after a refusal.
 void Reselect() {
@@ -129,7 +104,7 @@ Rect CellBox(uint16_t kind, int16_t s, int16_t a) {
 
 void OpenEdit(Rect r, ConstStringPtr text, int16_t just) {
   if (!gWindow) return;
-  InWindow port;
+  WindowDrawing port;
   OffsetRect(&r, 0, -1);
   TextFont(gReportFont);
   TextSize(gReportSize);
@@ -159,7 +134,7 @@ bool Open(uint16_t kind, int16_t s, int16_t a, ConstStringPtr text) {
   return true;
 }
 
-void HiliteEditedCell() { HiliteCell(S16(gEditStudent), S16(gEditAssignment)); }
+void HiliteEditedCell() { SetCellHeads(Slot(gEditStudent), Slot(gEditAssignment), true); }
 
 std::string TodayText() {
   Str255 t;
@@ -192,12 +167,12 @@ int TermOfDay(int day) {
 
 void CancelEdit() {
   const uint16_t kind = gEditKind;
-  const int16_t s = S16(gEditStudent), a = S16(gEditAssignment);
+  const int16_t s = Slot(gEditStudent), a = Slot(gEditAssignment);
   DisposeEdit();
   switch (kind) {
     case kEditScore:
     case kEditAttendance:
-      HiliteCell(s, a);
+      SetCellHeads(s, a, false);
       UpdateScore(s, a);
       break;
     case kEditID:
@@ -218,9 +193,9 @@ void CancelEdit() {
 }
 
 void SaveScore(ConstStringPtr text, int16_t move) {
-  const int16_t s = S16(gEditStudent), a = S16(gEditAssignment);
+  const int16_t s = Slot(gEditStudent), a = Slot(gEditAssignment);
   const int t = Term();
-  HiliteCell(s, a);
+  SetCellHeads(s, a, false);
   uint16_t value = static_cast<uint16_t>(kInvalid);
   StringToScore(text, 1000, value);
   if (value == static_cast<uint16_t>(kInvalid)) PercentToScore(text, a, value);
@@ -232,7 +207,7 @@ void SaveScore(ConstStringPtr text, int16_t move) {
            "Scores must be decimal numbers from 0 to " + Number(1000) +
                ", decimal percents, letter grades, or ratios. You "
                "can enter a score of \"Exc\" to excuse an assignment.");
-    HiliteCell(s, a);
+    SetCellHeads(s, a, true);
     return;
   }
   const auto score = static_cast<int16_t>(value);
@@ -243,7 +218,7 @@ void SaveScore(ConstStringPtr text, int16_t move) {
               "possible for this assignment. Are you sure "
               "this score is correct?")) {
     Reselect();
-    HiliteCell(s, a);
+    SetCellHeads(s, a, true);
     return;
   }
   DisposeEdit();
@@ -256,8 +231,14 @@ void SaveScore(ConstStringPtr text, int16_t move) {
   if (gStudents[s].lockedPercent[t] != kNone &&
       AskYes(kNoteAlert, "Unlock grade?",
              "The grade for this student has been locked and will not change to reflect "
-             "this new score. Do you want to unlock this grade and show the computed grade?"))
+             "this new score. Do you want to unlock this grade and show the computed grade?")) {
+    // The unlock alone is a change of the class, undone with the score when there was one.
+    if (score == old) {
+      SetChanged(1);
+      SetUndoStudent(kUndoStudentEdit, s);
+    }
     gStudents[s].lockedPercent[t] = kNone;
+  }
   UpdateScore(s, a);
   FlushOne(s);
   UpdateGrade(s);
@@ -283,10 +264,11 @@ void SaveScore(ConstStringPtr text, int16_t move) {
 }
 
 void SaveAttendance(ConstStringPtr text, int16_t move) {
-  const int16_t s = S16(gEditStudent), c = S16(gEditAssignment);
+  const int16_t s = Slot(gEditStudent), c = Slot(gEditAssignment);
   const int day = ColumnDay(c);
-  HiliteCell(s, c);
-  Str5 cut;
+  SetCellHeads(s, c, false);
+  // A code is typed at most 4 characters long: match what its name can hold.
+  Str4 cut;
   cut.set(text);
   Str255 name;
   name.set(cut);
@@ -297,7 +279,7 @@ void SaveAttendance(ConstStringPtr text, int16_t move) {
            "'" + ToStdString(name) +
                "' is not a valid attendance code. Choose Attendance from "
                "the Gradebook menu to see the available attendance codes.");
-    HiliteCell(s, c);
+    SetCellHeads(s, c, true);
     return;
   }
   DisposeEdit();
@@ -325,7 +307,7 @@ void SaveAttendance(ConstStringPtr text, int16_t move) {
 }
 
 void SaveGrade(ConstStringPtr text, int16_t move) {
-  const int16_t s = S16(gEditStudent);
+  const int16_t s = Slot(gEditStudent);
   const int t = Term();
   Str255 copy;
   copy.set(text);
@@ -350,7 +332,7 @@ void SaveGrade(ConstStringPtr text, int16_t move) {
 }
 
 void SaveStudentText(ConstStringPtr text, int16_t move, bool isName) {
-  const int16_t s = S16(gEditStudent);
+  const int16_t s = Slot(gEditStudent);
   DisposeEdit();
   SetUndoStudent(kUndoStudentEdit, s);
   StudentRecord& rec = gStudents[s];
@@ -460,7 +442,7 @@ void FinishHeader(uint16_t kind, int16_t a, int16_t move) {
 }
 
 void SaveAssignmentName(ConstStringPtr text, int16_t move) {
-  const int16_t a = S16(gEditAssignment);
+  const int16_t a = Slot(gEditAssignment);
   const int t = Term();
   DisposeEdit();
   SetUndoAssignment(kUndoAssignmentEdit, a);
@@ -490,7 +472,7 @@ void SaveAssignmentName(ConstStringPtr text, int16_t move) {
 }
 
 void SaveCategory(ConstStringPtr text, int16_t move) {
-  const int16_t a = S16(gEditAssignment);
+  const int16_t a = Slot(gEditAssignment);
   const int t = Term();
   Str21 cut;
   cut.set(text);
@@ -533,7 +515,7 @@ void SaveCategory(ConstStringPtr text, int16_t move) {
 }
 
 void SavePoints(ConstStringPtr text, int16_t move) {
-  const int16_t a = S16(gEditAssignment);
+  const int16_t a = Slot(gEditAssignment);
   const int t = Term();
   uint16_t points = 0;
   StringToPoints(text, 1000, points);
@@ -571,7 +553,7 @@ void SavePoints(ConstStringPtr text, int16_t move) {
 }
 
 void SaveDate(ConstStringPtr text, int16_t move) {
-  const int16_t a = S16(gEditAssignment);
+  const int16_t a = Slot(gEditAssignment);
   const int t = Term();
   uint32_t date = 0;
   StringToSeconds(text, date);
@@ -769,7 +751,7 @@ void EditSchool() { Open(kEditSchool, -1, -1, gClass.school); }
 
 void EditSubject() {
   if (gEditHandle || !gWindow) return;
-  InWindow port;
+  WindowDrawing port;
   Rect r;
   SubjectBox(&r);
   EraseRect(&r);
@@ -779,7 +761,7 @@ void EditSubject() {
 void EditTeacher() { Open(kEditTeacher, -1, -1, gClass.teacher); }
 
 void EditPrevScore() {
-  const int16_t s = S16(gEditStudent), a = S16(gEditAssignment);
+  const int16_t s = Slot(gEditStudent), a = Slot(gEditAssignment);
   int16_t to = a;
   for (int b = a - 1; b >= 0; b--)
     if (AssignmentNamed(b)) {
@@ -790,7 +772,7 @@ void EditPrevScore() {
 }
 
 void EditNextScore() {
-  const int16_t s = S16(gEditStudent), a = S16(gEditAssignment);
+  const int16_t s = Slot(gEditStudent), a = Slot(gEditAssignment);
   int16_t to = a;
   for (int b = a + 1; b < kMaxAssignments; b++)
     if (AssignmentNamed(b)) {
@@ -804,13 +786,13 @@ void EditNextScore() {
 
 void UpdateEdit() {
   if (!gEditHandle || !gWindow) return;
-  InWindow port;
+  WindowDrawing port;
   const uint16_t kind = gEditKind;
   if (RowKind(kind)) {
-    gEditBox = CellBox(kind, S16(gEditStudent), S16(gEditAssignment));
+    gEditBox = CellBox(kind, Slot(gEditStudent), Slot(gEditAssignment));
     OffsetRect(&gEditBox, 0, -1);
   } else if (kind >= kEditAssignmentName && kind <= kEditDate) {
-    UpdateAssignment(S16(gEditAssignment));
+    UpdateAssignment(Slot(gEditAssignment));
   } else {
     UpdateHeader();
   }
@@ -829,7 +811,7 @@ void UpdateEdit() {
 
 void ScrollEdit() {
   if (!gEditHandle || !RowKind(gEditKind)) return;
-  gEditBox = CellBox(gEditKind, S16(gEditStudent), S16(gEditAssignment));
+  gEditBox = CellBox(gEditKind, Slot(gEditStudent), Slot(gEditAssignment));
   OffsetRect(&gEditBox, 0, -1);
   gEditHandle->destRect = gEditBox;
   const Rect content = ContentRect();

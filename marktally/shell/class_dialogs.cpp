@@ -13,6 +13,7 @@
 #include "marktally/model/undo.h"
 #include "marktally/reports/pagination.h"
 #include "marktally/shell/celledit.h"
+#include "marktally/shell/common.h"
 #include "marktally/shell/dialog_items.h"
 #include "marktally/shell/dialogs.h"
 #include "marktally/shell/edit_commands.h"
@@ -73,8 +74,6 @@ constexpr int16_t kCurveLimit = 1000;            // points
 constexpr uint16_t kReportBits[12] = {0x0800, 0x0002, 0x0001, 0x0008, 0x0080, 0x0020,
                                       0x0040, 0x2000, 0x0004, 0x0400, 0x4000, 0x8000};
 
-int Term() { return CurrentTermIndex(); }
-bool Named(int s) { return ValidStudent(s) && !gStudents[s].name.empty(); }
 bool StudentReportView() {
   return gCurrView == kStudentScoresView || gCurrView == kStudentSummaryView;
 }

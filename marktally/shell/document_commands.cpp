@@ -17,6 +17,7 @@
 #include "marktally/model/textutil.h"
 #include "marktally/model/undo.h"
 #include "marktally/shell/celledit.h"
+#include "marktally/shell/common.h"
 #include "marktally/shell/grid.h"
 #include "marktally/shell/nav_dialogs.h"
 #include "marktally/shell/selection.h"
@@ -68,11 +69,6 @@ bool SpawnOpener(const std::string& path) {
     return false;
   int status = 0;
   return waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-void StopAlert(const char* title, const char* text) {
-  InitCursor();
-  ShowModelAlert(kStopAlert, kAlertOK, PStr(title), PStr(text));
 }
 
 void MakeUntitledClass(bool keepOptions) {
@@ -211,7 +207,7 @@ void DoSaveAsCmd() {
   Str255 fileName;
   GetFileName(chosen, fileName);
   if (fileName.length() > 0 && fileName[1] == '.') {
-    StopAlert("Illegal file name",
+    Alert(kStopAlert, "Illegal file name",
               "This document could not be saved because file names may not begin with a "
               "period.");
     return;
@@ -305,7 +301,7 @@ std::string FindUsersGuide() {
 void OpenUsersGuide() {
   const std::string guide = FindUsersGuide();
   if (guide.empty()) {
-    StopAlert("Unable to open users guide",
+    Alert(kStopAlert, "Unable to open users guide",
               "The users guide cannot be opened. It should be located in the same folder as "
               "Marktally.");
     return;

@@ -1,6 +1,7 @@
 #include "marktally/shell/edit_commands.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <memory>
 #include <string>
 
@@ -14,6 +15,7 @@
 #include "marktally/model/undo.h"
 #include "marktally/shell/celledit.h"
 #include "marktally/shell/class_dialogs.h"
+#include "marktally/shell/common.h"
 #include "marktally/shell/seating.h"
 #include "marktally/shell/selection.h"
 #include "marktally/shell/window.h"
@@ -52,22 +54,20 @@ HeldStudent& DragStudentBuffer() {
 HeldAssignment gClipAssignment{};
 HeldAssignment gDragAssignment{};
 
-int16_t S16(int v) { return static_cast<int16_t>(v); }
-int Term() { return std::min<int>(gCurrentTerm, kMaxTerms - 1); }
-bool Named(int s) { return s >= 0 && s < kMaxStudents && !gStudents[s].name.empty(); }
 bool ValidRow(int s) { return s >= 0 && s < kMaxStudents; }
 
-void Stop(const std::string& title, const std::string& text) {
-  InitCursor();
-  ShowModelAlert(kStopAlert, kAlertOK, PStr(title), PStr(text));
-}
-void Note(const std::string& title, const std::string& text) {
-  InitCursor();
-  ShowModelAlert(kNoteAlert, kAlertOK, PStr(title), PStr(text));
-}
-bool AskYes(const std::string& title, const std::string& text) {
-  InitCursor();
-  return ShowModelAlert(kCautionAlert, kAlertYesNo, PStr(title), PStr(text)) == 1;
+
+// Text holding a character a class file cannot store is refused whole, naming the
+// character, rather than pasted with a "?" in its place.
+bool RefuseUnstorablePaste() {
+  const char32_t u = TEScrapUnstorable();
+  if (u == 0) return false;
+  char code[16] = {};
+  std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(u));
+  Alert(kStopAlert, "Unable to paste",
+        std::string("The text holds the character ") + code +
+            ", which a class file cannot store. Nothing was pasted.");
+  return true;
 }
 
 void Hold(int16_t s, HeldStudent& held) {
@@ -127,7 +127,7 @@ void DoCutCmd() {
     return;
   }
   if (gSelStudent != kNone) {
-    const int16_t s = S16(gSelStudent);
+    const int16_t s = Slot(gSelStudent);
     ClipStudent(s);
     SetUndoStudent(kUndoStudentCut, s);
     DeleteStudent(s);
@@ -137,7 +137,7 @@ void DoCutCmd() {
     ForceUpdate();
     CountScores();
   } else if (gSelAssignment != kNone && gCurrView == kGradebookView) {
-    const int16_t a = S16(gSelAssignment);
+    const int16_t a = Slot(gSelAssignment);
     ClipAssignment(a);
     SetUndoAssignment(kUndoAssignmentCut, a);
     DeleteAssignment(a);
@@ -157,22 +157,25 @@ void DoCopyCmd() {
     return;
   }
   if (gSelStudent != kNone) {
-    ClipStudent(S16(gSelStudent));
-    SetUndoStudent(kUndoNothing, S16(gSelStudent));
+    ClipStudent(Slot(gSelStudent));
+    SetUndoStudent(kUndoNothing, Slot(gSelStudent));
   } else if (gSelAssignment != kNone && gCurrView == kGradebookView) {
-    ClipAssignment(S16(gSelAssignment));
-    SetUndoAssignment(kUndoNothing, S16(gSelAssignment));
+    ClipAssignment(Slot(gSelAssignment));
+    SetUndoAssignment(kUndoNothing, Slot(gSelAssignment));
   }
 }
 
 void DoPasteCmd() {
   if (gEditHandle) {
+    // What the desktop holds now, not what it held when the editor opened.
+    TEFromScrap();
+    if (RefuseUnstorablePaste()) return;
     if (OKToPaste()) TEPaste(gEditHandle);
     return;
   }
   if (gSelStudent != kNone) {
     if (!OkToPasteStudent()) return;
-    const int16_t s = S16(gSelStudent);
+    const int16_t s = Slot(gSelStudent);
     PasteStudent(s);
     CheckStudent(s);
     SetUndoStudent(kUndoStudentPaste, s);
@@ -183,7 +186,7 @@ void DoPasteCmd() {
     FlushAll();
   } else if (gSelAssignment != kNone && gCurrView == kGradebookView) {
     if (!OkToPasteAssignment()) return;
-    const int16_t a = S16(gSelAssignment);
+    const int16_t a = Slot(gSelAssignment);
     PasteAssignment(a);
     CheckAssignment(a);
     SetUndoAssignment(kUndoAssignmentPaste, a);
@@ -200,7 +203,7 @@ void DoDeleteCmd() {
     return;
   }
   if (gSelStudent != kNone) {
-    const int16_t s = S16(gSelStudent);
+    const int16_t s = Slot(gSelStudent);
     SetUndoStudent(kUndoStudentDelete, s);
     DeleteStudent(s);
     InsertStudent(s);
@@ -209,7 +212,7 @@ void DoDeleteCmd() {
     ForceUpdate();
     CountScores();
   } else if (gSelAssignment != kNone && gCurrView == kGradebookView) {
-    const int16_t a = S16(gSelAssignment);
+    const int16_t a = Slot(gSelAssignment);
     SetUndoAssignment(kUndoAssignmentDelete, a);
     DeleteAssignment(a);
     InsertAssignment(a);
@@ -236,7 +239,7 @@ void ClipAssignment(int16_t a) {
 
 bool OkToPasteStudent() {
   if (gStudents[kMaxStudents - 1].name.empty()) return true;
-  Stop("Unable to paste student",
+  Alert(kStopAlert, "Unable to paste student",
        "You cannot paste a student into this class because '" +
            gStudents[kMaxStudents - 1].name.str() + "' would be lost from the last row.");
   return false;
@@ -245,7 +248,7 @@ bool OkToPasteStudent() {
 bool OkToPasteAssignment() {
   const AssignmentRecord& last = gAssignments[Term()][kMaxAssignments - 1];
   if (last.name.empty()) return true;
-  Stop("Unable to paste assignment",
+  Alert(kStopAlert, "Unable to paste assignment",
        "You cannot paste an assignment into this class because '" + last.name.str() +
            "' would be lost from the last column.");
   return false;
@@ -268,7 +271,7 @@ void CheckStudent(int16_t s) {
       const AssignmentRecord& rec = gAssignments[t][a];
       const int p = rec.points * 10;
       if (rec.name.empty() || (p > 0 && (score < p / 2 || score > p))) {
-        Note("Some scores do not match their assignments",
+        Alert(kNoteAlert, "Some scores do not match their assignments",
              "The student you are pasting has some scores that do not appear to fit their "
              "corresponding assignments. You may need to adjust or move some of these "
              "scores.");
@@ -283,7 +286,7 @@ void CheckAssignment(int16_t a) {
   const int t = Term();
   for (int s = 0; s < kMaxStudents; s++) {
     if (gStudents[s].name.empty() && gScores[s][t][a] >= 0) {
-      Note("This assignment has too many scores",
+      Alert(kNoteAlert, "This assignment has too many scores",
            "The assignment you are pasting more scores than the number of students in this "
            "class. You may need to remove some of these scores.");
       return;
@@ -308,7 +311,7 @@ void MoveStudent(int16_t from, int16_t to) {
 
 bool OkToCopyStudent() {
   if (gStudents[kMaxStudents - 1].name.empty()) return true;
-  Stop("Unable to copy student", "You cannot copy this student because '" +
+  Alert(kStopAlert, "Unable to copy student", "You cannot copy this student because '" +
                                      gStudents[kMaxStudents - 1].name.str() +
                                      "' would be lost from the last row.");
   return false;
@@ -343,14 +346,14 @@ void MoveAssignment(int16_t from, int16_t to) {
 bool OkToCopyAssignment(int16_t a) {
   const int t = Term();
   if (gAssignments[t][a].category == kExamCategory && LocateExam(S16(t)) >= 0) {
-    Stop("Unable to copy assignment",
+    Alert(kStopAlert, "Unable to copy assignment",
          "You cannot copy this assignment because there is already a final exam in this "
          "term.");
     return false;
   }
   const AssignmentRecord& last = gAssignments[t][kMaxAssignments - 1];
   if (last.name.empty()) return true;
-  Stop("Unable to copy assignment", "You cannot copy this assignment because '" +
+  Alert(kStopAlert, "Unable to copy assignment", "You cannot copy this assignment because '" +
                                         last.name.str() + "' would be lost from the last column.");
   return false;
 }
@@ -376,7 +379,7 @@ void DoFillDownCmd() {
     return;
   }
   if (gEditKind != kEditScore) return;
-  const int16_t s = S16(gEditStudent), a = S16(gEditAssignment);
+  const int16_t s = Slot(gEditStudent), a = Slot(gEditAssignment);
   CloseEdit(kEditCommit);
   if (gEditHandle) return;
   const int t = Term();
@@ -386,7 +389,7 @@ void DoFillDownCmd() {
     bool replaceAll = false;
     for (int r = s + 1; r < kMaxStudents && Named(r); r++) {
       if (Blank(gScores[r][t][a])) continue;
-      replaceAll = AskYes("Fill Down",
+      replaceAll = AskYes(kCautionAlert, "Fill Down",
                           "There are one or more scores in this column that will be replaced "
                           "by this Fill Down. Do you want to replace these scores?");
       break;
@@ -411,7 +414,7 @@ void DoFillAcrossCmd() {
     return;
   }
   if (gEditKind != kEditScore) return;
-  const int16_t s = S16(gEditStudent), a = S16(gEditAssignment);
+  const int16_t s = Slot(gEditStudent), a = Slot(gEditAssignment);
   CloseEdit(kEditCommit);
   if (gEditHandle) return;
   const int t = Term();
@@ -421,7 +424,7 @@ void DoFillAcrossCmd() {
     bool replaceAll = false;
     for (int c = a + 1; c < kMaxAssignments; c++) {
       if (gAssignments[t][c].name.empty() || Blank(gScores[s][t][c])) continue;
-      replaceAll = AskYes("Fill Across",
+      replaceAll = AskYes(kCautionAlert, "Fill Across",
                           "There are one or more scores in this row that will be replaced by "
                           "this Fill Across. Do you want to replace these scores?");
       break;
@@ -450,8 +453,8 @@ bool SchoolWeekday(int day) {
 }  // namespace
 
 void DoFillDownAttendCmd() {
-  const int16_t s = S16(gEditStudent);
-  const int d = ColumnDay(S16(gEditAssignment));
+  const int16_t s = Slot(gEditStudent);
+  const int d = ColumnDay(Slot(gEditAssignment));
   CloseEdit(kEditCommit);
   if (gEditHandle || d < 0 || !ValidRow(s)) return;
   const uint8_t m = gAttendance[s][d];
@@ -459,7 +462,7 @@ void DoFillDownAttendCmd() {
   bool replaceAll = false;
   for (int r = s + 1; r < kMaxStudents && Named(r); r++) {
     if (gAttendance[r][d] == kNoMark) continue;
-    replaceAll = AskYes("Fill Down",
+    replaceAll = AskYes(kCautionAlert, "Fill Down",
                         "There are one or more attendance codes in this column that will be "
                         "replaced by this Fill Down. Do you want to replace these attendance "
                         "codes?");
@@ -473,8 +476,8 @@ void DoFillDownAttendCmd() {
 }
 
 void DoFillAcrossAttendCmd() {
-  const int16_t s = S16(gEditStudent);
-  const int d = ColumnDay(S16(gEditAssignment));
+  const int16_t s = Slot(gEditStudent);
+  const int d = ColumnDay(Slot(gEditAssignment));
   const int last = ColumnDay(gLastColumn);
   CloseEdit(kEditCommit);
   if (gEditHandle || d < 0 || !ValidRow(s)) return;
@@ -484,7 +487,7 @@ void DoFillAcrossAttendCmd() {
     bool replaceAll = false;
     for (int day = d + 1; day <= last; day++) {
       if (gAttendance[s][day] == kNoMark) continue;
-      replaceAll = AskYes("Fill Across",
+      replaceAll = AskYes(kCautionAlert, "Fill Across",
                           "There are one or more attendance codes in this row that will be "
                           "replaced by this Fill Across. Do you want to replace these "
                           "attendance codes?");
@@ -535,6 +538,6 @@ bool CanCurveAssign() {
   else if (lowest == highest)
     why = "This assignment cannot be curved since the numeric scores are all the same.";
   if (!why) return true;
-  Stop("Unable to curve assignment", why);
+  Alert(kStopAlert, "Unable to curve assignment", why);
   return false;
 }

@@ -13,6 +13,7 @@
 #include "marktally/reports/text_import.h"
 #include "marktally/reports/web_site.h"
 #include "marktally/shell/celledit.h"
+#include "marktally/shell/common.h"
 #include "marktally/shell/document_commands.h"
 #include "marktally/shell/exchange_dialogs.h"
 #include "marktally/shell/grid.h"
@@ -32,11 +33,6 @@ enum : int16_t {
   kExportLorvexItem = 4,
   kExportTeacherWebItem = 9,
 };
-
-void StopAlert(const char* title, const char* text) {
-  InitCursor();
-  ShowModelAlert(kStopAlert, kAlertOK, PStr(title), PStr(text));
-}
 
 // The export of the open class into the file, with the progress window stepping once per
 // student.
@@ -106,7 +102,7 @@ bool GetExportFile(ConstStringPtr base, const char* extension, FileSpec& spec) {
   Str255 chosen{};
   GetFileName(spec, chosen);
   if (chosen.length() > 0 && chosen[1] == '.') {
-    StopAlert("Illegal file name",
+    Alert(kStopAlert, "Illegal file name",
               "This document could not be exported because file names may not begin with a "
               "period.");
     return false;
@@ -117,7 +113,7 @@ bool GetExportFile(ConstStringPtr base, const char* extension, FileSpec& spec) {
 
 bool RequireSavedClass(const char* text) {
   if (!gFileSpec.empty()) return true;
-  StopAlert("This class has not been saved", text);
+  Alert(kStopAlert, "This class has not been saved", text);
   DoSaveAsCmd();
   return !gFileSpec.empty();
 }

@@ -13,6 +13,7 @@
 #include "marktally/model/textutil.h"
 #include "marktally/shell/celledit.h"
 #include "marktally/reports/pagination.h"
+#include "marktally/shell/common.h"
 #include "marktally/shell/pagesize.h"
 #include "marktally/shell/report_view.h"
 #include "marktally/shell/seating_view.h"
@@ -29,7 +30,6 @@ namespace {
 
 constexpr Rect kNoBox{-2, -2, -1, -1};
 
-int16_t S16(int v) { return static_cast<int16_t>(v); }
 
 Str255 Number(long n) {
   Str255 s;
@@ -79,7 +79,6 @@ bool ShowsNames() { return gClass.flags & kShowNames; }
 // A named slot after the first empty name: listed past the class list's end.
 bool PastListEnd(int s, int listEnd) { return s >= listEnd && !gStudents[s].name.empty(); }
 
-int Term() { return std::min<int>(gCurrentTerm, kMaxTerms - 1); }
 
 int RowBottom(int r0, int s) { return gMargin + StudentOffset(r0, s); }
 int ColRight(int c0, int a) { return gMargin + AssignmentOffset(c0, a); }
@@ -296,11 +295,13 @@ void UpdateGradebook() {
         const int r0 = VScrollValue(), c0 = HScrollValue();
         const int r1 = std::min(kMaxStudents - 1, r0 + VPageStep());
         const int c1 = std::min(static_cast<int>(gLastColumn), c0 + HPageStep());
+        // The heads are laid from state on the erased window, never toggled from history.
+        ForgetCellHeads();
         if (gEditHandle) {
           if (gEditKind >= kEditAssignmentName && gEditKind <= kEditDate)
-            DrawAssignmentInfo(S16(gEditAssignment));
+            DrawAssignmentInfo(Slot(gEditAssignment));
           if (gEditKind == kEditScore || gEditKind == kEditAttendance)
-            HiliteCell(S16(gEditStudent), S16(gEditAssignment));
+            SetCellHeads(Slot(gEditStudent), Slot(gEditAssignment), true);
         }
         DrawGradebookHeader();
         DrawGradebook(S16(r0), S16(r1), S16(c0), S16(c1));

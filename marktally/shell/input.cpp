@@ -9,6 +9,7 @@
 #include "marktally/model/dates.h"
 #include "marktally/model/operations.h"
 #include "marktally/shell/celledit.h"
+#include "marktally/shell/common.h"
 #include "marktally/shell/edit_commands.h"
 #include "marktally/shell/document_commands.h"
 #include "marktally/shell/grid.h"
@@ -30,7 +31,6 @@ ControlActionUPP gWindowHScrollProc = nullptr;
 
 namespace {
 
-int16_t S16(int v) { return static_cast<int16_t>(std::clamp(v, -32768, 32767)); }
 
 // Title band and grid start (Y1 and Y2).
 int TitleBandTop() { return 30 * gZoom + ZoomLine(); }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "marktally/model/dates.h"
+#include "marktally/model/grading.h"
 #include "marktally/model/fileutil.h"
 #include "marktally/model/operations.h"
 #include "marktally/model/recent.h"
@@ -15,6 +16,7 @@
 #include "marktally/reports/email.h"
 #include "marktally/shell/celledit.h"
 #include "marktally/shell/class_dialogs.h"
+#include "marktally/shell/common.h"
 #include "marktally/shell/dialogs.h"
 #include "marktally/shell/document_commands.h"
 #include "marktally/shell/edit_commands.h"
@@ -213,7 +215,6 @@ bool Unavailable(int16_t menu, int16_t item) {
   }
 }
 
-int16_t S16(int v) { return static_cast<int16_t>(v); }
 
 void Enable(MenuRef menu, int16_t item, bool enabled) {
   if (enabled && !Unavailable(GetMenuID(menu), item))
@@ -377,6 +378,8 @@ void AdjustEditMenu() {
   Enable(menu, kCutItem, clip);
   Enable(menu, kCopyItem, clip);
   Enable(menu, kDeleteItem, clip);
+  // Paste is offered for what the desktop clipboard holds now.
+  if (grid && gEditHandle) TEFromScrap();
   Enable(menu, kPasteItem,
          (student && gCanPasteStudent) || (assignment && gCanPasteAssignment) ||
              (grid && gEditHandle && TEGetScrapLength() > 0));
@@ -708,7 +711,7 @@ void AdjustRecentAssignsMenu() {
 void HandleRecentAssignsChoice(int16_t item, int16_t column) {
   const int n = std::min<int>(gNumRecentAssigns, kMaxRecentAssigns);
   if (item < 1 || item > n || column < 0 || column >= kMaxAssignments) return;
-  const int t = std::min<int>(gCurrentTerm, kMaxTerms - 1);
+  const int t = Term();
   SetUndoAssignment(kUndoAssignmentEdit, column);
   const AssignmentRecord& entry = gRecentAssigns[item - 1].assignment;
   AssignmentRecord& rec = gAssignments[t][column];
@@ -717,6 +720,8 @@ void HandleRecentAssignsChoice(int16_t item, int16_t column) {
   rec.points = entry.points;
   gAssignDates[t][column] = gLastAssignDate;
   SetChanged(1);
+  // The column's scores now count with other points and another category.
+  FlushAll();
   ForceUpdate();
   if (!gStudents[0].name.empty()) EditScore(0, column);
 }

@@ -13,6 +13,7 @@
 #include "marktally/model/textutil.h"
 #include "marktally/model/undo.h"
 #include "marktally/shell/celledit.h"
+#include "marktally/shell/common.h"
 #include "marktally/shell/dialog_items.h"
 #include "marktally/shell/dialogs.h"
 #include "marktally/shell/grid.h"
@@ -81,7 +82,6 @@ constexpr int kMaxTotalDrops = 12;
 constexpr int kMaxTardies = 255;  // the byte of the attendance-grade flags that holds it
 
 DialogItemIndex I(int item) { return static_cast<DialogItemIndex>(item); }
-int16_t S16(int v) { return static_cast<int16_t>(v); }
 
 const int16_t kPanelOfTab[7] = {0,
                                 kSchoolYearPanel,

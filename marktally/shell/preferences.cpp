@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "marktally/shell/common.h"
 #include "marktally/shell/window.h"
 #include "marktally/toolbox/desktop.h"
 
@@ -17,7 +18,6 @@ constexpr const char* kPlacementKey = "window position";
 constexpr int kMinimumWidth = 600;   // the grow limits
 constexpr int kMinimumHeight = 400;
 
-int16_t S16(int v) { return static_cast<int16_t>(v); }
 
 // Moves [low, high) into [min, max), keeping its size while it fits; a span wider than
 // the bounds is cut to them.

@@ -13,6 +13,7 @@
 #include "marktally/reports/web_site.h"
 #include "marktally/shell/celledit.h"
 #include "marktally/shell/export_commands.h"
+#include "marktally/shell/common.h"
 #include "marktally/shell/grid.h"
 #include "marktally/shell/menus.h"
 #include "marktally/shell/pagesize.h"
@@ -29,7 +30,6 @@ ControlActionUPP gReportHScrollProc = nullptr;
 
 namespace {
 
-int16_t S16(int v) { return static_cast<int16_t>(std::clamp(v, -32768, 32767)); }
 
 int Step() { return 2 * ZoomLine(); }
 int PH() { return std::max<int>(1, PageHeight()); }

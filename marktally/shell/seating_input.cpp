@@ -10,6 +10,7 @@
 #include "marktally/model/textutil.h"
 #include "marktally/model/undo.h"
 #include "marktally/shell/celledit.h"
+#include "marktally/shell/common.h"
 #include "marktally/shell/edit_commands.h"
 #include "marktally/shell/grid.h"
 #include "marktally/shell/input.h"
@@ -27,7 +28,6 @@ ControlActionUPP gSeatingHScrollProc = nullptr;
 
 namespace {
 
-int16_t S16(int v) { return static_cast<int16_t>(std::clamp(v, -32768, 32767)); }
 
 int Rows() { return std::clamp<int>(gSeatingChart.rows, 0, kMaxSeatRows); }
 int Columns() { return std::clamp<int>(gSeatingChart.columns, 0, kMaxSeatColumns); }

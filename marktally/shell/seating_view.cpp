@@ -8,6 +8,7 @@
 #include "marktally/model/tables.h"
 #include "marktally/model/textutil.h"
 #include "marktally/shell/celledit.h"
+#include "marktally/shell/common.h"
 #include "marktally/shell/pagesize.h"
 #include "marktally/shell/seating.h"
 #include "marktally/shell/selection.h"
@@ -17,7 +18,6 @@
 
 namespace {
 
-int16_t S16(int v) { return static_cast<int16_t>(std::clamp(v, -32768, 32767)); }
 
 int Rows() { return std::clamp<int>(gSeatingChart.rows, 0, kMaxSeatRows); }
 int Columns() { return std::clamp<int>(gSeatingChart.columns, 0, kMaxSeatColumns); }

@@ -4,6 +4,7 @@
 
 #include "marktally/model/tables.h"
 #include "marktally/shell/celledit.h"
+#include "marktally/shell/common.h"
 #include "marktally/shell/grid.h"
 #include "marktally/shell/pagesize.h"
 #include "marktally/shell/seating_view.h"
@@ -19,7 +20,12 @@ uint16_t gReportAssignment = kNone;
 
 namespace {
 
-int16_t S16(int v) { return static_cast<int16_t>(v); }
+// The heads of the edited cell as the window shows them.
+struct CellHeads {
+  bool lit = false;
+  int16_t s = -1, a = -1;
+};
+CellHeads gCellHeads;
 
 void InvertHilite(const Rect& r) {
   LMSetHiliteMode(static_cast<uint8_t>(LMGetHiliteMode() & ~(1u << hiliteBit)));
@@ -81,9 +87,9 @@ void CancelSelection() {
 
 void UpdateSelection() {
   if (gSelStudent != kNone)
-    HiliteStudent(S16(gSelStudent));
+    HiliteStudent(Slot(gSelStudent));
   else if (gSelAssignment != kNone)
-    HiliteAssignment(S16(gSelAssignment));
+    HiliteAssignment(Slot(gSelAssignment));
 }
 
 void HiliteStudent(int16_t s) {
@@ -109,6 +115,18 @@ void HiliteAssignment(int16_t a) {
   const Rect r{3, box.left, S16(bottom), std::min(box.right, content.right)};
   InvertHilite(r);
 }
+
+void SetCellHeads(int16_t s, int16_t a, bool lit) {
+  if (gCellHeads.lit && (gCellHeads.s != s || gCellHeads.a != a)) {
+    HiliteCell(gCellHeads.s, gCellHeads.a);
+    gCellHeads.lit = false;
+  }
+  if (gCellHeads.lit == lit) return;
+  HiliteCell(s, a);
+  gCellHeads = CellHeads{lit, s, a};
+}
+
+void ForgetCellHeads() { gCellHeads = CellHeads{}; }
 
 void HiliteCell(int16_t s, int16_t a) {
   if (!gWindow) return;

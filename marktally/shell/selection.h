@@ -18,6 +18,11 @@ void UpdateSelection();
 void HiliteStudent(int16_t s);
 void HiliteAssignment(int16_t a);
 void HiliteCell(int16_t s, int16_t a);
+// The row and column heads of the edited cell, lit or not: from the state they are
+// known to show, so asking twice is harmless. ForgetCellHeads: the window was just
+// erased under them (a full redraw).
+void SetCellHeads(int16_t s, int16_t a, bool lit);
+void ForgetCellHeads();
 void OutlineStudent(int16_t s);
 void OutlineAssignment(int16_t a);
 

@@ -9,6 +9,7 @@
 #include "marktally/model/tables.h"
 #include "marktally/model/textutil.h"
 #include "marktally/shell/celledit.h"
+#include "marktally/shell/common.h"
 #include "marktally/shell/dialogs.h"
 #include "marktally/shell/grid.h"
 #include "marktally/reports/print_pages.h"
@@ -52,7 +53,6 @@ int VisibleHeight() {
   return r.bottom - r.top - gScrollBarSize;
 }
 
-int16_t Clamp16(int v) { return static_cast<int16_t>(std::clamp(v, -32768, 32767)); }
 
 // The last student slot with a name, 0 when none.
 int LastNamedSlot() {
@@ -173,17 +173,17 @@ void MakeNewScrollBars() {
   const Rect p = PortRect();
   const int sb = gScrollBarSize;
   const Str255 empty = PStr("");
-  Rect v{Clamp16(p.top - 1), Clamp16(p.right + 1 - sb), Clamp16(p.bottom + 2 - sb),
-         Clamp16(p.right + 1)};
-  gVScrollBar = NewControl(gWindow, &v, empty, true, 0, 0, Clamp16(VScrollMax()),
+  Rect v{S16(p.top - 1), S16(p.right + 1 - sb), S16(p.bottom + 2 - sb),
+         S16(p.right + 1)};
+  gVScrollBar = NewControl(gWindow, &v, empty, true, 0, 0, S16(VScrollMax()),
                            kControlScrollBarLiveProc, 0);
   SetControlViewSize(gVScrollBar, VPageStep());
-  Rect h{Clamp16(p.bottom + 1 - sb), kPlacardRight, Clamp16(p.bottom + 1),
-         Clamp16(p.right + 2 - sb)};
-  gHScrollBar = NewControl(gWindow, &h, empty, true, 0, 0, Clamp16(HScrollMax()),
+  Rect h{S16(p.bottom + 1 - sb), kPlacardRight, S16(p.bottom + 1),
+         S16(p.right + 2 - sb)};
+  gHScrollBar = NewControl(gWindow, &h, empty, true, 0, 0, S16(HScrollMax()),
                            kControlScrollBarLiveProc, 0);
   SetControlViewSize(gHScrollBar, HPageStep());
-  Rect placard{Clamp16(p.bottom + 1 - sb), Clamp16(p.left - 1), Clamp16(p.bottom + 1),
+  Rect placard{S16(p.bottom + 1 - sb), S16(p.left - 1), S16(p.bottom + 1),
                kPlacardRight};
   gPlacard = NewControl(gWindow, &placard, empty, true, 0, 0, 0, kControlPlacardProc, 0);
 }
@@ -195,15 +195,15 @@ void AdjustScrollBars() {
   HideControl(gPlacard);
   HideControl(gVScrollBar);
   HideControl(gHScrollBar);
-  MoveControl(gVScrollBar, Clamp16(p.right + 1 - sb), Clamp16(p.top - 1));
-  SizeControl(gVScrollBar, Clamp16(sb), Clamp16(p.bottom + 3 - sb));
-  MoveControl(gHScrollBar, kPlacardRight, Clamp16(p.bottom + 1 - sb));
-  SizeControl(gHScrollBar, Clamp16(p.right - 88 - sb), Clamp16(sb));
-  MoveControl(gPlacard, Clamp16(p.left - 1), Clamp16(p.bottom + 1 - sb));
-  SizeControl(gPlacard, kPlacardRight + 1, Clamp16(sb));
-  SetControlMaximum(gVScrollBar, Clamp16(VScrollMax()));
+  MoveControl(gVScrollBar, S16(p.right + 1 - sb), S16(p.top - 1));
+  SizeControl(gVScrollBar, S16(sb), S16(p.bottom + 3 - sb));
+  MoveControl(gHScrollBar, kPlacardRight, S16(p.bottom + 1 - sb));
+  SizeControl(gHScrollBar, S16(p.right - 88 - sb), S16(sb));
+  MoveControl(gPlacard, S16(p.left - 1), S16(p.bottom + 1 - sb));
+  SizeControl(gPlacard, kPlacardRight + 1, S16(sb));
+  SetControlMaximum(gVScrollBar, S16(VScrollMax()));
   SetControlViewSize(gVScrollBar, VPageStep());
-  SetControlMaximum(gHScrollBar, Clamp16(HScrollMax()));
+  SetControlMaximum(gHScrollBar, S16(HScrollMax()));
   SetControlViewSize(gHScrollBar, HPageStep());
   ShowControl(gPlacard);
   ShowControl(gVScrollBar);
@@ -273,7 +273,7 @@ void ScrollGrid(bool resetVertical) {
     const int last = LastActualAssignment();
     const int h =
         last < HPageStep() ? 0 : std::min(std::max(last - 4, 0), static_cast<int>(gLastColumn));
-    if (gHScrollBar) SetControlValue(gHScrollBar, Clamp16(h));
+    if (gHScrollBar) SetControlValue(gHScrollBar, S16(h));
   } else if (gCurrView == kAttendanceView) {
     SetColumns();
     DateTimeRec date;
@@ -293,7 +293,7 @@ void ScrollGrid(bool resetVertical) {
       const int64_t day = (static_cast<int64_t>(today) - gTermDates[0].start) / 86400;
       h = day >= 0 && day < kMaxDays ? gDayToColumn[day] : 0;
     }
-    if (gHScrollBar) SetControlValue(gHScrollBar, Clamp16(std::max(h, 0)));
+    if (gHScrollBar) SetControlValue(gHScrollBar, S16(std::max(h, 0)));
   } else {
     return;
   }

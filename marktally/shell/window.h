@@ -67,29 +67,6 @@ Rect ContentRect();
 // selection and editor state over it.
 void UpdateContent(void (*draw)(const Rect& content), void (*decorate)());
 
-// Draws into the document window for its lifetime, then gives the previous port and clip
-// back.
-class WindowDrawing {
- public:
-  WindowDrawing() {
-    GetPort(&saved_);
-    SetPortWindowPort(gWindow);
-    clip_ = NewRgn();
-    GetClip(clip_);
-  }
-  ~WindowDrawing() {
-    SetClip(clip_);
-    DisposeRgn(clip_);
-    SetPort(saved_);
-  }
-  WindowDrawing(const WindowDrawing&) = delete;
-  WindowDrawing& operator=(const WindowDrawing&) = delete;
-
- private:
-  GrafPtr saved_ = nullptr;
-  RgnHandle clip_ = nullptr;
-};
-
 int VPageStep();
 int HPageStep();
 int VScrollMax();

@@ -104,7 +104,8 @@ OSStatus PutScrapText(const std::string& macRoman) {
   return noErr;
 }
 
-bool GetScrapText(std::string* macRoman) {
+bool GetScrapText(std::string* macRoman, char32_t* unstorable) {
+  if (unstorable) *unstorable = 0;
   if (!TB().app) return false;
   const QMimeData* data = QGuiApplication::clipboard()->mimeData();
   if (!data || !data->hasText()) return false;
@@ -112,6 +113,14 @@ bool GetScrapText(std::string* macRoman) {
   text.replace(QStringLiteral("\r\n"), QStringLiteral("\r"));
   text.replace(QLatin1Char('\n'), QLatin1Char('\r'));
   *macRoman = QStringToMac(text);
+  if (unstorable) {
+    unsigned char c = 0;
+    for (char32_t u : text.toStdU32String())
+      if (!UnicodeToMacRoman(u, &c)) {
+        *unstorable = u;
+        break;
+      }
+  }
   return true;
 }
 
@@ -180,3 +189,7 @@ bool CurrentHelpTag(HMHelpContentRec* tag) {
 }
 
 int BeepCount() { return TB().beeps; }
+
+void SetDesktopClipboardText(const std::string& utf8) {
+  if (TB().app) QGuiApplication::clipboard()->setText(QString::fromUtf8(utf8.c_str()));
+}

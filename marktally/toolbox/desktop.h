@@ -40,8 +40,9 @@ void SysBeep(int16_t duration);
 // ---- Scrap ------------------------------------------------------------------------
 OSStatus ClearCurrentScrap();
 OSStatus PutScrapText(const std::string& macRoman);
-// False when the clipboard holds no text.
-bool GetScrapText(std::string* macRoman);
+// False when the clipboard holds no text. A character Mac Roman cannot hold reads "?" in
+// macRoman; the first such one goes to *unstorable (0 when every one fits).
+bool GetScrapText(std::string* macRoman, char32_t* unstorable = nullptr);
 
 // ---- Preferences ------------------------------------------------------------------
 // False when the key is missing or not a number in range.

@@ -121,6 +121,8 @@ std::vector<TextDrawRecord> TakeTextDrawLog(CGrafPtr port);
 ThemeCursor CurrentThemeCursor();
 bool CurrentHelpTag(HMHelpContentRec* tag);
 int BeepCount();
+// Puts text (UTF-8) on the desktop clipboard as another program would.
+void SetDesktopClipboardText(const std::string& utf8);
 // The frame's title as the desktop shows it (UTF-8, "*" after a modified title).
 std::string FrameTitle();
 // A dialog's or alert's desktop window: its title (UTF-8), whether its close button is

@@ -12,6 +12,8 @@ namespace {
 constexpr size_t kMaxTextLength = 32767;
 
 std::string gScrap;
+// The first character of the desktop clipboard that gScrap could not hold.
+char32_t gScrapUnstorable = 0;
 
 // The record's port made current with its font, for measuring and drawing.
 class TEPort {
@@ -443,6 +445,7 @@ void TEKey(unsigned char key, TEHandle te) {
 void TECopy(TEHandle te) {
   if (te->selStart == te->selEnd) return;
   gScrap = te->text.substr(te->selStart, te->selEnd - te->selStart);
+  gScrapUnstorable = 0;
 }
 
 void TECut(TEHandle te) {
@@ -511,7 +514,7 @@ void TETextBox(const void* text, int32_t length, const Rect* box, int16_t just) 
 
 OSErr TEFromScrap() {
   std::string text;
-  if (!GetScrapText(&text)) {
+  if (!GetScrapText(&text, &gScrapUnstorable)) {
     gScrap.clear();
     return noTypeErr;
   }
@@ -519,7 +522,12 @@ OSErr TEFromScrap() {
   return noErr;
 }
 
+char32_t TEScrapUnstorable() { return gScrapUnstorable; }
+
 OSErr TEToScrap() { return static_cast<OSErr>(PutScrapText(gScrap)); }
 int32_t TEGetScrapLength() { return static_cast<int32_t>(gScrap.size()); }
 const std::string& TEGetScrapText() { return gScrap; }
-void TESetScrapText(const std::string& macRoman) { gScrap = macRoman.substr(0, kMaxTextLength); }
+void TESetScrapText(const std::string& macRoman) {
+  gScrap = macRoman.substr(0, kMaxTextLength);
+  gScrapUnstorable = 0;
+}

@@ -97,8 +97,11 @@ int16_t TEGetOffset(Point pt, TEHandle te);
 // Erases box and draws text wrapped into it in the current port's font.
 void TETextBox(const void* text, int32_t length, const Rect* box, int16_t just);
 
-// The private scrap.
+// The private scrap. TEFromScrap reads the desktop clipboard; TEScrapUnstorable is the
+// first character of what it read that Mac Roman cannot hold (0: none), which a paste
+// must refuse rather than take as "?".
 OSErr TEFromScrap();
+char32_t TEScrapUnstorable();
 OSErr TEToScrap();
 int32_t TEGetScrapLength();
 const std::string& TEGetScrapText();

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "marktally/toolbox/desktop.h"
 #include "marktally/toolbox/internal.h"
 
 namespace {
@@ -105,7 +106,13 @@ bool TypedAhead() {
 void PostKey(const QKeyEvent* e) {
   if (TypedAhead()) return;
   unsigned char charCode, keyCode;
-  if (!TranslateKey(e, &charCode, &keyCode)) return;
+  if (!TranslateKey(e, &charCode, &keyCode)) {
+    // A character a class cannot store is refused aloud, never dropped in silence.
+    const std::u32string text = e->text().toStdU32String();
+    unsigned char c = 0;
+    if (!text.empty() && text[0] >= 0x20 && !UnicodeToMacRoman(text[0], &c)) SysBeep(1);
+    return;
+  }
   QueuedEvent q;
   q.event = MakeEvent(e->isAutoRepeat() ? autoKey : keyDown,
                       (static_cast<uintptr_t>(keyCode) << 8) | charCode);

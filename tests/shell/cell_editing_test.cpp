@@ -4,6 +4,8 @@
 // and the other kinds of cell.
 #include <algorithm>
 
+#include "marktally/model/recent.h"
+#include "marktally/shell/menus.h"
 #include "tests/shell/editing_fixture.h"
 
 namespace {
@@ -131,20 +133,108 @@ TEST_F(EditingTest, RefusedScoresChangeNothingAndKeepTheEditorOpen) {
   EXPECT_EQ(2000, gScores[7 - 1][t][0]) << "stored on the row the editor moved to";
 }
 
+// The first score of a column makes it count for every student (a blank counts as
+// nothing earned of its points), and the last one taken away stops it counting: both
+// recompute and redraw the grades of the other rows, not only the edited one.
 TEST_F(EditingTest, TheLastScoreOfAColumnRecomputesEveryGrade) {
   OpenClass(6, 3);
-  const int t = T();
+  const int t = T(), other = 3;
   for (int s = 0; s < kMaxStudents; s++) gScores[s][t][1] = kBlank;
   CountScores();
   FlushAll();
+  ForceUpdate();
+  Run();
   ASSERT_EQ(0, gNumScores[t][1]);
+  const int16_t without = TermPercent(static_cast<int16_t>(t), other);
+  ASSERT_GE(without, 0);
+
+  // The grade the test expects, computed from the tables afresh, and its text.
+  auto truth = [&] {
+    FlushAll();
+    return TermPercent(static_cast<int16_t>(t), other);
+  };
+  // The texts drawn in the other student's grade box (the percent, then the letter).
+  auto drawnGrade = [&](const std::vector<TextDrawRecord>& log) {
+    Rect grade;
+    GradeBox(other, &grade);
+    std::string drawn;
+    for (const TextDrawRecord& r : log)
+      if (r.pen.h >= grade.left - 2 && r.pen.h < grade.right && r.pen.v >= grade.top &&
+          r.pen.v <= grade.bottom + 1)
+        drawn += "[" + r.text.substr(0, r.text.find_last_not_of(' ') + 1) + "]";
+    return drawn;
+  };
+  auto gradeText = [](int16_t percent) {
+    Str255 text;
+    PercentToString(percent, text);
+    return std::string(text.str());
+  };
+
   ClickScore(0, 1);
+  StartTextDrawLog(Port());
   Enter("5");
-  EXPECT_EQ(1, gNumScores[t][1]);
+  Run();
+  ASSERT_EQ(1, gNumScores[t][1]);
+  const int16_t shown = TermPercent(static_cast<int16_t>(t), other);
+  const int16_t with = truth();
+  EXPECT_EQ(with, shown) << "another student's grade is recomputed";
+  EXPECT_LT(with, without) << "the counted column brings its points to every row";
+  EXPECT_NE(std::string::npos, drawnGrade(TakeTextDrawLog(Port())).find("[" + gradeText(with) + "]"));
+
   CloseEdit(kEditCancel);
   ClickScore(0, 1);
+  StartTextDrawLog(Port());
   Enter("");
+  Run();
   EXPECT_EQ(0, gNumScores[t][1]);
+  EXPECT_EQ(without, TermPercent(static_cast<int16_t>(t), other));
+  EXPECT_EQ(without, truth());
+  EXPECT_NE(std::string::npos,
+            drawnGrade(TakeTextDrawLog(Port())).find("[" + gradeText(without) + "]"));
+}
+
+// Choosing a recent assignment for a column that already has scores gives the column
+// new points: every grade is computed again with them and drawn.
+TEST_F(EditingTest, ARecentAssignmentOnAColumnWithScoresRecomputesEveryGrade) {
+  OpenClass(6, 3);
+  const int t = T(), other = 3;
+  ASSERT_GT(gNumScores[t][1], 0);
+  const int16_t before = TermPercent(static_cast<int16_t>(t), other);
+  struct KeptRecents {
+    RecentAssignRecord list[kMaxRecentAssigns] = {};
+    int16_t count = gNumRecentAssigns;
+    KeptRecents() { std::copy(gRecentAssigns, gRecentAssigns + kMaxRecentAssigns, list); }
+    ~KeptRecents() {
+      std::copy(list, list + kMaxRecentAssigns, gRecentAssigns);
+      gNumRecentAssigns = count;
+    }
+  } kept;
+  gNumRecentAssigns = 1;
+  gRecentAssigns[0].assignment = gAssignments[t][1];
+  gRecentAssigns[0].assignment.points = static_cast<uint16_t>(gAssignments[t][1].points * 8);
+  StartTextDrawLog(Port());
+  HandleRecentAssignsChoice(1, 1);
+  Run();
+  CloseEdit(kEditCancel);
+  const int16_t shown = TermPercent(static_cast<int16_t>(t), other);
+  FlushAll();
+  const int16_t truth = TermPercent(static_cast<int16_t>(t), other);
+  EXPECT_EQ(truth, shown);
+  EXPECT_NE(before, truth) << "eight times the points changes the grade";
+  Str255 text;
+  PercentToString(truth, text);
+  Rect grade;
+  GradeBox(other, &grade);
+  bool drawn = false;
+  std::string seen;
+  for (const TextDrawRecord& r : TakeTextDrawLog(Port())) {
+    if (r.pen.h >= grade.left - 2 && r.pen.h < grade.right && r.pen.v >= grade.top &&
+        r.pen.v <= grade.bottom + 1) {
+      seen += "[" + r.text + "]";
+      drawn = drawn || r.text.substr(0, r.text.find_last_not_of(' ') + 1) == text.str();
+    }
+  }
+  EXPECT_TRUE(drawn) << text.str() << " drawn: " << seen;
 }
 
 struct Move {
@@ -262,22 +352,68 @@ TEST_F(EditingTest, TypingIsLimitedToTheCellsLength) {
   // selected, 15 may be pasted.
   alerts.clear();
   TESetText("12345", 5, gEditHandle);
-  TESetScrapText("ABCDEFGHIJK");
+  SetDesktopClipboardText("ABCDEFGHIJK");
   answers = {1};
   ASSERT_TRUE(Choose(kEditMenu, kPasteItem));
   ASSERT_EQ(1u, alerts.size());
   EXPECT_EQ("This item cannot be more than 15 characters long. Pasting will exceed that limit.",
             alerts[0].text);
   EXPECT_EQ("12345", EditorText());
-  TESetScrapText("ABCDEFGHIJ");
+  SetDesktopClipboardText("ABCDEFGHIJ");
   ASSERT_TRUE(Choose(kEditMenu, kPasteItem));
   EXPECT_EQ("12345ABCDEFGHIJ", EditorText());
   TESetText("12345", 5, gEditHandle);
   TESetSelect(0, 5, gEditHandle);
-  TESetScrapText("ABCDEFGHIJKLMNO");
+  SetDesktopClipboardText("ABCDEFGHIJKLMNO");
   ASSERT_TRUE(Choose(kEditMenu, kPasteItem));
   EXPECT_EQ("ABCDEFGHIJKLMNO", EditorText());
   EXPECT_EQ(1u, alerts.size());
+}
+
+// The class file stores Mac Roman. A typed character outside it is refused with a beep;
+// pasted text holding one is refused whole with an alert naming it; a character that
+// fits ("é") goes in as typed. Each paste reads what the desktop clipboard holds then.
+TEST_F(EditingTest, CharactersAClassCannotStoreAreRefusedAloudAndPastesReadTheDesktop) {
+  OpenClass(6, 3);
+  Rect r;
+  StudentBox(1, &r);
+  ClickIn(r);
+  ASSERT_EQ(kEditName, gEditKind);
+  TESetSelect(0, 32767, gEditHandle);
+  Type("Li");
+  const int beeps = BeepCount();
+  SendDesktopKey(DesktopKey::Text, "\xE6\x9D\x8E", 0);  // a Chinese character
+  Run();
+  EXPECT_EQ(beeps + 1, BeepCount());
+  EXPECT_EQ("Li", EditorText());
+  SendDesktopKey(DesktopKey::Text, "\xC3\xA9", 0);  // e acute, in Mac Roman
+  Run();
+  EXPECT_EQ(beeps + 1, BeepCount());
+  EXPECT_EQ("Li\x8E", EditorText());
+
+  SetDesktopClipboardText("Wang \xE6\x9D\x8E");
+  answers = {1};
+  ASSERT_TRUE(Choose(kEditMenu, kPasteItem));
+  ASSERT_EQ(1u, alerts.size());
+  EXPECT_EQ("Unable to paste", alerts[0].title);
+  EXPECT_NE(std::string::npos, alerts[0].text.find("U+674E")) << alerts[0].text;
+  EXPECT_EQ("Li\x8E", EditorText()) << "nothing pasted, no \"?\"";
+
+  // Another editor, another clipboard: the paste takes what the desktop holds now.
+  SetDesktopClipboardText("Ann");
+  Key(kReturnCharCode);
+  ASSERT_NE(nullptr, gEditHandle);
+  TESetSelect(0, 32767, gEditHandle);
+  ASSERT_TRUE(Choose(kEditMenu, kPasteItem));
+  EXPECT_EQ("Ann", EditorText());
+  StudentBox(4, &r);
+  ClickIn(r);
+  SetDesktopClipboardText("Bo");
+  TESetSelect(0, 32767, gEditHandle);
+  ASSERT_TRUE(Choose(kEditMenu, kPasteItem));
+  EXPECT_EQ("Bo", EditorText());
+  EXPECT_EQ(1u, alerts.size());
+  CloseEdit(kEditCancel);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // that must close the editor before they change the class.
 #include <algorithm>
 
+#include "marktally/model/accessors.h"
 #include "marktally/model/dates.h"
 #include "tests/shell/editing_fixture.h"
 
@@ -107,6 +108,40 @@ TEST_F(CellKindsTest, ATypedGradeLocksTheTermPercentAndDashesUnlockIt) {
   ClickIn(r);
   Enter("--");
   EXPECT_EQ(kNone, gStudents[1].lockedPercent[t]);
+}
+
+// Unlocking on a score typed again unchanged still changes the class: the close asks to
+// save, and Undo locks the grade again.
+TEST_F(CellKindsTest, UnlockingAGradeOnAnUnchangedScoreIsAChangeThatUndoes) {
+  OpenClass(5, 3);
+  const int t = T();
+  gStudents[1].lockedPercent[t] = 915;
+  SetChanged(0);
+  ClickScore(1, 0);
+  ASSERT_TRUE(EditingScore(1, 0));
+  const std::string same = EditorText();
+  const int16_t before = gScores[1][t][0];
+  answers = {1};
+  Enter(same);
+  ASSERT_FALSE(alerts.empty());
+  EXPECT_EQ("Unlock grade?", alerts.back().title);
+  EXPECT_EQ(before, gScores[1][t][0]);
+  EXPECT_EQ(kNone, gStudents[1].lockedPercent[t]);
+  EXPECT_EQ(1, gChanged);
+  CloseEdit(kEditCancel);
+  Undo();
+  EXPECT_EQ(915, gStudents[1].lockedPercent[t]);
+  EXPECT_EQ(before, gScores[1][t][0]);
+
+  // Answered No, nothing changes.
+  gStudents[1].lockedPercent[t] = 915;
+  SetChanged(0);
+  ClickScore(1, 0);
+  answers = {2};
+  Enter(same);
+  EXPECT_EQ(915, gStudents[1].lockedPercent[t]);
+  EXPECT_EQ(0, gChanged);
+  CloseEdit(kEditCancel);
 }
 
 TEST_F(CellKindsTest, AttendanceCodesAdjustTheTotalsWithoutWrapping) {
@@ -386,3 +421,90 @@ TEST_F(CellKindsTest, ClicksInTheHeaderAreNeverTakenForRows) {
 }
 
 }  // namespace
+
+// Every opener on a cell that holds nothing: the editor shows the cell's empty form and
+// not one byte more (an unset text once brought stack bytes into the editor, an alert
+// and the clipboard).
+struct EmptyOpener {
+  const char* name;
+  uint16_t kind;
+  void (*open)();
+  const char* text;  // what the editor shows for the empty cell
+};
+
+TEST_F(CellKindsTest, EveryOpenerOnAnEmptyCellShowsOnlyItsEmptyText) {
+  OpenClass(5, 3);
+  const int t = T();
+  gStudents[1].id.clear();
+  for (int a = 0; a < kMaxAssignments; a++) gScores[2][t][a] = kBlank;
+  gAssignments[t][2].category = kNone;
+  gClass.school.clear();
+  gClass.subject.clear();
+  gClass.teacher.clear();
+  FlushAll();
+  const EmptyOpener openers[] = {
+      {"ID", kEditID, [] { EditID(1); }, ""},
+      {"new student", kEditName, [] { EditStudent(5); }, ""},
+      {"blank score", kEditScore, [] { EditScore(2, 1); }, " "},
+      {"grade of blank scores", kEditGrade, [] { EditGrade(2); }, "0.0%"},
+      {"unnamed assignment", kEditAssignmentName, [] { EditAssignment(3); }, ""},
+      {"no category", kEditCategory, [] { EditCategory(2); }, ""},
+      {"school", kEditSchool, [] { EditSchool(); }, ""},
+      {"subject", kEditSubject, [] { EditSubject(); }, ""},
+      {"teacher", kEditTeacher, [] { EditTeacher(); }, ""},
+  };
+  for (const EmptyOpener& o : openers) {
+    SCOPED_TRACE(o.name);
+    o.open();
+    ASSERT_NE(nullptr, gEditHandle);
+    EXPECT_EQ(o.kind, gEditKind);
+    EXPECT_EQ(std::string(o.text), TEGetText(gEditHandle));
+    CloseEdit(kEditCancel);
+    ASSERT_EQ(nullptr, gEditHandle);
+  }
+
+  // An unmarked school day of the attendance grid.
+  ASSERT_TRUE(Choose(kReportsMenu, kAttendanceViewItem));
+  int column = -1;
+  for (int c = 0; c <= gLastColumn && column < 0; c++)
+    if (ColumnDay(c) >= 0 && gHolidays[ColumnDay(c)] != 1) column = c;
+  ASSERT_GE(column, 0);
+  gAttendance[2][ColumnDay(column)] = kNoMark;
+  EditAttendance(2, static_cast<int16_t>(column));
+  ASSERT_TRUE(Editing(kEditAttendance, 2, static_cast<uint16_t>(column)));
+  EXPECT_EQ("", TEGetText(gEditHandle));
+  // Return on the empty text quotes nothing back: no alert, the day stays unmarked.
+  Key(kReturnCharCode);
+  EXPECT_TRUE(alerts.empty()) << alerts.front().title;
+  EXPECT_EQ(kNoMark, gAttendance[2][ColumnDay(column)]);
+}
+
+// A code name holds 4 characters: a longer typed code is cut to them before it is looked
+// up, so "Tardy" marks the code "Tard" and "Abxyz" is refused as "Abxy".
+TEST_F(CellKindsTest, TypedCodesAreCutToFourCharactersBeforeTheyAreMatched) {
+  OpenClass(5, 3);
+  gCodes[3].name.setC("Tard");
+  gCodes[3].kind = 2;
+  ASSERT_TRUE(Choose(kReportsMenu, kAttendanceViewItem));
+  int column = -1;
+  for (int c = 0; c <= gLastColumn && column < 0; c++)
+    if (ColumnDay(c) >= 0 && gHolidays[ColumnDay(c)] != 1) column = c;
+  ASSERT_GE(column, 0);
+  const int day = ColumnDay(column);
+  gAttendance[1][day] = kNoMark;
+  EditAttendance(1, static_cast<int16_t>(column));
+  ASSERT_TRUE(Editing(kEditAttendance, 1, static_cast<uint16_t>(column)));
+  Enter("Tardy");
+  EXPECT_TRUE(alerts.empty()) << alerts.front().text;
+  EXPECT_EQ(3, gAttendance[1][day]);
+  CloseEdit(kEditCancel);
+
+  EditAttendance(1, static_cast<int16_t>(column));
+  answers = {1};
+  Enter("Abxyz");
+  ASSERT_EQ(1u, alerts.size());
+  EXPECT_EQ("Invalid attendance code", alerts[0].title);
+  EXPECT_NE(std::string::npos, alerts[0].text.find("'Abxy'")) << alerts[0].text;
+  EXPECT_EQ(3, gAttendance[1][day]);
+  CloseEdit(kEditCancel);
+}

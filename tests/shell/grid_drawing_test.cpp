@@ -7,6 +7,7 @@
 #include "marktally/model/dates.h"
 #include "marktally/model/grading.h"
 #include "marktally/model/scoretext.h"
+#include "marktally/shell/grid.h"
 #include "marktally/shell/pagesize.h"
 #include "marktally/shell/view_commands.h"
 #include "tests/shell/window_fixture.h"
@@ -452,6 +453,76 @@ TEST_P(ScrollBandTest, ExposedBandMatchesAFullRedraw) {
   if (differing) {
     SavePortImage(Port(), Path("full.png"));
   }
+}
+
+// With a score editor open, a scroll that redraws only the exposed band keeps the
+// editor's row and column heads as a full redraw shows them; after Return the heads
+// go back to plain on both.
+TEST_F(GridDrawingTest, AScrollWithAnEditorOpenKeepsItsHeadsLikeAFullRedraw) {
+  struct Step {
+    bool rows;
+    int by;
+  };
+  for (const Step step : {Step{true, 1}, Step{true, -3}, Step{false, 1}, Step{false, -2}}) {
+    SCOPED_TRACE(std::string(step.rows ? "rows by " : "columns by ") + std::to_string(step.by));
+    OpenClass(5);
+    ScrollTo(30, 4);
+    EditScore(36, 6);
+    ASSERT_NE(nullptr, gEditHandle);
+    ControlRef bar = step.rows ? gVScrollBar : gHScrollBar;
+    const int before = GetControlValue(bar);
+    SetControlValue(bar, static_cast<int16_t>(before + step.by));
+    if (step.rows)
+      ScrollStudents(-step.by);
+    else
+      ScrollAssignments(-step.by);
+    const std::vector<uint32_t> scrolled = Content();
+    Redraw();
+    EXPECT_TRUE(scrolled == Content()) << "editor open";
+    // The heads are lit: the edited row's number cell carries the highlight colour.
+    const int bottom = RowBottomOf(36);
+    EXPECT_EQ(kHilite, Pixel(4, bottom - 2)) << "the row head of the open editor";
+    CloseEdit(kEditCommit);
+    CloseEdit(kEditCancel);
+    const std::vector<uint32_t> closed = Content();
+    Redraw();
+    EXPECT_TRUE(closed == Content()) << "after the editor closed";
+    EXPECT_NE(kHilite, Pixel(4, bottom - 2)) << "no stale head after the close";
+    CloseDocument();
+  }
+}
+
+// The window redrawn while "Score too high?" is up (another window moved off it): once
+// the alert is answered No and the editor is back on its text, the heads are lit as a
+// full redraw lights them, not turned the wrong way.
+TEST_F(GridDrawingTest, ARedrawBehindAnAlertLeavesTheHeadsAsAFullRedraw) {
+  OpenClass(5);
+  ScrollTo(30, 4);
+  gAssignments[gCurrentTerm][6].points = 10;
+  EditScore(36, 6);
+  ASSERT_NE(nullptr, gEditHandle);
+  TESetSelect(0, 32767, gEditHandle);
+  TEKey('9', gEditHandle);
+  TEKey('9', gEditHandle);
+  int shown = 0;
+  SetAlertSink([&](const AlertRequest& a) {
+    alerts.push_back(a);
+    shown++;
+    ForceUpdate();
+    UpdateWindow();
+    return int16_t{2};
+  });
+  CloseEdit(kEditDown);
+  ASSERT_EQ(1, shown);
+  EXPECT_EQ("Score too high?", alerts.back().title);
+  ASSERT_NE(nullptr, gEditHandle);
+  const std::vector<uint32_t> after = Content();
+  Redraw();
+  EXPECT_TRUE(after == Content());
+  EXPECT_EQ(kHilite, Pixel(4, RowBottomOf(36) - 2)) << "the row head of the open editor";
+  CloseEdit(kEditCancel);
+  Redraw();
+  EXPECT_NE(kHilite, Pixel(4, RowBottomOf(36) - 2));
 }
 
 std::vector<ScrollCase> ScrollCases() {
