@@ -168,6 +168,11 @@ void NVPSet::setChunk(const std::string& name, const boost::filesystem::path& fi
   put(name, std::make_shared<NVP>(name, filePath, 0, size, adopt));
 }
 
+void NVPSet::setNVP(std::shared_ptr<NVP> value) {
+  const std::string name = value->getName();
+  put(name, std::move(value));
+}
+
 std::vector<std::string> NVPSet::getNVPNames() const {
   std::vector<std::string> names;
   names.reserve(nvps.size());

@@ -51,6 +51,9 @@ class NVPSet {
   // The whole file: adopted (deleted with the value) or copied.
   void setChunk(const std::string& name, const boost::filesystem::path& filePath, bool adopt);
 
+  // The value itself, shared with whatever else holds it, under its own name.
+  void setNVP(std::shared_ptr<NVP> value);
+
   // Ascending byte order, both.
   std::vector<std::string> getNVPNames() const;
   std::vector<std::string> getNVPNamesSorted() const;

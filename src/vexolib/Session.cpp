@@ -282,13 +282,10 @@ int Session::transferNVPs(Transceiver& transport,
       platform::trace("NVPs received in pass " + std::to_string(pass) + ":");
       platform::trace(listForTrace(received, receivedNames));
     }
+    // Shared, not copied: a chunk's file lives as long as its last holder, so a large
+    // answer stays one copy on disk.
     for (const std::string& name : receivedNames) {
-      if (received.isString(name)) {
-        response.setString(name, received.getString(name));
-      } else {
-        // A copy of its own: the processor's files go with the processor.
-        response.setChunk(name, received.getChunkFileTempPath(name), false);
-      }
+      response.setNVP(received.getNVP(name));
     }
     if (!more) {
       break;
