@@ -109,7 +109,7 @@ def save(pages, session, params, request):
             return {"retcode": "systemError",
                     "userVisibleMessage": "No contents for %s." % rel}
     stores(pages)[key] = new
-    return {"retcode": "ok"}
+    return ops_answer([])
 
 
 @operation("load")

@@ -1,5 +1,7 @@
 #include "vexolib/sync/SyncRequests.h"
 
+#include <sys/stat.h>
+
 #include <limits>
 #include <vector>
 
@@ -9,6 +11,7 @@
 #include "vexolib/Session.h"
 #include "vexolib/VexoException.h"
 #include "vexolib/platform.h"
+#include "vexolib/strutil.h"
 #include "vexolib/sync/DirImage.h"
 
 namespace fs = boost::filesystem;
@@ -23,7 +26,7 @@ struct ClientOp {
   std::string prefix;
 };
 
-// A download needs every chunk it names, as binary values; checked before anything is
+// A download needs every chunk it names, as non-empty binary values; checked before anything is
 // applied so a short answer changes nothing.
 void requireChunks(const NVPSet& response, const ClientOp& op) {
   const int count = response.getInteger(op.prefix + "chunk.count");
@@ -32,9 +35,22 @@ void requireChunks(const NVPSet& response, const ClientOp& op) {
   }
   for (int k = 0; k < count; ++k) {
     const std::string name = op.prefix + "chunk." + std::to_string(k);
-    if (!response.contains(name) || response.isString(name)) {
+    // A zlib stream never needs an empty piece; an empty one is a broken answer.
+    if (!response.contains(name) || response.isString(name) ||
+        response.getChunkSize(name) == 0) {
       throw VexoException(103, "Chunk lookup failed");
     }
+  }
+}
+
+// The file is written as a private temporary file and renamed into place; once there it gets
+// the permissions of any file the user makes, with the execute bits the server asked for.
+void giveUsualPermissions(const fs::path& target, bool executable) {
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  const mode_t mode = (executable ? 0777 : 0666) & ~mask;
+  if (::chmod(target.c_str(), mode) != 0) {
+    platform::trace("Could not set the permissions of " + target.string());
   }
 }
 
@@ -115,8 +131,10 @@ void SaveLoadRequest::processResponseNVPs(const NVPSet& response, const std::str
       confinedPath(localRoot, op.relPath);
       dirProxy.mkdirAtRelPath(op.relPath);
     } else if (op.type == "download") {
-      confinedPath(localRoot, op.relPath);
+      const fs::path target = confinedPath(localRoot, op.relPath);
       response.downloadFile(localRoot, op.prefix);
+      giveUsualPermissions(
+          target, strutil::toBool(response.getString(op.prefix + "isExecutable", "false"), false));
     } else if (op.type == "setFileTime") {
       confinedPath(localRoot, op.relPath);
       response.setFileTime(localRoot, op.prefix);
