@@ -70,6 +70,11 @@ const char* bufferString(const std::string& text) {
 
 int getStatusCode() { return _statusCode; }
 
+void setStatus(int code, const std::string& message) {
+  _statusCode = code;
+  _errorMessage = message;
+}
+
 const char* getErrorMessage() { return bufferString(_errorMessage); }
 
 Session* accessSession() { return _pSess.get(); }

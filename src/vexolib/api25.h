@@ -40,6 +40,8 @@ int validatePatchDir(const char* patchDir);
 
 // ---- State ---------------------------------------------------------------------------------
 int getStatusCode();
+// For refusals made before an operation's frame (a null argument, for instance).
+void setStatus(int code, const std::string& message);
 // A ring copy of the last message.
 const char* getErrorMessage();
 // A copy of the text up to its first NUL that stays valid until 32 further texts have been
