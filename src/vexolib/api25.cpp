@@ -11,6 +11,7 @@
 #include "vexolib/VexoException.h"
 #include "vexolib/patch/PatchCommand.h"
 #include "vexolib/platform.h"
+#include "vexolib/sync/sync_ops.h"
 #include "vexolib/strutil.h"
 #include "vexolib/vexokit.h"
 
@@ -86,6 +87,7 @@ void ensureCleanedUpOnFailure() {
   if (_pSess) {
     std::unique_ptr<Session> doomed = std::move(_pSess);
     doomed.reset();
+    clearSyncDescs();
   }
   platform::trace("exiting ensureCleanedUpOnFailure");
 }

@@ -63,6 +63,19 @@ VEXOKIT_API int vexo25_applyPatchDir(const char* patchDir, const char* oldDir,
 /* Checks a patch folder without building anything. */
 VEXOKIT_API int vexo25_validatePatchDir(const char* patchDir);
 
+/* ---- Directory synchronisation -------------------------------------------------------- */
+
+/* Queues a folder for the next performSync; sync type "loadFromServer", "saveToServer",
+   "directGet" or "directPut". Needs no session. */
+VEXOKIT_API int vexo25_queueSyncDir(const char* localDir, const char* remoteKey,
+                                    const char* syncType, const char* options);
+/* Runs every queued folder over the session; the first folder's non-zero code, else 0. */
+VEXOKIT_API int vexo25_performSync(void);
+/* Loads the definition files of one interface (by name, else by id) into localDir. */
+VEXOKIT_API int vexo25_getInterfaceDefinitionFiles(const char* interfaceName,
+                                                   const char* interfaceId,
+                                                   const char* localDir);
+
 /* ---- Configuration, tracing and messages --------------------------------------------- */
 
 /* Sets a configuration option for the rest of the process (the file is not written). */

@@ -10,6 +10,7 @@
 #include "vexolib/api/operations.h"
 #include "vexolib/api25.h"
 #include "vexolib/platform.h"
+#include "vexolib/sync/sync_ops.h"
 
 namespace vexo {
 namespace api25 {
@@ -95,6 +96,7 @@ void resetInterfaceState() {
   resetSessionState();
   resetConfigState();
   resetInfoTables();
+  clearSyncDescs();
   setStatus(0, std::string());
 }
 
