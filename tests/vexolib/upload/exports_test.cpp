@@ -1,5 +1,6 @@
 // The shared library as a program sees it: exactly the client interface exported, and a C
 // program that loads it with dlopen uploading three files to the fake service.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -34,28 +35,36 @@ std::string runCommand(const std::string& command, int* status) {
 
 std::string quoted(const std::string& text) { return "'" + text + "'"; }
 
-TEST(ExportsTest, TheLibraryExportsExactlyTheClientInterface) {
+TEST(ExportsTest, TheLibraryExportsExactlyTheClientInterfaceUnderItsVersionNode) {
+  const char* const names[] = {
+      "vexo21_addFile",          "vexo21_resetFiles",          "vexo21_sendFiles",
+      "vexo25_addFile",          "vexo25_addFileUsingPath",    "vexo25_applyPatchDir",
+      "vexo25_applyPatchFile",   "vexo25_getErrorMessage",     "vexo25_getMaxTraceLogFiles",
+      "vexo25_isTracingEnabled", "vexo25_lastSendFilesWasLightweight",
+      "vexo25_resetFiles",       "vexo25_sendFiles",           "vexo25_sendFilesWithOptions",
+      "vexo25_setMaxTraceLogFiles", "vexo25_validatePatchDir"};
+  // The node itself is listed first (an absolute symbol), then every name bound to it.
+  std::vector<std::string> bound;
+  for (const char* name : names) {
+    bound.push_back(std::string(name) + "@@VEXOKIT_1\n");
+  }
+  std::sort(bound.begin(), bound.end());
+  std::string expected = "VEXOKIT_1\n";
+  for (const std::string& line : bound) {
+    expected += line;
+  }
   int status = 0;
   const std::string listing = runCommand(
-      "nm -D --defined-only " + quoted(VEXOKIT_LIBRARY) + " | awk '{print $3}' | sort", &status);
+      "nm -D --defined-only " + quoted(VEXOKIT_LIBRARY) + " | awk '{print $3}' | LC_ALL=C sort",
+      &status);
   ASSERT_EQ(status, 0);
-  EXPECT_EQ(listing,
-            "vexo21_addFile\n"
-            "vexo21_resetFiles\n"
-            "vexo21_sendFiles\n"
-            "vexo25_addFile\n"
-            "vexo25_addFileUsingPath\n"
-            "vexo25_applyPatchDir\n"
-            "vexo25_applyPatchFile\n"
-            "vexo25_getErrorMessage\n"
-            "vexo25_getMaxTraceLogFiles\n"
-            "vexo25_isTracingEnabled\n"
-            "vexo25_lastSendFilesWasLightweight\n"
-            "vexo25_resetFiles\n"
-            "vexo25_sendFiles\n"
-            "vexo25_sendFilesWithOptions\n"
-            "vexo25_setMaxTraceLogFiles\n"
-            "vexo25_validatePatchDir\n");
+  EXPECT_EQ(listing, expected);
+
+  const std::string soname = runCommand(
+      "readelf -d " + quoted(VEXOKIT_LIBRARY) + " | grep -o 'Library soname: \\[.*\\]'",
+      &status);
+  ASSERT_EQ(status, 0);
+  EXPECT_EQ(soname, "Library soname: [libvexokit.so.1]\n");
 }
 
 class ProgramUploadTest : public UploadServiceTest {
