@@ -9,10 +9,10 @@
 
 #include <boost/filesystem/operations.hpp>
 
-#include "vexolib/VexoException.h"
-#include "vexolib/platform.h"
-#include "vexolib/strutil.h"
-#include "vexolib/util.h"
+#include "vexolib/platform/VexoException.h"
+#include "vexolib/platform/platform.h"
+#include "vexolib/platform/strutil.h"
+#include "vexolib/platform/util.h"
 
 namespace fs = boost::filesystem;
 

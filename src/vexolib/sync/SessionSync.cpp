@@ -8,11 +8,11 @@
 #include <boost/filesystem/operations.hpp>
 #include <boost/format.hpp>
 
-#include "vexolib/DSRequest.h"
-#include "vexolib/NVPSet.h"
-#include "vexolib/Session.h"
-#include "vexolib/VexoException.h"
-#include "vexolib/platform.h"
+#include "vexolib/session/DSRequest.h"
+#include "vexolib/session/NVPSet.h"
+#include "vexolib/session/Session.h"
+#include "vexolib/platform/VexoException.h"
+#include "vexolib/platform/platform.h"
 #include "vexolib/sync/DirImage.h"
 #include "vexolib/sync/SyncRequests.h"
 

@@ -7,11 +7,11 @@
 
 #include <boost/format.hpp>
 
-#include "vexolib/NVPSet.h"
-#include "vexolib/Session.h"
-#include "vexolib/VexoException.h"
-#include "vexolib/platform.h"
-#include "vexolib/strutil.h"
+#include "vexolib/session/NVPSet.h"
+#include "vexolib/session/Session.h"
+#include "vexolib/platform/VexoException.h"
+#include "vexolib/platform/platform.h"
+#include "vexolib/platform/strutil.h"
 #include "vexolib/sync/DirImage.h"
 
 namespace fs = boost::filesystem;

@@ -11,7 +11,7 @@
 
 #include <boost/filesystem/path.hpp>
 
-#include "vexolib/DSRequest.h"
+#include "vexolib/session/DSRequest.h"
 
 namespace vexo {
 

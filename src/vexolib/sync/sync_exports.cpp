@@ -1,8 +1,8 @@
 // The exports of directory synchronisation: the client set-up, then the operation; nothing
 // leaves them as an exception.
-#include "vexolib/api25.h"
+#include "vexolib/api/api25.h"
 #include "vexolib/sync/sync_ops.h"
-#include "vexolib/vexokit.h"
+#include <vexokit/vexokit.h>
 
 namespace {
 

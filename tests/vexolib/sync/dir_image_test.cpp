@@ -13,8 +13,8 @@
 #include <zlib.h>
 
 #include "sandbox.h"
-#include "vexolib/VexoException.h"
-#include "vexolib/platform.h"
+#include "vexolib/platform/VexoException.h"
+#include "vexolib/platform/platform.h"
 #include "vexolib/sync/DirImage.h"
 
 namespace vexotest {
