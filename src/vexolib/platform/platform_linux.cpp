@@ -23,6 +23,7 @@
 #include "vexolib/seams/platform_detail.h"
 #include "vexolib/platform/platform_private.h"
 #include "vexolib/platform/strutil.h"
+#include "vexolib/platform/status.h"
 
 namespace vexo {
 namespace platform {
@@ -296,7 +297,7 @@ std::pair<int, std::string> createTemporaryFile() {
       break;
     }
   }
-  throw VexoException(103, "Failed to create temporary file.");
+  throw VexoException(status::generalFailure, "Failed to create temporary file.");
 }
 
 // ---- File times and permissions ---------------------------------------------------------
@@ -449,7 +450,7 @@ void setNetworkConfigRoot(const std::string& root) {
 
 std::string getSpecialPurposeDirectoryPathString(int purpose) {
   if (purpose != temporaryPurpose && purpose != cachePurpose) {
-    throw VexoException(103, "Invalid purpose code");
+    throw VexoException(status::generalFailure, "Invalid purpose code");
   }
   FolderCache& cache = folderCache();
   boost::optional<std::string>& cached =

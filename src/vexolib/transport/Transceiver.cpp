@@ -8,6 +8,7 @@
 #include "vexolib/platform/VexoException.h"
 #include "vexolib/platform/platform.h"
 #include "vexolib/platform/strutil.h"
+#include "vexolib/platform/status.h"
 
 namespace vexo {
 
@@ -114,7 +115,7 @@ std::shared_ptr<Transceiver> Transceiver::makeTransceiver(TransferLib lib,
                                                           const std::string& url,
                                                           const std::string& clientAppName) {
   if (lib != TransferLib::curl) {
-    throw VexoException(103, "Undefined transfer library");
+    throw VexoException(status::generalFailure, "Undefined transfer library");
   }
   std::shared_ptr<Transceiver> transceiver =
       std::make_shared<CurlTransceiver>(connectionDef, url, clientAppName);
