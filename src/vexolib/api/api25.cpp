@@ -163,6 +163,10 @@ std::pair<int, std::string> sendFilesWithOptions(const std::map<std::string, std
     }
     // Emptied before anything is sent: a failed send must be queued again.
     resetFiles();
+    if (command->files.empty()) {
+      // An empty batch is no upload: never reported as one.
+      throw VexoException(status::generalFailure, "No files were specified.");
+    }
     platform::trace("Setting options");
     if (srcCompId) {
       command->srccompid = srcCompId;

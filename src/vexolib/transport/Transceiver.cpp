@@ -26,10 +26,6 @@ const char* levelName(platform::LogLevel level) {
   return "";
 }
 
-bool contains(const std::string& haystack, const std::string& needle) {
-  return haystack.find(needle) != std::string::npos;
-}
-
 }  // namespace
 
 Transceiver::Transceiver(const ConnectionDef& connectionDef, const std::string& url,
@@ -145,45 +141,6 @@ long Transceiver::processRequestValuesHeader(bool) {
 
 long Transceiver::processRequestValuesFooter(bool) {
   return 0;
-}
-
-std::string Transceiver::calcFormBoundaryString() const {
-  static const char alphabet[] = "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRXTUVWXYZ";
-  std::srand(static_cast<unsigned>(std::time(nullptr)));
-  for (int attempt = 0; attempt < 128; ++attempt) {
-    std::string candidate;
-    for (int i = 0; i < 16; ++i) {
-      candidate += alphabet[std::rand() % 62];
-    }
-    bool rejected = false;
-    for (const auto& value : requestValues) {
-      const RequestValueEntry& entry = value.second;
-      if (contains(value.first, candidate)) {
-        rejected = true;
-      } else if (entry.isString) {
-        rejected = contains(entry.value, candidate);
-      } else if (contains(entry.fileName, candidate) ||
-                 contains(std::to_string(entry.totalSize), candidate)) {
-        rejected = true;
-      } else {
-        std::vector<unsigned char> bytes;
-        try {
-          platform::loadFile(entry.filePath, bytes);
-        } catch (const std::exception&) {
-          bytes.clear();  // a missing file holds nothing the boundary could collide with
-        }
-        rejected = std::search(bytes.begin(), bytes.end(), candidate.begin(),
-                               candidate.end()) != bytes.end();
-      }
-      if (rejected) {
-        break;
-      }
-    }
-    if (!rejected) {
-      return candidate;
-    }
-  }
-  return "CaFeBaBe";
 }
 
 }  // namespace vexo
