@@ -10,6 +10,7 @@
 #include <boost/filesystem/operations.hpp>
 
 #include "vexolib/platform/VexoException.h"
+#include "vexolib/platform/fileio.h"
 #include "vexolib/platform/platform.h"
 #include "vexolib/platform/strutil.h"
 #include "vexolib/platform/util.h"
@@ -163,6 +164,10 @@ fs::path confinedPath(const fs::path& root, const std::string& relPath) {
     if (component.find('\0') != std::string::npos) {
       refuse(relPath, "holds a NUL byte");
     }
+  }
+  fs::path resolved;
+  if (!fileio::resolveInRoot(root, relPath, resolved)) {
+    refuse(relPath, "it leads out of the synchronised folder");
   }
   const std::string realRoot = realPathOf(root.string());
   if (realRoot.empty()) {
