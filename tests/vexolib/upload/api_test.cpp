@@ -12,10 +12,10 @@
 #include <gtest/gtest.h>
 
 #include "upload_fixture.h"
-#include "vexolib/Session.h"
-#include "vexolib/VexoException.h"
-#include "vexolib/api25.h"
-#include "vexolib/vexokit.h"
+#include "vexolib/session/Session.h"
+#include "vexolib/platform/VexoException.h"
+#include "vexolib/api/api25.h"
+#include <vexokit/vexokit.h>
 
 namespace vexotest {
 namespace {
@@ -155,6 +155,13 @@ TEST_F(SendFilesTest, EachInjectedFailureGivesItsStatusStopsAndKeepsTheInputs) {
   }
   EXPECT_EQ(vexo25_lastSendFilesWasLightweight(), 1) << "the last send went through it";
   EXPECT_TRUE(temporaryFiles().empty());
+}
+
+TEST_F(SendFilesTest, ASendWithNothingQueuedIs103AndSendsNothing) {
+  EXPECT_EQ(send(), 103);
+  EXPECT_STREQ(message_, "No files were specified.");
+  EXPECT_TRUE(uploadRequests().empty());
+  EXPECT_TRUE(openedPages().empty());
 }
 
 TEST_F(SendFilesTest, OtherFailuresAre103WithTheirTextAndTheInterfaceSessionStays) {

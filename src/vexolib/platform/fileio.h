@@ -1,0 +1,79 @@
+// File plumbing shared by the whole framework: a descriptor with one owner, reads and writes
+// that survive EINTR and short counts, a new file that takes its path only when complete, and
+// the one confinement of a relative path to its root folder.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include <boost/filesystem/path.hpp>
+
+namespace vexo {
+namespace fileio {
+
+// Owns a descriptor and closes it once; move-only.
+class FileHandle {
+ public:
+  FileHandle() = default;
+  explicit FileHandle(int fd) : fd_(fd) {}
+  ~FileHandle();
+  FileHandle(FileHandle&& other) noexcept : fd_(other.release()) {}
+  FileHandle& operator=(FileHandle&& other) noexcept;
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+
+  int get() const { return fd_; }
+  bool valid() const { return fd_ >= 0; }
+  int release();
+  // False when the close reported an error (a deferred write failure, say).
+  bool close();
+
+ private:
+  int fd_ = -1;
+};
+
+// Until `length` bytes, the end of the file or an error; the count read. Errors other than
+// EINTR end the read early, so a short count is the caller's failure to report.
+std::size_t readFull(int fd, void* buffer, std::size_t length);
+bool writeAll(int fd, const void* data, std::size_t length);
+
+// A new file written beside its final path (same folder, so the rename cannot cross file
+// systems) and renamed over it by replace() once whole and on disk. Until then the final
+// path is untouched; an unreplaced file is removed when the object goes. The callers turn a
+// false result into their own failure.
+class AtomicFileWriter {
+ public:
+  explicit AtomicFileWriter(std::string finalPath);
+  ~AtomicFileWriter();
+  AtomicFileWriter(const AtomicFileWriter&) = delete;
+  AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+
+  // Creates the file (mode 0600); false when the folder takes no new file.
+  bool open();
+  bool write(const void* data, std::size_t length);
+  // The open descriptor, for writers that stream into it themselves.
+  int handle() const { return handle_.get(); }
+  // Flush to disk and close; false when the system reports a lost write.
+  bool finish();
+  // Renames the finished file over the final path (a file, or nothing).
+  bool replace();
+
+ private:
+  std::string finalPath_;
+  std::string tempPath_;
+  FileHandle handle_;
+  bool replaced_ = false;
+};
+
+// True when `inner` is `outer` or lies below it, element by element.
+bool isWithin(const boost::filesystem::path& inner, const boost::filesystem::path& outer);
+
+// root / relPath when relPath is relative and has no ".." and no empty element and no NUL
+// ("." elements are skipped), and every symbolic link met on the way from root leads to a
+// place inside root; false otherwise, `resolved` then being unspecified. What does not exist
+// yet is accepted: we make it, never as a link.
+bool resolveInRoot(const boost::filesystem::path& root, const std::string& relPath,
+                   boost::filesystem::path& resolved);
+
+}  // namespace fileio
+}  // namespace vexo

@@ -1,0 +1,76 @@
+#include "vexolib/sync/sync_ops.h"
+
+#include <string>
+#include <vector>
+
+#include <boost/filesystem/path.hpp>
+
+#include "vexolib/session/Session.h"
+#include "vexolib/api/internal.h"
+#include "vexolib/api/api25.h"
+#include "vexolib/platform/platform.h"
+
+namespace vexo {
+namespace api25 {
+
+namespace {
+
+std::vector<Session::SyncDesc> _syncDescs;
+
+}  // namespace
+
+int queueSyncDir(const char* localDir, const char* remoteKey, const char* syncType,
+                 const char* options) {
+  if (refuseNullTexts("queueSyncDir", {localDir, remoteKey, syncType, options})) {
+    return getStatusCode();
+  }
+  platform::trace("queueSyncDir");
+  Session::SyncDesc desc;
+  try {
+    desc.localPath = boost::filesystem::path(localDir);
+  } catch (const std::exception&) {
+    platform::trace("invalid path passed to queueSyncDir");
+    setStatus(123, std::string("Invalid path: ") + localDir);
+    return 123;
+  }
+  desc.remoteKey = remoteKey;
+  desc.syncType = syncType;
+  desc.options = options;
+  _syncDescs.push_back(desc);
+  platform::trace("exit queueSyncDir");
+  setStatus(0, std::string());
+  return 0;
+}
+
+int performSync() {
+  return runOperation("performSync", SessionNeed::data, true, [] {
+    const std::vector<int> results = accessSession()->syncDirs(_syncDescs);
+    _syncDescs.clear();
+    for (const int code : results) {
+      if (code != 0) {
+        setStatus(code, "Sync error.");
+        platform::trace("exit performSync with error");
+        return code;
+      }
+    }
+    return 0;
+  });
+}
+
+int getInterfaceDefinitionFiles(const char* interfaceName, const char* interfaceId,
+                                const char* localDir) {
+  if (refuseNullTexts("getInterfaceDefinitionFiles", {localDir})) {
+    return getStatusCode();
+  }
+  const std::string name = interfaceName ? interfaceName : "";
+  const std::string id = interfaceId ? interfaceId : "";
+  const std::string dir = localDir;
+  return runOperation("getInterfaceDefinitionFiles", SessionNeed::data, true, [&] {
+    return accessSession()->getInterfaceDefinitionFiles(name, id, dir);
+  });
+}
+
+void clearSyncDescs() { _syncDescs.clear(); }
+
+}  // namespace api25
+}  // namespace vexo

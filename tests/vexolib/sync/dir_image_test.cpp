@@ -1,0 +1,211 @@
+// The local directory image on real folders of the sandbox: what a scan records, links and
+// their cycles, the letter-case check, the disk changes made through the image, and the
+// confinement of the server's relative paths.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <boost/filesystem/operations.hpp>
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include "sandbox.h"
+#include "vexolib/platform/VexoException.h"
+#include "vexolib/platform/platform.h"
+#include "vexolib/sync/DirImage.h"
+
+namespace vexotest {
+namespace {
+
+namespace fs = boost::filesystem;
+using vexo::DirProxy;
+using vexo::PathInfo;
+
+unsigned int crcOf(const std::string& bytes) {
+  return static_cast<unsigned int>(crc32(0L, reinterpret_cast<const Bytef*>(bytes.data()),
+                                         static_cast<uInt>(bytes.size())));
+}
+
+class DirImageTest : public FrameworkTest {
+ protected:
+  void SetUp() override {
+    FrameworkTest::SetUp();
+    root = makeFolder("image");
+  }
+  std::string at(const std::string& rel) const { return root + "/" + rel; }
+  void symlinkTo(const std::string& target, const std::string& rel) const {
+    ASSERT_EQ(::symlink(target.c_str(), at(rel).c_str()), 0) << rel;
+  }
+
+  std::string root;
+};
+
+TEST_F(DirImageTest, KeysComeInByteOrderWithFileFactsAndFoldersWithout) {
+  fs::create_directories(at("a"));
+  writeFile(at("a.txt"), "alpha");
+  writeFile(at("a/b.txt"), "beta!");
+  writeFile(at("a b"), "");
+  writeFile(at(".hidden"), "h");
+  DirProxy image(root);
+  EXPECT_EQ(image.getRelPaths(),
+            (std::vector<std::string>{".hidden", "a", "a b", "a.txt", "a/b.txt"}));
+  const PathInfo& folder = image.accessPathInfo("a");
+  EXPECT_TRUE(folder.isDirectory);
+  EXPECT_FALSE(folder.lastModified || folder.fileSize || folder.crc);
+  const PathInfo& file = image.accessPathInfo("a/b.txt");
+  EXPECT_FALSE(file.isDirectory);
+  EXPECT_EQ(file.relPath, "a/b.txt");
+  EXPECT_EQ(*file.fileSize, 5u);
+  EXPECT_EQ(*file.crc, crcOf("beta!"));
+  EXPECT_EQ(*file.lastModified, vexo::platform::getFileLastModifiedString(at("a/b.txt")));
+  EXPECT_EQ(*image.accessPathInfo("a b").fileSize, 0u);
+  EXPECT_THROW(image.accessPathInfo("absent"), std::logic_error);
+}
+
+TEST_F(DirImageTest, WithoutCrcOptionNoRecordHasACrc) {
+  writeFile(at("x"), "1");
+  vexo::platform::overrideBoolConfigOption("calcfilecrc", false);
+  DirProxy image(root);
+  EXPECT_FALSE(image.accessPathInfo("x").crc);
+  EXPECT_TRUE(image.accessPathInfo("x").fileSize);
+}
+
+TEST_F(DirImageTest, MissingOrFileRootGivesAnEmptyImage) {
+  writeFile(at("plain"), "x");
+  EXPECT_TRUE(DirProxy(at("plain")).getRelPaths().empty());
+  EXPECT_TRUE(DirProxy(at("nowhere")).getRelPaths().empty());
+  EXPECT_FALSE(DirProxy(root).containsDuplicatePathsWhenLetterCaseIgnored());
+}
+
+TEST_F(DirImageTest, LinksAreFollowedDanglingOnesSkippedAndCyclesNotEntered) {
+  const std::string outside = makeFolder("image-outside");
+  writeFile(outside + "/target.txt", "target bytes");
+  fs::create_directories(at("d/e"));
+  writeFile(at("d/e/f"), "f");
+  symlinkTo(outside + "/target.txt", "file-link");
+  symlinkTo(outside, "dir-link");
+  symlinkTo(at("gone"), "dangling");
+  // Both lead back up the tree: without the guard the walk would never end.
+  symlinkTo("..", "d/e/up");
+  symlinkTo(root, "d/root-link");
+  DirProxy image(root);
+  EXPECT_EQ(image.getRelPaths(),
+            (std::vector<std::string>{"d", "d/e", "d/e/f", "dir-link", "dir-link/target.txt",
+                                      "file-link"}));
+  EXPECT_TRUE(image.accessPathInfo("dir-link").isDirectory);
+  EXPECT_EQ(*image.accessPathInfo("file-link").crc, crcOf("target bytes"));
+  EXPECT_EQ(*image.accessPathInfo("file-link").fileSize, 12u);
+}
+
+TEST_F(DirImageTest, LetterCaseDuplicatesAreFoundAnywhereInThePath) {
+  const struct {
+    std::vector<std::string> files;
+    bool duplicate;
+  } cases[] = {
+      {{"Report.txt", "report.TXT"}, true},
+      {{"Notes/Week1.txt", "notes/week1.TXT"}, true},
+      {{"Notes/a", "notes/b"}, true},
+      {{"Photo.JPG", "photo2.jpg"}, false},
+  };
+  for (const auto& c : cases) {
+    const std::string folder = makeFolder("case");
+    for (const std::string& f : c.files) {
+      fs::create_directories(fs::path(folder + "/" + f).parent_path());
+      writeFile(folder + "/" + f, f);
+    }
+    EXPECT_EQ(DirProxy(folder).containsDuplicatePathsWhenLetterCaseIgnored(), c.duplicate)
+        << c.files[0] << " " << c.files[1];
+  }
+}
+
+TEST_F(DirImageTest, FilesOfTwoGibibytesOrMoreAreRefusedBeforeTheyAreRead) {
+  {
+    std::ofstream big(at("big.bin"), std::ios::binary);
+  }
+  // Sparse: no disk space, and the refusal must come before any CRC reading.
+  ASSERT_EQ(::truncate(at("big.bin").c_str(), 0x80000000LL), 0);
+  try {
+    DirProxy image(root);
+    FAIL() << "a 2 GiB file was accepted";
+  } catch (const vexo::VexoException& e) {
+    EXPECT_EQ(e.statusCode, 103);
+    EXPECT_NE(std::string(e.what()).find("big.bin"), std::string::npos) << e.what();
+    EXPECT_NE(std::string(e.what()).find("2 GiB"), std::string::npos) << e.what();
+  }
+  ASSERT_EQ(::truncate(at("big.bin").c_str(), 0x7fffffffLL), 0);
+  vexo::platform::overrideBoolConfigOption("calcfilecrc", false);
+  EXPECT_EQ(*DirProxy(root).accessPathInfo("big.bin").fileSize, 0x7fffffffu);
+}
+
+TEST_F(DirImageTest, AnUnreadableFolderFailsTheScan) {
+  if (::geteuid() == 0) {
+    GTEST_SKIP() << "root reads every folder";
+  }
+  fs::create_directories(at("locked"));
+  ::chmod(at("locked").c_str(), 0);
+  EXPECT_THROW(DirProxy image(root), fs::filesystem_error);
+  ::chmod(at("locked").c_str(), 0700);
+}
+
+TEST_F(DirImageTest, MkdirAndDeleteChangeTheDiskButNotTheImage) {
+  const std::string outside = makeFolder("image-kept");
+  writeFile(outside + "/keep.txt", "keep");
+  fs::create_directories(at("tree/sub"));
+  writeFile(at("tree/sub/x"), "x");
+  symlinkTo(outside, "link");
+  DirProxy image(root);
+  const std::vector<std::string> before = image.getRelPaths();
+
+  image.mkdirAtRelPath("new");
+  image.mkdirAtRelPath("new");
+  EXPECT_TRUE(fs::is_directory(at("new")));
+  writeFile(at("afile"), "f");
+  EXPECT_THROW(image.mkdirAtRelPath("afile"), fs::filesystem_error);
+  EXPECT_THROW(image.mkdirAtRelPath("no/parent"), fs::filesystem_error);
+
+  image.deleteAtRelPath("tree");
+  image.deleteAtRelPath("missing");
+  image.deleteAtRelPath("link");
+  EXPECT_FALSE(fs::exists(at("tree")));
+  EXPECT_FALSE(fs::symlink_status(at("link")).type() == fs::symlink_file);
+  EXPECT_EQ(readFile(outside + "/keep.txt"), "keep");
+  EXPECT_THROW(image.deleteAtRelPath(""), vexo::VexoException);
+  EXPECT_TRUE(fs::is_directory(root));
+  EXPECT_EQ(image.getRelPaths(), before);
+}
+
+TEST_F(DirImageTest, ServerPathsAreConfinedToTheFolder) {
+  const std::string outside = makeFolder("image-elsewhere");
+  fs::create_directories(at("in/deep"));
+  symlinkTo(outside, "out");
+  symlinkTo("in/deep", "inner");
+  symlinkTo("/etc/passwd", "passwd");
+  const struct {
+    const char* relPath;
+    bool accepted;
+  } cases[] = {
+      {"a.txt", true},           {"in/deep/new.txt", true}, {"inner/x", true},
+      {"not/yet/there", true},   {"", false},               {"/etc/x", false},
+      {"../x", false},           {"a/../../b", false},      {"in/..", false},
+      {".", false},              {"in/./x", false},         {"out", false},
+      {"out/x", false},          {"passwd", false},
+  };
+  for (const auto& c : cases) {
+    if (c.accepted) {
+      EXPECT_EQ(vexo::confinedPath(root, c.relPath), fs::path(root) / c.relPath) << c.relPath;
+    } else {
+      try {
+        vexo::confinedPath(root, c.relPath);
+        ADD_FAILURE() << "accepted '" << c.relPath << "'";
+      } catch (const vexo::VexoException& e) {
+        EXPECT_EQ(e.statusCode, 103) << c.relPath;
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace vexotest
