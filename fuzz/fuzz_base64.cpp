@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "fuzz_check.h"
-#include "vexolib/platform.h"
-#include "vexolib/strutil.h"
+#include "vexolib/platform/platform.h"
+#include "vexolib/platform/strutil.h"
 
 namespace {
 

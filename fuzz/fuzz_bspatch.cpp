@@ -19,9 +19,9 @@
 #include <bzlib.h>
 
 #include "fuzz_check.h"
-#include "vexolib/VexoException.h"
+#include "vexolib/platform/VexoException.h"
 #include "vexolib/patch/bspatch.h"
-#include "vexolib/platform.h"
+#include "vexolib/platform/platform.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <string>
 
 #include "fuzz_check.h"
-#include "vexolib/platform.h"
-#include "vexolib/platform_detail.h"
-#include "vexolib/strutil.h"
+#include "vexolib/platform/platform.h"
+#include "vexolib/seams/platform_detail.h"
+#include "vexolib/platform/strutil.h"
 
 namespace {
 

@@ -12,9 +12,9 @@
 #include <unistd.h>
 
 #include "fuzz_check.h"
-#include "vexolib/NVPResponseProcessor.h"
-#include "vexolib/VexoException.h"
-#include "vexolib/platform.h"
+#include "vexolib/session/NVPResponseProcessor.h"
+#include "vexolib/platform/VexoException.h"
+#include "vexolib/platform/platform.h"
 
 namespace {
 

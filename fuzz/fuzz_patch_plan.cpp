@@ -9,9 +9,9 @@
 #include <boost/lexical_cast.hpp>
 
 #include "fuzz_check.h"
-#include "vexolib/VexoException.h"
+#include "vexolib/platform/VexoException.h"
 #include "vexolib/patch/PatchPlan.h"
-#include "vexolib/platform.h"
+#include "vexolib/platform/platform.h"
 
 namespace {
 

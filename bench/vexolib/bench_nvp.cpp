@@ -15,8 +15,8 @@
 
 #include <benchmark/benchmark.h>
 
-#include "vexolib/NVPResponseProcessor.h"
-#include "vexolib/platform.h"
+#include "vexolib/session/NVPResponseProcessor.h"
+#include "vexolib/platform/platform.h"
 
 namespace {
 

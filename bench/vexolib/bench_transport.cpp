@@ -15,8 +15,8 @@
 
 #include "peak_memory.h"
 #include "service_fixture.h"
-#include "vexolib/Transceiver.h"
-#include "vexolib/platform.h"
+#include "vexolib/transport/Transceiver.h"
+#include "vexolib/platform/platform.h"
 
 namespace {
 

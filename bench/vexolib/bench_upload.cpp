@@ -18,12 +18,12 @@
 
 #include "peak_memory.h"
 #include "service_fixture.h"
-#include "vexolib/FileInfo.h"
-#include "vexolib/FileSendingCommand.h"
-#include "vexolib/FileUploadCommand.h"
-#include "vexolib/Session.h"
-#include "vexolib/Uploader.h"
-#include "vexolib/platform.h"
+#include "vexolib/upload/FileInfo.h"
+#include "vexolib/upload/FileSendingCommand.h"
+#include "vexolib/upload/FileUploadCommand.h"
+#include "vexolib/session/Session.h"
+#include "vexolib/upload/Uploader.h"
+#include "vexolib/platform/platform.h"
 
 namespace {
 

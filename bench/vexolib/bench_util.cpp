@@ -16,8 +16,8 @@
 #include <boost/filesystem.hpp>
 #include <zlib.h>
 
-#include "vexolib/platform.h"
-#include "vexolib/util.h"
+#include "vexolib/platform/platform.h"
+#include "vexolib/platform/util.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <exception>
 
 #include "vexolib/patch/bspatch.h"
-#include "vexolib/platform.h"
+#include "vexolib/platform/platform.h"
 
 int main(int argc, char** argv) {
   if (argc != 4) {

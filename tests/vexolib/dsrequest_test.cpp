@@ -11,9 +11,9 @@
 #include <gtest/gtest.h>
 
 #include "sandbox.h"
-#include "vexolib/DSRequest.h"
-#include "vexolib/NVPSet.h"
-#include "vexolib/Session.h"
+#include "vexolib/session/DSRequest.h"
+#include "vexolib/session/NVPSet.h"
+#include "vexolib/session/Session.h"
 
 namespace vexotest {
 namespace {

@@ -1,9 +1,9 @@
-#include "vexolib/VexoException.h"
+#include "vexolib/platform/VexoException.h"
 
 #include <gtest/gtest.h>
 
 #include "sandbox.h"
-#include "vexolib/platform.h"
+#include "vexolib/platform/platform.h"
 
 namespace {
 

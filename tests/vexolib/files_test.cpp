@@ -13,9 +13,9 @@
 #include <gtest/gtest.h>
 
 #include "sandbox.h"
-#include "vexolib/VexoException.h"
-#include "vexolib/platform.h"
-#include "vexolib/platform_detail.h"
+#include "vexolib/platform/VexoException.h"
+#include "vexolib/platform/platform.h"
+#include "vexolib/seams/platform_detail.h"
 
 namespace {
 

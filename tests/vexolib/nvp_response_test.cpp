@@ -7,9 +7,9 @@
 #include <gtest/gtest.h>
 
 #include "sandbox.h"
-#include "vexolib/NVPResponseProcessor.h"
-#include "vexolib/VexoException.h"
-#include "vexolib/platform.h"
+#include "vexolib/session/NVPResponseProcessor.h"
+#include "vexolib/platform/VexoException.h"
+#include "vexolib/platform/platform.h"
 
 namespace vexotest {
 namespace {

@@ -11,12 +11,12 @@
 #include <gtest/gtest.h>
 
 #include "sandbox.h"
-#include "vexolib/NVP.h"
-#include "vexolib/NVPSet.h"
-#include "vexolib/VexoException.h"
-#include "vexolib/platform.h"
-#include "vexolib/platform_detail.h"
-#include "vexolib/util.h"
+#include "vexolib/session/NVP.h"
+#include "vexolib/session/NVPSet.h"
+#include "vexolib/platform/VexoException.h"
+#include "vexolib/platform/platform.h"
+#include "vexolib/seams/platform_detail.h"
+#include "vexolib/platform/util.h"
 
 namespace vexotest {
 namespace {

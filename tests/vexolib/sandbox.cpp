@@ -12,7 +12,7 @@
 
 #include <boost/filesystem.hpp>
 
-#include "vexolib/platform_detail.h"
+#include "vexolib/seams/platform_detail.h"
 
 namespace vexotest {
 

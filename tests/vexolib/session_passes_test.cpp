@@ -8,11 +8,11 @@
 #include <gtest/gtest.h>
 
 #include "sandbox.h"
-#include "vexolib/NVPSet.h"
-#include "vexolib/Session.h"
-#include "vexolib/Transceiver.h"
-#include "vexolib/VexoException.h"
-#include "vexolib/platform.h"
+#include "vexolib/session/NVPSet.h"
+#include "vexolib/session/Session.h"
+#include "vexolib/transport/Transceiver.h"
+#include "vexolib/platform/VexoException.h"
+#include "vexolib/platform/platform.h"
 
 namespace vexotest {
 namespace {

@@ -1,4 +1,4 @@
-#include "vexolib/strutil.h"
+#include "vexolib/platform/strutil.h"
 
 #include <random>
 

@@ -1,5 +1,5 @@
 // Compression, decompression and CRC-32, checked against Python's zlib.
-#include "vexolib/util.h"
+#include "vexolib/platform/util.h"
 
 #include <cstdio>
 #include <random>
@@ -10,9 +10,9 @@
 #include <gtest/gtest.h>
 
 #include "sandbox.h"
-#include "vexolib/VexoException.h"
-#include "vexolib/platform.h"
-#include "vexolib/platform_detail.h"
+#include "vexolib/platform/VexoException.h"
+#include "vexolib/platform/platform.h"
+#include "vexolib/seams/platform_detail.h"
 
 namespace {
 

@@ -2,10 +2,10 @@
 
 #include <boost/regex.hpp>
 
-#include "vexolib/VexoException.h"
-#include "vexolib/platform.h"
-#include "vexolib/platform_net.h"
-#include "vexolib/strutil.h"
+#include "vexolib/platform/VexoException.h"
+#include "vexolib/platform/platform.h"
+#include "vexolib/platform/platform_net.h"
+#include "vexolib/platform/strutil.h"
 
 namespace vexo {
 

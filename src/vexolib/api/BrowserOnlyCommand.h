@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "vexolib/ClientCommand.h"
+#include "vexolib/session/ClientCommand.h"
 
 namespace vexo {
 

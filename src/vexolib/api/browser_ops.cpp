@@ -4,11 +4,11 @@
 #include <memory>
 #include <string>
 
-#include "vexolib/VexoException.h"
+#include "vexolib/platform/VexoException.h"
 #include "vexolib/api/BrowserOnlyCommand.h"
 #include "vexolib/api/operations.h"
-#include "vexolib/api25.h"
-#include "vexolib/platform.h"
+#include "vexolib/api/api25.h"
+#include "vexolib/platform/platform.h"
 
 namespace vexo {
 namespace api25 {

@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "vexolib/Session.h"
+#include "vexolib/session/Session.h"
 #include "vexolib/api/internal.h"
 #include "vexolib/api/operations.h"
-#include "vexolib/api25.h"
-#include "vexolib/platform.h"
+#include "vexolib/api/api25.h"
+#include "vexolib/platform/platform.h"
 
 namespace vexo {
 namespace api25 {

@@ -2,8 +2,8 @@
 // pages: each runs the client set-up, then its operation, and nothing leaves it as an
 // exception.
 #include "vexolib/api/operations.h"
-#include "vexolib/api25.h"
-#include "vexolib/vexokit.h"
+#include "vexolib/api/api25.h"
+#include <vexokit/vexokit.h>
 
 namespace {
 

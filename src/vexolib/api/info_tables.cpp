@@ -8,10 +8,10 @@
 #include <utility>
 #include <vector>
 
-#include "vexolib/Session.h"
+#include "vexolib/session/Session.h"
 #include "vexolib/api/internal.h"
 #include "vexolib/api/operations.h"
-#include "vexolib/api25.h"
+#include "vexolib/api/api25.h"
 
 namespace vexo {
 namespace api25 {

@@ -4,12 +4,12 @@
 #include <memory>
 #include <string>
 
-#include "vexolib/Session.h"
+#include "vexolib/session/Session.h"
 #include "vexolib/api/operations.h"
 #include "vexolib/api/internal.h"
-#include "vexolib/api25.h"
-#include "vexolib/platform.h"
-#include "vexolib/strutil.h"
+#include "vexolib/api/api25.h"
+#include "vexolib/platform/platform.h"
+#include "vexolib/platform/strutil.h"
 
 namespace vexo {
 namespace api25 {

@@ -10,13 +10,13 @@
 
 #include <boost/filesystem/operations.hpp>
 
-#include "vexolib/VexoException.h"
+#include "vexolib/platform/VexoException.h"
 #include "vexolib/patch/PatchPlan.h"
 #include "vexolib/patch/bspatch.h"
 #include "vexolib/patch/patch_io.h"
-#include "vexolib/platform.h"
-#include "vexolib/strutil.h"
-#include "vexolib/util.h"
+#include "vexolib/platform/platform.h"
+#include "vexolib/platform/strutil.h"
+#include "vexolib/platform/util.h"
 
 namespace vexo {
 

@@ -8,7 +8,7 @@
 
 #include <boost/filesystem/path.hpp>
 
-#include "vexolib/ClientCommand.h"
+#include "vexolib/session/ClientCommand.h"
 
 namespace vexo {
 

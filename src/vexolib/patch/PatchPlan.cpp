@@ -2,8 +2,8 @@
 
 #include <boost/lexical_cast.hpp>
 
-#include "vexolib/VexoException.h"
-#include "vexolib/strutil.h"
+#include "vexolib/platform/VexoException.h"
+#include "vexolib/platform/strutil.h"
 
 namespace vexo {
 

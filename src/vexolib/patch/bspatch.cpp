@@ -9,9 +9,9 @@
 
 #include <bzlib.h>
 
-#include "vexolib/VexoException.h"
+#include "vexolib/platform/VexoException.h"
 #include "vexolib/patch/patch_io.h"
-#include "vexolib/platform.h"
+#include "vexolib/platform/platform.h"
 
 namespace vexo {
 namespace bspatch {

@@ -10,7 +10,7 @@
 
 #include <boost/filesystem/operations.hpp>
 
-#include "vexolib/platform.h"
+#include "vexolib/platform/platform.h"
 
 namespace vexo {
 namespace patchio {

@@ -8,8 +8,8 @@
 #include <gtest/gtest.h>
 
 #include "interface_fixture.h"
-#include "vexolib/api25.h"
-#include "vexolib/platform.h"
+#include "vexolib/api/api25.h"
+#include "vexolib/platform/platform.h"
 
 namespace vexotest {
 namespace {

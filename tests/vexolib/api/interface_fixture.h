@@ -7,7 +7,7 @@
 
 #include "session_service_test.h"
 #include "vexolib/api/operations.h"
-#include "vexolib/vexokit.h"
+#include <vexokit/vexokit.h>
 
 namespace vexotest {
 

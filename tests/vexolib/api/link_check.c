@@ -3,7 +3,7 @@
  * them; it only checks that each address is there. */
 #include <stdio.h>
 
-#include "vexolib/vexokit.h"
+#include <vexokit/vexokit.h>
 
 typedef void (*Export)(void);
 

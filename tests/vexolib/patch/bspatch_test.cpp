@@ -12,8 +12,8 @@
 
 #include "patch_fixture.h"
 #include "sandbox.h"
-#include "vexolib/VexoException.h"
-#include "vexolib/platform_detail.h"
+#include "vexolib/platform/VexoException.h"
+#include "vexolib/seams/platform_detail.h"
 
 // The largest single block asked of operator new since the last reset: the applier must
 // never size a buffer from a header's claim.

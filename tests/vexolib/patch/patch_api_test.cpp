@@ -9,10 +9,10 @@
 
 #include "patch_fixture.h"
 #include "sandbox.h"
-#include "vexolib/Session.h"
-#include "vexolib/api25.h"
-#include "vexolib/platform.h"
-#include "vexolib/vexokit.h"
+#include "vexolib/session/Session.h"
+#include "vexolib/api/api25.h"
+#include "vexolib/platform/platform.h"
+#include <vexokit/vexokit.h>
 
 namespace vexotest {
 namespace {

@@ -11,8 +11,8 @@
 
 #include "patch_fixture.h"
 #include "sandbox.h"
-#include "vexolib/VexoException.h"
-#include "vexolib/platform.h"
+#include "vexolib/platform/VexoException.h"
+#include "vexolib/platform/platform.h"
 
 namespace vexotest {
 namespace {

@@ -5,7 +5,7 @@
 #include <boost/lexical_cast.hpp>
 #include <gtest/gtest.h>
 
-#include "vexolib/VexoException.h"
+#include "vexolib/platform/VexoException.h"
 
 namespace {
 

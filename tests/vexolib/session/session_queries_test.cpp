@@ -12,8 +12,8 @@
 #include <gtest/gtest.h>
 
 #include "session_service_test.h"
-#include "vexolib/Session.h"
-#include "vexolib/VexoException.h"
+#include "vexolib/session/Session.h"
+#include "vexolib/platform/VexoException.h"
 
 namespace vexotest {
 namespace {

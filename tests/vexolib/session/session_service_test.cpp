@@ -13,9 +13,9 @@
 #include <gtest/gtest.h>
 
 #include "session_service_test.h"
-#include "vexolib/Session.h"
-#include "vexolib/VexoException.h"
-#include "vexolib/platform.h"
+#include "vexolib/session/Session.h"
+#include "vexolib/platform/VexoException.h"
+#include "vexolib/platform/platform.h"
 
 namespace vexotest {
 namespace {

@@ -10,7 +10,7 @@
 
 #include "sandbox.h"
 #include "service_fixture.h"
-#include "vexolib/Session.h"
+#include "vexolib/session/Session.h"
 
 namespace vexotest {
 

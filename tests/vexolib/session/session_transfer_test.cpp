@@ -11,8 +11,8 @@
 #include <zlib.h>
 
 #include "session_service_test.h"
-#include "vexolib/NVPSet.h"
-#include "vexolib/Session.h"
+#include "vexolib/session/NVPSet.h"
+#include "vexolib/session/Session.h"
 
 namespace vexotest {
 namespace {

@@ -2,9 +2,9 @@
 #include <gtest/gtest.h>
 
 #include "sandbox.h"
-#include "vexolib/VexoException.h"
-#include "vexolib/platform.h"
-#include "vexolib/platform_net.h"
+#include "vexolib/platform/VexoException.h"
+#include "vexolib/platform/platform.h"
+#include "vexolib/platform/platform_net.h"
 
 namespace vexotest {
 namespace {

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "sandbox.h"
-#include "vexolib/ConnectionDef.h"
-#include "vexolib/platform.h"
-#include "vexolib/platform_net.h"
+#include "vexolib/transport/ConnectionDef.h"
+#include "vexolib/platform/platform.h"
+#include "vexolib/platform/platform_net.h"
 
 namespace vexotest {
 namespace {

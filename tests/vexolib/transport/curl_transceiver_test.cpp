@@ -11,10 +11,10 @@
 #include <gtest/gtest.h>
 
 #include "service_test.h"
-#include "vexolib/CurlTransceiver.h"
-#include "vexolib/platform.h"
-#include "vexolib/strutil.h"
-#include "vexolib/transport_detail.h"
+#include "vexolib/transport/CurlTransceiver.h"
+#include "vexolib/platform/platform.h"
+#include "vexolib/platform/strutil.h"
+#include "vexolib/seams/transport_detail.h"
 
 namespace vexotest {
 namespace {

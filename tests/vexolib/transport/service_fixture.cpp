@@ -15,7 +15,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "vexolib/strutil.h"
+#include "vexolib/platform/strutil.h"
 
 namespace vexotest {
 

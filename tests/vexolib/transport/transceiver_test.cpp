@@ -8,10 +8,10 @@
 #include <gtest/gtest.h>
 
 #include "sandbox.h"
-#include "vexolib/CurlTransceiver.h"
-#include "vexolib/Transceiver.h"
-#include "vexolib/VexoException.h"
-#include "vexolib/platform.h"
+#include "vexolib/transport/CurlTransceiver.h"
+#include "vexolib/transport/Transceiver.h"
+#include "vexolib/platform/VexoException.h"
+#include "vexolib/platform/platform.h"
 
 namespace vexotest {
 namespace {

@@ -2,8 +2,8 @@
 // header and its size limit, and what traces may show of secrets.
 #include <gtest/gtest.h>
 
-#include "vexolib/trace_mask.h"
-#include "vexolib/transport_detail.h"
+#include "vexolib/platform/trace_mask.h"
+#include "vexolib/seams/transport_detail.h"
 
 namespace vexotest {
 namespace {

@@ -5,10 +5,10 @@
 #include <gtest/gtest.h>
 
 #include "service_test.h"
-#include "vexolib/CurlTransceiver.h"
-#include "vexolib/platform.h"
-#include "vexolib/platform_net.h"
-#include "vexolib/transport_detail.h"
+#include "vexolib/transport/CurlTransceiver.h"
+#include "vexolib/platform/platform.h"
+#include "vexolib/platform/platform_net.h"
+#include "vexolib/seams/transport_detail.h"
 
 namespace vexotest {
 namespace {

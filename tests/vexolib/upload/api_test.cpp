@@ -12,10 +12,10 @@
 #include <gtest/gtest.h>
 
 #include "upload_fixture.h"
-#include "vexolib/Session.h"
-#include "vexolib/VexoException.h"
-#include "vexolib/api25.h"
-#include "vexolib/vexokit.h"
+#include "vexolib/session/Session.h"
+#include "vexolib/platform/VexoException.h"
+#include "vexolib/api/api25.h"
+#include <vexokit/vexokit.h>
 
 namespace vexotest {
 namespace {

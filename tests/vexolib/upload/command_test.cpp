@@ -17,14 +17,14 @@
 #include <gtest/gtest.h>
 
 #include "upload_fixture.h"
-#include "vexolib/ClientCommand.h"
-#include "vexolib/FileInfo.h"
-#include "vexolib/FileSendingCommand.h"
-#include "vexolib/FileUploadCommand.h"
-#include "vexolib/VexoException.h"
-#include "vexolib/platform.h"
-#include "vexolib/platform_net.h"
-#include "vexolib/util.h"
+#include "vexolib/session/ClientCommand.h"
+#include "vexolib/upload/FileInfo.h"
+#include "vexolib/upload/FileSendingCommand.h"
+#include "vexolib/upload/FileUploadCommand.h"
+#include "vexolib/platform/VexoException.h"
+#include "vexolib/platform/platform.h"
+#include "vexolib/platform/platform_net.h"
+#include "vexolib/platform/util.h"
 
 namespace vexotest {
 namespace {

@@ -9,7 +9,7 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "vexolib/vexokit.h"
+#include <vexokit/vexokit.h>
 
 int main(int argc, char** argv) {
   if (argc < 3) {

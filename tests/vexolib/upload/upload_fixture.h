@@ -13,7 +13,7 @@
 
 #include "sandbox.h"
 #include "service_fixture.h"
-#include "vexolib/platform.h"
+#include "vexolib/platform/platform.h"
 
 namespace vexotest {
 

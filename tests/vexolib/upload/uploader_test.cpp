@@ -9,11 +9,11 @@
 #include <gtest/gtest.h>
 
 #include "upload_fixture.h"
-#include "vexolib/FileInfo.h"
-#include "vexolib/Session.h"
-#include "vexolib/Uploader.h"
-#include "vexolib/platform_detail.h"
-#include "vexolib/platform_net.h"
+#include "vexolib/upload/FileInfo.h"
+#include "vexolib/session/Session.h"
+#include "vexolib/upload/Uploader.h"
+#include "vexolib/seams/platform_detail.h"
+#include "vexolib/platform/platform_net.h"
 
 namespace vexotest {
 namespace {

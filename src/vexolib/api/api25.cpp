@@ -1,0 +1,418 @@
+#include "vexolib/api/api25.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <exception>
+
+#include "vexolib/upload/FileUploadCommand.h"
+#include "vexolib/session/Session.h"
+#include "vexolib/upload/Uploader.h"
+#include "vexolib/platform/VexoException.h"
+#include "vexolib/patch/PatchCommand.h"
+#include "vexolib/platform/platform.h"
+#include "vexolib/platform/strutil.h"
+#include <vexokit/vexokit.h>
+
+namespace {
+
+bool inited = false;
+
+}  // namespace
+
+void ensureInited() {
+  if (!inited) {
+    vexo::platform::initClient();
+    inited = true;
+  }
+}
+
+namespace vexo {
+namespace api25 {
+
+namespace {
+
+std::unique_ptr<Session> _pSess;
+int _statusCode = 0;
+std::string _errorMessage;
+FormatsAndFiles _formatsAndFiles;
+
+const std::size_t preservedResultCount = 32;
+
+void clearStatus() {
+  _statusCode = 0;
+  _errorMessage.clear();
+}
+
+void setStatusFrom(const std::exception& e) {
+  const VexoException* vexo = dynamic_cast<const VexoException*>(&e);
+  _statusCode = vexo ? vexo->statusCode : 103;
+  _errorMessage = e.what();
+}
+
+}  // namespace
+
+const char* bufferString(const std::string& text) {
+  // Never destroyed: a client may read its last texts until the process ends, even from its
+  // own exit handlers.
+  static std::deque<char*>& preservedResults = *new std::deque<char*>();
+  char* copy = ::strdup(text.c_str());
+  if (!copy) {
+    throw std::bad_alloc();
+  }
+  preservedResults.push_front(copy);
+  if (preservedResults.size() > preservedResultCount) {
+    std::free(preservedResults.back());
+    preservedResults.pop_back();
+  }
+  return copy;
+}
+
+int getStatusCode() { return _statusCode; }
+
+void setStatus(int code, const std::string& message) {
+  _statusCode = code;
+  _errorMessage = message;
+}
+
+const char* getErrorMessage() { return bufferString(_errorMessage); }
+
+Session* accessSession() { return _pSess.get(); }
+
+void adoptSession(std::unique_ptr<Session> session) { _pSess = std::move(session); }
+
+void ensureCleanedUpOnFailure() {
+  platform::trace("ensureCleanedUpOnFailure");
+  if (_pSess) {
+    std::unique_ptr<Session> doomed = std::move(_pSess);
+    doomed.reset();
+  }
+  platform::trace("exiting ensureCleanedUpOnFailure");
+}
+
+int runOperation(const std::string& name, SessionNeed need, bool endSessionOnFailure,
+                 const std::function<int()>& work) {
+  platform::trace(name);
+  clearStatus();
+  if (need != SessionNeed::none && !_pSess) {
+    if (need == SessionNeed::connection) {
+      _statusCode = 103;
+      _errorMessage = "Not connected.";
+    } else {
+      _statusCode = 203;
+      _errorMessage = "not connected";
+    }
+    platform::trace("exit " + name);
+    return _statusCode;
+  }
+  try {
+    _statusCode = work();
+  } catch (const std::exception& e) {
+    platform::trace("Exception during " + name + "() ", e);
+    if (endSessionOnFailure) {
+      ensureCleanedUpOnFailure();
+    }
+    setStatusFrom(e);
+  } catch (...) {
+    platform::trace("Non-std::exception during " + name + "() ");
+    if (endSessionOnFailure) {
+      ensureCleanedUpOnFailure();
+    }
+    _statusCode = 103;
+    _errorMessage = "internal error";
+  }
+  platform::trace("exit " + name);
+  return _statusCode;
+}
+
+bool addFile(const char* format, const char* path) {
+  clearStatus();
+  if (!path) {
+    _statusCode = 123;
+    _errorMessage = "No file to queue.";
+    return false;
+  }
+  try {
+    _formatsAndFiles.emplace_back(format ? format : "", path);
+  } catch (...) {
+    platform::trace("Exception occurred in addFile().");
+    _statusCode = 103;
+    _errorMessage = "internal error";
+    return false;
+  }
+  return true;
+}
+
+void resetFiles() {
+  clearStatus();
+  _formatsAndFiles.clear();
+}
+
+const FormatsAndFiles& getQueuedFiles() { return _formatsAndFiles; }
+
+std::pair<int, std::string> sendFilesWithOptions(const std::map<std::string, std::string>& options,
+                                                 const char* srcCompId, const char* srcAppId,
+                                                 const char* srcAppVer, const char* authToken,
+                                                 bool deleteInputFiles) {
+  platform::trace("Entered sendFiles");
+  clearStatus();
+  std::pair<int, std::string> result(0, std::string());
+  try {
+    std::shared_ptr<FileUploadCommand> command = FileUploadCommand::make();
+    command->setOptions(options);
+    platform::trace("Adding files");
+    for (const auto& formatAndFile : _formatsAndFiles) {
+      command->formats.push_back(formatAndFile.first);
+      command->files.push_back(formatAndFile.second);
+    }
+    // Emptied before anything is sent: a failed send must be queued again.
+    resetFiles();
+    platform::trace("Setting options");
+    if (srcCompId) {
+      command->srccompid = srcCompId;
+    }
+    if (srcAppId) {
+      command->srcappid = srcAppId;
+    }
+    if (srcAppVer) {
+      command->srcappver = srcAppVer;
+    }
+    if (authToken) {
+      command->authtoken = authToken;
+    }
+    command->deleteInputFiles = deleteInputFiles;
+    platform::trace("Executing command");
+    command->execute();
+    _statusCode = 0;
+    platform::trace("Exiting with success");
+  } catch (const std::exception& e) {
+    platform::trace("Exception during sendFiles() ", e);
+    setStatusFrom(e);
+    result = {_statusCode, _errorMessage};
+  } catch (...) {
+    platform::trace("Non-std::exception during sendFiles().");
+    _statusCode = 103;
+    _errorMessage = "internal error";
+    result = {_statusCode, _errorMessage};
+  }
+  platform::trace("Returning from sendFiles");
+  return result;
+}
+
+bool lastSendFilesWasLightweight() { return Uploader::wasLastUploadLightweight(); }
+
+namespace {
+
+// A path as the entry trace shows it; a null one is not read.
+std::string traced(const char* path) { return path ? path : "(null)"; }
+
+// The frame of the patch operations: entry line, then the command made, given its paths and
+// run inside one guarded region; "Returning from <name>" at the end.
+template <typename Command, typename Configure>
+int runPatchCommand(const std::string& name, const std::string& entryLine, Configure configure) {
+  platform::trace(entryLine);
+  clearStatus();
+  try {
+    std::shared_ptr<Command> command = Command::make();
+    configure(*command);
+    platform::trace("Executing command");
+    command->execute();
+    _statusCode = 0;
+    platform::trace("Exiting with success");
+  } catch (const std::exception& e) {
+    platform::trace("Exception during " + name + "() ", e);
+    setStatusFrom(e);
+  } catch (...) {
+    platform::trace("Non-std::exception during " + name + "().");
+    _statusCode = 103;
+    _errorMessage = "internal error";
+  }
+  platform::trace("Returning from " + name);
+  return _statusCode;
+}
+
+}  // namespace
+
+int applyPatchFile(const char* patchFile, const char* oldFile, const char* newFile) {
+  return runPatchCommand<ApplyPatchFileCommand>(
+      "applyPatchFile",
+      "applyPatchFile: patch file path =" + traced(patchFile) + "; old file path =" +
+          traced(oldFile) + "; new file path =" + traced(newFile),
+      [&](ApplyPatchFileCommand& command) {
+        command.setPatchPath(patchFile);
+        command.setOldPath(oldFile);
+        command.setNewPath(newFile);
+      });
+}
+
+int applyPatchDir(const char* patchDir, const char* oldDir, const char* newDir) {
+  return runPatchCommand<ApplyPatchDirCommand>(
+      "applyPatchDir",
+      "applyPatchDir: patch dir path =" + traced(patchDir) + "; old dir path =" +
+          traced(oldDir) + "; new dir path =" + traced(newDir),
+      [&](ApplyPatchDirCommand& command) {
+        command.setPatchPath(patchDir);
+        command.setOldPath(oldDir);
+        command.setNewPath(newDir);
+      });
+}
+
+int validatePatchDir(const char* patchDir) {
+  return runPatchCommand<ValidatePatchDirCommand>(
+      "validatePatchDir", "validatePatchDir: patch dir path =" + traced(patchDir),
+      [&](ValidatePatchDirCommand& command) { command.setPatchPath(patchDir); });
+}
+
+}  // namespace api25
+}  // namespace vexo
+
+// ---- The exports -------------------------------------------------------------------------------
+
+namespace {
+
+// The file's absolute path into buffer; false when there is no such file or the path does
+// not fit with its terminating NUL.
+bool convertFileSpec(const VexoFileSpec* spec, char* buffer, std::size_t size) {
+  if (!spec || !spec->path || !*spec->path) {
+    return false;
+  }
+  char* resolved = ::realpath(spec->path, nullptr);
+  if (!resolved) {
+    return false;
+  }
+  const std::size_t length = std::strlen(resolved);
+  const bool fits = length < size;
+  if (fits) {
+    std::memcpy(buffer, resolved, length + 1);
+  }
+  std::free(resolved);
+  return fits;
+}
+
+// Always terminated inside the buffer; the rest of the buffer is zeroed.
+void copyMessage(const std::string& message, char* buffer, int size) {
+  if (!buffer || size <= 0) {
+    return;
+  }
+  const std::size_t capacity = static_cast<std::size_t>(size);
+  const std::size_t length = std::min(message.size(), capacity - 1);
+  std::memcpy(buffer, message.data(), length);
+  std::memset(buffer + length, 0, capacity - length);
+}
+
+int sendFiles(const std::map<std::string, std::string>& options, const char* srcCompId,
+              const char* srcAppId, const char* srcAppVer, const char* authToken,
+              int deleteInputFiles, char* messageBuffer, int bufferSize) {
+  const std::pair<int, std::string> result = vexo::api25::sendFilesWithOptions(
+      options, srcCompId, srcAppId, srcAppVer, authToken, deleteInputFiles != 0);
+  copyMessage(result.second, messageBuffer, bufferSize);
+  return result.first;
+}
+
+}  // namespace
+
+extern "C" {
+
+int vexo25_addFile(const char* format, const VexoFileSpec* fileSpec) {
+  ensureInited();
+  static char pathBuffer[1024];
+  if (!convertFileSpec(fileSpec, pathBuffer, sizeof pathBuffer)) {
+    vexo::platform::trace("error converting from FSSpec");
+    return 123;
+  }
+  return vexo::api25::addFile(format, pathBuffer) ? 0 : vexo::api25::getStatusCode();
+}
+
+int vexo21_addFile(const char* format, const VexoFileSpec* fileSpec) {
+  return vexo25_addFile(format, fileSpec);
+}
+
+int vexo25_addFileUsingPath(const char* format, const char* path) {
+  ensureInited();
+  return vexo::api25::addFile(format, path) ? 0 : vexo::api25::getStatusCode();
+}
+
+int vexo25_resetFiles(void) {
+  ensureInited();
+  vexo::api25::resetFiles();
+  return 0;
+}
+
+int vexo21_resetFiles(void) { return vexo25_resetFiles(); }
+
+int vexo25_applyPatchFile(const char* patchFile, const char* oldFile, const char* newFile) {
+  ensureInited();
+  return vexo::api25::applyPatchFile(patchFile, oldFile, newFile);
+}
+
+int vexo25_applyPatchDir(const char* patchDir, const char* oldDir, const char* newDir) {
+  ensureInited();
+  return vexo::api25::applyPatchDir(patchDir, oldDir, newDir);
+}
+
+int vexo25_validatePatchDir(const char* patchDir) {
+  ensureInited();
+  return vexo::api25::validatePatchDir(patchDir);
+}
+
+int vexo25_sendFiles(const char* srcCompId, const char* srcAppId, const char* srcAppVer,
+                     const char* authToken, int deleteInputFiles, char* messageBuffer,
+                     int bufferSize) {
+  ensureInited();
+  return sendFiles({}, srcCompId, srcAppId, srcAppVer, authToken, deleteInputFiles,
+                   messageBuffer, bufferSize);
+}
+
+int vexo25_sendFilesWithOptions(const char* options, const char* srcCompId,
+                                const char* srcAppId, const char* srcAppVer,
+                                const char* authToken, int deleteInputFiles,
+                                char* messageBuffer, int bufferSize) {
+  ensureInited();
+  std::map<std::string, std::string> parsed;
+  try {
+    parsed = vexo::strutil::parseNVPString(options ? options : "");
+  } catch (const std::exception& e) {
+    // Nothing may leave an exported function as an exception.
+    copyMessage(e.what(), messageBuffer, bufferSize);
+    return 103;
+  }
+  return sendFiles(parsed, srcCompId, srcAppId, srcAppVer, authToken, deleteInputFiles,
+                   messageBuffer, bufferSize);
+}
+
+int vexo21_sendFiles(const char* srcCompId, const char* srcAppId, const char* srcAppVer,
+                     int deleteInputFiles, char* messageBuffer, int bufferSize) {
+  return vexo25_sendFiles(srcCompId, srcAppId, srcAppVer, nullptr, deleteInputFiles,
+                          messageBuffer, bufferSize);
+}
+
+int vexo25_lastSendFilesWasLightweight(void) {
+  ensureInited();
+  return vexo::api25::lastSendFilesWasLightweight() ? 1 : 0;
+}
+
+const char* vexo25_getErrorMessage(void) {
+  ensureInited();
+  try {
+    return vexo::api25::getErrorMessage();
+  } catch (...) {
+    return "";  // no memory left for a copy of the message
+  }
+}
+
+int vexo25_isTracingEnabled(void) {
+  ensureInited();
+  return vexo::platform::isTracingEnabled() ? 1 : 0;
+}
+
+int vexo25_getMaxTraceLogFiles(void) {
+  ensureInited();
+  return vexo::platform::getMaxTraceLogFiles();
+}
+
+void vexo25_setMaxTraceLogFiles(int count) {
+  ensureInited();
+  vexo::platform::setMaxTraceLogFiles(count);
+}
+
+}  // extern "C"

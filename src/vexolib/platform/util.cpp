@@ -1,0 +1,346 @@
+#include "vexolib/platform/util.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <stdexcept>
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <zlib.h>
+
+#include "vexolib/platform/VexoException.h"
+#include "vexolib/platform/platform.h"
+
+namespace vexo {
+namespace util {
+
+namespace {
+
+constexpr int bufferSize = 32768;
+unsigned char inBuffer[bufferSize];
+unsigned char outBuffer[bufferSize];
+
+// Much larger than a stream buffer: with small reads the system calls, not the checksum,
+// set the pace.
+constexpr std::size_t crcBufferSize = 256 * 1024;
+unsigned char crcBuffer[crcBufferSize];
+
+const char compressFailure[] = "Error occurred while compressing data for transmission";
+
+class HandleCloser {
+ public:
+  explicit HandleCloser(int handle) : handle_(handle) {}
+  ~HandleCloser() {
+    if (handle_ >= 0) {
+      platform::closeFileHandle(handle_);
+    }
+  }
+  HandleCloser(const HandleCloser&) = delete;
+  HandleCloser& operator=(const HandleCloser&) = delete;
+
+ private:
+  int handle_;
+};
+
+// An output file that is removed, unless kept, however its operation ends.
+class PendingOutput {
+ public:
+  PendingOutput(int handle, std::string path) : handle_(handle), path_(std::move(path)) {}
+  ~PendingOutput() {
+    if (handle_ >= 0) {
+      platform::closeFileHandle(handle_);
+    }
+    if (!kept_) {
+      platform::deleteTemporaryFile(path_);
+    }
+  }
+  PendingOutput(const PendingOutput&) = delete;
+  PendingOutput& operator=(const PendingOutput&) = delete;
+
+  int handle() const { return handle_; }
+  const std::string& path() const { return path_; }
+  // A close can report a write the system deferred; the caller must treat false as failure.
+  bool close() {
+    const int handle = handle_;
+    handle_ = -1;
+    return platform::closeFileHandle(handle) == 0;
+  }
+  void keep() { kept_ = true; }
+
+ private:
+  int handle_;
+  std::string path_;
+  bool kept_ = false;
+};
+
+// Ends a zlib stream on every path. Ending one twice is harmless: zlib clears its state.
+template <int (*end)(z_streamp)>
+class StreamGuard {
+ public:
+  explicit StreamGuard(z_stream& stream) : stream_(stream) {}
+  ~StreamGuard() { end(&stream_); }
+  StreamGuard(const StreamGuard&) = delete;
+  StreamGuard& operator=(const StreamGuard&) = delete;
+
+ private:
+  z_stream& stream_;
+};
+
+bool writeAll(int handle, const unsigned char* data, std::size_t length) {
+  while (length > 0) {
+    const int n = platform::writeFileHandle(handle, data, static_cast<int>(length));
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
+    if (n <= 0) {
+      return false;
+    }
+    data += n;
+    length -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+// Reads until `length` bytes or the end; a short count means the file ended or failed early.
+std::size_t readFull(int handle, unsigned char* buffer, std::size_t length) {
+  std::size_t got = 0;
+  while (got < length) {
+    const int n = platform::readFileHandle(handle, buffer + got, static_cast<int>(length - got));
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
+    if (n <= 0) {
+      break;
+    }
+    got += static_cast<std::size_t>(n);
+  }
+  return got;
+}
+
+void writeCompressed(int handle, std::size_t length) {
+  if (!writeAll(handle, outBuffer, length)) {
+    throw VexoException(116, std::string(compressFailure) + " (write)");
+  }
+}
+
+void writeInflated(int handle, std::size_t length, const std::string& outputPath) {
+  if (!writeAll(handle, outBuffer, length)) {
+    throw VexoException(103, "Failure in writing output file '" + outputPath + "'.");
+  }
+}
+
+void initCompressor(z_stream& stream) {
+  stream = z_stream();
+  stream.zalloc = Z_NULL;
+  stream.zfree = Z_NULL;
+  stream.opaque = Z_NULL;
+  const int level = platform::isCompressionEnabled() ? 9 : 0;
+  const int rc = deflateInit(&stream, level);
+  if (rc != Z_OK) {
+    throw VexoException(115, "Compressor returned " + std::to_string(rc) +
+                                 " during initialization.");
+  }
+}
+
+void compressBlock(z_stream& stream, int length, int handle) {
+  stream.next_in = inBuffer;
+  stream.avail_in = static_cast<uInt>(length);
+  while (stream.avail_in > 0) {
+    stream.next_out = outBuffer;
+    stream.avail_out = bufferSize;
+    if (deflate(&stream, Z_NO_FLUSH) != Z_OK) {
+      throw VexoException(116, compressFailure);
+    }
+    writeCompressed(handle, bufferSize - stream.avail_out);
+  }
+}
+
+void finishCompressor(z_stream& stream, int handle) {
+  stream.next_in = Z_NULL;
+  stream.avail_in = 0;
+  for (;;) {
+    stream.next_out = outBuffer;
+    stream.avail_out = bufferSize;
+    const int rc = deflate(&stream, Z_FINISH);
+    if (rc != Z_OK && rc != Z_STREAM_END) {
+      throw VexoException(116, compressFailure);
+    }
+    writeCompressed(handle, bufferSize - stream.avail_out);
+    if (rc == Z_STREAM_END) {
+      break;
+    }
+  }
+  if (deflateEnd(&stream) != Z_OK) {
+    throw VexoException(116, std::string(compressFailure) + " (end)");
+  }
+}
+
+void initDecompressor(z_stream& stream) {
+  stream = z_stream();
+  stream.zalloc = Z_NULL;
+  stream.zfree = Z_NULL;
+  stream.opaque = Z_NULL;
+  stream.next_in = Z_NULL;
+  stream.avail_in = 0;
+  const int rc = inflateInit(&stream);
+  if (rc != Z_OK) {
+    throw VexoException(103, "Decompressor returned " + std::to_string(rc) +
+                                 " during initialization");
+  }
+}
+
+void decompressBlock(z_stream& stream, int length, int handle, const std::string& outputPath) {
+  if (length == 0) {
+    return;
+  }
+  stream.next_in = inBuffer;
+  stream.avail_in = static_cast<uInt>(length);
+  do {
+    stream.next_out = outBuffer;
+    stream.avail_out = bufferSize;
+    const int rc = inflate(&stream, Z_NO_FLUSH);
+    if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR) {
+      throw VexoException(103, "Error occurred during decompression (block): " +
+                                   std::to_string(rc));
+    }
+    writeInflated(handle, bufferSize - stream.avail_out, outputPath);
+  } while (stream.avail_out == 0);
+  if (stream.avail_in != 0) {
+    // Bytes after the end of the stream.
+    throw std::logic_error("Unexpected control flow.");
+  }
+}
+
+void finishDecompressor(z_stream& stream, int handle, const std::string& outputPath) {
+  stream.next_in = Z_NULL;
+  stream.avail_in = 0;
+  for (;;) {
+    stream.next_out = outBuffer;
+    stream.avail_out = bufferSize;
+    const int rc = inflate(&stream, Z_FINISH);
+    if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR) {
+      throw VexoException(103, "Error occurred during decompression (flush): " +
+                                   std::to_string(rc));
+    }
+    const std::size_t produced = bufferSize - stream.avail_out;
+    writeInflated(handle, produced, outputPath);
+    if (rc == Z_STREAM_END) {
+      break;
+    }
+    // A stream cut short: with no input left zlib can make no progress, and asking again
+    // would never end.
+    if (produced == 0) {
+      throw VexoException(103, "Error occurred during decompression (flush): " +
+                                   std::to_string(rc));
+    }
+  }
+  const int rc = inflateEnd(&stream);
+  if (rc != Z_OK) {
+    throw VexoException(103, "Error occurred during decompression (end): " + std::to_string(rc));
+  }
+}
+
+// A new file beside the target, so that the finished result can be renamed over it.
+PendingOutput createSiblingFile(const std::string& outputPath) {
+  const std::string::size_type slash = outputPath.rfind('/');
+  const std::string folder =
+      slash == std::string::npos ? std::string(".") : outputPath.substr(0, slash + 1);
+  std::string pattern = folder + (folder.back() == '/' ? "" : "/") + ".vexo-XXXXXX";
+  const int handle = ::mkostemp(&pattern[0], O_CLOEXEC);
+  if (handle < 0) {
+    throw VexoException(105, "Unable to open output file '" + outputPath + "'.");
+  }
+  return PendingOutput(handle, pattern);
+}
+
+}  // namespace
+
+std::pair<std::string, std::uint64_t> readAndCompressFile(const std::string& filePath,
+                                                          std::uint64_t /*fileSize*/) {
+  const int input = platform::openBinaryReadOnlyFile(filePath);
+  if (input < 0) {
+    throw VexoException(105, "Unable to open input file '" + filePath + "'.");
+  }
+  HandleCloser inputCloser(input);
+  z_stream stream;
+  initCompressor(stream);
+  StreamGuard<deflateEnd> streamGuard(stream);
+  const std::pair<int, std::string> temp = platform::createTemporaryFile();
+  PendingOutput output(temp.first, temp.second);
+  for (;;) {
+    const int n = platform::readFileHandle(input, inBuffer, bufferSize);
+    if (n < 0) {
+      throw VexoException(106, "Failure in reading input file '" + filePath + "'.");
+    }
+    if (n == 0) {
+      break;
+    }
+    compressBlock(stream, n, output.handle());
+  }
+  finishCompressor(stream, output.handle());
+  if (!output.close()) {
+    throw VexoException(116, std::string(compressFailure) + " (write)");
+  }
+  const std::uint64_t size = platform::fileSize(output.path());
+  output.keep();
+  return {output.path(), size};
+}
+
+void decompressFilesIntoFile(const std::string& outputPath,
+                             const std::vector<std::string>& pieces) {
+  PendingOutput output = createSiblingFile(outputPath);
+  z_stream stream;
+  initDecompressor(stream);
+  StreamGuard<inflateEnd> streamGuard(stream);
+  for (const std::string& piece : pieces) {
+    std::uint64_t remaining = platform::fileSize(piece);
+    const int input = platform::openBinaryReadOnlyFile(piece);
+    if (input < 0) {
+      throw VexoException(103, "Failed to open compressed file.");
+    }
+    HandleCloser inputCloser(input);
+    while (remaining > 0) {
+      const std::size_t want =
+          static_cast<std::size_t>(std::min<std::uint64_t>(remaining, bufferSize));
+      if (readFull(input, inBuffer, want) != want) {
+        throw VexoException(103, "I/O error.");
+      }
+      decompressBlock(stream, static_cast<int>(want), output.handle(), outputPath);
+      remaining -= want;
+    }
+  }
+  finishDecompressor(stream, output.handle(), outputPath);
+  // On disk before it takes the old file's place.
+  if (::fsync(output.handle()) != 0 || !output.close()) {
+    throw VexoException(103, "Failure in writing output file '" + outputPath + "'.");
+  }
+  if (::rename(output.path().c_str(), outputPath.c_str()) != 0) {
+    throw VexoException(105, "Unable to open output file '" + outputPath + "'.");
+  }
+  output.keep();
+}
+
+unsigned int calcFileCRC(const boost::filesystem::path& filePath) {
+  std::uint64_t remaining = platform::fileSize(filePath.string());
+  const int input = platform::openBinaryReadOnlyFile(filePath.string());
+  if (input < 0) {
+    throw VexoException(103, "Failed to open file for CRC calc.");
+  }
+  HandleCloser inputCloser(input);
+  uLong crc = crc32(0L, Z_NULL, 0);
+  while (remaining > 0) {
+    const std::size_t want =
+        static_cast<std::size_t>(std::min<std::uint64_t>(remaining, crcBufferSize));
+    if (readFull(input, crcBuffer, want) != want) {
+      throw VexoException(103, "I/O error.");
+    }
+    crc = crc32(crc, crcBuffer, static_cast<uInt>(want));
+    remaining -= want;
+  }
+  return static_cast<unsigned int>(crc);
+}
+
+}  // namespace util
+}  // namespace vexo

@@ -1,0 +1,196 @@
+#include "vexolib/session/NVP.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <stdexcept>
+#include <vector>
+
+#include <boost/lexical_cast.hpp>
+
+#include "vexolib/platform/VexoException.h"
+#include "vexolib/platform/platform.h"
+
+namespace vexo {
+
+namespace {
+
+// Copies go through a buffer of this size, so a chunk of any size costs no more memory.
+constexpr std::size_t copyBlockSize = 64 * 1024;
+// writeFileHandle takes an int count.
+constexpr std::size_t maxWriteSize = 1u << 30;
+
+// A new temporary file that is removed unless its writer finished it.
+class ChunkFileWriter {
+ public:
+  ChunkFileWriter() {
+    const std::pair<int, std::string> file = platform::createTemporaryFile();
+    handle_ = file.first;
+    path_ = file.second;
+  }
+  ~ChunkFileWriter() {
+    if (handle_ >= 0) {
+      platform::closeFileHandle(handle_);
+    }
+    if (!finished_) {
+      platform::deleteTemporaryFile(path_);
+    }
+  }
+  ChunkFileWriter(const ChunkFileWriter&) = delete;
+  ChunkFileWriter& operator=(const ChunkFileWriter&) = delete;
+
+  // Loops over short writes; the file system may take fewer bytes than offered.
+  void write(const unsigned char* data, std::uint64_t length) {
+    while (length > 0) {
+      const std::size_t want =
+          static_cast<std::size_t>(std::min<std::uint64_t>(length, maxWriteSize));
+      const int n = platform::writeFileHandle(handle_, data, static_cast<int>(want));
+      if (n < 0 && errno == EINTR) {
+        continue;
+      }
+      if (n <= 0) {
+        fail();
+      }
+      data += n;
+      length -= static_cast<std::uint64_t>(n);
+    }
+  }
+
+  std::string finish() {
+    const int handle = handle_;
+    handle_ = -1;
+    if (platform::closeFileHandle(handle) != 0) {
+      fail();
+    }
+    finished_ = true;
+    return path_;
+  }
+
+ private:
+  [[noreturn]] void fail() {
+    platform::trace("Exception writing chunk temp file");
+    throw VexoException(103, "Error writing '" + path_ + "'");
+  }
+
+  int handle_ = -1;
+  std::string path_;
+  bool finished_ = false;
+};
+
+class ReadHandle {
+ public:
+  explicit ReadHandle(const std::string& path)
+      : handle_(platform::openBinaryReadOnlyFile(path)) {}
+  ~ReadHandle() {
+    if (handle_ >= 0) {
+      platform::closeFileHandle(handle_);
+    }
+  }
+  ReadHandle(const ReadHandle&) = delete;
+  ReadHandle& operator=(const ReadHandle&) = delete;
+  int get() const { return handle_; }
+
+ private:
+  int handle_;
+};
+
+std::string copyFileRange(const std::string& source, std::uint64_t offset,
+                          std::uint64_t length) {
+  ReadHandle in(source);
+  if (in.get() < 0 || !platform::seekFileHandleForward(in.get(), offset)) {
+    throw VexoException(106, "Error seeking '" + source + "'");
+  }
+  std::vector<unsigned char> buffer(
+      static_cast<std::size_t>(std::min<std::uint64_t>(length, copyBlockSize)));
+  ChunkFileWriter out;
+  while (length > 0) {
+    const int want = static_cast<int>(std::min<std::uint64_t>(length, buffer.size()));
+    const int n = platform::readFileHandle(in.get(), buffer.data(), want);
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
+    if (n <= 0) {
+      throw VexoException(106, "Error reading '" + source + "'");
+    }
+    out.write(buffer.data(), static_cast<std::uint64_t>(n));
+    length -= static_cast<std::uint64_t>(n);
+  }
+  return out.finish();
+}
+
+}  // namespace
+
+NVP::NVP(const std::string& name, const std::string& value)
+    : type(STRING), name(name), value(value) {}
+
+NVP::NVP(const std::string& name, const unsigned char* data, unsigned long offset,
+         unsigned long length)
+    : type(CHUNK), name(name), chunkTempPath(writeChunkTempFile(data + offset, length)) {}
+
+NVP::NVP(const std::string& name, const boost::filesystem::path& filePath, unsigned long offset,
+         unsigned long length, bool adopt)
+    : type(CHUNK),
+      name(name),
+      chunkTempPath(adopt ? filePath : boost::filesystem::path(copyFileRange(
+                                           filePath.string(), offset, length))) {}
+
+NVP::~NVP() {
+  if (type == CHUNK) {
+    platform::deleteTemporaryFile(chunkTempPath.string());
+  }
+}
+
+std::string NVP::writeChunkTempFile(const unsigned char* data, unsigned long length) {
+  ChunkFileWriter out;
+  out.write(data, length);
+  return out.finish();
+}
+
+void NVP::requireString() const {
+  if (type != STRING) {
+    throw std::logic_error("'" + name + "' not a string");
+  }
+}
+
+void NVP::requireChunk() const {
+  if (type != CHUNK) {
+    throw std::logic_error("'" + name + "' not a chunk");
+  }
+}
+
+std::string NVP::getString() const {
+  requireString();
+  return value;
+}
+
+bool NVP::getBoolean() const {
+  requireString();
+  return value == "true" || value == "1";
+}
+
+int NVP::getInteger() const {
+  requireString();
+  return boost::lexical_cast<int>(value);
+}
+
+std::string NVP::getChunkFileTempPath() const {
+  requireChunk();
+  return chunkTempPath.string();
+}
+
+std::uint64_t NVP::getChunkSize() const {
+  requireChunk();
+  return platform::fileSize(chunkTempPath.string());
+}
+
+std::string NVP::valueAsString() const {
+  switch (type) {
+    case STRING:
+      return value;
+    case CHUNK:
+      return "(" + std::to_string(getChunkSize()) + " bytes)";
+    default:
+      throw std::logic_error("'" + name + "' has unexpected type");
+  }
+}
+
+}  // namespace vexo

@@ -1,0 +1,41 @@
+// The reader of the session page's answers: records of "name=value" and of "name!N" followed
+// by N raw bytes, each ended by CR LF, read into named values. Binary values go from the body
+// straight into the chunk files of their values. One processor per request.
+#pragma once
+
+#include <cstddef>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "vexolib/session/NVPSet.h"
+#include "vexolib/transport/Transceiver.h"
+
+namespace vexo {
+
+class NVPResponseProcessor final : public Transceiver::ResponseProcessor {
+ public:
+  NVPResponseProcessor() = default;
+  ~NVPResponseProcessor() = default;
+  NVPResponseProcessor(const NVPResponseProcessor&) = delete;
+  NVPResponseProcessor& operator=(const NVPResponseProcessor&) = delete;
+
+  // Reads the body of a 200 answer; any other status, or an empty body, keeps nothing. A
+  // malformed body is VexoException 103: "Malformed response input. NVP line: ..." for a
+  // line out of syntax, "Malformed binary input" for a binary value cut short or not closed
+  // by CR LF, "Invalid chunk size string: <text>" for a length that is no unsigned number.
+  // Bytes after the last CR LF are ignored.
+  void operator()(int status, const std::vector<unsigned char>& body) override;
+  void parse(const unsigned char* data, std::size_t size);
+
+  NVPSet responseNVPs;
+  // The last accepted record lines, oldest first, at most five, for the error text; secret
+  // values appear there only as traces show them.
+  std::deque<std::string> recentLines;
+
+ private:
+  [[noreturn]] void throwMalformedLine(const std::string& line) const;
+  void remember(std::string line);
+};
+
+}  // namespace vexo

@@ -1,0 +1,263 @@
+#include "vexolib/session/NVPSet.h"
+
+#include <limits>
+#include <stdexcept>
+
+#include <boost/filesystem/operations.hpp>
+#include <boost/lexical_cast.hpp>
+
+#include "vexolib/platform/VexoException.h"
+#include "vexolib/platform/platform.h"
+#include "vexolib/platform/strutil.h"
+#include "vexolib/platform/util.h"
+
+namespace vexo {
+
+namespace {
+
+std::string chunkName(const std::string& prefix, std::uint64_t k) {
+  return prefix + "chunk." + std::to_string(k);
+}
+
+// The server names files relative to the synchronised folder; a name that leaves it would
+// let an answer overwrite any file of the user.
+std::string targetInRoot(const boost::filesystem::path& localRoot, const std::string& relPath) {
+  bool named = false;
+  bool escapes = relPath.empty() || relPath[0] == '/';
+  for (const std::string& component : strutil::split(relPath, '/')) {
+    if (component == "..") {
+      escapes = true;
+    } else if (component != ".") {
+      named = true;
+    }
+  }
+  if (escapes || !named) {
+    throw VexoException(103, "Refused relative path '" + relPath + "'");
+  }
+  return localRoot.string() + "/" + relPath;
+}
+
+// Removes the compressed copy on every path unless the set adopted it.
+class TemporaryFileGuard {
+ public:
+  explicit TemporaryFileGuard(std::string path) : path_(std::move(path)) {}
+  ~TemporaryFileGuard() {
+    if (!released_) {
+      platform::deleteTemporaryFile(path_);
+    }
+  }
+  TemporaryFileGuard(const TemporaryFileGuard&) = delete;
+  TemporaryFileGuard& operator=(const TemporaryFileGuard&) = delete;
+  void release() { released_ = true; }
+
+ private:
+  std::string path_;
+  bool released_ = false;
+};
+
+// The entries of the parent folder whose leaf equals the path's leaf in any letter case.
+std::vector<std::string> spellingsOfLeaf(const boost::filesystem::path& filePath) {
+  namespace fs = boost::filesystem;
+  const std::string leaf = strutil::toLowercase(filePath.filename().string());
+  std::vector<std::string> found;
+  for (fs::directory_iterator it(filePath.parent_path()), end; it != end; ++it) {
+    if (strutil::toLowercase(it->path().filename().string()) == leaf) {
+      found.push_back(it->path().string());
+    }
+  }
+  return found;
+}
+
+}  // namespace
+
+boost::optional<std::shared_ptr<NVP>> NVPSet::lookupNVP(const std::string& name) const {
+  const auto it = nvps.find(name);
+  if (it == nvps.end()) {
+    return boost::none;
+  }
+  return it->second;
+}
+
+std::shared_ptr<NVP> NVPSet::getNVP(const std::string& name) const {
+  const auto it = nvps.find(name);
+  if (it == nvps.end()) {
+    throw std::logic_error("'" + name + "' not found");
+  }
+  return it->second;
+}
+
+bool NVPSet::isString(const std::string& name) const {
+  return getNVP(name)->type == NVP::STRING;
+}
+
+std::string NVPSet::getString(const std::string& name) const {
+  return getNVP(name)->getString();
+}
+
+bool NVPSet::getBoolean(const std::string& name) const {
+  return getNVP(name)->getBoolean();
+}
+
+int NVPSet::getInteger(const std::string& name) const {
+  return getNVP(name)->getInteger();
+}
+
+std::uint64_t NVPSet::getChunkSize(const std::string& name) const {
+  return getNVP(name)->getChunkSize();
+}
+
+std::string NVPSet::getChunkFileTempPath(const std::string& name) const {
+  return getNVP(name)->getChunkFileTempPath();
+}
+
+std::string NVPSet::getString(const std::string& name, const std::string& defaultValue) const {
+  const auto it = nvps.find(name);
+  if (it == nvps.end() || it->second->type != NVP::STRING) {
+    return defaultValue;
+  }
+  return it->second->getString();
+}
+
+bool NVPSet::getBoolean(const std::string& name, bool defaultValue) const {
+  const auto it = nvps.find(name);
+  if (it == nvps.end()) {
+    return defaultValue;
+  }
+  return it->second->getBoolean();
+}
+
+void NVPSet::put(const std::string& name, std::shared_ptr<NVP> value) {
+  // Answers come in name order, so a new last name is the common case.
+  if (nvps.empty() || nvps.rbegin()->first < name) {
+    nvps.emplace_hint(nvps.end(), name, std::move(value));
+  } else {
+    nvps[name] = std::move(value);
+  }
+}
+
+void NVPSet::setString(const std::string& name, const std::string& value) {
+  put(name, std::make_shared<NVP>(name, value));
+}
+
+void NVPSet::setBoolean(const std::string& name, bool value) {
+  setString(name, value ? "true" : "false");
+}
+
+void NVPSet::setInteger(const std::string& name, int value) {
+  setString(name, boost::lexical_cast<std::string>(value));
+}
+
+void NVPSet::setU32Integer(const std::string& name, unsigned int value) {
+  setString(name, boost::lexical_cast<std::string>(value));
+}
+
+void NVPSet::setChunk(const std::string& name, const unsigned char* data, unsigned long offset,
+                      unsigned long length) {
+  // Built before the old value goes, so a failed write leaves the set as it was.
+  put(name, std::make_shared<NVP>(name, data, offset, length));
+}
+
+void NVPSet::setChunk(const std::string& name, const boost::filesystem::path& filePath,
+                      unsigned long offset, unsigned long length) {
+  put(name, std::make_shared<NVP>(name, filePath, offset, length, false));
+}
+
+void NVPSet::setChunk(const std::string& name, const boost::filesystem::path& filePath,
+                      bool adopt) {
+  const std::uint64_t size = platform::fileSize(filePath.string());
+  put(name, std::make_shared<NVP>(name, filePath, 0, size, adopt));
+}
+
+std::vector<std::string> NVPSet::getNVPNames() const {
+  std::vector<std::string> names;
+  names.reserve(nvps.size());
+  for (const auto& nvp : nvps) {
+    names.push_back(nvp.first);
+  }
+  return names;
+}
+
+std::vector<std::string> NVPSet::getNVPNamesSorted() const {
+  return getNVPNames();
+}
+
+void NVPSet::setChunksFromFile(const boost::filesystem::path& filePath, const std::string& prefix,
+                               int chunkSize) {
+  if (chunkSize <= 0) {
+    throw std::invalid_argument("setChunksFromFile: chunk size must be positive");
+  }
+  const std::uint64_t fileSize = platform::fileSize(filePath.string());
+  const std::pair<std::string, std::uint64_t> compressed =
+      util::readAndCompressFile(filePath.string(), fileSize);
+  TemporaryFileGuard guard(compressed.first);
+  const std::uint64_t size = compressed.second;
+  const std::uint64_t step = static_cast<std::uint64_t>(chunkSize);
+  const std::uint64_t count = size / step + (size % step != 0 ? 1 : 0);
+  if (count > static_cast<std::uint64_t>(std::numeric_limits<int>::max())) {
+    throw VexoException(103, "Too many chunks for '" + filePath.string() + "'");
+  }
+  if (count <= 1) {
+    setChunk(prefix + "chunk.0", compressed.first, true);
+    guard.release();
+  } else {
+    for (std::uint64_t k = 0; k < count; ++k) {
+      const std::uint64_t offset = k * step;
+      const std::uint64_t length = std::min(step, size - offset);
+      setChunk(chunkName(prefix, k), compressed.first, offset, length);
+    }
+  }
+  setInteger(prefix + "chunk.count", static_cast<int>(count));
+}
+
+void NVPSet::downloadFile(const boost::filesystem::path& localRoot,
+                          const std::string& prefix) const {
+  const std::string relPath = getString(prefix + "relPath");
+  const int count = getInteger(prefix + "chunk.count");
+  std::vector<std::string> chunkFiles;
+  for (int k = 0; k < count; ++k) {
+    const boost::optional<std::shared_ptr<NVP>> chunk = lookupNVP(chunkName(prefix, k));
+    if (!chunk) {
+      throw VexoException(103, "Chunk lookup failed");
+    }
+    chunkFiles.push_back((*chunk)->getChunkFileTempPath());
+  }
+  const std::string target = targetInRoot(localRoot, relPath);
+  // The new file takes the old one's place only once it is whole, so a download that fails
+  // loses nothing; the other spellings of its name go after that.
+  const std::vector<std::string> spellings = spellingsOfLeaf(target);
+  util::decompressFilesIntoFile(target, chunkFiles);
+  const std::string leaf = boost::filesystem::path(target).filename().string();
+  for (const std::string& path : spellings) {
+    if (boost::filesystem::path(path).filename().string() != leaf) {
+      platform::deleteFile(path);
+    }
+  }
+  const std::string lastModified = getString(prefix + "lastModified", "");
+  if (!lastModified.empty()) {
+    platform::setFileLastModifiedFromString(target, lastModified);
+  }
+  if (strutil::toBool(getString(prefix + "isExecutable", "false"), false)) {
+    platform::markFileExecutable(target);
+  }
+}
+
+void NVPSet::setFileTime(const boost::filesystem::path& localRoot,
+                         const std::string& prefix) const {
+  const std::string target = targetInRoot(localRoot, getString(prefix + "relPath"));
+  const std::string lastModified = getString(prefix + "lastModified", "");
+  if (lastModified.empty()) {
+    platform::trace(
+        "Attempting to process setFileTime, but last modified time not sent by server and so "
+        "nothing can be done.");
+    return;
+  }
+  platform::setFileLastModifiedFromString(target, lastModified);
+}
+
+void deleteFileAtPathWithDifferentLetterCase(const boost::filesystem::path& filePath) {
+  for (const std::string& path : spellingsOfLeaf(filePath)) {
+    platform::deleteFile(path);
+  }
+}
+
+}  // namespace vexo

@@ -1,0 +1,188 @@
+#include "vexolib/transport/Transceiver.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <ctime>
+
+#include "vexolib/transport/CurlTransceiver.h"
+#include "vexolib/platform/VexoException.h"
+#include "vexolib/platform/platform.h"
+#include "vexolib/platform/strutil.h"
+
+namespace vexo {
+
+namespace {
+
+const char* levelName(platform::LogLevel level) {
+  switch (level) {
+    case platform::LogLevel::trace:
+      return "trace";
+    case platform::LogLevel::info:
+      return "info";
+    case platform::LogLevel::error:
+      return "error";
+  }
+  return "";
+}
+
+bool contains(const std::string& haystack, const std::string& needle) {
+  return haystack.find(needle) != std::string::npos;
+}
+
+}  // namespace
+
+Transceiver::Transceiver(const ConnectionDef& connectionDef, const std::string& url,
+                         const std::string& clientAppName)
+    : connectionDef(connectionDef), url(url), clientAppName(clientAppName) {}
+
+Transceiver::~Transceiver() = default;
+
+std::string Transceiver::getUserAgentString() const {
+  return strutil::calcUserAgentString(getName(), "transceiver", clientAppName, "");
+}
+
+void Transceiver::setStringValue(const std::string& name, const std::string& value) {
+  RequestValueEntry entry;
+  entry.isString = true;
+  entry.value = value;
+  requestValues[name] = entry;
+}
+
+void Transceiver::setFileValue(const std::string& name, const std::string& fileName,
+                               const std::string& filePath, long offset, long length,
+                               long totalSize) {
+  RequestValueEntry entry;
+  entry.isString = false;
+  entry.fileName = fileName;
+  entry.filePath = filePath;
+  entry.offset = offset;
+  entry.length = length;
+  entry.totalSize = totalSize;
+  requestValues[name] = entry;
+}
+
+int Transceiver::sendRequest(const std::map<std::string, std::string>& clientAttributes,
+                             ResponseProcessor& processor) {
+  std::string traceText = "client attributes: ";
+  for (const auto& attribute : clientAttributes) {
+    traceText += attribute.first + "= '" + attribute.second + "'; ";
+    setStringValue("req.clientAttribute." + attribute.first, attribute.second);
+  }
+  if (platform::isLogTableEnabled()) {
+    std::vector<platform::LogEntry>& table = platform::accessLogTable();
+    for (std::size_t i = 0; i < table.size(); ++i) {
+      const platform::LogEntry& entry = table[i];
+      setStringValue("log." + std::to_string(i) + ".message",
+                     std::string(levelName(entry.level)) + ":" + entry.category + ":" +
+                         entry.text);
+    }
+    table.clear();
+  }
+  platform::trace(traceText);
+  if (!openRequest()) {
+    return -1;
+  }
+  std::vector<unsigned char> body;
+  const int status = transmitAndReceive(body);
+  requestValues.clear();
+  closeRequest();
+  processor(status, body);
+  return status;
+}
+
+long Transceiver::getMaxChunkSize() const {
+  return 131072;
+}
+
+std::string Transceiver::getDescription() const {
+  const std::string how = connectionDef.proxyDef
+                              ? "proxy (" + static_cast<std::string>(*connectionDef.proxyDef) + ")"
+                              : std::string("direct");
+  return getName() + " (" + how + ")";
+}
+
+std::vector<std::string> Transceiver::getNamesOfValuesBeingSent() const {
+  std::vector<std::string> names;
+  for (const auto& value : requestValues) {
+    names.push_back(value.first);
+  }
+  return names;
+}
+
+std::shared_ptr<Transceiver> Transceiver::makeTransceiver(TransferLib lib,
+                                                          const ConnectionDef& connectionDef,
+                                                          const std::string& url,
+                                                          const std::string& clientAppName) {
+  if (lib != TransferLib::curl) {
+    throw VexoException(103, "Undefined transfer library");
+  }
+  std::shared_ptr<Transceiver> transceiver =
+      std::make_shared<CurlTransceiver>(connectionDef, url, clientAppName);
+  transceiver->finishInitialization();
+  return transceiver;
+}
+
+bool Transceiver::openRequest() {
+  return true;
+}
+
+void Transceiver::closeRequest() {}
+
+long Transceiver::processRequestValues(bool flag) {
+  long count = processRequestValuesHeader(flag);
+  for (const auto& value : requestValues) {
+    if (const boost::optional<long> n = processRequestValue(value.first, value.second, flag)) {
+      count += *n;
+    }
+  }
+  return count + processRequestValuesFooter(flag);
+}
+
+long Transceiver::processRequestValuesHeader(bool) {
+  return 0;
+}
+
+long Transceiver::processRequestValuesFooter(bool) {
+  return 0;
+}
+
+std::string Transceiver::calcFormBoundaryString() const {
+  static const char alphabet[] = "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRXTUVWXYZ";
+  std::srand(static_cast<unsigned>(std::time(nullptr)));
+  for (int attempt = 0; attempt < 128; ++attempt) {
+    std::string candidate;
+    for (int i = 0; i < 16; ++i) {
+      candidate += alphabet[std::rand() % 62];
+    }
+    bool rejected = false;
+    for (const auto& value : requestValues) {
+      const RequestValueEntry& entry = value.second;
+      if (contains(value.first, candidate)) {
+        rejected = true;
+      } else if (entry.isString) {
+        rejected = contains(entry.value, candidate);
+      } else if (contains(entry.fileName, candidate) ||
+                 contains(std::to_string(entry.totalSize), candidate)) {
+        rejected = true;
+      } else {
+        std::vector<unsigned char> bytes;
+        try {
+          platform::loadFile(entry.filePath, bytes);
+        } catch (const std::exception&) {
+          bytes.clear();  // a missing file holds nothing the boundary could collide with
+        }
+        rejected = std::search(bytes.begin(), bytes.end(), candidate.begin(),
+                               candidate.end()) != bytes.end();
+      }
+      if (rejected) {
+        break;
+      }
+    }
+    if (!rejected) {
+      return candidate;
+    }
+  }
+  return "CaFeBaBe";
+}
+
+}  // namespace vexo

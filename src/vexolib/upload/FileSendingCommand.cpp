@@ -1,0 +1,339 @@
+#include "vexolib/upload/FileSendingCommand.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <stdexcept>
+
+#include <boost/lexical_cast.hpp>
+#include <boost/optional.hpp>
+#include <boost/regex.hpp>
+
+#include "vexolib/platform/VexoException.h"
+#include "vexolib/platform/platform.h"
+#include "vexolib/platform/platform_net.h"
+#include "vexolib/platform/strutil.h"
+
+namespace vexo {
+
+namespace {
+
+// A whole decimal integer within int, or nothing.
+boost::optional<int> parseInteger(const std::string& text) {
+  if (text.empty()) {
+    return boost::none;
+  }
+  errno = 0;
+  char* end = nullptr;
+  const long value = std::strtol(text.c_str(), &end, 10);
+  if (errno != 0 || end != text.c_str() + text.size() || value < INT_MIN || value > INT_MAX ||
+      text.find_first_of(" \t\r\n") != std::string::npos) {
+    return boost::none;
+  }
+  return static_cast<int>(value);
+}
+
+bool isValidLimit(int value) { return value == -1 || value >= 1; }
+
+// The descriptor closed on every way out.
+class Handle {
+ public:
+  explicit Handle(int fd) : fd_(fd) {}
+  ~Handle() {
+    if (fd_ >= 0) {
+      platform::closeFileHandle(fd_);
+    }
+  }
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+// Whole buffer in as many reads or writes as it takes; false when one fails or stops short.
+bool readAll(int fd, unsigned char* data, std::size_t size) {
+  while (size > 0) {
+    const int want = static_cast<int>(std::min<std::size_t>(size, 1 << 20));
+    const int n = platform::readFileHandle(fd, data, want);
+    if (n <= 0) {
+      return false;
+    }
+    data += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+bool writeAll(int fd, const unsigned char* data, std::size_t size) {
+  while (size > 0) {
+    const int want = static_cast<int>(std::min<std::size_t>(size, 1 << 20));
+    const int n = platform::writeFileHandle(fd, data, want);
+    if (n <= 0) {
+      return false;
+    }
+    data += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+void dumpRawFile(const std::string& path, const std::string& name) {
+  const std::uint64_t size = platform::fileSize(path);
+  std::vector<unsigned char> buffer(static_cast<std::size_t>(size));
+  {
+    Handle source(platform::openBinaryReadOnlyFile(path));
+    if (source.get() < 0 || !readAll(source.get(), buffer.data(), buffer.size())) {
+      return;
+    }
+  }
+  Handle target(platform::openBinaryReadWriteFile(name));
+  if (target.get() >= 0) {
+    writeAll(target.get(), buffer.data(), buffer.size());
+  }
+}
+
+void dumpCompressedFile(const FileInfo& record, const std::string& name) {
+  const std::vector<unsigned char> bytes = record.getCompressedData();
+  Handle target(platform::openBinaryReadWriteFile(name));
+  if (target.get() >= 0) {
+    writeAll(target.get(), bytes.data(), bytes.size());
+  }
+}
+
+// A definition that does not parse may still hold a password (one with a colon in it, say):
+// its text in messages, which are traced, stops at the third colon.
+std::string shownProxyDefinition(const std::string& definition) {
+  std::string::size_type at = 0;
+  for (int colons = 0; colons < 3; ++colons) {
+    at = definition.find(':', at);
+    if (at == std::string::npos) {
+      return definition;
+    }
+    ++at;
+  }
+  return definition.substr(0, at) + "********";
+}
+
+}  // namespace
+
+FileSendingCommand::~FileSendingCommand() = default;
+
+void FileSendingCommand::postProcessArgs(const Args& /*args*/) {
+  if (files.empty()) {
+    throw std::runtime_error("No files were specified.");
+  }
+}
+
+Command::Args::const_iterator FileSendingCommand::processArgAt(const Args& args,
+                                                               Args::const_iterator at) {
+  const std::string flag = strutil::toLowercase(*at);
+  if (flag == "-format") {
+    const std::string& value = valueAfter(args, at, "'-format' arg missing format name");
+    currentFormat = strutil::toLowercase(value) == "null" ? std::string() : value;
+    return at + 2;
+  }
+  struct Switch {
+    const char* flag;
+    bool FileSendingCommand::*field;
+  };
+  static const Switch switches[] = {
+      {"-dumpfiles", &FileSendingCommand::dumpFiles},
+      {"-dumpchunks", &FileSendingCommand::dumpChunks},
+      {"-loghttp", &FileSendingCommand::logHttp},
+      {"-disablecompression", &FileSendingCommand::disableCompression},
+  };
+  for (const Switch& s : switches) {
+    if (flag == s.flag) {
+      this->*s.field = true;
+      return at + 1;
+    }
+  }
+  if (flag == "-addproxydef") {
+    proxyDefs.push_back(
+        valueAfter(args, at, "'-addproxydef' arg missing proxy definition information"));
+    return at + 2;
+  }
+  if (flag == "-deleteinputfiles") {
+    deleteInputFiles = true;
+    return at + 1;
+  }
+  if (flag == "-chunksizelimit") {
+    chunkSizeLimit =
+        boost::lexical_cast<int>(valueAfter(args, at, "'-chunksizelimit' arg missing limit"));
+    if (!isValidLimit(chunkSizeLimit)) {
+      throw std::runtime_error("Invalid value for chunk size limit");
+    }
+    return at + 2;
+  }
+  if (flag == "-postbuffersize") {
+    postBufferSize =
+        boost::lexical_cast<int>(valueAfter(args, at, "'-postbuffersize' arg missing limit"));
+    if (!isValidLimit(postBufferSize)) {
+      throw std::runtime_error("Invalid value for post buffer size");
+    }
+    return at + 2;
+  }
+  const Args::const_iterator next = ClientCommand::processArgAt(args, at);
+  if (next != at) {
+    return next;
+  }
+  std::string file = *at;
+  if (strutil::startsWith(file, "--")) {
+    file.erase(0, 1);
+  } else if (strutil::startsWith(file, "-")) {
+    throw std::runtime_error("'" + file +
+                             "' looks like a flag but doesn't match any known flag name.");
+  }
+  files.push_back(file);
+  formats.push_back(currentFormat);
+  return at + 1;
+}
+
+void FileSendingCommand::baseInit() {
+  ClientCommand::baseInit();
+  connections.clear();
+  files.clear();
+  formats.clear();
+  deleteInputFiles = false;
+  chunkSizeLimit = -1;
+  postBufferSize = -1;
+  dumpFiles = false;
+  dumpChunks = false;
+  logHttp = false;
+  disableCompression = false;
+  // Client log entries never travel with file uploads.
+  platform::disableLogTable();
+}
+
+void FileSendingCommand::loadConfigOptions(const std::map<std::string, std::string>& options) {
+  ClientCommand::loadConfigOptions(options);
+  const auto integer = [&options](const char* key) -> boost::optional<int> {
+    const auto it = options.find(key);
+    return it == options.end() ? boost::none : parseInteger(it->second);
+  };
+  if (const auto v = integer("dumpfiles")) {
+    dumpFiles = *v != 0;
+  }
+  if (const auto v = integer("dumpchunks")) {
+    dumpChunks = *v != 0;
+  }
+  if (const auto v = integer("loghttp")) {
+    logHttp = *v != 0;
+  }
+  if (const auto v = integer("disablecompression")) {
+    disableCompression = *v != 0;
+  }
+  if (const auto v = integer("chunksizelimit")) {
+    if (isValidLimit(*v)) {
+      chunkSizeLimit = *v;
+    } else {
+      platform::trace("Invalid value for chunk size limit in configuration options.");
+    }
+  }
+  if (const auto v = integer("postbuffersize")) {
+    if (isValidLimit(*v)) {
+      postBufferSize = *v;
+    } else {
+      platform::trace("Invalid value for post buffer size in configuration options.");
+    }
+  }
+}
+
+namespace filesending {
+
+void deleteInputFiles(const std::vector<std::string>& files) {
+  platform::trace("Deleting input files.");
+  for (const std::string& path : files) {
+    platform::deleteFile(path);
+  }
+}
+
+void checkNetworkAvailability() {
+  if (platform::networkAppearsToBeAvailable()) {
+    return;
+  }
+  if (platform::promptContinueWhenNetworkAppearsDown()) {
+    return;
+  }
+  throw VexoException(108, "User cancellation.");
+}
+
+std::vector<std::shared_ptr<FileInfo>> loadFiles(const std::vector<std::string>& files,
+                                                 const std::vector<std::string>& formats) {
+  platform::trace("Loading files.");
+  std::vector<std::shared_ptr<FileInfo>> records;
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    platform::trace("Constructing FileInfo for file '" + files[i] + "'");
+    records.push_back(std::make_shared<FileInfo>(
+        files[i], i < formats.size() ? formats[i] : std::string()));
+  }
+  return records;
+}
+
+void dumpInputFiles(const std::vector<std::string>& files,
+                    const std::vector<std::string>& formats,
+                    const std::vector<std::shared_ptr<FileInfo>>& records) {
+  platform::trace("Dumping raw input files");
+  const std::string n = std::to_string(files.size());
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    const std::string name = "file-" + std::to_string(i + 1) + "-of-" + n + "-format-" +
+                             (i < formats.size() ? formats[i] : std::string());
+    try {
+      platform::trace("Dumping " + name);
+      dumpRawFile(files[i], name);
+    } catch (const std::exception& e) {
+      platform::trace("Exception while dumping input file: " + name, e);
+    } catch (...) {
+      platform::trace("Unknown exception type while dumping input file: " + name);
+    }
+  }
+  platform::trace("Dumping (compressed) input files.");
+  const std::string m = std::to_string(records.size());
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    const std::string name = "file-" + std::to_string(i + 1) + "-of-" + m + "-compressed";
+    try {
+      platform::trace("Dumping " + name);
+      dumpCompressedFile(*records[i], name);
+    } catch (const std::exception& e) {
+      platform::trace("Exception while dumping compressed input file: " + name, e);
+    } catch (...) {
+      platform::trace("Unknown exception type while dumping compressed input file: " + name);
+    }
+  }
+}
+
+std::vector<ConnectionDef> identifyConnections(const std::vector<std::string>& proxyDefs) {
+  static const boost::regex pattern("^([^:]+):([^:]+)(?:\\:([^:]+):([^:]+))?$");
+  platform::trace("identifyConnections");
+  std::vector<ConnectionDef> list = platform::getConnectionDefs();
+  for (const std::string& definition : proxyDefs) {
+    boost::smatch match;
+    if (!boost::regex_match(definition, match, pattern)) {
+      throw VexoException(103, "Internal Error: Incorrectly formed -addproxydef arg '" +
+                                   shownProxyDefinition(definition) + "'");
+    }
+    int port = 3128;
+    if (const boost::optional<int> parsed = parseInteger(match[2].str())) {
+      port = *parsed;
+    } else {
+      // The password stays out of the trace file.
+      platform::trace("Error parsing port in proxy def string: " +
+                      (match[3].matched ? match[1].str() + ":" + match[2].str() + ":" +
+                                              match[3].str() + ":********"
+                                        : definition));
+    }
+    ProxyDef proxy(0, match[1].str(), port);
+    if (match[3].matched) {
+      proxy.user = match[3].str();
+      proxy.password = match[4].str();
+    }
+    list.insert(list.begin(), ConnectionDef(proxy));
+  }
+  return list;
+}
+
+}  // namespace filesending
+
+}  // namespace vexo

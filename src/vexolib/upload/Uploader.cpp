@@ -1,0 +1,417 @@
+#include "vexolib/upload/Uploader.h"
+
+#include <algorithm>
+
+#include "vexolib/session/Session.h"
+#include "vexolib/platform/platform.h"
+#include "vexolib/platform/platform_net.h"
+#include "vexolib/platform/strutil.h"
+#include "vexolib/platform/trace_mask.h"
+#include "vexolib/platform/version.h"
+
+namespace vexo {
+
+namespace {
+
+const long maxFileBytesSentPerChunk = 8388608;
+// The upper limit of an answer's text in an error message.
+const std::string::size_type maxErrorTextLength = 4096;
+
+bool lastUploadWasLightweight = false;
+
+// File numbers inside field names have at least two digits.
+std::string fileFieldPrefix(std::size_t index) {
+  std::string number = std::to_string(index);
+  if (number.size() < 2) {
+    number.insert(0, 2 - number.size(), '0');
+  }
+  return "file" + number;
+}
+
+// The process-wide page reader, stopped on every way out once started.
+class UrlReaderScope {
+ public:
+  UrlReaderScope() : started_(platform::startUrlReader()) {}
+  ~UrlReaderScope() {
+    if (started_) {
+      platform::stopUrlReader();
+    }
+  }
+  UrlReaderScope(const UrlReaderScope&) = delete;
+  UrlReaderScope& operator=(const UrlReaderScope&) = delete;
+  bool started() const { return started_; }
+
+ private:
+  bool started_;
+};
+
+UploadResult uploadError(int code, const std::string& text) {
+  return UploadResult::makeError(VexoException(code, text));
+}
+
+}  // namespace
+
+namespace uploaddetail {
+
+boost::optional<std::string> extractMarkedValue(const std::string& marker,
+                                                const std::string& text) {
+  const std::string key = marker + ":";
+  const std::string::size_type found = text.find(key);
+  if (found == std::string::npos) {
+    return boost::none;
+  }
+  const std::string::size_type start = found + key.size();
+  const std::string::size_type end = text.find_first_of(" \t\r\n", start);
+  if (end == std::string::npos) {
+    return boost::none;
+  }
+  return text.substr(start, end - start);
+}
+
+boost::optional<std::string> findBatchEntid(const std::string& text) {
+  static const std::string key = "uploadBatchEntid=";
+  const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+  for (std::string::size_type at = text.find(key); at != std::string::npos;
+       at = text.find(key, at + 1)) {
+    const std::string::size_type start = at + key.size();
+    std::string::size_type end = start;
+    while (end < text.size() && isDigit(text[end])) {
+      ++end;
+    }
+    if (end > start) {
+      return text.substr(start, end - start);
+    }
+  }
+  return boost::none;
+}
+
+std::string uploadResultToAttemptLogString(const UploadResult& result) {
+  if (result.isValue()) {
+    return ": succeeded";
+  }
+  return ": failed(" + static_cast<std::string>(result.getError()) + ")";
+}
+
+bool shouldSimulateBrowser(const std::string& url,
+                           const std::map<std::string, std::string>& options) {
+  bool lightweight = false;
+  if (const boost::optional<std::string> configured = platform::lookupConfigOption("lwupload")) {
+    lightweight = strutil::toBool(*configured, false);
+  } else {
+    const auto it = options.find("lightweight");
+    lightweight = it != options.end() && strutil::toBool(it->second, false);
+  }
+  return lightweight && url.find("&srubs=true") != std::string::npos;
+}
+
+std::map<std::string, std::string> getMarkedValues(const std::string& text) {
+  std::map<std::string, std::string> values;
+  const std::string::size_type marker = text.find("uplmk[");
+  if (marker == std::string::npos) {
+    return values;
+  }
+  const std::string::size_type start = marker + 6;
+  const std::string::size_type end = text.find_first_of("]\r\n", start);
+  if (end == std::string::npos || text[end] != ']') {
+    return values;
+  }
+  const std::string block = text.substr(start, end - start);
+  std::string::size_type pos = 0;
+  for (;;) {
+    const std::string::size_type colon = block.find(':', pos);
+    if (colon == std::string::npos) {
+      break;
+    }
+    const std::string::size_type semicolon = block.find(';', colon + 1);
+    if (semicolon == std::string::npos) {
+      break;
+    }
+    const std::string key = strutil::strip(block.substr(pos, colon - pos));
+    const std::string valueText = strutil::strip(block.substr(colon + 1, semicolon - colon - 1));
+    const std::vector<unsigned char> value = strutil::decodeBase64String(valueText);
+    values[key] = std::string(value.begin(), value.end());
+    pos = semicolon + 1;
+  }
+  return values;
+}
+
+bool isWebAddress(const std::string& url) {
+  const std::string lower = strutil::toLowercase(url);
+  std::string::size_type hostStart = 0;
+  if (strutil::startsWith(lower, "http://")) {
+    hostStart = 7;
+  } else if (strutil::startsWith(lower, "https://")) {
+    hostStart = 8;
+  } else {
+    return false;
+  }
+  if (hostStart >= url.size() || url[hostStart] == '/' || url[hostStart] == '?' ||
+      url[hostStart] == '#') {
+    return false;
+  }
+  return std::none_of(url.begin(), url.end(), [](char c) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    return u <= 0x20 || u == 0x7f;
+  });
+}
+
+}  // namespace uploaddetail
+
+Uploader::Uploader(Session& session, std::vector<std::shared_ptr<FileInfo>> files,
+                   const std::map<std::string, std::string>& options)
+    : session(session),
+      transceiver(session.accessTransceiver()),
+      files(std::move(files)),
+      options(options) {}
+
+Uploader::~Uploader() = default;
+
+long Uploader::getMaxFileBytesSentPerChunk() const { return maxFileBytesSentPerChunk; }
+
+void Uploader::calcChunkAllocations() {
+  const long limit = getMaxFileBytesSentPerChunk();
+  long remaining = 0;
+  for (const std::shared_ptr<FileInfo>& file : files) {
+    remaining += static_cast<long>(file->compressedSize);
+  }
+  do {
+    auto chunk = std::make_shared<ChunkAllocation>();
+    const ChunkAllocation* previous =
+        chunkAllocations.empty() ? nullptr : chunkAllocations.back().get();
+    long used = 0;
+    for (std::size_t j = 0; j < files.size(); ++j) {
+      const long offset = previous ? previous->offsets[j] + previous->lengths[j] : 0;
+      const long left = static_cast<long>(files[j]->compressedSize) - offset;
+      const long length = std::min(limit - used, left);
+      chunk->offsets.push_back(offset);
+      chunk->lengths.push_back(length);
+      used += length;
+    }
+    chunkAllocations.push_back(chunk);
+    remaining -= used;
+  } while (remaining > 0);
+}
+
+int Uploader::getChunkCount() const { return static_cast<int>(chunkAllocations.size()); }
+
+void Uploader::setFieldsInTransceiver() {
+  const ChunkAllocation& chunk = *chunkAllocations.at(static_cast<std::size_t>(chunkIndex));
+  transceiver.setStringValue("vexoVersion", frameworkVersion);
+  transceiver.setStringValue("dataFormatVersion", dataFormatVersion);
+  transceiver.setStringValue("attemptLog", attemptLog);
+  transceiver.setStringValue("chunkIndex", std::to_string(chunkIndex));
+  transceiver.setStringValue("chunkCount", std::to_string(getChunkCount()));
+  transceiver.setStringValue("srcCompID", srcCompID);
+  transceiver.setStringValue("srcAppID", srcAppID);
+  transceiver.setStringValue("srcAppVer", srcAppVer);
+  if (chunkIndex > 0) {
+    transceiver.setStringValue("uploadBatchEntid", uploadBatchEntid);
+  }
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    const FileInfo& file = *files[i];
+    const std::string prefix = fileFieldPrefix(i);
+    transceiver.setStringValue(prefix + "name", file.fileName);
+    transceiver.setStringValue(prefix + "format", file.format);
+    transceiver.setStringValue(prefix + "length", std::to_string(file.fileSize));
+    transceiver.setFileValue(prefix + "compressed", file.fileName, file.compressedTempPath,
+                             chunk.offsets[i], chunk.lengths[i],
+                             static_cast<long>(file.compressedSize));
+  }
+}
+
+bool Uploader::wasLastUploadLightweight() { return lastUploadWasLightweight; }
+
+void Uploader::processResponseData(int status, const std::vector<unsigned char>& body) {
+  if (status != 200) {
+    lastResult = uploadError(125, "Error HTTP response: " + strutil::fromInt(status));
+    return;
+  }
+  const std::string text(body.begin(), body.end());
+  const boost::optional<std::string> url = extractResultUrl(text);
+  if (!url) {
+    lastResult = processErrorResponse(text);
+    return;
+  }
+  lastResult = UploadResult(*url);
+  const boost::optional<std::string> batch = extractBatchEntid(text);
+  if (!batch) {
+    throw VexoException(103, "no batch");
+  }
+  if (chunkIndex == 0) {
+    uploadBatchEntid = *batch;
+  } else if (*batch != uploadBatchEntid) {
+    throw VexoException(103, "Batch changed from " + uploadBatchEntid + " to " + *batch);
+  }
+}
+
+boost::optional<std::string> Uploader::extractResultUrl(const std::string& text) const {
+  return uploaddetail::extractMarkedValue("url", text);
+}
+
+boost::optional<std::string> Uploader::extractBatchEntid(const std::string& text) const {
+  return uploaddetail::findBatchEntid(text);
+}
+
+UploadResult Uploader::processErrorResponse(const std::string& body) const {
+  if (body.empty()) {
+    return uploadError(102, "'Empty Response'");
+  }
+  static const std::string messageMarker = "VexoMessage:";
+  std::string text;
+  int code = 102;
+  const std::string::size_type marker = body.find(messageMarker);
+  const std::string::size_type end =
+      marker == std::string::npos ? std::string::npos
+                                  : body.find("-->", marker + messageMarker.size());
+  if (end != std::string::npos) {
+    const std::string::size_type start = marker + messageMarker.size();
+    text = "'" + body.substr(start, end - start) + "'";
+    code = 119;
+  } else {
+    text = tracemask::maskSecrets(body);  // the error text is traced
+  }
+  if (text.size() > maxErrorTextLength) {
+    text.resize(maxErrorTextLength);
+  }
+  if (code == 102) {
+    text = "Incorrect response received from server.\r\nServer: " + platform::getUploadUrl() +
+           "\r\nResponse: " + text + "\r\n";
+  }
+  return uploadError(code, text);
+}
+
+UploadResult Uploader::attempt(const std::map<std::string, std::string>& clientAttributes,
+                               const std::string& authToken, const std::string& coreGroupAlias,
+                               const std::string& coreGroupEntid) {
+  UploadResult result;
+  session.logOperationAttemptInfo(transceiver.getDescription());
+  try {
+    calcChunkAllocations();
+    chunkIndex = 0;
+    while (chunkIndex < getChunkCount()) {
+      setFieldsInTransceiver();
+      UploadResponseProcessor processor(*this);
+      transceiver.sendRequest(clientAttributes, processor);
+      result = lastResult;
+      if (!result.isValue()) {
+        break;
+      }
+      // The page to open must name the batch too, not only the answer around it.
+      const boost::optional<std::string> batch = uploaddetail::findBatchEntid(result.value);
+      if (!batch) {
+        throw VexoException(103, "no batch");
+      }
+      if (chunkIndex == 0) {
+        uploadBatchEntid = *batch;
+      } else if (*batch != uploadBatchEntid) {
+        throw VexoException(103, "Batch changed from " + uploadBatchEntid + " to " + *batch);
+      }
+      ++chunkIndex;
+    }
+  } catch (const VexoException& e) {
+    result = UploadResult::makeError(e);
+  }
+  if (result.isValue() && !authToken.empty()) {
+    std::string& url = result.value;
+    url += url.find('?') != std::string::npos ? "&" : "?";
+    url += "atkn=" + authToken;
+    if (!coreGroupAlias.empty()) {
+      url += "&cga=" + coreGroupAlias;
+    }
+    if (!coreGroupEntid.empty()) {
+      url += "&cge=" + coreGroupEntid;
+    }
+  }
+  session.logOperationAttemptInfo(uploaddetail::uploadResultToAttemptLogString(result));
+  lastUploadWasLightweight = false;
+  if (result.isValue() && uploaddetail::shouldSimulateBrowser(result.value, options)) {
+    result = postprocessUploadAsBrowser(result.value);
+    lastUploadWasLightweight = true;
+  }
+  return result;
+}
+
+UploadResult Uploader::postprocessUploadAsBrowser(const std::string& url) {
+  // The first page carries the login token; traces and messages (which are traced too)
+  // show it masked.
+  const std::string shownUrl = tracemask::maskSecrets(url);
+  platform::trace("postprocessing: " + shownUrl);
+  UrlReaderScope reader;
+  if (!reader.started()) {
+    return uploadError(103, "postprocessing " + shownUrl + ": unable to start URL reader");
+  }
+  std::string current = url;
+  for (int page = 0; page < uploaddetail::maxCompletionPages; ++page) {
+    const std::string shown = tracemask::maskSecrets(current);
+    const std::string where = "readUrl(" + shown + ")";
+    // Only web pages: the chain's addresses come from the service's answers.
+    if (!uploaddetail::isWebAddress(current)) {
+      return uploadError(103, where + " refused: not a web address.");
+    }
+    platform::trace("Reading URL: " + shown);
+    std::vector<unsigned char> body;
+    std::string errorText;
+    int status = 0;
+    const bool read =
+        platform::readUrl(current, body, errorText, status, srcAppID, srcAppVer);
+    platform::trace("HTTP result code: " + strutil::fromInt(status));
+    if (!read) {
+      return uploadError(103, where + " failed with error: " + errorText);
+    }
+    if (body.empty()) {
+      return uploadError(103, where + ": empty response.");
+    }
+    const std::map<std::string, std::string> values =
+        uploaddetail::getMarkedValues(std::string(body.begin(), body.end()));
+    const auto st = values.find("st");
+    if (st == values.end()) {
+      return uploadError(102, where + " missing status string.");
+    }
+    platform::trace("status: " + st->second);
+    const auto sm = values.find("sm");
+    platform::trace("Session marker: " + (sm != values.end() ? sm->second : "(none)"));
+    if (st->second == "continue") {
+      const auto nxu = values.find("nxu");
+      if (nxu == values.end()) {
+        return uploadError(103, where + " missing next value.");
+      }
+      current = nxu->second;
+    } else if (st->second == "done") {
+      return UploadResult("*");
+    } else if (st->second == "error") {
+      const auto m = values.find("m");
+      const std::string message = m != values.end() ? m->second : std::string();
+      platform::trace("Status error message: " + message);
+      return uploadError(316, where + " error status. message: " + message);
+    } else {
+      return uploadError(103, where + " invalid status string: " + st->second);
+    }
+  }
+  return uploadError(103, "postprocessing " + shownUrl + ": no end after " +
+                              std::to_string(uploaddetail::maxCompletionPages) + " pages");
+}
+
+void UploadResponseProcessor::operator()(int status, const std::vector<unsigned char>& body) {
+  uploader.processResponseData(status, body);
+}
+
+UploadResult uploadFilesOverSession(Session& session,
+                                    const std::vector<std::shared_ptr<FileInfo>>& files,
+                                    const std::map<std::string, std::string>& options,
+                                    const std::string& srcCompID, const std::string& srcAppID,
+                                    const std::string& srcAppVer, const std::string& authToken,
+                                    const std::string& coreGroupAlias,
+                                    const std::string& coreGroupEntid) {
+  platform::trace(std::string("version: ") + frameworkVersion);
+  platform::trace("uploadFiles");
+  Uploader uploader(session, files, options);
+  uploader.setSrcCompID(srcCompID);
+  uploader.setSrcAppID(srcAppID);
+  uploader.setSrcAppVer(srcAppVer);
+  const UploadResult result =
+      uploader.attempt(session.getClientAttributes(), authToken, coreGroupAlias, coreGroupEntid);
+  platform::trace("exit uploadFiles");
+  return result;
+}
+
+}  // namespace vexo
