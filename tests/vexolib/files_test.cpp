@@ -303,6 +303,20 @@ TEST_F(FileTimeTest, TextForms) {
   EXPECT_THROW(platform::getFileLastModifiedString(dir + "/missing"), std::runtime_error);
 }
 
+TEST_F(FileTimeTest, TimesThatCannotExistFailAndLeaveTheFileAlone) {
+  const std::string path = dir + "/f";
+  vexotest::writeFile(path, "x");
+  ASSERT_TRUE(platform::setFileLastModifiedFromString(path, "2008-02-29-2359-59"));
+  for (const char* impossible :
+       {"2007-13-01-1200-00", "2007-00-10-1200-00", "2007-02-30-1200-00", "2007-02-29-1200-00",
+        "2007-04-31-1200-00", "2007-01-00-1200-00", "2007-01-32-1200-00", "2007-01-10-2400-00",
+        "2007-01-10-1260-00", "2007-01-10-1200-60"}) {
+    SCOPED_TRACE(impossible);
+    EXPECT_FALSE(platform::setFileLastModifiedFromString(path, impossible));
+    EXPECT_EQ(platform::getFileLastModifiedString(path), "2008-02-29-2359-59");
+  }
+}
+
 // ---- Permissions and the program ----------------------------------------------------------
 
 TEST_F(FilesTest, ExecutableMarks) {

@@ -12,6 +12,7 @@
 #include "vexolib/patch/PatchCommand.h"
 #include "vexolib/platform/platform.h"
 #include "vexolib/platform/strutil.h"
+#include "vexolib/platform/status.h"
 #include <vexokit/vexokit.h>
 
 namespace {
@@ -46,7 +47,7 @@ void clearStatus() {
 
 void setStatusFrom(const std::exception& e) {
   const VexoException* vexo = dynamic_cast<const VexoException*>(&e);
-  _statusCode = vexo ? vexo->statusCode : 103;
+  _statusCode = vexo ? vexo->statusCode : status::generalFailure;
   _errorMessage = e.what();
 }
 
@@ -96,10 +97,10 @@ int runOperation(const std::string& name, SessionNeed need, bool endSessionOnFai
   clearStatus();
   if (need != SessionNeed::none && !_pSess) {
     if (need == SessionNeed::connection) {
-      _statusCode = 103;
+      _statusCode = status::generalFailure;
       _errorMessage = "Not connected.";
     } else {
-      _statusCode = 203;
+      _statusCode = status::notConnected;
       _errorMessage = "not connected";
     }
     platform::trace("exit " + name);
@@ -118,7 +119,7 @@ int runOperation(const std::string& name, SessionNeed need, bool endSessionOnFai
     if (endSessionOnFailure) {
       ensureCleanedUpOnFailure();
     }
-    _statusCode = 103;
+    _statusCode = status::generalFailure;
     _errorMessage = "internal error";
   }
   platform::trace("exit " + name);
@@ -128,7 +129,7 @@ int runOperation(const std::string& name, SessionNeed need, bool endSessionOnFai
 bool addFile(const char* format, const char* path) {
   clearStatus();
   if (!path) {
-    _statusCode = 123;
+    _statusCode = status::badFileSpecification;
     _errorMessage = "No file to queue.";
     return false;
   }
@@ -136,7 +137,7 @@ bool addFile(const char* format, const char* path) {
     _formatsAndFiles.emplace_back(format ? format : "", path);
   } catch (...) {
     platform::trace("Exception occurred in addFile().");
-    _statusCode = 103;
+    _statusCode = status::generalFailure;
     _errorMessage = "internal error";
     return false;
   }
@@ -167,6 +168,10 @@ std::pair<int, std::string> sendFilesWithOptions(const std::map<std::string, std
     }
     // Emptied before anything is sent: a failed send must be queued again.
     resetFiles();
+    if (command->files.empty()) {
+      // An empty batch is no upload: never reported as one.
+      throw VexoException(status::generalFailure, "No files were specified.");
+    }
     platform::trace("Setting options");
     if (srcCompId) {
       command->srccompid = srcCompId;
@@ -191,7 +196,7 @@ std::pair<int, std::string> sendFilesWithOptions(const std::map<std::string, std
     result = {_statusCode, _errorMessage};
   } catch (...) {
     platform::trace("Non-std::exception during sendFiles().");
-    _statusCode = 103;
+    _statusCode = status::generalFailure;
     _errorMessage = "internal error";
     result = {_statusCode, _errorMessage};
   }
@@ -224,7 +229,7 @@ int runPatchCommand(const std::string& name, const std::string& entryLine, Confi
     setStatusFrom(e);
   } catch (...) {
     platform::trace("Non-std::exception during " + name + "().");
-    _statusCode = 103;
+    _statusCode = status::generalFailure;
     _errorMessage = "internal error";
   }
   platform::trace("Returning from " + name);
@@ -318,7 +323,7 @@ int vexo25_addFile(const char* format, const VexoFileSpec* fileSpec) {
   static char pathBuffer[1024];
   if (!convertFileSpec(fileSpec, pathBuffer, sizeof pathBuffer)) {
     vexo::platform::trace("error converting from FSSpec");
-    return 123;
+    return vexo::status::badFileSpecification;
   }
   return vexo::api25::addFile(format, pathBuffer) ? 0 : vexo::api25::getStatusCode();
 }
@@ -374,7 +379,7 @@ int vexo25_sendFilesWithOptions(const char* options, const char* srcCompId,
   } catch (const std::exception& e) {
     // Nothing may leave an exported function as an exception.
     copyMessage(e.what(), messageBuffer, bufferSize);
-    return 103;
+    return vexo::status::generalFailure;
   }
   return sendFiles(parsed, srcCompId, srcAppId, srcAppVer, authToken, deleteInputFiles,
                    messageBuffer, bufferSize);

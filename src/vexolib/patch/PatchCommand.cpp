@@ -13,10 +13,11 @@
 #include "vexolib/platform/VexoException.h"
 #include "vexolib/patch/PatchPlan.h"
 #include "vexolib/patch/bspatch.h"
-#include "vexolib/patch/patch_io.h"
+#include "vexolib/platform/fileio.h"
 #include "vexolib/platform/platform.h"
 #include "vexolib/platform/strutil.h"
 #include "vexolib/platform/util.h"
+#include "vexolib/platform/status.h"
 
 namespace vexo {
 
@@ -28,7 +29,7 @@ constexpr std::size_t copyBufferSize = 32768;
 
 void setPath(fs::path& field, const char* text, const char* failure) {
   if (!text || !*text) {
-    throw VexoException(103, failure);
+    throw VexoException(status::generalFailure, failure);
   }
   field = fs::path(text);
 }
@@ -78,46 +79,46 @@ std::string readPlanText(const fs::path& plan) {
 
 fs::path inside(const fs::path& root, const std::string& relative, const PatchPlanEntry& entry) {
   fs::path joined;
-  if (!patchio::joinInsideRoot(root, relative, joined)) {
-    throw VexoException(126, "Unsafe path in patch plan line: " + entry.line);
+  if (!fileio::resolveInRoot(root, relative, joined)) {
+    throw VexoException(status::badPatch, "Unsafe path in patch plan line: " + entry.line);
   }
   return joined;
 }
 
 void copyFile(const fs::path& source, const fs::path& target) {
   std::uint64_t remaining = platform::fileSize(source.string());
-  patchio::FileHandle input(platform::openBinaryReadOnlyFile(source.string()));
+  fileio::FileHandle input(platform::openBinaryReadOnlyFile(source.string()));
   if (!input.valid()) {
-    throw VexoException(103, "Unable to open file: " + source.string());
+    throw VexoException(status::generalFailure, "Unable to open file: " + source.string());
   }
   boost::system::error_code error;
   fs::remove_all(target, error);
   if (fs::exists(fs::symlink_status(target, error))) {
-    throw VexoException(103, "Unable to remove existing file at target path: " +
+    throw VexoException(status::generalFailure, "Unable to remove existing file at target path: " +
                                  target.string());
   }
-  patchio::SiblingFile output(target.string());
+  fileio::AtomicFileWriter output(target.string());
   if (!output.open()) {
-    throw VexoException(103, "Unable to open target file: " + target.string());
+    throw VexoException(status::generalFailure, "Unable to open target file: " + target.string());
   }
   std::vector<unsigned char> buffer(
       static_cast<std::size_t>(std::min<std::uint64_t>(remaining, copyBufferSize)));
   while (remaining > 0) {
     const std::size_t want =
         static_cast<std::size_t>(std::min<std::uint64_t>(remaining, copyBufferSize));
-    if (patchio::readFull(input.get(), buffer.data(), want) != want) {
-      throw VexoException(106, "Error reading file: " + source.string());
+    if (fileio::readFull(input.get(), buffer.data(), want) != want) {
+      throw VexoException(status::fileReadFailed, "Error reading file: " + source.string());
     }
     if (!output.write(buffer.data(), want)) {
-      throw VexoException(127, "Error writing file: " + target.string());
+      throw VexoException(status::fileWriteFailed, "Error writing file: " + target.string());
     }
     remaining -= want;
   }
   if (!output.finish()) {
-    throw VexoException(127, "Error writing file: " + target.string());
+    throw VexoException(status::fileWriteFailed, "Error writing file: " + target.string());
   }
   if (!output.replace()) {
-    throw VexoException(103, "Unable to open target file: " + target.string());
+    throw VexoException(status::generalFailure, "Unable to open target file: " + target.string());
   }
 }
 
@@ -198,7 +199,7 @@ void PatchDirCommand::processPatchDir(bool validateOnly) {
   const fs::path plan = patchPath / "patch.plan";
   boost::system::error_code error;
   if (!fs::exists(plan, error) || fs::is_directory(plan, error)) {
-    throw VexoException(126, "Patch plan not readable: " + plan.string());
+    throw VexoException(status::badPatch, "Patch plan not readable: " + plan.string());
   }
   const std::vector<PatchPlanEntry> entries = readPatchPlan(readPlanText(plan));
 
@@ -210,14 +211,14 @@ void PatchDirCommand::processPatchDir(bool validateOnly) {
     if (entry.kind == PatchPlanEntry::Kind::createFile) {
       patchFiles[i] = inside(patchPath, entry.patchFile, entry);
       if (util::calcFileCRC(patchFiles[i]) != entry.crc) {
-        throw VexoException(103,
+        throw VexoException(status::generalFailure,
                             "Source file CRC doesn't match value expected by patch for source: " +
                                 patchFiles[i].string());
       }
     } else if (entry.kind == PatchPlanEntry::Kind::patchFile) {
       patchFiles[i] = inside(patchPath, entry.patchFile, entry);
       if (util::calcFileCRC(patchFiles[i]) != entry.patchCrc) {
-        throw VexoException(126, "Patch file CRC doesn't match value expected by patch: " +
+        throw VexoException(status::badPatch, "Patch file CRC doesn't match value expected by patch: " +
                                      patchFiles[i].string());
       }
     }
@@ -233,14 +234,14 @@ void PatchDirCommand::processPatchDir(bool validateOnly) {
   // with it, or put the new tree inside either.
   const fs::path realNew = realPath(newPath);
   for (const fs::path& other : {realPath(oldPath), realPath(patchPath)}) {
-    if (patchio::isWithin(realNew, other) || patchio::isWithin(other, realNew)) {
-      throw VexoException(103, "New folder overlaps the old or patch folder: " +
+    if (fileio::isWithin(realNew, other) || fileio::isWithin(other, realNew)) {
+      throw VexoException(status::generalFailure, "New folder overlaps the old or patch folder: " +
                                    newPath.string());
     }
   }
   fs::remove_all(newPath);
   if (fs::exists(fs::symlink_status(newPath))) {
-    throw VexoException(103, "Unable to remove: " + newPath.string());
+    throw VexoException(status::generalFailure, "Unable to remove: " + newPath.string());
   }
   fs::create_directories(newPath);
 
@@ -252,7 +253,7 @@ void PatchDirCommand::processPatchDir(bool validateOnly) {
         // A file in the way is reported below, as a directory that could not be made.
         fs::create_directories(target, error);
         if (!fs::is_directory(target)) {
-          throw VexoException(103, "Error creating directory: " + target.string());
+          throw VexoException(status::generalFailure, "Error creating directory: " + target.string());
         }
         platform::setFileLastModifiedFromString(target.string(), entry.time);
         break;
@@ -260,12 +261,12 @@ void PatchDirCommand::processPatchDir(bool validateOnly) {
         const fs::path source = inside(oldPath, entry.source, entry);
         if (util::calcFileCRC(source) != entry.crc) {
           throw VexoException(
-              103, "Source file CRC doesn't match value expected by patch for source file: " +
+              status::generalFailure, "Source file CRC doesn't match value expected by patch for source file: " +
                        source.string());
         }
         copyFile(source, target);
         if (util::calcFileCRC(target) != entry.crc) {
-          throw VexoException(103, "Target file appears to have been corrupted during copy: " +
+          throw VexoException(status::generalFailure, "Target file appears to have been corrupted during copy: " +
                                        target.string());
         }
         finishFile(target, entry);
@@ -274,7 +275,7 @@ void PatchDirCommand::processPatchDir(bool validateOnly) {
       case PatchPlanEntry::Kind::createFile:
         copyFile(patchFiles[i], target);
         if (util::calcFileCRC(target) != entry.crc) {
-          throw VexoException(103, "Target file appears to have been corrupted during copy: " +
+          throw VexoException(status::generalFailure, "Target file appears to have been corrupted during copy: " +
                                        target.string());
         }
         finishFile(target, entry);
@@ -282,15 +283,15 @@ void PatchDirCommand::processPatchDir(bool validateOnly) {
       case PatchPlanEntry::Kind::patchFile: {
         const fs::path source = inside(oldPath, entry.source, entry);
         if (util::calcFileCRC(source) != entry.sourceCrc) {
-          throw VexoException(103, "Source file CRC doesn't match value expected by patch: " +
+          throw VexoException(status::generalFailure, "Source file CRC doesn't match value expected by patch: " +
                                        source.string());
         }
         bspatch::applyPatch(patchFiles[i], source, target);
         if (!fs::exists(target) || fs::is_directory(target)) {
-          throw VexoException(103, "Error patching file: " + entry.source);
+          throw VexoException(status::generalFailure, "Error patching file: " + entry.source);
         }
         if (util::calcFileCRC(target) != entry.crc) {
-          throw VexoException(103, "Result file CRC doesn't match expected value for file: " +
+          throw VexoException(status::generalFailure, "Result file CRC doesn't match expected value for file: " +
                                        target.string());
         }
         finishFile(target, entry);

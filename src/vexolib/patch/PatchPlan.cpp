@@ -4,6 +4,7 @@
 
 #include "vexolib/platform/VexoException.h"
 #include "vexolib/platform/strutil.h"
+#include "vexolib/platform/status.h"
 
 namespace vexo {
 
@@ -26,7 +27,7 @@ std::vector<std::string> cutLines(const std::string& text) {
 unsigned int crcPiece(const std::string& piece, const std::string& failure) {
   unsigned int crc = 0;
   if (!readPlanCrc(piece, crc)) {
-    throw VexoException(103, failure);
+    throw VexoException(status::generalFailure, failure);
   }
   return crc;
 }
@@ -63,19 +64,19 @@ void checkTime(const std::string& time) {
 PatchPlanEntry readLine(const std::string& line) {
   const std::vector<std::string> pieces = strutil::split(line, '|');
   if (pieces.empty()) {
-    throw VexoException(126, "Invalid patch plan line: " + line);
+    throw VexoException(status::badPatch, "Invalid patch plan line: " + line);
   }
   PatchPlanEntry entry;
   entry.line = line;
   const std::string& kind = pieces[0];
   const std::size_t count = pieces.size();
   auto wrongCount = [&line](const char* name) {
-    return VexoException(126, std::string("Patch plan '") + name +
+    return VexoException(status::badPatch, std::string("Patch plan '") + name +
                                   "' line has the wrong number of pieces: " + line);
   };
   if (kind == "dir") {
     if (count < 3) {
-      throw VexoException(126, "Patch plan 'dir' line missing pieces: " + line);
+      throw VexoException(status::badPatch, "Patch plan 'dir' line missing pieces: " + line);
     }
     entry.kind = PatchPlanEntry::Kind::dir;
     entry.target = pieces[1];
@@ -115,7 +116,7 @@ PatchPlanEntry readLine(const std::string& line) {
     entry.patchCrc = crcPiece(pieces[7], "Invalid patchCRC string: " + pieces[7]);
     entry.executable = count == 9 && strutil::toBool(pieces[8], false);
   } else {
-    throw VexoException(103, "Invalid patch plan entry: " + line);
+    throw VexoException(status::generalFailure, "Invalid patch plan entry: " + line);
   }
 
   // Pieces are never empty, so an empty path is one this kind does not have.
@@ -123,7 +124,7 @@ PatchPlanEntry readLine(const std::string& line) {
                     (entry.source.empty() || isSafeRelativePath(entry.source)) &&
                     (entry.patchFile.empty() || isSafeRelativePath(entry.patchFile));
   if (!safe) {
-    throw VexoException(126, "Unsafe path in patch plan line: " + line);
+    throw VexoException(status::badPatch, "Unsafe path in patch plan line: " + line);
   }
   checkTime(entry.time);
   return entry;
@@ -152,7 +153,7 @@ bool readPlanCrc(const std::string& text, unsigned int& crc) {
 std::vector<PatchPlanEntry> readPatchPlan(const std::string& text) {
   const std::vector<std::string> lines = cutLines(text);
   if (lines.empty() || (lines[0] != "version=1.0" && lines[0] != "version=1.1")) {
-    throw VexoException(126, "First line of patch plan lacks valid version string.");
+    throw VexoException(status::badPatch, "First line of patch plan lacks valid version string.");
   }
   std::vector<PatchPlanEntry> entries;
   entries.reserve(lines.size() - 1);

@@ -10,8 +10,9 @@
 #include <bzlib.h>
 
 #include "vexolib/platform/VexoException.h"
-#include "vexolib/patch/patch_io.h"
+#include "vexolib/platform/fileio.h"
 #include "vexolib/platform/platform.h"
+#include "vexolib/platform/status.h"
 
 namespace vexo {
 namespace bspatch {
@@ -53,7 +54,7 @@ class StreamDecompressor {
 
   void open(int handle, std::uint64_t offset, std::uint64_t length) {
     if (open_) {
-      fail(103, "Attempting to open a decompressor stream twice.");
+      fail(status::generalFailure, "Attempting to open a decompressor stream twice.");
     }
     input_.assign(inputBufferSize, 0);
     handle_ = handle;
@@ -64,7 +65,7 @@ class StreamDecompressor {
     stream_ = bz_stream();
     const int rc = BZ2_bzDecompressInit(&stream_, 0, bzipSmall);
     if (rc != BZ_OK) {
-      fail(103, "Error while initializing decompression: " + std::to_string(rc));
+      fail(status::generalFailure, "Error while initializing decompression: " + std::to_string(rc));
     }
     stream_.avail_in = 0;
     open_ = true;
@@ -88,14 +89,14 @@ class StreamDecompressor {
       if (rc == BZ_STREAM_END) {
         streamAtEnd_ = true;
       } else if (rc != BZ_OK) {
-        fail(103, "Error during decompression: " + std::to_string(rc));
+        fail(status::generalFailure, "Error during decompression: " + std::to_string(rc));
       } else if (produced == 0 && stream_.avail_in == inputBefore) {
         // No progress: either the block has no bytes left, or the library is stuck.
         if (stream_.avail_in == 0 && inputAtEnd_) {
-          fail(103, "Reached end of file before the end of the decompression stream");
+          fail(status::generalFailure, "Reached end of file before the end of the decompression stream");
         }
         if (stream_.avail_in != 0) {
-          fail(103, "Error during decompression: " + std::to_string(rc));
+          fail(status::generalFailure, "Error during decompression: " + std::to_string(rc));
         }
       }
     }
@@ -104,11 +105,11 @@ class StreamDecompressor {
 
   void close() {
     if (!open_) {
-      fail(103, "Attempting to close a decompressor stream which isn't open.");
+      fail(status::generalFailure, "Attempting to close a decompressor stream which isn't open.");
     }
     const int rc = BZ2_bzDecompressEnd(&stream_);
     if (rc != BZ_OK) {
-      fail(103, "Error completing decompression: " + std::to_string(rc));
+      fail(status::generalFailure, "Error completing decompression: " + std::to_string(rc));
     }
     open_ = false;
     std::vector<unsigned char>().swap(input_);
@@ -121,7 +122,7 @@ class StreamDecompressor {
     std::size_t got = 0;
     if (want > 0) {
       if (!platform::seekFileHandleToOffset(handle_, offset_)) {
-        fail(106, "Error reading compressed data.");
+        fail(status::fileReadFailed, "Error reading compressed data.");
       }
       while (got < want) {
         const int n = platform::readFileHandle(handle_, input_.data() + got,
@@ -130,7 +131,7 @@ class StreamDecompressor {
           continue;
         }
         if (n < 0) {
-          fail(106, "Error reading compressed data.");
+          fail(status::fileReadFailed, "Error reading compressed data.");
         }
         if (n == 0) {
           break;
@@ -172,11 +173,11 @@ class OldFileReader {
       const std::size_t want =
           static_cast<std::size_t>(std::min<std::uint64_t>(size_ - low, window_.size()));
       if (!platform::seekFileHandleToOffset(handle_, low)) {
-        fail(103, "Seek failed in old file.");
+        fail(status::generalFailure, "Seek failed in old file.");
       }
       filled_ = 0;
-      if (patchio::readFull(handle_, window_.data(), want) != want) {
-        fail(106, "Error reading old version ffile: " + name_);
+      if (fileio::readFull(handle_, window_.data(), want) != want) {
+        fail(status::fileReadFailed, "Error reading old version ffile: " + name_);
       }
       start_ = low;
       filled_ = want;
@@ -195,7 +196,7 @@ class OldFileReader {
 
 void addToPosition(std::int64_t& position, std::int64_t amount) {
   if (__builtin_add_overflow(position, amount, &position)) {
-    fail(126, "Old file position out of range in control block");
+    fail(status::badPatch, "Old file position out of range in control block");
   }
 }
 
@@ -231,7 +232,7 @@ void copyBlockBytes(StreamDecompressor& stream, std::int64_t length,
       chunk.resize(chunkSize);
     }
     if (stream.read(chunk.data(), n) != n) {
-      fail(126, early);
+      fail(status::badPatch, early);
     }
     if (oldReader) {
       std::int64_t position = oldPosition;
@@ -251,15 +252,15 @@ bool hasMore(StreamDecompressor& stream) {
 
 class SiblingSink : public detail::NewFileSink {
  public:
-  SiblingSink(patchio::SiblingFile& file, const std::string& name) : file_(file), name_(name) {}
+  SiblingSink(fileio::AtomicFileWriter& file, const std::string& name) : file_(file), name_(name) {}
   void put(const unsigned char* data, std::size_t length) override {
     if (!file_.write(data, length)) {
-      fail(127, "Error writing new version file: " + name_);
+      fail(status::fileWriteFailed, "Error writing new version file: " + name_);
     }
   }
 
  private:
-  patchio::SiblingFile& file_;
+  fileio::AtomicFileWriter& file_;
   const std::string& name_;
 };
 
@@ -280,12 +281,12 @@ std::int64_t readOffset(const unsigned char* bytes) {
 PatchHeader readHeader(int patchHandle, std::uint64_t patchSize, const PatchNames& names,
                        std::int64_t maxNewSize) {
   if (patchSize < headerSize) {
-    fail(126, "Patch file too small: " + names.patch);
+    fail(status::badPatch, "Patch file too small: " + names.patch);
   }
   unsigned char header[headerSize] = {};
   if (!platform::seekFileHandleToOffset(patchHandle, 0) ||
-      patchio::readFull(patchHandle, header, headerSize) != headerSize) {
-    fail(126, "Failure reading header");
+      fileio::readFull(patchHandle, header, headerSize) != headerSize) {
+    fail(status::badPatch, "Failure reading header");
   }
   const std::string magic(reinterpret_cast<const char*>(header), 8);
   PatchHeader result;
@@ -294,7 +295,7 @@ PatchHeader readHeader(int patchHandle, std::uint64_t patchSize, const PatchName
   } else if (magic == "BSDIFF40") {
     result.threeValue = true;
   } else {
-    fail(126, "Invalid patch format: " + magic);
+    fail(status::badPatch, "Invalid patch format: " + magic);
   }
   result.patchSize = patchSize;
   result.controlLength = readOffset(header + 8);
@@ -307,12 +308,12 @@ PatchHeader readHeader(int patchHandle, std::uint64_t patchSize, const PatchName
       static_cast<std::uint64_t>(result.controlLength) > body ||
       static_cast<std::uint64_t>(result.diffLength) >
           body - static_cast<std::uint64_t>(result.controlLength)) {
-    fail(126, malformedHeader);
+    fail(status::badPatch, malformedHeader);
   }
   const std::uint64_t blocks = static_cast<std::uint64_t>(result.controlLength) +
                                static_cast<std::uint64_t>(result.diffLength);
   if (!result.threeValue && blocks != body) {
-    fail(126, malformedHeader);
+    fail(status::badPatch, malformedHeader);
   }
   return result;
 }
@@ -344,18 +345,18 @@ void buildNewFile(const PatchHeader& header, int patchHandle, int oldHandle,
   unsigned char number[8] = {};
   while (newPosition < newSize) {
     if (control.read(number, 8) != 8) {
-      fail(126, "Reached end of control block early (a)");
+      fail(status::badPatch, "Reached end of control block early (a)");
     }
     const std::int64_t diffLength = readOffset(number);
     if (control.read(number, 8) != 8) {
-      fail(126, "Reached end of control block early (b)");
+      fail(status::badPatch, "Reached end of control block early (b)");
     }
     std::int64_t extraLength = 0;
     std::int64_t seek = readOffset(number);
     if (header.threeValue) {
       extraLength = seek;
       if (control.read(number, 8) != 8) {
-        fail(126, "Reached end of control block early (c)");
+        fail(status::badPatch, "Reached end of control block early (c)");
       }
       seek = readOffset(number);
     } else {
@@ -363,10 +364,10 @@ void buildNewFile(const PatchHeader& header, int patchHandle, int oldHandle,
     }
 
     if (diffLength >= 0 && diffLength > newSize - newPosition) {
-      fail(126, "Patch target location beyond end of new file size");
+      fail(status::badPatch, "Patch target location beyond end of new file size");
     }
     if (diffLength < 0) {
-      fail(126, "Reached end of diff block early");
+      fail(status::badPatch, "Reached end of diff block early");
     }
     copyBlockBytes(diff, diffLength, chunk, sink, "Reached end of diff block early", &old,
                    oldPosition, oldLength);
@@ -375,10 +376,10 @@ void buildNewFile(const PatchHeader& header, int patchHandle, int oldHandle,
 
     if (header.threeValue) {
       if (extraLength >= 0 && extraLength > newSize - newPosition) {
-        fail(126, "Patch overwrites end of new file.");
+        fail(status::badPatch, "Patch overwrites end of new file.");
       }
       if (extraLength < 0) {
-        fail(126, "Reached end of extra block early.");
+        fail(status::badPatch, "Reached end of extra block early.");
       }
       copyBlockBytes(extra, extraLength, chunk, sink, "Reached end of extra block early.",
                      nullptr, 0, 0);
@@ -388,7 +389,7 @@ void buildNewFile(const PatchHeader& header, int patchHandle, int oldHandle,
 
     if (diffLength == 0 && extraLength == 0) {
       if (++idleTuples > maxIdleTuples) {
-        fail(126, "Control block adds no bytes to the new file");
+        fail(status::badPatch, "Control block adds no bytes to the new file");
       }
     } else {
       idleTuples = 0;
@@ -396,13 +397,13 @@ void buildNewFile(const PatchHeader& header, int patchHandle, int oldHandle,
   }
 
   if (hasMore(control)) {
-    fail(126, "Control block not exhausted");
+    fail(status::badPatch, "Control block not exhausted");
   }
   if (hasMore(diff)) {
-    fail(126, "Diff block not exhausted");
+    fail(status::badPatch, "Diff block not exhausted");
   }
   if (header.threeValue && hasMore(extra)) {
-    fail(126, "Extra block not exhausted while processing: " + names.patch + "; " +
+    fail(status::badPatch, "Extra block not exhausted while processing: " + names.patch + "; " +
                   names.oldFile + "; " + names.newFile);
   }
   if (header.threeValue) {
@@ -418,32 +419,32 @@ void applyPatch(const boost::filesystem::path& patchPath, const boost::filesyste
                 const boost::filesystem::path& newPath) {
   const detail::PatchNames names{patchPath.string(), oldPath.string(), newPath.string()};
   const std::uint64_t patchSize = platform::fileSize(names.patch);
-  patchio::FileHandle patch(platform::openBinaryReadOnlyFile(names.patch));
+  fileio::FileHandle patch(platform::openBinaryReadOnlyFile(names.patch));
   if (!patch.valid()) {
-    fail(103, "Unable to read patch file: " + names.patch);
+    fail(status::generalFailure, "Unable to read patch file: " + names.patch);
   }
   const detail::PatchHeader header =
       detail::readHeader(patch.get(), patchSize, names, maxNewFileSize);
 
   const std::uint64_t oldSize = platform::fileSize(names.oldFile);
-  patchio::FileHandle old(platform::openBinaryReadOnlyFile(names.oldFile));
+  fileio::FileHandle old(platform::openBinaryReadOnlyFile(names.oldFile));
   if (!old.valid()) {
-    fail(105, "Error opening old version file: " + names.oldFile);
+    fail(status::fileOpenFailed, "Error opening old version file: " + names.oldFile);
   }
 
   // The old file stays open and is read to the end before the new one takes its path, so
   // the two may be the same file.
-  patchio::SiblingFile output(names.newFile);
+  fileio::AtomicFileWriter output(names.newFile);
   if (!output.open()) {
-    fail(105, "Error opening new version file: " + names.newFile);
+    fail(status::fileOpenFailed, "Error opening new version file: " + names.newFile);
   }
   SiblingSink sink(output, names.newFile);
   detail::buildNewFile(header, patch.get(), old.get(), oldSize, sink, names);
   if (!output.finish()) {
-    fail(127, "Error writing new version file: " + names.newFile);
+    fail(status::fileWriteFailed, "Error writing new version file: " + names.newFile);
   }
   if (!output.replace()) {
-    fail(105, "Error opening new version file: " + names.newFile);
+    fail(status::fileOpenFailed, "Error opening new version file: " + names.newFile);
   }
 }
 

@@ -12,6 +12,8 @@
 #include "vexolib/platform/platform_net.h"
 #include "vexolib/platform/strutil.h"
 #include "vexolib/platform/trace_mask.h"
+#include "vexolib/platform/status.h"
+#include "vexolib/platform/web_address.h"
 
 namespace vexo {
 namespace platform {
@@ -21,22 +23,6 @@ namespace {
 const char launcherName[] = "xdg-open";
 // How long the launcher may take to hand the page over before we stop waiting for it.
 const int launcherWaitSeconds = 10;
-
-// Pages come from the service; nothing but a web address may reach the launcher, which
-// would open local files and other schemes just as readily.
-bool isWebAddress(const std::string& url) {
-  const std::string lower = strutil::toLowercase(url);
-  if (!strutil::startsWith(lower, "http://") && !strutil::startsWith(lower, "https://")) {
-    return false;
-  }
-  for (const char c : url) {
-    const unsigned char u = static_cast<unsigned char>(c);
-    if (u <= 0x20 || u == 0x7f) {
-      return false;
-    }
-  }
-  return true;
-}
 
 boost::optional<std::string> findLauncher() {
   const char* path = std::getenv("PATH");
@@ -99,10 +85,10 @@ void openBrowser(const std::string& url) {
   trace("openBrowser: " + shown);
   const boost::optional<std::string> launcher = findLauncher();
   if (!launcher) {
-    throw VexoException(114, "Failed to init Internet Config");
+    throw VexoException(status::browserFailed, "Failed to init Internet Config");
   }
   if (!isWebAddress(url) || runLauncher(*launcher, url) != 0) {
-    throw VexoException(114, "Failed to open browser to url: '" + shown + "'");
+    throw VexoException(status::browserFailed, "Failed to open browser to url: '" + shown + "'");
   }
 }
 

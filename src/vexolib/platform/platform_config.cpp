@@ -145,7 +145,8 @@ bool isCompressionEnabled() {
   return getBoolConfigOption("compressionEnabled", true);
 }
 
-std::string builtInUrlPrefix() { return "https://www.lorvex.com"; }
+// A reserved name that never resolves: without configuration nothing leaves the machine.
+std::string builtInUrlPrefix() { return "https://lorvex.invalid"; }
 
 std::string getUrlPrefix() {
   return getStringConfigOption("urlprefix", builtInUrlPrefix());

@@ -23,6 +23,7 @@
 #include "vexolib/seams/platform_detail.h"
 #include "vexolib/platform/platform_private.h"
 #include "vexolib/platform/strutil.h"
+#include "vexolib/platform/status.h"
 
 namespace vexo {
 namespace platform {
@@ -296,7 +297,7 @@ std::pair<int, std::string> createTemporaryFile() {
       break;
     }
   }
-  throw VexoException(103, "Failed to create temporary file.");
+  throw VexoException(status::generalFailure, "Failed to create temporary file.");
 }
 
 // ---- File times and permissions ---------------------------------------------------------
@@ -327,6 +328,13 @@ bool setFileLastModifiedFromString(const std::string& path, const std::string& t
   const int day = boost::lexical_cast<int>(pieces[2]);
   const int hourMinute = boost::lexical_cast<int>(pieces[3]);
   const int second = boost::lexical_cast<int>(pieces[4]);
+  // A time that cannot exist (month 13, 30 February, 25:00) is refused, not normalised into
+  // some other day.
+  if (month < 1 || month > 12 || day < 1 || day > 31 || hourMinute / 100 > 23 ||
+      hourMinute % 100 > 59 || second > 59) {
+    trace(path + ": impossible file time " + text);
+    return false;
+  }
   std::tm local{};
   local.tm_year = year - 1900;
   local.tm_mon = month - 1;
@@ -338,6 +346,10 @@ bool setFileLastModifiedFromString(const std::string& path, const std::string& t
   const std::time_t when = std::mktime(&local);
   if (when == static_cast<std::time_t>(-1) && !(year == 1969 && month == 12 && day == 31)) {
     trace(path + ": unable to set file time");
+    return false;
+  }
+  if (local.tm_mday != day || local.tm_mon != month - 1 || local.tm_year != year - 1900) {
+    trace(path + ": impossible file time " + text);
     return false;
   }
   struct timespec times[2];
@@ -449,7 +461,7 @@ void setNetworkConfigRoot(const std::string& root) {
 
 std::string getSpecialPurposeDirectoryPathString(int purpose) {
   if (purpose != temporaryPurpose && purpose != cachePurpose) {
-    throw VexoException(103, "Invalid purpose code");
+    throw VexoException(status::generalFailure, "Invalid purpose code");
   }
   FolderCache& cache = folderCache();
   boost::optional<std::string>& cached =

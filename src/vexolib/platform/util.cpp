@@ -11,7 +11,9 @@
 #include <zlib.h>
 
 #include "vexolib/platform/VexoException.h"
+#include "vexolib/platform/fileio.h"
 #include "vexolib/platform/platform.h"
+#include "vexolib/platform/status.h"
 
 namespace vexo {
 namespace util {
@@ -28,21 +30,6 @@ constexpr std::size_t crcBufferSize = 256 * 1024;
 unsigned char crcBuffer[crcBufferSize];
 
 const char compressFailure[] = "Error occurred while compressing data for transmission";
-
-class HandleCloser {
- public:
-  explicit HandleCloser(int handle) : handle_(handle) {}
-  ~HandleCloser() {
-    if (handle_ >= 0) {
-      platform::closeFileHandle(handle_);
-    }
-  }
-  HandleCloser(const HandleCloser&) = delete;
-  HandleCloser& operator=(const HandleCloser&) = delete;
-
- private:
-  int handle_;
-};
 
 // An output file that is removed, unless kept, however its operation ends.
 class PendingOutput {
@@ -88,46 +75,15 @@ class StreamGuard {
   z_stream& stream_;
 };
 
-bool writeAll(int handle, const unsigned char* data, std::size_t length) {
-  while (length > 0) {
-    const int n = platform::writeFileHandle(handle, data, static_cast<int>(length));
-    if (n < 0 && errno == EINTR) {
-      continue;
-    }
-    if (n <= 0) {
-      return false;
-    }
-    data += n;
-    length -= static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
-// Reads until `length` bytes or the end; a short count means the file ended or failed early.
-std::size_t readFull(int handle, unsigned char* buffer, std::size_t length) {
-  std::size_t got = 0;
-  while (got < length) {
-    const int n = platform::readFileHandle(handle, buffer + got, static_cast<int>(length - got));
-    if (n < 0 && errno == EINTR) {
-      continue;
-    }
-    if (n <= 0) {
-      break;
-    }
-    got += static_cast<std::size_t>(n);
-  }
-  return got;
-}
-
 void writeCompressed(int handle, std::size_t length) {
-  if (!writeAll(handle, outBuffer, length)) {
-    throw VexoException(116, std::string(compressFailure) + " (write)");
+  if (!fileio::writeAll(handle, outBuffer, length)) {
+    throw VexoException(status::compressionFailed, std::string(compressFailure) + " (write)");
   }
 }
 
 void writeInflated(int handle, std::size_t length, const std::string& outputPath) {
-  if (!writeAll(handle, outBuffer, length)) {
-    throw VexoException(103, "Failure in writing output file '" + outputPath + "'.");
+  if (!fileio::writeAll(handle, outBuffer, length)) {
+    throw VexoException(status::generalFailure, "Failure in writing output file '" + outputPath + "'.");
   }
 }
 
@@ -139,7 +95,7 @@ void initCompressor(z_stream& stream) {
   const int level = platform::isCompressionEnabled() ? 9 : 0;
   const int rc = deflateInit(&stream, level);
   if (rc != Z_OK) {
-    throw VexoException(115, "Compressor returned " + std::to_string(rc) +
+    throw VexoException(status::compressionSetUpFailed, "Compressor returned " + std::to_string(rc) +
                                  " during initialization.");
   }
 }
@@ -151,7 +107,7 @@ void compressBlock(z_stream& stream, int length, int handle) {
     stream.next_out = outBuffer;
     stream.avail_out = bufferSize;
     if (deflate(&stream, Z_NO_FLUSH) != Z_OK) {
-      throw VexoException(116, compressFailure);
+      throw VexoException(status::compressionFailed, compressFailure);
     }
     writeCompressed(handle, bufferSize - stream.avail_out);
   }
@@ -165,7 +121,7 @@ void finishCompressor(z_stream& stream, int handle) {
     stream.avail_out = bufferSize;
     const int rc = deflate(&stream, Z_FINISH);
     if (rc != Z_OK && rc != Z_STREAM_END) {
-      throw VexoException(116, compressFailure);
+      throw VexoException(status::compressionFailed, compressFailure);
     }
     writeCompressed(handle, bufferSize - stream.avail_out);
     if (rc == Z_STREAM_END) {
@@ -173,7 +129,7 @@ void finishCompressor(z_stream& stream, int handle) {
     }
   }
   if (deflateEnd(&stream) != Z_OK) {
-    throw VexoException(116, std::string(compressFailure) + " (end)");
+    throw VexoException(status::compressionFailed, std::string(compressFailure) + " (end)");
   }
 }
 
@@ -186,7 +142,7 @@ void initDecompressor(z_stream& stream) {
   stream.avail_in = 0;
   const int rc = inflateInit(&stream);
   if (rc != Z_OK) {
-    throw VexoException(103, "Decompressor returned " + std::to_string(rc) +
+    throw VexoException(status::generalFailure, "Decompressor returned " + std::to_string(rc) +
                                  " during initialization");
   }
 }
@@ -202,7 +158,7 @@ void decompressBlock(z_stream& stream, int length, int handle, const std::string
     stream.avail_out = bufferSize;
     const int rc = inflate(&stream, Z_NO_FLUSH);
     if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR) {
-      throw VexoException(103, "Error occurred during decompression (block): " +
+      throw VexoException(status::generalFailure, "Error occurred during decompression (block): " +
                                    std::to_string(rc));
     }
     writeInflated(handle, bufferSize - stream.avail_out, outputPath);
@@ -221,7 +177,7 @@ void finishDecompressor(z_stream& stream, int handle, const std::string& outputP
     stream.avail_out = bufferSize;
     const int rc = inflate(&stream, Z_FINISH);
     if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR) {
-      throw VexoException(103, "Error occurred during decompression (flush): " +
+      throw VexoException(status::generalFailure, "Error occurred during decompression (flush): " +
                                    std::to_string(rc));
     }
     const std::size_t produced = bufferSize - stream.avail_out;
@@ -232,27 +188,14 @@ void finishDecompressor(z_stream& stream, int handle, const std::string& outputP
     // A stream cut short: with no input left zlib can make no progress, and asking again
     // would never end.
     if (produced == 0) {
-      throw VexoException(103, "Error occurred during decompression (flush): " +
+      throw VexoException(status::generalFailure, "Error occurred during decompression (flush): " +
                                    std::to_string(rc));
     }
   }
   const int rc = inflateEnd(&stream);
   if (rc != Z_OK) {
-    throw VexoException(103, "Error occurred during decompression (end): " + std::to_string(rc));
+    throw VexoException(status::generalFailure, "Error occurred during decompression (end): " + std::to_string(rc));
   }
-}
-
-// A new file beside the target, so that the finished result can be renamed over it.
-PendingOutput createSiblingFile(const std::string& outputPath) {
-  const std::string::size_type slash = outputPath.rfind('/');
-  const std::string folder =
-      slash == std::string::npos ? std::string(".") : outputPath.substr(0, slash + 1);
-  std::string pattern = folder + (folder.back() == '/' ? "" : "/") + ".vexo-XXXXXX";
-  const int handle = ::mkostemp(&pattern[0], O_CLOEXEC);
-  if (handle < 0) {
-    throw VexoException(105, "Unable to open output file '" + outputPath + "'.");
-  }
-  return PendingOutput(handle, pattern);
 }
 
 }  // namespace
@@ -261,9 +204,9 @@ std::pair<std::string, std::uint64_t> readAndCompressFile(const std::string& fil
                                                           std::uint64_t /*fileSize*/) {
   const int input = platform::openBinaryReadOnlyFile(filePath);
   if (input < 0) {
-    throw VexoException(105, "Unable to open input file '" + filePath + "'.");
+    throw VexoException(status::fileOpenFailed, "Unable to open input file '" + filePath + "'.");
   }
-  HandleCloser inputCloser(input);
+  fileio::FileHandle inputCloser(input);
   z_stream stream;
   initCompressor(stream);
   StreamGuard<deflateEnd> streamGuard(stream);
@@ -272,7 +215,7 @@ std::pair<std::string, std::uint64_t> readAndCompressFile(const std::string& fil
   for (;;) {
     const int n = platform::readFileHandle(input, inBuffer, bufferSize);
     if (n < 0) {
-      throw VexoException(106, "Failure in reading input file '" + filePath + "'.");
+      throw VexoException(status::fileReadFailed, "Failure in reading input file '" + filePath + "'.");
     }
     if (n == 0) {
       break;
@@ -281,7 +224,7 @@ std::pair<std::string, std::uint64_t> readAndCompressFile(const std::string& fil
   }
   finishCompressor(stream, output.handle());
   if (!output.close()) {
-    throw VexoException(116, std::string(compressFailure) + " (write)");
+    throw VexoException(status::compressionFailed, std::string(compressFailure) + " (write)");
   }
   const std::uint64_t size = platform::fileSize(output.path());
   output.keep();
@@ -290,7 +233,10 @@ std::pair<std::string, std::uint64_t> readAndCompressFile(const std::string& fil
 
 void decompressFilesIntoFile(const std::string& outputPath,
                              const std::vector<std::string>& pieces) {
-  PendingOutput output = createSiblingFile(outputPath);
+  fileio::AtomicFileWriter output(outputPath);
+  if (!output.open()) {
+    throw VexoException(status::fileOpenFailed, "Unable to open output file '" + outputPath + "'.");
+  }
   z_stream stream;
   initDecompressor(stream);
   StreamGuard<inflateEnd> streamGuard(stream);
@@ -298,14 +244,14 @@ void decompressFilesIntoFile(const std::string& outputPath,
     std::uint64_t remaining = platform::fileSize(piece);
     const int input = platform::openBinaryReadOnlyFile(piece);
     if (input < 0) {
-      throw VexoException(103, "Failed to open compressed file.");
+      throw VexoException(status::generalFailure, "Failed to open compressed file.");
     }
-    HandleCloser inputCloser(input);
+    fileio::FileHandle inputCloser(input);
     while (remaining > 0) {
       const std::size_t want =
           static_cast<std::size_t>(std::min<std::uint64_t>(remaining, bufferSize));
-      if (readFull(input, inBuffer, want) != want) {
-        throw VexoException(103, "I/O error.");
+      if (fileio::readFull(input, inBuffer, want) != want) {
+        throw VexoException(status::generalFailure, "I/O error.");
       }
       decompressBlock(stream, static_cast<int>(want), output.handle(), outputPath);
       remaining -= want;
@@ -313,28 +259,28 @@ void decompressFilesIntoFile(const std::string& outputPath,
   }
   finishDecompressor(stream, output.handle(), outputPath);
   // On disk before it takes the old file's place.
-  if (::fsync(output.handle()) != 0 || !output.close()) {
-    throw VexoException(103, "Failure in writing output file '" + outputPath + "'.");
+  if (!output.finish()) {
+    throw VexoException(status::generalFailure,
+                        "Failure in writing output file '" + outputPath + "'.");
   }
-  if (::rename(output.path().c_str(), outputPath.c_str()) != 0) {
-    throw VexoException(105, "Unable to open output file '" + outputPath + "'.");
+  if (!output.replace()) {
+    throw VexoException(status::fileOpenFailed, "Unable to open output file '" + outputPath + "'.");
   }
-  output.keep();
 }
 
 unsigned int calcFileCRC(const boost::filesystem::path& filePath) {
   std::uint64_t remaining = platform::fileSize(filePath.string());
   const int input = platform::openBinaryReadOnlyFile(filePath.string());
   if (input < 0) {
-    throw VexoException(103, "Failed to open file for CRC calc.");
+    throw VexoException(status::generalFailure, "Failed to open file for CRC calc.");
   }
-  HandleCloser inputCloser(input);
+  fileio::FileHandle inputCloser(input);
   uLong crc = crc32(0L, Z_NULL, 0);
   while (remaining > 0) {
     const std::size_t want =
         static_cast<std::size_t>(std::min<std::uint64_t>(remaining, crcBufferSize));
-    if (readFull(input, crcBuffer, want) != want) {
-      throw VexoException(103, "I/O error.");
+    if (fileio::readFull(input, crcBuffer, want) != want) {
+      throw VexoException(status::generalFailure, "I/O error.");
     }
     crc = crc32(crc, crcBuffer, static_cast<uInt>(want));
     remaining -= want;

@@ -9,6 +9,7 @@
 
 #include "vexolib/platform/VexoException.h"
 #include "vexolib/platform/platform.h"
+#include "vexolib/platform/status.h"
 
 namespace vexo {
 
@@ -68,7 +69,7 @@ class ChunkFileWriter {
  private:
   [[noreturn]] void fail() {
     platform::trace("Exception writing chunk temp file");
-    throw VexoException(103, "Error writing '" + path_ + "'");
+    throw VexoException(status::generalFailure, "Error writing '" + path_ + "'");
   }
 
   int handle_ = -1;
@@ -97,7 +98,7 @@ std::string copyFileRange(const std::string& source, std::uint64_t offset,
                           std::uint64_t length) {
   ReadHandle in(source);
   if (in.get() < 0 || !platform::seekFileHandleForward(in.get(), offset)) {
-    throw VexoException(106, "Error seeking '" + source + "'");
+    throw VexoException(status::fileReadFailed, "Error seeking '" + source + "'");
   }
   std::vector<unsigned char> buffer(
       static_cast<std::size_t>(std::min<std::uint64_t>(length, copyBlockSize)));
@@ -109,7 +110,7 @@ std::string copyFileRange(const std::string& source, std::uint64_t offset,
       continue;
     }
     if (n <= 0) {
-      throw VexoException(106, "Error reading '" + source + "'");
+      throw VexoException(status::fileReadFailed, "Error reading '" + source + "'");
     }
     out.write(buffer.data(), static_cast<std::uint64_t>(n));
     length -= static_cast<std::uint64_t>(n);

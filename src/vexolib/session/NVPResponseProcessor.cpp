@@ -9,6 +9,7 @@
 #include "vexolib/platform/VexoException.h"
 #include "vexolib/platform/platform.h"
 #include "vexolib/platform/trace_mask.h"
+#include "vexolib/platform/status.h"
 
 namespace vexo {
 
@@ -129,14 +130,14 @@ void parseRecords(NVPSet& nvps, const unsigned char* data, std::size_t size,
     } else {
       std::uint64_t length = 0;
       if (!readLength(rest, restLength, length)) {
-        throw VexoException(103, "Invalid chunk size string: " +
+        throw VexoException(status::generalFailure, "Invalid chunk size string: " +
                                      std::string(reinterpret_cast<const char*>(rest), restLength));
       }
       // Compared against what is left, so no sum can overflow.
       const std::size_t left = size - next;
       if (length > left || left - length < 2 || data[next + length] != '\r' ||
           data[next + length + 1] != '\n') {
-        throw VexoException(103, "Malformed binary input");
+        throw VexoException(status::generalFailure, "Malformed binary input");
       }
       nvps.setChunk(name, data + next, 0, static_cast<unsigned long>(length));
       next += static_cast<std::size_t>(length) + 2;
@@ -184,7 +185,7 @@ void NVPResponseProcessor::throwMalformedLine(const std::string& line) const {
   for (const std::string& recent : recentLines) {
     text += "\"" + recent + "\"  ";
   }
-  throw VexoException(103, text + ".");
+  throw VexoException(status::generalFailure, text + ".");
 }
 
 }  // namespace vexo

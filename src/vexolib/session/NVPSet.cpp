@@ -10,6 +10,7 @@
 #include "vexolib/platform/platform.h"
 #include "vexolib/platform/strutil.h"
 #include "vexolib/platform/util.h"
+#include "vexolib/platform/status.h"
 
 namespace vexo {
 
@@ -32,7 +33,7 @@ std::string targetInRoot(const boost::filesystem::path& localRoot, const std::st
     }
   }
   if (escapes || !named) {
-    throw VexoException(103, "Refused relative path '" + relPath + "'");
+    throw VexoException(status::generalFailure, "Refused relative path '" + relPath + "'");
   }
   return localRoot.string() + "/" + relPath;
 }
@@ -194,7 +195,7 @@ void NVPSet::setChunksFromFile(const boost::filesystem::path& filePath, const st
   const std::uint64_t step = static_cast<std::uint64_t>(chunkSize);
   const std::uint64_t count = size / step + (size % step != 0 ? 1 : 0);
   if (count > static_cast<std::uint64_t>(std::numeric_limits<int>::max())) {
-    throw VexoException(103, "Too many chunks for '" + filePath.string() + "'");
+    throw VexoException(status::generalFailure, "Too many chunks for '" + filePath.string() + "'");
   }
   if (count <= 1) {
     setChunk(prefix + "chunk.0", compressed.first, true);
@@ -217,7 +218,7 @@ void NVPSet::downloadFile(const boost::filesystem::path& localRoot,
   for (int k = 0; k < count; ++k) {
     const boost::optional<std::shared_ptr<NVP>> chunk = lookupNVP(chunkName(prefix, k));
     if (!chunk) {
-      throw VexoException(103, "Chunk lookup failed");
+      throw VexoException(status::generalFailure, "Chunk lookup failed");
     }
     chunkFiles.push_back((*chunk)->getChunkFileTempPath());
   }

@@ -10,6 +10,7 @@
 #include "vexolib/platform/platform_net.h"
 #include "vexolib/platform/strutil.h"
 #include "vexolib/platform/version.h"
+#include "vexolib/platform/status.h"
 
 namespace vexo {
 
@@ -116,7 +117,7 @@ void Session::connect(const std::string& url) {
   transceiver = Transceiver::makeTransceiver(transferLib, connectionDef, url, getClientAppName());
   if (!transceiver->connect()) {
     transceiver.reset();
-    throw VexoException(201, "Failed to connect to " + url);
+    throw VexoException(status::connectionFailed, "Failed to connect to " + url);
   }
   platform::trace("exit connect");
 }
@@ -131,7 +132,7 @@ void Session::disconnect() {
   transceiver.reset();
   platform::deleteRemainingTemporaryData();
   if (!disconnected) {
-    throw VexoException(103, "Failed to disconnect.");
+    throw VexoException(status::generalFailure, "Failed to disconnect.");
   }
   platform::trace("exit disconnect");
 }
@@ -149,14 +150,14 @@ void Session::setTimeoutSeconds(int seconds) const {
 
 Transceiver& Session::accessTransceiver() {
   if (!transceiver) {
-    throw VexoException(103, "Transceiver when not set.");
+    throw VexoException(status::generalFailure, "Transceiver when not set.");
   }
   return *transceiver;
 }
 
 void Session::requireConnected() const {
   if (!transceiver) {
-    throw VexoException(103, "Not connected.");
+    throw VexoException(status::generalFailure, "Not connected.");
   }
 }
 
@@ -203,7 +204,7 @@ NVPSet Session::sendSingleOperation(const RequestValues& values) {
   NVPResponseProcessor processor;
   const int status = transport.sendRequest(clientAttributes, processor);
   if (status != 200) {
-    throw VexoException(125, "HTTP result: " + std::to_string(status));
+    throw VexoException(status::httpStatusNot200, "HTTP result: " + std::to_string(status));
   }
   const std::string retcode = processor.responseNVPs.getString("resp.0.retcode", "");
   if (retcode != "ok") {
@@ -308,7 +309,7 @@ void Session::exchange(DSRequest& request, NVPSet& response) {
   request.setRequestNVPs(requestSet, "req.0.");
   const int status = transferNVPs(accessTransceiver(), clientAttributes, requestSet, response);
   if (status != 200) {
-    throw VexoException(125, "HTTP result code: " + std::to_string(status));
+    throw VexoException(status::httpStatusNot200, "HTTP result code: " + std::to_string(status));
   }
   request.processResponseNVPs(response, "resp.0.");
 }
@@ -385,10 +386,10 @@ int Session::logout() {
   platform::trace("logout");
   clearSidestepValues();
   if (!transceiver) {
-    return 203;
+    return status::notConnected;
   }
   if (!loggedIn) {
-    return 204;
+    return status::noConnectionOrLogin;
   }
   LogoutRequest request(*this);
   NVPSet response;
@@ -401,10 +402,10 @@ int Session::logout() {
 int Session::touchSession() {
   platform::trace("touchSession");
   if (!transceiver) {
-    return 203;
+    return status::notConnected;
   }
   if (!loggedIn) {
-    return 204;
+    return status::noConnectionOrLogin;
   }
   TouchSessionRequest request(*this);
   NVPSet response;
@@ -420,7 +421,7 @@ std::string Session::obtainAuthToken(const std::string& forStationType) {
   platform::trace("obtainAuthToken");
   requireConnected();
   if (!loggedIn) {
-    throw VexoException(103, "Must be logged in to obtain auth token");
+    throw VexoException(status::generalFailure, "Must be logged in to obtain auth token");
   }
   ObtainAuthTokenRequest request(*this, forStationType);
   NVPSet response;
@@ -436,7 +437,7 @@ int Session::getClientGeneralUpgradeInfo(std::string& remoteKey, std::string& in
   platform::trace("getClientGeneralUpgradeInfo");
   requireConnected();
   if (!loggedIn) {
-    throw VexoException(103, "Must be logged in");
+    throw VexoException(status::generalFailure, "Must be logged in");
   }
   RetrieveClientGeneralUpgradeInfoRequest request(*this);
   NVPSet response;
@@ -451,7 +452,7 @@ int Session::setCoreGroup(const std::string& entid, const std::string& alias) {
   platform::trace("setCoreGroup");
   requireConnected();
   if (!loggedIn) {
-    throw VexoException(103, "Must be logged in.");
+    throw VexoException(status::generalFailure, "Must be logged in.");
   }
   SetCoreGroupRequest request(*this, entid, alias);
   NVPSet response;
@@ -520,7 +521,7 @@ void Session::setEffectiveClassidPeriod(const std::string& period) {
   }
   requireConnected();
   if (!loggedIn) {
-    throw VexoException(103, "Must be logged in to set effective classid period");
+    throw VexoException(status::generalFailure, "Must be logged in to set effective classid period");
   }
   SetEffectiveClassidPeriodRequest request(*this, period);
   NVPSet response;
@@ -543,7 +544,7 @@ std::string Session::getEffectiveClassidPeriod() {
   platform::trace("getEffectiveClassidPeriod");
   requireConnected();
   if (!loggedIn) {
-    throw VexoException(103, "Must be logged in to set effective classid period");
+    throw VexoException(status::generalFailure, "Must be logged in to set effective classid period");
   }
   GetEffectiveClassidPeriodRequest request(*this);
   NVPSet response;

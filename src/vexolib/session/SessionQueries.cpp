@@ -5,6 +5,7 @@
 #include "vexolib/platform/VexoException.h"
 #include "vexolib/platform/platform.h"
 #include "vexolib/platform/strutil.h"
+#include "vexolib/platform/status.h"
 
 namespace vexo {
 
@@ -57,7 +58,7 @@ int Session::runListQuery(const char* operation, const char* type,
   platform::trace(operation);
   requireConnected();
   if (needsLogin && !loggedIn) {
-    throw VexoException(103, "Not logged in.");
+    throw VexoException(status::generalFailure, "Not logged in.");
   }
   RequestValues values{{"req.0.type", type}};
   values.insert(values.end(), arguments.begin(), arguments.end());
@@ -88,7 +89,7 @@ std::string Session::getCoreGroupRemoteAttributeString(const std::string& attrib
   platform::trace("getCoreGroupRemoteAttributeString");
   requireConnected();
   if (!loggedIn) {
-    throw VexoException(103, "Not logged in.");
+    throw VexoException(status::generalFailure, "Not logged in.");
   }
   const NVPSet answer = sendSingleOperation(
       {{"req.0.type", "getCoreGroupRemoteAttr"}, {"req.0.attrName", attributeName}});

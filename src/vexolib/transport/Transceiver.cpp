@@ -8,6 +8,7 @@
 #include "vexolib/platform/VexoException.h"
 #include "vexolib/platform/platform.h"
 #include "vexolib/platform/strutil.h"
+#include "vexolib/platform/status.h"
 
 namespace vexo {
 
@@ -23,10 +24,6 @@ const char* levelName(platform::LogLevel level) {
       return "error";
   }
   return "";
-}
-
-bool contains(const std::string& haystack, const std::string& needle) {
-  return haystack.find(needle) != std::string::npos;
 }
 
 }  // namespace
@@ -114,7 +111,7 @@ std::shared_ptr<Transceiver> Transceiver::makeTransceiver(TransferLib lib,
                                                           const std::string& url,
                                                           const std::string& clientAppName) {
   if (lib != TransferLib::curl) {
-    throw VexoException(103, "Undefined transfer library");
+    throw VexoException(status::generalFailure, "Undefined transfer library");
   }
   std::shared_ptr<Transceiver> transceiver =
       std::make_shared<CurlTransceiver>(connectionDef, url, clientAppName);
@@ -144,45 +141,6 @@ long Transceiver::processRequestValuesHeader(bool) {
 
 long Transceiver::processRequestValuesFooter(bool) {
   return 0;
-}
-
-std::string Transceiver::calcFormBoundaryString() const {
-  static const char alphabet[] = "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRXTUVWXYZ";
-  std::srand(static_cast<unsigned>(std::time(nullptr)));
-  for (int attempt = 0; attempt < 128; ++attempt) {
-    std::string candidate;
-    for (int i = 0; i < 16; ++i) {
-      candidate += alphabet[std::rand() % 62];
-    }
-    bool rejected = false;
-    for (const auto& value : requestValues) {
-      const RequestValueEntry& entry = value.second;
-      if (contains(value.first, candidate)) {
-        rejected = true;
-      } else if (entry.isString) {
-        rejected = contains(entry.value, candidate);
-      } else if (contains(entry.fileName, candidate) ||
-                 contains(std::to_string(entry.totalSize), candidate)) {
-        rejected = true;
-      } else {
-        std::vector<unsigned char> bytes;
-        try {
-          platform::loadFile(entry.filePath, bytes);
-        } catch (const std::exception&) {
-          bytes.clear();  // a missing file holds nothing the boundary could collide with
-        }
-        rejected = std::search(bytes.begin(), bytes.end(), candidate.begin(),
-                               candidate.end()) != bytes.end();
-      }
-      if (rejected) {
-        break;
-      }
-    }
-    if (!rejected) {
-      return candidate;
-    }
-  }
-  return "CaFeBaBe";
 }
 
 }  // namespace vexo

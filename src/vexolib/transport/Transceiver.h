@@ -85,9 +85,6 @@ class Transceiver {
                                                     bool flag) = 0;
   virtual long processRequestValuesHeader(bool flag);
   virtual long processRequestValuesFooter(bool flag);
-  // For implementations that write the multipart body themselves: a boundary found in no
-  // name, value, file name, size text or file content, else "CaFeBaBe".
-  virtual std::string calcFormBoundaryString() const;
 
   const ConnectionDef& connectionDef;
   std::string url;

@@ -5,6 +5,7 @@
 #include "vexolib/platform/VexoException.h"
 #include "vexolib/platform/platform.h"
 #include "vexolib/platform/util.h"
+#include "vexolib/platform/status.h"
 
 namespace vexo {
 
@@ -26,7 +27,7 @@ FileInfo::~FileInfo() {
 std::vector<unsigned char> FileInfo::getCompressedData() const {
   std::vector<unsigned char> bytes;
   if (!platform::loadFile(compressedTempPath, bytes)) {
-    throw VexoException(106, "Failure in reading input file '" + compressedTempPath + "'.");
+    throw VexoException(status::fileReadFailed, "Failure in reading input file '" + compressedTempPath + "'.");
   }
   return bytes;
 }

@@ -13,6 +13,7 @@
 #include "vexolib/platform/platform.h"
 #include "vexolib/platform/platform_net.h"
 #include "vexolib/platform/strutil.h"
+#include "vexolib/platform/status.h"
 
 namespace vexo {
 
@@ -257,7 +258,7 @@ void checkNetworkAvailability() {
   if (platform::promptContinueWhenNetworkAppearsDown()) {
     return;
   }
-  throw VexoException(108, "User cancellation.");
+  throw VexoException(status::userCancelled, "User cancellation.");
 }
 
 std::vector<std::shared_ptr<FileInfo>> loadFiles(const std::vector<std::string>& files,
@@ -311,7 +312,7 @@ std::vector<ConnectionDef> identifyConnections(const std::vector<std::string>& p
   for (const std::string& definition : proxyDefs) {
     boost::smatch match;
     if (!boost::regex_match(definition, match, pattern)) {
-      throw VexoException(103, "Internal Error: Incorrectly formed -addproxydef arg '" +
+      throw VexoException(status::generalFailure, "Internal Error: Incorrectly formed -addproxydef arg '" +
                                    shownProxyDefinition(definition) + "'");
     }
     int port = 3128;

@@ -9,6 +9,7 @@
 #include "vexolib/platform/platform.h"
 #include "vexolib/platform/platform_net.h"
 #include "vexolib/platform/strutil.h"
+#include "vexolib/platform/status.h"
 
 namespace vexo {
 
@@ -33,7 +34,7 @@ UploadResult checkResultPage(const UploadResult& outcome) {
     return outcome;
   }
   return UploadResult::makeError(
-      VexoException(102, "Incorrect response received from server.\r\nServer: " +
+      VexoException(status::unusableUploadAnswer, "Incorrect response received from server.\r\nServer: " +
                              platform::getUploadUrl() +
                              "\r\nResponse: the result page is not a web address.\r\n"));
 }
@@ -106,7 +107,7 @@ void FileUploadCommand::execute() {
   if (outcome.isError()) {
     throw outcome.error;
   }
-  throw boost::any(VexoException(103, "Uninitialized attempt result"));
+  throw boost::any(VexoException(status::generalFailure, "Uninitialized attempt result"));
 }
 
 UploadResult FileUploadCommand::uploadFiles(std::vector<std::shared_ptr<FileInfo>> records,

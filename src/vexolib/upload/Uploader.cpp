@@ -8,6 +8,7 @@
 #include "vexolib/platform/strutil.h"
 #include "vexolib/platform/trace_mask.h"
 #include "vexolib/platform/version.h"
+#include "vexolib/platform/status.h"
 
 namespace vexo {
 
@@ -135,26 +136,6 @@ std::map<std::string, std::string> getMarkedValues(const std::string& text) {
   return values;
 }
 
-bool isWebAddress(const std::string& url) {
-  const std::string lower = strutil::toLowercase(url);
-  std::string::size_type hostStart = 0;
-  if (strutil::startsWith(lower, "http://")) {
-    hostStart = 7;
-  } else if (strutil::startsWith(lower, "https://")) {
-    hostStart = 8;
-  } else {
-    return false;
-  }
-  if (hostStart >= url.size() || url[hostStart] == '/' || url[hostStart] == '?' ||
-      url[hostStart] == '#') {
-    return false;
-  }
-  return std::none_of(url.begin(), url.end(), [](char c) {
-    const unsigned char u = static_cast<unsigned char>(c);
-    return u <= 0x20 || u == 0x7f;
-  });
-}
-
 }  // namespace uploaddetail
 
 Uploader::Uploader(Session& session, std::vector<std::shared_ptr<FileInfo>> files,
@@ -223,7 +204,7 @@ bool Uploader::wasLastUploadLightweight() { return lastUploadWasLightweight; }
 
 void Uploader::processResponseData(int status, const std::vector<unsigned char>& body) {
   if (status != 200) {
-    lastResult = uploadError(125, "Error HTTP response: " + strutil::fromInt(status));
+    lastResult = uploadError(status::httpStatusNot200, "Error HTTP response: " + strutil::fromInt(status));
     return;
   }
   const std::string text(body.begin(), body.end());
@@ -235,12 +216,12 @@ void Uploader::processResponseData(int status, const std::vector<unsigned char>&
   lastResult = UploadResult(*url);
   const boost::optional<std::string> batch = extractBatchEntid(text);
   if (!batch) {
-    throw VexoException(103, "no batch");
+    throw VexoException(status::generalFailure, "no batch");
   }
   if (chunkIndex == 0) {
     uploadBatchEntid = *batch;
   } else if (*batch != uploadBatchEntid) {
-    throw VexoException(103, "Batch changed from " + uploadBatchEntid + " to " + *batch);
+    throw VexoException(status::generalFailure, "Batch changed from " + uploadBatchEntid + " to " + *batch);
   }
 }
 
@@ -254,11 +235,11 @@ boost::optional<std::string> Uploader::extractBatchEntid(const std::string& text
 
 UploadResult Uploader::processErrorResponse(const std::string& body) const {
   if (body.empty()) {
-    return uploadError(102, "'Empty Response'");
+    return uploadError(status::unusableUploadAnswer, "'Empty Response'");
   }
   static const std::string messageMarker = "VexoMessage:";
   std::string text;
-  int code = 102;
+  int code = status::unusableUploadAnswer;
   const std::string::size_type marker = body.find(messageMarker);
   const std::string::size_type end =
       marker == std::string::npos ? std::string::npos
@@ -266,14 +247,14 @@ UploadResult Uploader::processErrorResponse(const std::string& body) const {
   if (end != std::string::npos) {
     const std::string::size_type start = marker + messageMarker.size();
     text = "'" + body.substr(start, end - start) + "'";
-    code = 119;
+    code = status::serviceMessage;
   } else {
     text = tracemask::maskSecrets(body);  // the error text is traced
   }
   if (text.size() > maxErrorTextLength) {
     text.resize(maxErrorTextLength);
   }
-  if (code == 102) {
+  if (code == status::unusableUploadAnswer) {
     text = "Incorrect response received from server.\r\nServer: " + platform::getUploadUrl() +
            "\r\nResponse: " + text + "\r\n";
   }
@@ -299,12 +280,12 @@ UploadResult Uploader::attempt(const std::map<std::string, std::string>& clientA
       // The page to open must name the batch too, not only the answer around it.
       const boost::optional<std::string> batch = uploaddetail::findBatchEntid(result.value);
       if (!batch) {
-        throw VexoException(103, "no batch");
+        throw VexoException(status::generalFailure, "no batch");
       }
       if (chunkIndex == 0) {
         uploadBatchEntid = *batch;
       } else if (*batch != uploadBatchEntid) {
-        throw VexoException(103, "Batch changed from " + uploadBatchEntid + " to " + *batch);
+        throw VexoException(status::generalFailure, "Batch changed from " + uploadBatchEntid + " to " + *batch);
       }
       ++chunkIndex;
     }
@@ -338,7 +319,7 @@ UploadResult Uploader::postprocessUploadAsBrowser(const std::string& url) {
   platform::trace("postprocessing: " + shownUrl);
   UrlReaderScope reader;
   if (!reader.started()) {
-    return uploadError(103, "postprocessing " + shownUrl + ": unable to start URL reader");
+    return uploadError(status::generalFailure, "postprocessing " + shownUrl + ": unable to start URL reader");
   }
   std::string current = url;
   for (int page = 0; page < uploaddetail::maxCompletionPages; ++page) {
@@ -346,7 +327,7 @@ UploadResult Uploader::postprocessUploadAsBrowser(const std::string& url) {
     const std::string where = "readUrl(" + shown + ")";
     // Only web pages: the chain's addresses come from the service's answers.
     if (!uploaddetail::isWebAddress(current)) {
-      return uploadError(103, where + " refused: not a web address.");
+      return uploadError(status::generalFailure, where + " refused: not a web address.");
     }
     platform::trace("Reading URL: " + shown);
     std::vector<unsigned char> body;
@@ -356,16 +337,16 @@ UploadResult Uploader::postprocessUploadAsBrowser(const std::string& url) {
         platform::readUrl(current, body, errorText, status, srcAppID, srcAppVer);
     platform::trace("HTTP result code: " + strutil::fromInt(status));
     if (!read) {
-      return uploadError(103, where + " failed with error: " + errorText);
+      return uploadError(status::generalFailure, where + " failed with error: " + errorText);
     }
     if (body.empty()) {
-      return uploadError(103, where + ": empty response.");
+      return uploadError(status::generalFailure, where + ": empty response.");
     }
     const std::map<std::string, std::string> values =
         uploaddetail::getMarkedValues(std::string(body.begin(), body.end()));
     const auto st = values.find("st");
     if (st == values.end()) {
-      return uploadError(102, where + " missing status string.");
+      return uploadError(status::unusableUploadAnswer, where + " missing status string.");
     }
     platform::trace("status: " + st->second);
     const auto sm = values.find("sm");
@@ -373,7 +354,7 @@ UploadResult Uploader::postprocessUploadAsBrowser(const std::string& url) {
     if (st->second == "continue") {
       const auto nxu = values.find("nxu");
       if (nxu == values.end()) {
-        return uploadError(103, where + " missing next value.");
+        return uploadError(status::generalFailure, where + " missing next value.");
       }
       current = nxu->second;
     } else if (st->second == "done") {
@@ -384,10 +365,10 @@ UploadResult Uploader::postprocessUploadAsBrowser(const std::string& url) {
       platform::trace("Status error message: " + message);
       return uploadError(316, where + " error status. message: " + message);
     } else {
-      return uploadError(103, where + " invalid status string: " + st->second);
+      return uploadError(status::generalFailure, where + " invalid status string: " + st->second);
     }
   }
-  return uploadError(103, "postprocessing " + shownUrl + ": no end after " +
+  return uploadError(status::generalFailure, "postprocessing " + shownUrl + ": no end after " +
                               std::to_string(uploaddetail::maxCompletionPages) + " pages");
 }
 

@@ -15,6 +15,7 @@
 #include "vexolib/transport/Transceiver.h"
 #include "vexolib/platform/ValueOrError.h"
 #include "vexolib/platform/VexoException.h"
+#include "vexolib/platform/web_address.h"
 
 namespace vexo {
 
@@ -130,9 +131,7 @@ bool shouldSimulateBrowser(const std::string& url,
                            const std::map<std::string, std::string>& options);
 // The keys and Base64-decoded values of the page's first "uplmk[...]" block.
 std::map<std::string, std::string> getMarkedValues(const std::string& text);
-// An absolute http or https address with a host and no blanks or control characters: the
-// only kind of page the framework opens or follows.
-bool isWebAddress(const std::string& url);
+using platform::isWebAddress;
 
 }  // namespace uploaddetail
 

@@ -58,7 +58,7 @@ TEST_F(BrowserTest, HandsTheAddressOverAsOneArgument) {
   EXPECT_EQ(statusOf("HTTP://127.0.0.1/upper"), 0);
 }
 
-TEST_F(BrowserTest, FailuresAreStatus114WithThePartsTexts) {
+TEST_F(BrowserTest, AMissingOrFailingLauncherIsStatus114WithItsMessage) {
   std::string message;
   {
     ScopedEnv path("PATH", bin_.c_str());  // no launcher there yet

@@ -21,7 +21,6 @@ namespace platform = vexo::platform;
 
 class RecordingTransceiver : public Transceiver {
  public:
-  using Transceiver::calcFormBoundaryString;
   using Transceiver::Transceiver;
 
   void finishInitialization() override {}
@@ -227,26 +226,6 @@ TEST_F(TransceiverTest, FactoryMakesCurlAndRefusesAnythingElse) {
     EXPECT_EQ(e.statusCode, 103);
     EXPECT_STREQ(e.what(), "Undefined transfer library");
   }
-}
-
-TEST_F(TransceiverTest, BoundaryAvoidsEveryValueAndFileContent) {
-  const std::string folder = makeFolder("boundary");
-  const std::string file = folder + "/data.bin";
-  writeFile(file, std::string(100, 'x'));
-  t.setStringValue("name", "value");
-  t.setFileValue("file", "data.bin", file, 0, 100, 100);
-  const std::string boundary = t.calcFormBoundaryString();
-  ASSERT_EQ(boundary.size(), 16u);
-  for (const char c : boundary) {
-    EXPECT_TRUE(std::isalnum(static_cast<unsigned char>(c))) << boundary;
-    EXPECT_NE(c, 'S') << "the alphabet has no capital S";
-  }
-  // A value holding every candidate of this second is impossible to build, but one that
-  // holds the first candidate pushes the search on.
-  t.setStringValue("clash", boundary);
-  const std::string second = t.calcFormBoundaryString();
-  EXPECT_NE(second, boundary);
-  EXPECT_EQ(second.size(), 16u);
 }
 
 }  // namespace

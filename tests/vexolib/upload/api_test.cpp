@@ -157,6 +157,13 @@ TEST_F(SendFilesTest, EachInjectedFailureGivesItsStatusStopsAndKeepsTheInputs) {
   EXPECT_TRUE(temporaryFiles().empty());
 }
 
+TEST_F(SendFilesTest, ASendWithNothingQueuedIs103AndSendsNothing) {
+  EXPECT_EQ(send(), 103);
+  EXPECT_STREQ(message_, "No files were specified.");
+  EXPECT_TRUE(uploadRequests().empty());
+  EXPECT_TRUE(openedPages().empty());
+}
+
 TEST_F(SendFilesTest, OtherFailuresAre103WithTheirTextAndTheInterfaceSessionStays) {
   api::adoptSession(std::unique_ptr<vexo::Session>(new vexo::Session()));
   vexo::Session* session = api::accessSession();

@@ -1,8 +1,9 @@
-#include "vexolib/patch/patch_io.h"
+#include "vexolib/platform/fileio.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <utility>
+#include <vector>
 
 #include <fcntl.h>
 #include <stdlib.h>
@@ -13,7 +14,9 @@
 #include "vexolib/platform/platform.h"
 
 namespace vexo {
-namespace patchio {
+namespace fileio {
+
+namespace fs = boost::filesystem;
 
 FileHandle::~FileHandle() { close(); }
 
@@ -72,16 +75,16 @@ bool writeAll(int fd, const void* data, std::size_t length) {
   return true;
 }
 
-SiblingFile::SiblingFile(std::string finalPath) : finalPath_(std::move(finalPath)) {}
+AtomicFileWriter::AtomicFileWriter(std::string finalPath) : finalPath_(std::move(finalPath)) {}
 
-SiblingFile::~SiblingFile() {
+AtomicFileWriter::~AtomicFileWriter() {
   handle_.close();
-  if (!committed_ && !tempPath_.empty()) {
+  if (!replaced_ && !tempPath_.empty()) {
     ::unlink(tempPath_.c_str());
   }
 }
 
-bool SiblingFile::open() {
+bool AtomicFileWriter::open() {
   const std::string::size_type slash = finalPath_.rfind('/');
   const std::string folder =
       slash == std::string::npos ? std::string() : finalPath_.substr(0, slash + 1);
@@ -95,24 +98,24 @@ bool SiblingFile::open() {
   return true;
 }
 
-bool SiblingFile::write(const void* data, std::size_t length) {
+bool AtomicFileWriter::write(const void* data, std::size_t length) {
   return handle_.valid() && writeAll(handle_.get(), data, length);
 }
 
-bool SiblingFile::finish() {
+bool AtomicFileWriter::finish() {
   return handle_.valid() && ::fsync(handle_.get()) == 0 && handle_.close();
 }
 
-bool SiblingFile::replace() {
+bool AtomicFileWriter::replace() {
   if (handle_.valid() || tempPath_.empty() ||
       ::rename(tempPath_.c_str(), finalPath_.c_str()) != 0) {
     return false;
   }
-  committed_ = true;
+  replaced_ = true;
   return true;
 }
 
-bool isWithin(const boost::filesystem::path& inner, const boost::filesystem::path& outer) {
+bool isWithin(const fs::path& inner, const fs::path& outer) {
   auto in = inner.begin();
   for (auto out = outer.begin(); out != outer.end(); ++out, ++in) {
     if (in == inner.end() || *in != *out) {
@@ -122,27 +125,41 @@ bool isWithin(const boost::filesystem::path& inner, const boost::filesystem::pat
   return true;
 }
 
-bool joinInsideRoot(const boost::filesystem::path& root, const std::string& relative,
-                    boost::filesystem::path& joined) {
-  namespace fs = boost::filesystem;
-  boost::system::error_code error;
-  joined = root / relative;
-  const fs::path realRoot = fs::canonical(root, error);
-  if (error) {
-    return true;  // nothing exists below a missing root, so no link can lead out
+bool resolveInRoot(const fs::path& root, const std::string& relPath, fs::path& resolved) {
+  if (relPath.empty() || relPath[0] == '/' || relPath.find('\0') != std::string::npos) {
+    return false;
   }
-  fs::path at = root;
-  for (const fs::path& element : fs::path(relative)) {
+  std::vector<std::string> elements;
+  for (std::string::size_type start = 0;;) {
+    const std::string::size_type end = std::min(relPath.find('/', start), relPath.size());
+    elements.push_back(relPath.substr(start, end - start));
+    if (elements.back().empty() || elements.back() == "..") {
+      return false;
+    }
+    if (end == relPath.size()) {
+      break;
+    }
+    start = end + 1;
+  }
+  boost::system::error_code error;
+  const fs::path realRoot = fs::canonical(root, error);
+  resolved = root;
+  bool checking = !error;  // nothing exists below a missing root, so no link can lead out
+  for (const std::string& element : elements) {
     if (element == ".") {
       continue;
     }
-    at /= element;
-    const fs::file_status status = fs::symlink_status(at, error);
+    resolved /= element;
+    if (!checking) {
+      continue;
+    }
+    const fs::file_status status = fs::symlink_status(resolved, error);
     if (error || !fs::exists(status)) {
-      return true;  // what does not exist yet is made by us, never as a link
+      checking = false;  // what does not exist yet is made by us, never as a link
+      continue;
     }
     if (fs::is_symlink(status)) {
-      const fs::path target = fs::canonical(at, error);
+      const fs::path target = fs::canonical(resolved, error);
       if (error || !isWithin(target, realRoot)) {
         return false;
       }
@@ -151,5 +168,5 @@ bool joinInsideRoot(const boost::filesystem::path& root, const std::string& rela
   return true;
 }
 
-}  // namespace patchio
+}  // namespace fileio
 }  // namespace vexo

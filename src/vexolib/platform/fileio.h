@@ -1,15 +1,15 @@
-// File plumbing of the patch code: a descriptor with one owner, reads and writes that
-// survive EINTR and short counts, and a new file that takes its path only when complete.
+// File plumbing shared by the whole framework: a descriptor with one owner, reads and writes
+// that survive EINTR and short counts, a new file that takes its path only when complete, and
+// the one confinement of a relative path to its root folder.
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 #include <string>
 
 #include <boost/filesystem/path.hpp>
 
 namespace vexo {
-namespace patchio {
+namespace fileio {
 
 // Owns a descriptor and closes it once; move-only.
 class FileHandle {
@@ -38,19 +38,21 @@ std::size_t readFull(int fd, void* buffer, std::size_t length);
 bool writeAll(int fd, const void* data, std::size_t length);
 
 // A new file written beside its final path (same folder, so the rename cannot cross file
-// systems) and renamed over it by commit() once whole and on disk. Until then the final
-// path is untouched; an uncommitted file is removed when the object goes. The callers turn
-// a false result into their own failure.
-class SiblingFile {
+// systems) and renamed over it by replace() once whole and on disk. Until then the final
+// path is untouched; an unreplaced file is removed when the object goes. The callers turn a
+// false result into their own failure.
+class AtomicFileWriter {
  public:
-  explicit SiblingFile(std::string finalPath);
-  ~SiblingFile();
-  SiblingFile(const SiblingFile&) = delete;
-  SiblingFile& operator=(const SiblingFile&) = delete;
+  explicit AtomicFileWriter(std::string finalPath);
+  ~AtomicFileWriter();
+  AtomicFileWriter(const AtomicFileWriter&) = delete;
+  AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
 
   // Creates the file (mode 0600); false when the folder takes no new file.
   bool open();
   bool write(const void* data, std::size_t length);
+  // The open descriptor, for writers that stream into it themselves.
+  int handle() const { return handle_.get(); }
   // Flush to disk and close; false when the system reports a lost write.
   bool finish();
   // Renames the finished file over the final path (a file, or nothing).
@@ -60,16 +62,18 @@ class SiblingFile {
   std::string finalPath_;
   std::string tempPath_;
   FileHandle handle_;
-  bool committed_ = false;
+  bool replaced_ = false;
 };
 
 // True when `inner` is `outer` or lies below it, element by element.
 bool isWithin(const boost::filesystem::path& inner, const boost::filesystem::path& outer);
 
-// root / relative, for a relative path without ".." elements, when every symbolic link met on
-// the way from root leads to a place inside root; false when one leads out or nowhere.
-bool joinInsideRoot(const boost::filesystem::path& root, const std::string& relative,
-                    boost::filesystem::path& joined);
+// root / relPath when relPath is relative and has no ".." and no empty element and no NUL
+// ("." elements are skipped), and every symbolic link met on the way from root leads to a
+// place inside root; false otherwise, `resolved` then being unspecified. What does not exist
+// yet is accepted: we make it, never as a link.
+bool resolveInRoot(const boost::filesystem::path& root, const std::string& relPath,
+                   boost::filesystem::path& resolved);
 
-}  // namespace patchio
+}  // namespace fileio
 }  // namespace vexo
