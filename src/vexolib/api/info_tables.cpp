@@ -205,7 +205,9 @@ int retrieveCoreGroupClassidPeriodsInfo() {
 
 int retrieveInterfacesInfo() {
   return retrieve("retrieveInterfacesInfo", InfoTable::interfacesInfo, {},
-                  [](Session& s, Columns& c) { return s.getInterfacesInfo(c[0].texts, c[1].texts); });
+                  [](Session& s, Columns& c) {
+                    return s.getInterfacesInfo(c[0].texts, c[1].texts);
+                  });
 }
 
 int getRowCount(InfoTable table) {

@@ -39,7 +39,7 @@ std::set<std::string> exportedNames() {
   while (std::fgets(line, sizeof line, pipe)) {
     std::istringstream fields(line);
     std::string address, kind, name;
-    // The version node shows as an absolute symbol of its own.
+    // Names come bound to the version node ("name@@VEXOKIT_1"); the node itself is skipped.
     if (fields >> address >> kind >> name && kind != "A") {
       names.insert(name.substr(0, name.find('@')));
     }
@@ -51,7 +51,8 @@ std::set<std::string> exportedNames() {
 TEST(ExportsListTest, HeaderLibraryAndLinkCheckNameTheSameFunctions) {
   const std::set<std::string> exported = exportedNames();
   ASSERT_EQ(exported.size(), 143u);
-  const std::string header = slurp(std::string(VEXO_TEST_SOURCE_ROOT) + "/include/vexokit/vexokit.h");
+  const std::string header =
+      slurp(std::string(VEXO_TEST_SOURCE_ROOT) + "/include/vexokit/vexokit.h");
   EXPECT_EQ(matches(header, "VEXOKIT_API [^;]*?\\b(vexo2[15]_\\w+)\\("), exported);
   EXPECT_EQ(matches(slurp(VEXO_LINK_CHECK_SOURCE), "\\(Export\\)(vexo2[15]_\\w+)"), exported);
 }

@@ -110,9 +110,11 @@ TEST_F(SessionOperationsTest, AFailureByExceptionEndsTheSessionAndNothingElseDoe
   const auto http500 = [] { scriptNext(500, "down"); };
   const auto nothing = [] {};
   const std::vector<Case> cases = {
-      {"refused alias", "teacher1", nothing, [] { return vexo25_setCoreGroupUsingAlias("nowhere"); },
+      {"refused alias", "teacher1", nothing,
+       [] { return vexo25_setCoreGroupUsingAlias("nowhere"); },
        {308, "insufficientPrivileges", false}},
-      {"accepted alias", "teacher1", nothing, [] { return vexo25_setCoreGroupUsingAlias("south"); },
+      {"accepted alias", "teacher1", nothing,
+       [] { return vexo25_setCoreGroupUsingAlias("south"); },
        {0, "", true}},
       {"entid", "teacher1", nothing, [] { return vexo25_setCoreGroupUsingEntid("1"); },
        {0, "", true}},
