@@ -145,6 +145,8 @@ TEST_F(SendFilesTest, EachInjectedFailureGivesItsStatusStopsAndKeepsTheInputs) {
       {{answer(ok), answer("")}, nullptr, 102, "'Empty Response'", 2},
       {{answer(ok), answer("<!-- VexoMessage:Not allowed-->")}, nullptr, 119, "'Not allowed'",
        2},
+      {{answer(ok), answer("<!-- VexoMessage:Bad atkn=tk-secret-7 -->")}, nullptr, 119,
+       "'Bad atkn=******** '", 2},
       {{answer("thanks")}, nullptr, 102,
        "Incorrect response received from server.\r\nServer: " + uploadUrl() +
            "\r\nResponse: thanks\r\n",
