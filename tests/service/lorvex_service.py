@@ -18,7 +18,9 @@ Commands:
         status (default 200), reason, headers ([[name, value], ...]), body (text),
         body_b64, delay (seconds before answering), truncate (send only that many body
         bytes of the announced length, then close), drop (close without an answer),
-        hang (never answer), raw_b64 (send these bytes as the whole answer, then close)
+        hang (never answer), raw_b64 (send these bytes as the whole answer, then close),
+        stall_after (send the status line, the headers and that many body bytes, then
+        nothing more), drip (send the body one byte every that many seconds)
   {"op": "requests"}      every recorded request, oldest first
   {"op": "proxylog"}      every request the proxies saw
   {"op": "clear"}         forget scripts, records, sessions and uploads
@@ -240,6 +242,24 @@ class ServiceHandler(BaseHTTPRequestHandler):
             data = base64.b64decode(script["body_b64"])
         headers = [tuple(h) for h in script.get("headers", [])]
         status = int(script.get("status", 200))
+        if "stall_after" in script or "drip" in script:
+            self.send_response_only(status, script.get("reason"))
+            for name, value in headers:
+                self.send_header(name, value)
+            self.send_header("Content-Length", str(len(data)))
+            self.end_headers()
+            if "stall_after" in script:
+                self.wfile.write(data[:int(script["stall_after"])])
+                self.wfile.flush()
+                STATE.stopping.wait()
+            else:
+                for i in range(len(data)):
+                    self.wfile.write(data[i:i + 1])
+                    self.wfile.flush()
+                    if STATE.stopping.wait(float(script["drip"])):
+                        break
+            self.close_connection = True
+            return
         if "truncate" in script:
             self.send_answer(status, script.get("reason"), headers,
                              data[:int(script["truncate"])], announced=len(data))

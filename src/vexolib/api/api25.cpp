@@ -5,6 +5,8 @@
 #include <deque>
 #include <exception>
 
+#include <sys/stat.h>
+
 #include "vexolib/upload/FileUploadCommand.h"
 #include "vexolib/session/Session.h"
 #include "vexolib/upload/Uploader.h"
@@ -277,23 +279,35 @@ int validatePatchDir(const char* patchDir) {
 
 namespace {
 
-// The file's absolute path into buffer; false when there is no such file or the path does
-// not fit with its terminating NUL.
+// The file's absolute path into buffer; false when there is no regular file (a FIFO or a
+// device would hang or feed the upload endlessly) or the path does not fit with its
+// terminating NUL. Only the folder is resolved: a symbolic link stays the link, so its name
+// goes on the wire and "delete input files" removes the link, never its target.
 bool convertFileSpec(const VexoFileSpec* spec, char* buffer, std::size_t size) {
   if (!spec || !spec->path || !*spec->path) {
     return false;
   }
-  char* resolved = ::realpath(spec->path, nullptr);
+  const std::string path = spec->path;
+  struct stat st;
+  if (path.back() == '/' || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    return false;
+  }
+  const std::string::size_type slash = path.rfind('/');
+  const std::string folder =
+      slash == std::string::npos ? std::string(".") : path.substr(0, slash == 0 ? 1 : slash);
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  char* resolved = ::realpath(folder.c_str(), nullptr);
   if (!resolved) {
     return false;
   }
-  const std::size_t length = std::strlen(resolved);
-  const bool fits = length < size;
-  if (fits) {
-    std::memcpy(buffer, resolved, length + 1);
-  }
+  const std::string folderPath = resolved;
   std::free(resolved);
-  return fits;
+  const std::string absolute = folderPath + (folderPath == "/" ? "" : "/") + name;
+  if (absolute.size() >= size) {
+    return false;
+  }
+  std::memcpy(buffer, absolute.c_str(), absolute.size() + 1);
+  return true;
 }
 
 // Always terminated inside the buffer; the rest of the buffer is zeroed.

@@ -9,6 +9,8 @@ namespace transport_detail {
 
 // How long connecting may take before a transfer gives up (30 s unless set).
 void setConnectTimeoutMillis(long millis);
+// How long a transfer may move fewer than 1 byte/s before it ends (120 s unless set).
+void setStallSeconds(long seconds);
 // How many holders libcurl's global set-up has now.
 int curlGlobalUsers();
 

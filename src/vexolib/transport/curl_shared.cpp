@@ -17,6 +17,9 @@ namespace {
 
 int globalDepth = 0;
 long connectTimeout = 30000;
+// A transfer that moves fewer than 1 byte/s for this long has stalled: a silent or trickling
+// server must not freeze the caller.
+long stallSeconds = 120;
 
 }  // namespace
 
@@ -111,6 +114,8 @@ void setCommonOptions(CURL* curl, char* errorBuffer) {
   curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, connectTimeout);
   curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, stallSeconds);
   if (platform::getBoolConfigOption("verbose", false)) {
     curl_easy_setopt(curl, CURLOPT_VERBOSE, 1L);
   }
@@ -154,6 +159,10 @@ namespace transport_detail {
 
 void setConnectTimeoutMillis(long millis) {
   curlshared::connectTimeout = millis;
+}
+
+void setStallSeconds(long seconds) {
+  curlshared::stallSeconds = seconds;
 }
 
 int curlGlobalUsers() {

@@ -244,12 +244,15 @@ UploadResult Uploader::processErrorResponse(const std::string& body) const {
   const std::string::size_type end =
       marker == std::string::npos ? std::string::npos
                                   : body.find("-->", marker + messageMarker.size());
+  // Cut before masking: only the excerpt is ever copied, however long the answer.
   if (end != std::string::npos) {
     const std::string::size_type start = marker + messageMarker.size();
-    text = "'" + body.substr(start, end - start) + "'";
+    text = "'" +
+           tracemask::maskSecrets(body.substr(start, std::min(end - start, maxErrorTextLength))) +
+           "'";
     code = status::serviceMessage;
   } else {
-    text = tracemask::maskSecrets(body);  // the error text is traced
+    text = tracemask::maskSecrets(body.substr(0, maxErrorTextLength));  // the text is traced
   }
   if (text.size() > maxErrorTextLength) {
     text.resize(maxErrorTextLength);

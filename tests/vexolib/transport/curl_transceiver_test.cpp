@@ -48,6 +48,11 @@ class CurlTest : public ServiceTest {
   void SetUp() override {
     ServiceTest::SetUp();
     vexo::transport_detail::setConnectTimeoutMillis(30000);
+    vexo::transport_detail::setStallSeconds(120);
+  }
+  void TearDown() override {
+    vexo::transport_detail::setStallSeconds(120);
+    ServiceTest::TearDown();
   }
 
   std::shared_ptr<Transceiver> connected(const ConnectionDef& def, const std::string& url) {
@@ -314,6 +319,30 @@ TEST_F(CurlTest, TimeOutsEndTheTransfer) {
     EXPECT_EQ(post(*t).status, 0) << c.what;
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20)) << c.what;
     EXPECT_NE(allLogText().find("result code = 28"), std::string::npos) << c.what;
+  }
+}
+
+TEST_F(CurlTest, ASilentOrTricklingServerEndsTheTransferAfterTheStallPeriod) {
+  // No transfer time-out is set: only the stall rule can end these.
+  vexo::transport_detail::setStallSeconds(2);
+  ScriptedAnswer silent;
+  silent.hang = true;
+  ScriptedAnswer threeBytes;
+  threeBytes.body = std::string(100, 'a');
+  threeBytes.stallAfter = 3;
+  ScriptedAnswer trickle;
+  trickle.body = std::string(100, 'b');
+  trickle.drip = 2;
+  service().script("/silent", {silent});
+  service().script("/three", {threeBytes});
+  service().script("/trickle", {trickle});
+  for (const char* path : {"/silent", "/three", "/trickle"}) {
+    SCOPED_TRACE(path);
+    platform::disableLogTable();  // empties it
+    platform::enableLogTable();
+    std::shared_ptr<Transceiver> t = connected(direct, service().url(path));
+    EXPECT_EQ(post(*t).status, 0);
+    EXPECT_NE(allLogText().find("result code = 28"), std::string::npos) << allLogText();
   }
 }
 

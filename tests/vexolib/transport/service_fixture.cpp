@@ -292,6 +292,12 @@ void LorvexService::script(const std::string& path, const std::vector<ScriptedAn
     if (a.drop) {
       json += ", \"drop\": true";
     }
+    if (a.stallAfter >= 0) {
+      json += ", \"stall_after\": " + std::to_string(a.stallAfter);
+    }
+    if (a.drip > 0) {
+      json += ", \"drip\": " + std::to_string(a.drip);
+    }
     if (a.hang) {
       json += ", \"hang\": true";
     }

@@ -51,6 +51,8 @@ struct ScriptedAnswer {
   long truncate = -1;
   bool drop = false;
   bool hang = false;
+  long stallAfter = -1;  // status line, headers and this many body bytes, then silence
+  double drip = 0;       // the body one byte every this many seconds
   bool repeat = false;
   std::string raw;  // when set, the whole answer as bytes
 };

@@ -79,6 +79,25 @@ TEST_F(SendFilesTest, FileSpecificationsBecomeAbsolutePathsOrStatus123) {
   EXPECT_TRUE(api::getQueuedFiles().empty());
 }
 
+TEST_F(SendFilesTest, ALinkIsQueuedAsTheLinkAndAFifoOrDeviceIsRefused) {
+  const std::string target = makeFile("target.txt", "t");
+  const std::string link = files_ + "/link.txt";
+  ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0);
+  const std::string fifo = files_ + "/pipe";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const VexoFileSpec linkSpec = {link.c_str()};
+  EXPECT_EQ(vexo25_addFile("es_rpt_01", &linkSpec), 0);
+  EXPECT_EQ(api::getQueuedFiles(), (api::FormatsAndFiles{{"es_rpt_01", link}}))
+      << "the link's name goes on the wire and only the link is ever deleted";
+  for (const char* refused : {fifo.c_str(), "/dev/zero", "/dev/null"}) {
+    SCOPED_TRACE(refused);
+    const VexoFileSpec spec = {refused};
+    EXPECT_EQ(vexo25_addFile("es_rpt_01", &spec), 123);
+  }
+  EXPECT_EQ(api::getQueuedFiles().size(), 1u);
+  EXPECT_EQ(vexo25_resetFiles(), 0);
+}
+
 TEST_F(SendFilesTest, ASuccessfulSendDeletesTheInputsAndOpensThePage) {
   const std::string a = makeFile("a.txt", "first file");
   const std::string b = makeFile("b.txt", "");
@@ -126,6 +145,8 @@ TEST_F(SendFilesTest, EachInjectedFailureGivesItsStatusStopsAndKeepsTheInputs) {
       {{answer(ok), answer("")}, nullptr, 102, "'Empty Response'", 2},
       {{answer(ok), answer("<!-- VexoMessage:Not allowed-->")}, nullptr, 119, "'Not allowed'",
        2},
+      {{answer(ok), answer("<!-- VexoMessage:Bad atkn=tk-secret-7 -->")}, nullptr, 119,
+       "'Bad atkn=******** '", 2},
       {{answer("thanks")}, nullptr, 102,
        "Incorrect response received from server.\r\nServer: " + uploadUrl() +
            "\r\nResponse: thanks\r\n",
