@@ -250,7 +250,7 @@ void GenerateMultipleReport() {
   SortMultipleClasses();
 }
 
-bool MergeClass(const FileSpec& file) {
+bool ReadReportClass(const FileSpec& file) {
   gFileSpec = file;
   // Converting many old classes in a row would otherwise stop at a note for each one.
   const bool quiet = gQuietConversions;
@@ -260,8 +260,12 @@ bool MergeClass(const FileSpec& file) {
   gQuietConversions = quiet;
   // The tables now hold a class that this window will never save.
   SetChanged(0);
-  if (!read) return false;
-  MakeClassCurrent();
+  if (read) MakeClassCurrent();
+  return read;
+}
+
+bool MergeClass(const FileSpec& file) {
+  if (!ReadReportClass(file)) return false;
   const int16_t lastTerm = static_cast<int16_t>(LastTermIndex());
   if (gNumSubjects > 0 && lastTerm != gNumTerms) {
     if (!gIncompatibleYear) {

@@ -88,6 +88,9 @@ void AddClass(const FileSpec& file);
 void GenerateMultipleReport();
 // Reads one class into the class tables and merges its students. False when the class
 // was skipped (unreadable, or a school year of another length).
+// Reads one class of the report into the tables, marked unchanged: the report window
+// never saves over it.
+bool ReadReportClass(const FileSpec& file);
 bool MergeClass(const FileSpec& file);
 // Merges the student of slot s of the class just read; the merged index, or -1 when a
 // limit refused the student.

@@ -38,39 +38,6 @@ StudentSubjectLink gStudentSubjects[16];
 // instead of writing over each other's pages.
 std::set<std::string> gUsedFolders;
 
-void ReportError(const FileSpec& file, OSErr err) {
-  Str255 name{};
-  GetFileName(file, name);
-  HandleError(name, err);
-}
-
-bool CreateAndOpen(const FileSpec& file, FileRef& ref) {
-  OSErr err = FSCreate(file);
-  if (err == dupFNErr) {
-    err = FSDelete(file);
-    if (err == noErr) err = FSCreate(file);
-  }
-  if (err == noErr) err = FSOpen(file, kWritePermission, ref);
-  if (err != noErr) {
-    ref = kNoFile;
-    ReportError(file, err);
-    return false;
-  }
-  return true;
-}
-
-bool Finish(const FileSpec& file, FileRef& ref, WriteBuffer& buffer) {
-  if (ref == kNoFile) return false;
-  if (!FlushBuffer(file, ref, buffer)) return false;
-  const OSErr err = FSClose(ref);
-  ref = kNoFile;
-  if (err != noErr) {
-    ReportError(file, err);
-    return false;
-  }
-  return true;
-}
-
 std::string Join(const std::string& folder, const std::string& name) {
   return folder.empty() ? name : folder + "/" + name;
 }
@@ -96,18 +63,6 @@ Str31 NameKey(ConstStringPtr name) {
   return cut;
 }
 
-bool ReadClass(const FileSpec& file) {
-  gFileSpec = file;
-  const bool quiet = gQuietConversions;
-  gQuietConversions = true;
-  FileRef ref = kNoFile;
-  const bool read = OpenFile(ref) && ReadDocument(ref);
-  gQuietConversions = quiet;
-  SetChanged(0);
-  if (read) MakeClassCurrent();
-  return read;
-}
-
 void Progress(int16_t s) { NextExportProgress(gStudents[s].name); }
 
 bool gShowProgress = false;
@@ -122,7 +77,7 @@ bool ExportSubject(const std::string& folder, std::string& subfolder) {
   gUsedFolders.insert(subfolder);
   const FileSpec dir{Join(folder, subfolder)};
   if (::mkdir(dir.path.c_str(), 0777) != 0 && errno != EEXIST) {
-    ReportError(dir, ErrnoToOSErr(errno));
+    ReportSiteFileError(dir, ErrnoToOSErr(errno));
     return false;
   }
   if (gShowProgress) ShowExportProgress(gClass.subject, false);
@@ -181,7 +136,7 @@ bool CreateStudentPage(const std::string& folder) {
   if (gStudentID.empty()) return true;
   const FileSpec file{Join(folder, PageOf(gStudentName, gStudentID))};
   FileRef ref = kNoFile;
-  if (!CreateAndOpen(file, ref)) return false;
+  if (!CreateSiteFile(file, ref)) return false;
   WriteBuffer buffer{};
   Str255 today{};
   DateToString(GetDateTime(), today);
@@ -204,7 +159,7 @@ bool CreateStudentPage(const std::string& folder) {
     if (ref != kNoFile) FSClose(ref);
     return false;
   }
-  return Finish(file, ref, buffer);
+  return FinishSiteFile(file, ref, buffer);
 }
 
 bool WriteMultipleSite(const std::string& folder) {
@@ -222,7 +177,7 @@ bool WriteMultipleSite(const std::string& folder) {
     if (!merged.count(i)) continue;  // skipped when merging: not in the report
     // A class that cannot be read now is left out with its alert; its subjects are
     // listed without links.
-    if (!ReadClass(gFileSpecs[i])) continue;
+    if (!ReadReportClass(gFileSpecs[i])) continue;
     gCurrentTerm = std::min<uint16_t>(term, static_cast<uint16_t>(gClass.lastTerm));
     std::string subfolder;
     ok = ExportSubject(folder, subfolder);

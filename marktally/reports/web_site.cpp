@@ -84,15 +84,7 @@ const char kStyleText[] =
 
 std::string gExportFilename;
 
-namespace {
-
-std::vector<int16_t> gSkipped;
-
-bool IsLetter(unsigned char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
-bool IsMark(unsigned char c) { return c == ' ' || c == ',' || c == '-' || c == '.'; }
-
-void ReportError(const FileSpec& file, OSErr err) {
+void ReportSiteFileError(const FileSpec& file, OSErr err) {
   Str255 name{};
   GetFileName(file, name);
   HandleError(name, err);
@@ -100,7 +92,7 @@ void ReportError(const FileSpec& file, OSErr err) {
 
 // Creates the file afresh (an older one of that name goes first) and opens it for
 // writing; reported on failure.
-bool CreateAndOpen(const FileSpec& file, FileRef& ref) {
+bool CreateSiteFile(const FileSpec& file, FileRef& ref) {
   OSErr err = FSCreate(file);
   if (err == dupFNErr) {
     err = FSDelete(file);
@@ -109,7 +101,7 @@ bool CreateAndOpen(const FileSpec& file, FileRef& ref) {
   if (err == noErr) err = FSOpen(file, kWritePermission, ref);
   if (err != noErr) {
     ref = kNoFile;
-    ReportError(file, err);
+    ReportSiteFileError(file, err);
     return false;
   }
   return true;
@@ -117,24 +109,32 @@ bool CreateAndOpen(const FileSpec& file, FileRef& ref) {
 
 // Writes what is left in the buffer and closes the file. Pages are closed normally, not
 // pushed to the disk one by one: a site of 250 pages would wait on the disk 250 times.
-bool Finish(const FileSpec& file, FileRef& ref, WriteBuffer& buffer) {
+bool FinishSiteFile(const FileSpec& file, FileRef& ref, WriteBuffer& buffer) {
   if (ref == kNoFile) return false;  // a failed write closed it and was reported
   if (!FlushBuffer(file, ref, buffer)) return false;
   const OSErr err = FSClose(ref);
   ref = kNoFile;
   if (err != noErr) {
-    ReportError(file, err);
+    ReportSiteFileError(file, err);
     return false;
   }
   return true;
 }
 
+namespace {
+
+std::vector<int16_t> gSkipped;
+
+bool IsLetter(unsigned char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+bool IsMark(unsigned char c) { return c == ' ' || c == ',' || c == '-' || c == '.'; }
+
 bool WriteFixedFile(const FileSpec& file, const char* text) {
   FileRef ref = kNoFile;
-  if (!CreateAndOpen(file, ref)) return false;
+  if (!CreateSiteFile(file, ref)) return false;
   WriteBuffer buffer{};
   if (!AppendCToBuffer(file, ref, buffer, text)) return false;
-  return Finish(file, ref, buffer);
+  return FinishSiteFile(file, ref, buffer);
 }
 
 FileSpec InFolder(const std::string& folder, const std::string& name) {
@@ -213,7 +213,7 @@ bool ExportStudentReport(int16_t s) {
   if (s < 0 || s >= kMaxStudents || gStudents[s].id.empty()) return true;
   const FileSpec file = InFolder(gExportFilename, PageName(s));
   FileRef ref = kNoFile;
-  if (!CreateAndOpen(file, ref)) return false;
+  if (!CreateSiteFile(file, ref)) return false;
   WriteBuffer buffer{};
   auto put = [&](const char* text) { return AppendCToBuffer(file, ref, buffer, text); };
   const bool written =
@@ -225,7 +225,7 @@ bool ExportStudentReport(int16_t s) {
     if (ref != kNoFile) FSClose(ref);  // in e-mail mode nothing closed it
     return false;
   }
-  return Finish(file, ref, buffer);
+  return FinishSiteFile(file, ref, buffer);
 }
 
 bool ExportClassSite(const std::string& folder, SiteProgress progress) {
