@@ -443,6 +443,18 @@ TEST_F(UploadCommandTest, WhereTheResultPageGoes) {
   EXPECT_TRUE(openedPages().empty());
 }
 
+TEST_F(UploadCommandTest, AnUnwritableUrlFileIsAFailureNotASuccess) {
+  const std::string file = makeFile("w.txt", "w");
+  for (const std::string& urlFile : {files_ + "/no/such/folder/url.txt", files_}) {
+    std::shared_ptr<FileUploadCommand> c = command({file});
+    c->processArgs({"-urlfile", urlFile});
+    std::string text;
+    EXPECT_EQ(statusOf(c, &text), 103) << urlFile;
+    EXPECT_EQ(text, "Unable to write URL file '" + urlFile + "'.");
+    EXPECT_TRUE(openedPages().empty());
+  }
+}
+
 TEST_F(UploadCommandTest, APageThatIsNoWebAddressIsAnUnusableAnswer) {
   for (const char* page :
        {"javascript:alert(1);uploadBatchEntid=3", "file:///etc/passwd?uploadBatchEntid=3",
