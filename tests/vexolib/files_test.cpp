@@ -140,12 +140,14 @@ TEST_F(FilesTest, TemporaryFolderIsPrivateAndOurs) {
   EXPECT_EQ(platform::getTemporaryDirectory(), perUser);
   EXPECT_EQ(modeOf(perUser), 0700u);
 
-  // A link planted in its place is refused; the last resort is /var/tmp.
+  // A link planted in its place is refused; the last resort is a private folder in /var/tmp.
   boost::filesystem::remove_all(perUser);
   const std::string elsewhere = vexotest::makeFolder("elsewhere");
   ASSERT_EQ(::symlink(elsewhere.c_str(), perUser.c_str()), 0);
   platform::detail::resetFolderCache();
-  EXPECT_EQ(platform::getTemporaryDirectory(), "/var/tmp");
+  const std::string lastResort = "/var/tmp/vexo-" + std::to_string(geteuid());
+  EXPECT_EQ(platform::getTemporaryDirectory(), lastResort);
+  EXPECT_EQ(modeOf(lastResort), 0700u);
   ::unlink(perUser.c_str());
 }
 
@@ -167,13 +169,16 @@ TEST_F(FilesTest, CacheFolder) {
     EXPECT_TRUE(boost::filesystem::is_directory(root + "/home/.cache/vexo"));
   }
   {
-    // No home to put it in: /var/tmp, for the trace files too.
+    // No home to put it in: the private temporary folder, for the trace files too (pruning
+    // there can never delete another program's trace-*.log).
     ScopedEnv noCacheHome("XDG_CACHE_HOME", nullptr);
     ScopedEnv noHome("HOME", (root + "/no-such-home").c_str());
     platform::detail::resetFolderCache();
     platform::detail::resetTracing();
-    EXPECT_EQ(platform::getCacheDirectory(), "/var/tmp");
-    EXPECT_EQ(platform::getTraceLogDirectory(), "/var/tmp");
+    const std::string temporary = platform::getTemporaryDirectory();
+    EXPECT_EQ(platform::getCacheDirectory(), temporary);
+    EXPECT_EQ(platform::getTraceLogDirectory(), temporary);
+    EXPECT_EQ(modeOf(temporary), 0700u);
   }
 }
 

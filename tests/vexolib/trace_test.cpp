@@ -130,6 +130,20 @@ TEST_F(TraceTest, PruningKeepsTheNewestBelowTheLimit) {
   }
 }
 
+// A folder others may write into (a shared one like /tmp) holds other programs' files:
+// nothing there is pruned.
+TEST_F(TraceTest, PruningLeavesASharedFolderAlone) {
+  vexotest::resetFramework();
+  dir = vexotest::makeFolder("shared");
+  ASSERT_EQ(::chmod(dir.c_str(), 01777), 0);
+  platform::setTraceLogDirectory(dir);
+  platform::setMaxTraceLogFiles(1);
+  vexotest::writeFile(dir + "/trace-2000-01-01-0000-00.log", "someone else's");
+  platform::trace("opened");
+  EXPECT_EQ(readFile(dir + "/trace-2000-01-01-0000-00.log"), "someone else's");
+  ::chmod(dir.c_str(), 0755);
+}
+
 TEST_F(TraceTest, LimitIgnoresNegativeValues) {
   EXPECT_EQ(platform::getMaxTraceLogFiles(), 100);
   platform::setMaxTraceLogFiles(-5);

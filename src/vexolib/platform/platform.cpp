@@ -7,6 +7,7 @@
 #include <typeinfo>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <boost/filesystem.hpp>
@@ -71,6 +72,11 @@ const fs::path& ensureTraceLogDirPathSet() {
 void pruneExistingTraceLogs() {
   TraceState& st = traceState();
   const fs::path dir = ensureTraceLogDirPathSet();
+  // A folder others may write into holds files that are not ours to delete.
+  struct stat folder;
+  if (::stat(dir.c_str(), &folder) != 0 || (folder.st_mode & S_IWOTH) != 0) {
+    return;
+  }
   std::set<fs::path> traceFiles;
   for (fs::directory_iterator it(dir), end; it != end; ++it) {
     const fs::path& p = it->path();

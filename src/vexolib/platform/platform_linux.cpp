@@ -467,8 +467,21 @@ std::string getSpecialPurposeDirectoryPathString(int purpose) {
   boost::optional<std::string>& cached =
       purpose == temporaryPurpose ? cache.tempDataDirPath : cache.cachingDirPath;
   if (!cached) {
-    std::string path = purpose == temporaryPurpose ? findTemporaryFolder() : findCacheFolder();
-    cached = path.empty() ? std::string(lastResortFolder) : path;
+    if (purpose == cachePurpose) {
+      // Trace pruning deletes in this folder: without a cache folder it is our private
+      // temporary one, never a shared folder where another program's files lie.
+      const std::string path = findCacheFolder();
+      cached = path.empty() ? getSpecialPurposeDirectoryPathString(temporaryPurpose) : path;
+    } else {
+      std::string path = findTemporaryFolder();
+      const std::string lastResort =
+          joinPath(lastResortFolder, "vexo-" + std::to_string(geteuid()));
+      if (path.empty() && ensurePrivateFolder(lastResort)) {
+        path = lastResort;
+      }
+      // Temporary files are made O_EXCL and 0600, so even the shared folder is safe for them.
+      cached = path.empty() ? std::string(lastResortFolder) : path;
+    }
   }
   return *cached;
 }

@@ -78,6 +78,24 @@ std::vector<std::string> splitOnSemicolons(const std::string& s) {
   return split(s, ';');
 }
 
+std::string percentEncode(const std::string& s) {
+  static const char hex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(s.size());
+  for (const char c : s) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if ((u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z') || (u >= '0' && u <= '9') || u == '-' ||
+        u == '_' || u == '.' || u == '~') {
+      out += c;
+    } else {
+      out += '%';
+      out += hex[u >> 4];
+      out += hex[u & 0x0F];
+    }
+  }
+  return out;
+}
+
 std::vector<unsigned char> decodeBase64String(const std::string& s) {
   const std::size_t length = s.size();
   std::size_t pads = 0;

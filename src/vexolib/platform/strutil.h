@@ -23,6 +23,10 @@ std::string toLowercase(const std::string& s);
 std::vector<std::string> split(const std::string& s, char separator);
 std::vector<std::string> splitOnSemicolons(const std::string& s);
 
+// RFC 3986 percent-encoding for a value placed in a query: everything but the unreserved
+// letters, digits and "-._~" becomes %XX (upper-case hex), byte by byte.
+std::string percentEncode(const std::string& s);
+
 // Standard base64 (RFC 4648 alphabet, '=' padding). Never fails: malformed input decodes to
 // something, and nothing is read or written outside the input and the result.
 std::vector<unsigned char> decodeBase64String(const std::string& s);

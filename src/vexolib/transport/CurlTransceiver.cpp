@@ -172,16 +172,18 @@ void CurlTransceiver::startPost() {
                    cookieText.empty() ? static_cast<const char*>(nullptr) : cookieText.c_str());
 
   std::string proxyText;
-  std::string authText;
+  boost::optional<std::string> proxyUser;
+  std::string proxyPassword;
   if (const boost::optional<ProxyDef>& proxy = connectionDef.proxyDef) {
     proxyText = proxy->host + ":" + std::to_string(proxy->port);
     platform::trace("set proxy: " + proxyText);
     if (proxy->user) {
-      authText = *proxy->user + ":" + proxy->password.value_or("");
+      proxyUser = proxy->user;
+      proxyPassword = proxy->password.value_or("");
       platform::trace("set proxy auth info: " + *proxy->user + ":********");
     }
   }
-  curlshared::setProxyOptions(pCurl, proxyText, authText);
+  curlshared::setProxyOptions(pCurl, proxyText, proxyUser, proxyPassword);
 
   curl_easy_setopt(pCurl, CURLOPT_USERAGENT, getUserAgentString().c_str());
   handleSnowLeopardPPCIssue(pCurl, url);

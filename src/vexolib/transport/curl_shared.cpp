@@ -121,17 +121,23 @@ void setCommonOptions(CURL* curl, char* errorBuffer) {
   }
 }
 
-void setProxyOptions(CURL* curl, const std::string& proxyText, const std::string& authText) {
+void setProxyOptions(CURL* curl, const std::string& proxyText,
+                     const boost::optional<std::string>& user, const std::string& password) {
   // libcurl reads the proxy variables by itself; the variant decides, not the environment.
   curl_easy_setopt(curl, CURLOPT_PROXY, proxyText.c_str());
+  // A handle is reused: credentials of an earlier proxy must not carry over.
+  curl_easy_setopt(curl, CURLOPT_PROXYUSERPWD, static_cast<char*>(nullptr));
+  curl_easy_setopt(curl, CURLOPT_PROXYUSERNAME, static_cast<char*>(nullptr));
+  curl_easy_setopt(curl, CURLOPT_PROXYPASSWORD, static_cast<char*>(nullptr));
   if (proxyText.empty()) {
-    curl_easy_setopt(curl, CURLOPT_PROXYUSERPWD, static_cast<char*>(nullptr));
     return;
   }
   curl_easy_setopt(curl, CURLOPT_PROXYTYPE, static_cast<long>(CURLPROXY_HTTP));
   curl_easy_setopt(curl, CURLOPT_NOPROXY, "");
-  curl_easy_setopt(curl, CURLOPT_PROXYUSERPWD,
-                   authText.empty() ? static_cast<const char*>(nullptr) : authText.c_str());
+  if (user) {
+    curl_easy_setopt(curl, CURLOPT_PROXYUSERNAME, user->c_str());
+    curl_easy_setopt(curl, CURLOPT_PROXYPASSWORD, password.c_str());
+  }
 }
 
 void traceFailedTransfer(int code, const char* errorBuffer, int result,

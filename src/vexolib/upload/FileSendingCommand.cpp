@@ -117,6 +117,28 @@ std::string shownProxyDefinition(const std::string& definition) {
   return definition.substr(0, at) + "********";
 }
 
+// Blanks or control characters in a host would end up in the proxy line libcurl writes.
+bool isProxyHost(const std::string& host) {
+  for (const char c : host) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (u <= 0x20 || u == 0x7f) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// A text that is no number keeps the default port (as it always has); a number must be one
+// libcurl can use.
+bool isUsablePortText(const std::string& text) {
+  if (const boost::optional<int> port = parseInteger(text)) {
+    return *port >= 1 && *port <= 65535;
+  }
+  const std::string::size_type digits = text.find_first_not_of("+-");
+  return digits == std::string::npos ||
+         text.find_first_not_of("0123456789", digits) != std::string::npos;
+}
+
 }  // namespace
 
 FileSendingCommand::~FileSendingCommand() = default;
@@ -311,7 +333,8 @@ std::vector<ConnectionDef> identifyConnections(const std::vector<std::string>& p
   std::vector<ConnectionDef> list = platform::getConnectionDefs();
   for (const std::string& definition : proxyDefs) {
     boost::smatch match;
-    if (!boost::regex_match(definition, match, pattern)) {
+    if (!boost::regex_match(definition, match, pattern) || !isProxyHost(match[1].str()) ||
+        !isUsablePortText(match[2].str())) {
       throw VexoException(status::generalFailure, "Internal Error: Incorrectly formed -addproxydef arg '" +
                                    shownProxyDefinition(definition) + "'");
     }

@@ -1,11 +1,10 @@
 #include "vexolib/upload/FileUploadCommand.h"
 
-#include <fstream>
-
 #include <boost/any.hpp>
 
 #include "vexolib/session/Session.h"
 #include "vexolib/platform/VexoException.h"
+#include "vexolib/platform/fileio.h"
 #include "vexolib/platform/platform.h"
 #include "vexolib/platform/platform_net.h"
 #include "vexolib/platform/strutil.h"
@@ -100,7 +99,14 @@ void FileUploadCommand::execute() {
       platform::openBrowser(url);
     } else if (!urlFile.empty()) {
       platform::trace("Writing to URL file.");
-      std::ofstream(urlFile, std::ios::binary | std::ios::trunc) << url << "\n";
+      // The caller reads the page from this file: a lost write is a failed send, and the
+      // page's token keeps the file private.
+      const std::string line = url + "\n";
+      fileio::AtomicFileWriter output(urlFile);
+      if (!output.open() || !output.write(line.data(), line.size()) || !output.finish() ||
+          !output.replace()) {
+        throw VexoException(status::generalFailure, "Unable to write URL file '" + urlFile + "'.");
+      }
     }
     return;
   }

@@ -298,12 +298,13 @@ UploadResult Uploader::attempt(const std::map<std::string, std::string>& clientA
   if (result.isValue() && !authToken.empty()) {
     std::string& url = result.value;
     url += url.find('?') != std::string::npos ? "&" : "?";
-    url += "atkn=" + authToken;
+    // The values are the caller's: encoded so none can add or end a parameter of the page.
+    url += "atkn=" + strutil::percentEncode(authToken);
     if (!coreGroupAlias.empty()) {
-      url += "&cga=" + coreGroupAlias;
+      url += "&cga=" + strutil::percentEncode(coreGroupAlias);
     }
     if (!coreGroupEntid.empty()) {
-      url += "&cge=" + coreGroupEntid;
+      url += "&cge=" + strutil::percentEncode(coreGroupEntid);
     }
   }
   session.logOperationAttemptInfo(uploaddetail::uploadResultToAttemptLogString(result));

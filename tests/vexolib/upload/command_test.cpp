@@ -234,7 +234,16 @@ TEST_F(CommandTest, ProxyDefinitionsGoFirstInReverseOrder) {
       {"a:1:u:p:q", "a:1:u:********"},
       {"proxy:8080:bob:se:cret", "proxy:8080:bob:********"},
       {":1", ":1"},
-      {"a::u:p", "a::u:********"}};
+      {"a::u:p", "a::u:********"},
+      // A port libcurl cannot use, or a host that would smuggle text into the proxy line.
+      {"a:0", "a:0"},
+      {"a:65536", "a:65536"},
+      {"a:-80", "a:-80"},
+      {"a:99999999999", "a:99999999999"},
+      {"a b:80", "a b:80"},
+      {"a\tb:80:u:p", "a\tb:80:u:********"},
+      {"a\x01:80", "a\x01:80"},
+      {"a\x7f:80", "a\x7f:80"}};
   for (const auto& bad : malformed) {
     try {
       vexo::filesending::identifyConnections({bad.first});
@@ -432,6 +441,18 @@ TEST_F(UploadCommandTest, WhereTheResultPageGoes) {
   EXPECT_EQ(statusOf(completed), 0);
   EXPECT_FALSE(exists(urlFile));
   EXPECT_TRUE(openedPages().empty());
+}
+
+TEST_F(UploadCommandTest, AnUnwritableUrlFileIsAFailureNotASuccess) {
+  const std::string file = makeFile("w.txt", "w");
+  for (const std::string& urlFile : {files_ + "/no/such/folder/url.txt", files_}) {
+    std::shared_ptr<FileUploadCommand> c = command({file});
+    c->processArgs({"-urlfile", urlFile});
+    std::string text;
+    EXPECT_EQ(statusOf(c, &text), 103) << urlFile;
+    EXPECT_EQ(text, "Unable to write URL file '" + urlFile + "'.");
+    EXPECT_TRUE(openedPages().empty());
+  }
 }
 
 TEST_F(UploadCommandTest, APageThatIsNoWebAddressIsAnUnusableAnswer) {

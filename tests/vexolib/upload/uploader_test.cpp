@@ -461,6 +461,11 @@ TEST_F(UploaderTest, TheTokenAliasAndEntidGoOntoThePageToOpen) {
       {"http://h/r?uploadBatchEntid=4", "T", "", "en",
        "http://h/r?uploadBatchEntid=4&atkn=T&cge=en"},
       {"http://h/r?uploadBatchEntid=4", "", "al", "en", "http://h/r?uploadBatchEntid=4"},
+      // A value holding the query's own delimiters must not start a parameter of its own.
+      {"http://h/d;uploadBatchEntid=4", "a&cga=x#f", "b c/+", "1=2%?",
+       "http://h/d;uploadBatchEntid=4?atkn=a%26cga%3Dx%23f&cga=b%20c%2F%2B&cge=1%3D2%25%3F"},
+      {"http://h/d;uploadBatchEntid=4", "\xC3\xA9\t-_.~", "", "",
+       "http://h/d;uploadBatchEntid=4?atkn=%C3%A9%09-_.~"},
   };
   const std::vector<std::shared_ptr<FileInfo>> files = {record("a.txt", "abc")};
   for (const Row& r : rows) {
