@@ -171,19 +171,7 @@ void CurlTransceiver::startPost() {
   curl_easy_setopt(pCurl, CURLOPT_COOKIE,
                    cookieText.empty() ? static_cast<const char*>(nullptr) : cookieText.c_str());
 
-  std::string proxyText;
-  boost::optional<std::string> proxyUser;
-  std::string proxyPassword;
-  if (const boost::optional<ProxyDef>& proxy = connectionDef.proxyDef) {
-    proxyText = proxy->host + ":" + std::to_string(proxy->port);
-    platform::trace("set proxy: " + proxyText);
-    if (proxy->user) {
-      proxyUser = proxy->user;
-      proxyPassword = proxy->password.value_or("");
-      platform::trace("set proxy auth info: " + *proxy->user + ":********");
-    }
-  }
-  curlshared::setProxyOptions(pCurl, proxyText, proxyUser, proxyPassword);
+  curlshared::setProxyOptions(pCurl, connectionDef.proxyDef);
 
   curl_easy_setopt(pCurl, CURLOPT_USERAGENT, getUserAgentString().c_str());
   handleSnowLeopardPPCIssue(pCurl, url);

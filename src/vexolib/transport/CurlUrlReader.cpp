@@ -77,19 +77,7 @@ bool CurlTransceiver::readUrl(const ConnectionDef& connection, const std::string
   curl_easy_setopt(pReaderCurl, CURLOPT_HEADERFUNCTION, &curlshared::writeResponseHeaders);
   curlshared::setCommonOptions(pReaderCurl, curlErrorBuffer);
 
-  std::string proxyText;
-  boost::optional<std::string> proxyUser;
-  std::string proxyPassword;
-  if (const boost::optional<ProxyDef>& proxy = connection.proxyDef) {
-    proxyText = proxy->host + ":" + std::to_string(proxy->port);
-    platform::trace("set proxy: " + proxyText);
-    if (proxy->user) {
-      proxyUser = proxy->user;
-      proxyPassword = proxy->password.value_or("");
-      platform::trace("set proxy auth info: " + *proxy->user + ":********");
-    }
-  }
-  curlshared::setProxyOptions(pReaderCurl, proxyText, proxyUser, proxyPassword);
+  curlshared::setProxyOptions(pReaderCurl, connection.proxyDef);
   curl_easy_setopt(pReaderCurl, CURLOPT_USERAGENT,
                    strutil::calcUserAgentString("curl", "readUrl", clientAppName, "").c_str());
   curl_easy_setopt(pReaderCurl, CURLOPT_FOLLOWLOCATION, 1L);

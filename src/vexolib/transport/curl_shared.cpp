@@ -121,21 +121,27 @@ void setCommonOptions(CURL* curl, char* errorBuffer) {
   }
 }
 
-void setProxyOptions(CURL* curl, const std::string& proxyText,
-                     const boost::optional<std::string>& user, const std::string& password) {
+void setProxyOptions(CURL* curl, const boost::optional<ProxyDef>& proxy) {
+  std::string proxyText;
+  if (proxy) {
+    proxyText = proxy->host + ":" + std::to_string(proxy->port);
+    platform::trace("set proxy: " + proxyText);
+  }
   // libcurl reads the proxy variables by itself; the variant decides, not the environment.
   curl_easy_setopt(curl, CURLOPT_PROXY, proxyText.c_str());
   // A handle is reused: credentials of an earlier proxy must not carry over.
   curl_easy_setopt(curl, CURLOPT_PROXYUSERPWD, static_cast<char*>(nullptr));
   curl_easy_setopt(curl, CURLOPT_PROXYUSERNAME, static_cast<char*>(nullptr));
   curl_easy_setopt(curl, CURLOPT_PROXYPASSWORD, static_cast<char*>(nullptr));
-  if (proxyText.empty()) {
+  if (!proxy) {
     return;
   }
   curl_easy_setopt(curl, CURLOPT_PROXYTYPE, static_cast<long>(CURLPROXY_HTTP));
   curl_easy_setopt(curl, CURLOPT_NOPROXY, "");
-  if (user) {
-    curl_easy_setopt(curl, CURLOPT_PROXYUSERNAME, user->c_str());
+  if (proxy->user) {
+    platform::trace("set proxy auth info: " + *proxy->user + ":********");
+    const std::string password = proxy->password.value_or("");
+    curl_easy_setopt(curl, CURLOPT_PROXYUSERNAME, proxy->user->c_str());
     curl_easy_setopt(curl, CURLOPT_PROXYPASSWORD, password.c_str());
   }
 }

@@ -9,6 +9,8 @@
 
 #include <boost/optional.hpp>
 
+#include "vexolib/transport/ConnectionDef.h"
+
 typedef void CURL;
 
 namespace vexo {
@@ -37,9 +39,9 @@ std::string builtInUrlPrefix();
 // Options every handle gets before a transfer: only http and https, no .netrc, a connect
 // time-out, no signals; the proxy of the connection or explicitly none.
 void setCommonOptions(CURL* curl, char* errorBuffer);
-// The user name and password go to libcurl apart, so either may hold a colon.
-void setProxyOptions(CURL* curl, const std::string& proxyText,
-                     const boost::optional<std::string>& user, const std::string& password);
+// The connection's proxy, or explicitly none. The user name and password go to libcurl
+// apart, so either may hold a colon.
+void setProxyOptions(CURL* curl, const boost::optional<ProxyDef>& proxy);
 
 // The two failure lines of a transfer whose libcurl result is not 0, secrets masked.
 void traceFailedTransfer(int code, const char* errorBuffer, int result,
