@@ -78,6 +78,13 @@ class Display:
                                             ctypes.POINTER(ctypes.c_int),
                                             ctypes.POINTER(ctypes.c_ulong)]
         x.XFree.argtypes = [ctypes.c_void_p]
+        # A window listed a moment ago may be gone by the time it is asked about (a dialog
+        # closing): Xlib's own handler would end the test on that BadWindow, and every
+        # caller already takes a failed request as "no such window".
+        self._on_error = ctypes.CFUNCTYPE(ctypes.c_int, ctypes.c_void_p,
+                                          ctypes.c_void_p)(lambda display, event: 0)
+        x.XSetErrorHandler.argtypes = [ctypes.c_void_p]
+        x.XSetErrorHandler(ctypes.cast(self._on_error, ctypes.c_void_p))
         self.d = x.XOpenDisplay(None)
         if not self.d:
             raise SystemExit("smoke: cannot open the X display")
