@@ -449,6 +449,94 @@ TEST_F(XmlExportTest, TheSchoolCenterFileOfAHostileClassIsValidAndReadsBackWhole
   CheckFile(spec.path, e);
 }
 
+// The three files of a one-student class, byte for byte: every blank and carriage return
+// is part of what the services read.
+TEST_F(XmlExportTest, ATinyClassWritesExactlyTheseBytes) {
+  gClass.school.setC("High");
+  gClass.subject.setC("Bio");
+  gClass.teacher.setC("Ms Li");
+  gTermNames[0].setC("Q1");
+  gExportData.classCode.setC("C1");
+  gExportData.section.setC("S");
+  gExportData.account.setC("acc");
+  gExportData.teacherID.setC("T9");
+  for (auto& c : gCategories[0]) c = CategoryRecord{};
+  gCategories[0][0].name.setC("Labs");
+  gCategories[0][0].weight = 1;
+  gGrading[0] = 0;
+  const int16_t lab = AddAssignment("Lab", 0, 20, MacDate(2026, 9, 3));
+  const int16_t ann = AddStudent("Ann Bee", "A1");
+  SetScore(ann, lab, 180);
+  gComments[ann][0].setC("ok");
+  for (auto& row : gAttendance)
+    for (uint8_t& mark : row) mark = kNoMark;
+  SetCode(0, "A", 1, 10);
+  gAttendance[ann][DayOf(2026, 9, 2)] = 0;
+  gFileSpec.path = Path("tiny.mtb");
+  FlushAll();
+  const std::string g = Grade(ann);
+  const std::string score = Text(180);
+  Str255 earned{}, possible{};
+  ValueToString(180, earned);
+  ValueToString(200, possible);
+
+  ASSERT_TRUE(ExportClassBasmati(FileSpec{Path("b.xml")}));
+  EXPECT_EQ(Slurp(Path("b.xml")),
+            "<BasmatiL>\r<CLASS>\r<CC> C1 </CC>\r<SN> S </SN>\r<CNAME> Bio </CNAME>\r"
+            "<MISC1> acc </MISC1>\r<MISC2>  </MISC2>\r<MISC3>  </MISC3>\r<PER>  </PER>\r"
+            "<TID> T9 </TID>\r<TNAME> Ms Li </TNAME>\r<TERM> Q1 </TERM>\r"
+            "<CLTEXT>   </CLTEXT>\r</CLASS>\r"
+            "<ASSIGN>\r<ASSIGN_DATE> 2026-09-03 </ASSIGN_DATE>\r<DESCR> Lab </DESCR>\r"
+            "<POINTS> 20 </POINTS>\r<EALR>  </EALR>\r</ASSIGN>\r"
+            "<STUDENT>\r<ID> A1 </ID>\r<SCORES> " + score + " </SCORES>\r"
+            "<PERCENT> 90.0 </PERCENT>\r<GRADE> " + g + " </GRADE>\r"
+            "<COMMENTS> ,,, </COMMENTS>\r<COMTEXT> ok </COMTEXT>\r"
+            "<ATTEND> 2026-09-02, A </ATTEND>\r</STUDENT>\r</BasmatiL>\r");
+
+  FileSpec speak;
+  ASSERT_TRUE(ExportClassSchoolSpeak(speak));
+  Str255 today{};
+  SecondsToString(GetDateTime(), today);
+  EXPECT_EQ(Slurp(speak.path),
+            "<?xml version=\"1.0\" encoding=\"Windows-1252\"?>\r\r<SchoolSpeakGrades>\r\r"
+            "<APP>\r<APPNAME> Marktally </APPNAME>\r<APPVER> 6.7 </APPVER>\r"
+            "<DATEFRMT> M/D </DATEFRMT>\r</APP>\r\r<GradeReports>\r\r"
+            "<REPORTNAME> Progress Report " + today.str() + " </REPORTNAME>\r\r"
+            "<CLASS>\r<SCHOOL> High </SCHOOL>\r<CID> C1 </CID>\r<CNAME> Bio </CNAME>\r"
+            "<TERM> Q1 </TERM>\r<TNAME> Ms Li </TNAME>\r<MSG>   </MSG>\r</CLASS>\r\r"
+            "<CATEGORIES>\r<CAT>\r<CTNAME> Labs </CTNAME>\r<CTPOINTS> " + possible.str() +
+            " </CTPOINTS>\r</CAT>\r</CATEGORIES>\r\r"
+            "<ASSIGNMENTS>\r<ASSIGN>\r<ANAME CATEGORY=\"Labs\"> Lab </ANAME>\r"
+            "<ADATE> " + ShortDate(MacDate(2026, 9, 3)) + " </ADATE>\r<ASCORE> 20 </ASCORE>\r"
+            "</ASSIGN>\r</ASSIGNMENTS>\r\r"
+            "<STUDENTS>\r<STUDENT>\r<ID> A1 </ID>\r<NAME> Bee, Ann </NAME>\r"
+            "<SCORES> " + score + " </SCORES>\r<PERCENTS> 90.0 </PERCENTS>\r"
+            "<GRADES> " + g + " </GRADES>\r<ACOMMENTS>  </ACOMMENTS>\r"
+            "<OVERALLPERCENT> 90.0 </OVERALLPERCENT>\r<OVERALLGRADE> " + g +
+            " </OVERALLGRADE>\r<CATPOINTS> " + earned.str() + " </CATPOINTS>\r"
+            "<CATMAX> " + possible.str() + " </CATMAX>\r<CATPERCENTS> 90.0 </CATPERCENTS>\r"
+            "<CATGRADE> " + g + " </CATGRADE>\r"
+            "<XDATA>\r<XD TYPE=\"Absence\"> " + ShortDate(MacDate(2026, 9, 2)) +
+            " </XD>\r</XDATA>\r<COMTEXT> ok </COMTEXT>\r</STUDENT>\r</STUDENTS>\r\r"
+            "</GradeReports>\r</SchoolSpeakGrades>\r");
+
+  ASSERT_TRUE(ExportClassSchoolCtr(FileSpec{Path("c.xml")}));
+  EXPECT_EQ(Slurp(Path("c.xml")),
+            "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\r<!DOCTYPE SchoolCenter SYSTEM \"" +
+                std::string(kSchoolCtrDTD) +
+                "\">\r<SchoolCenter version=\"1\">\r\r<ClassInfo RefID=\"C1\">\r"
+                "<ClassName>Bio</ClassName>\r<Term>1</Term>\r\r"
+                "<Assignment RefID=\"0\">\r<Description>Lab</Description>\r"
+                "<TotalPoints>20</TotalPoints>\r<Date>09032026</Date>\r</Assignment>\r\r"
+                "<StudentInfo RefID=\"A1\">\r<OverallGrade>" + g + "</OverallGrade>\r"
+                "<TotalPercent>90.0</TotalPercent>\r\r<Scores AssignmentID=\"0\">\r"
+                "<Score>" + score + "</Score>\r<Grade>" + g + "</Grade>\r</Scores>\r\r"
+                "<Absent Date=\"09022026\" Type=\"Absent\" Status=\"Unexcused\"/>\r"
+                "\r</StudentInfo>\r\r</ClassInfo>\r</SchoolCenter>\r\r");
+  EXPECT_EQ(std::string(kSchoolCtrDTD).substr(std::string(kSchoolCtrDTD).size() - 21),
+            "/xml/schoolcenter.dtd");
+}
+
 TEST_F(XmlExportTest, AClassWithoutScoresWritesEmptyListsAndNoAssignments) {
   const int16_t a = AddAssignment("Unscored", 0, 10, MacDate(2026, 9, 3));
   (void)a;
