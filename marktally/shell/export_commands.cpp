@@ -12,6 +12,7 @@
 #include "marktally/reports/text_export.h"
 #include "marktally/reports/text_import.h"
 #include "marktally/reports/web_site.h"
+#include "marktally/reports/xml_export.h"
 #include "marktally/shell/celledit.h"
 #include "marktally/shell/common.h"
 #include "marktally/shell/document_commands.h"
@@ -22,6 +23,7 @@
 #include "marktally/shell/nav_dialogs.h"
 #include "marktally/shell/pagesize.h"
 #include "marktally/shell/selection.h"
+#include "marktally/shell/service_dialogs.h"
 #include "marktally/shell/window.h"
 #include "marktally/toolbox/desktop.h"
 
@@ -31,6 +33,9 @@ enum : int16_t {
   kExportTextItem = 1,
   kExportWebItem = 2,
   kExportLorvexItem = 4,
+  kExportBasmatiItem = 6,
+  kExportSchoolCtrItem = 7,
+  kExportSchoolFusionItem = 8,
   kExportTeacherWebItem = 9,
 };
 
@@ -125,6 +130,9 @@ void HandleExportChoice(int16_t item) {
   switch (item) {
     case kExportTextItem: DoExportToTextCmd(); break;
     case kExportWebItem: DoExportToHTMLCmd(); break;
+    case kExportBasmatiItem: DoExportToBasmati(); break;
+    case kExportSchoolCtrItem: DoExportToSchoolCtr(); break;
+    case kExportSchoolFusionItem: DoExportToSchoolFusion(); break;
     case kExportTeacherWebItem: DoExportToTeacherWeb(); break;
     default: break;
   }
@@ -214,6 +222,40 @@ void DoExportToTeacherWeb() {
   gTeacherWeb = 1;
   WriteExport(spec);
   gTeacherWeb = 0;
+}
+
+// ---- XML exports for the school services ---------------------------------------------
+
+namespace {
+
+// The steps the XML exports share: the ID warning, the service's dialog, a ".xml" file
+// chosen by the teacher, then the writer.
+void ExportXML(const char* service, bool (*dialog)(), bool (*writer)(const FileSpec&)) {
+  StartExport();
+  IDWarning((std::string("One or more students in this class do not have an ID. These "
+                         "students will not be exported to ") +
+             service + ".")
+                .c_str());
+  FileSpec spec;
+  Str255 base{};
+  ExportBaseName(base);
+  if (dialog() && GetExportFile(base, ".xml", spec)) writer(spec);
+  if (gWindow) ActivateMainWindow();
+}
+
+}  // namespace
+
+void DoExportToBasmati() {
+  ExportXML("Online Grades", DoExportToBasmatiDialog, ExportClassBasmati);
+}
+
+void DoExportToSchoolCtr() {
+  ExportXML("School Center", DoExportToSchoolCtrDialog, ExportClassSchoolCtr);
+}
+
+// SchoolFusion reads the Basmati file.
+void DoExportToSchoolFusion() {
+  ExportXML("SchoolFusion", DoExportToSchoolFusionDialog, ExportClassBasmati);
 }
 
 void DoImportCmd() {

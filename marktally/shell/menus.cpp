@@ -209,7 +209,7 @@ bool Unavailable(int16_t menu, int16_t item) {
              (item < kClassGradesItem || item > kMissingItem) && item != kAssignSeatsItem &&
              item != kReportOptionsItem && item != kMultipleItem;
     case kExportMenu:
-      return item != 1 && item != 2 && item != 9;  // text, web site and TeacherWeb so far
+      return item == 4 || item == 5;  // the Lorvex and SchoolSpeak uploads
     default:
       return false;
   }
