@@ -16,6 +16,7 @@
 #include "marktally/reports/framework_link.h"
 #include "marktally/shell/dialogs.h"
 #include "marktally/shell/exchange_dialogs.h"
+#include "marktally/shell/export_commands.h"
 #include "service_fixture.h"
 #include "tests/shell/window_fixture.h"
 
@@ -104,6 +105,10 @@ class UploadTest : public WindowTest {
 
   void SetUp() override {
     WindowTest::SetUp();
+    SetModalStuckHandler([](DialogRef d) {
+      ADD_FAILURE() << "dialog " << GetDialogID(d) << " waits for input the test does not give";
+      return GetDialogCancelItem(d) ? GetDialogCancelItem(d) : DialogItemIndex{1};
+    });
     service_->clear();
     std::filesystem::remove_all(suite_ + "/reference");
     std::filesystem::create_directories(suite_ + "/reference");
@@ -119,6 +124,7 @@ class UploadTest : public WindowTest {
     unsetenv("JAVA_EXIT");
     unsetenv("JAVA_SLEEP");
     setenv("PATH", (suite_ + "/bin:/usr/bin:/bin").c_str(), 1);
+    gExportData = ExportDataRecord{};
     WindowTest::TearDown();
   }
 
@@ -382,6 +388,133 @@ TEST_F(UploadTest, AToolThatFailsCannotStartOrHangsIsReportedWithoutThePassword)
     EXPECT_EQ(alerts[0].text.find("secret-pw"), std::string::npos);
     EXPECT_NE(FrontWindow(), GetDialogWindow(gExportProgressDialog));
   }
+}
+
+enum : int16_t { kLorvexItem = 4, kSchoolSpeakItem = 5 };
+
+TEST_F(UploadTest, TheLorvexCommandWarnsAsksTheClassCodeWritesAndUploads) {
+  OpenSample(Path("Physics.mtb"), 4, 3);
+  gStudents[3].id.clear();
+  gExportData.classCode.setC("PHY-2");
+  ReferenceUpload();
+  gExportData.classCode.clear();
+  answers = {1};
+  ScriptDialog(gExportLorvexDialog, {TypeStep(3, "PHY-2"), ClickStep(1)});
+  ASSERT_TRUE(Choose(kExportMenu, kLorvexItem));
+  ASSERT_EQ(alerts.size(), 1u);
+  EXPECT_EQ(alerts[0].title, "Some students will not be exported");
+  EXPECT_EQ(alerts[0].text,
+            "One or more students in this class do not have an ID. These students will not "
+            "be exported to Lorvex.");
+  EXPECT_EQ(gExportData.classCode.str(), "PHY-2");
+  EXPECT_NE(Opened().find("&files=1&verified=1\n"), std::string::npos) << Opened();
+  EXPECT_FALSE(std::filesystem::exists(Path(UploadName())));
+
+  // Cancel in the dialog writes and sends nothing.
+  service_->clear();
+  alerts.clear();
+  answers = {1};
+  ScriptDialog(gExportLorvexDialog, {ClickStep(2)});
+  ASSERT_TRUE(Choose(kExportMenu, kLorvexItem));
+  EXPECT_FALSE(std::filesystem::exists(Path(UploadName())));
+  EXPECT_TRUE(UploadRequests().empty());
+}
+
+TEST_F(UploadTest, AnUploadFileThatFailedIsNeverHandedToTheFramework) {
+  OpenSample(Path("Broken.mtb"), 5, 3);
+  FileFaults faults;
+  faults.failWriteAt = 300;
+  SetFileFaultsForTesting(&faults);
+  answers = {1};
+  ScriptDialog(gExportLorvexDialog, {ClickStep(1)});
+  ASSERT_TRUE(Choose(kExportMenu, kLorvexItem));
+  SetFileFaultsForTesting(nullptr);
+  ASSERT_EQ(alerts.size(), 1u);
+  EXPECT_EQ(alerts[0].title, "Error");  // the file's own error, no upload alert
+  EXPECT_TRUE(UploadRequests().empty());
+  EXPECT_TRUE(service_->requests().empty());
+  EXPECT_NE(FrontWindow(), GetDialogWindow(gExportProgressDialog));
+}
+
+TEST_F(UploadTest, WithoutTheFrameworkTheLorvexCommandOnlyRefuses) {
+  // Even an untitled class gets the one alert and nothing else.
+  ASSERT_TRUE(Choose(kFileMenu, kNewItem));
+  ASSERT_NE(nullptr, gWindow);
+  gStudents[0].name.setC("Adams, Ann");
+  for (const char* entry : {"vexo25_addFile", "vexo25_addFileGone"}) {
+    SCOPED_TRACE(entry);
+    SetFrameworkNamesForTesting(std::string(entry) == "vexo25_addFile"
+                                    ? "libvexokit-missing.so.1"
+                                    : VEXOKIT_LIBRARY,
+                                entry, nullptr);
+    alerts.clear();
+    answers = {1};
+    ASSERT_TRUE(Choose(kExportMenu, kLorvexItem));
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0].kind, kStopAlert);
+    EXPECT_EQ(alerts[0].title, "Unable to Export to Lorvex");
+    EXPECT_EQ(alerts[0].text,
+              "Export to Lorvex needs the vexokit library (libvexokit.so.1), which is missing "
+              "or lacks its upload functions.");
+    EXPECT_TRUE(gFileSpec.empty());
+  }
+}
+
+TEST_F(UploadTest, TheSchoolSpeakExportWritesItsFileAndHandsItToTheTool) {
+  OpenSample(Path("Speak.mtb"), 3, 2);
+  ScriptDialog(gExportSchoolSpeakDialog,
+               {TypeStep(3, "C-9"), TypeStep(4, "mr roy"), TypeStep(5, "pa$$ `w`"), ClickStep(1)});
+  ASSERT_TRUE(Choose(kExportMenu, kSchoolSpeakItem));
+  EXPECT_TRUE(alerts.empty());
+  const std::string grades = Path(UploadName() + ".xml");
+  EXPECT_NE(Slurp(grades).find("<SchoolSpeakGrades>"), std::string::npos);
+  EXPECT_EQ(JavaArguments(),
+            (std::vector<std::string>{"-jar", UploadToolPath(), "-action", "GradeUpload",
+                                      "-file", grades, "-app", "Marktally 6.4", "-username",
+                                      "mr roy", "-password", "pa$$ `w`"}));
+
+  // A grade file that could not be written is not handed to the tool.
+  std::filesystem::remove(suite_ + "/java-args");
+  answers = {1};
+  ScriptDialog(gExportSchoolSpeakDialog, {ClickStep(1)});
+  ASSERT_TRUE(Choose(kExportMenu, kSchoolSpeakItem));  // the same second: the name is taken
+  ASSERT_EQ(alerts.size(), 1u);
+  EXPECT_EQ(alerts[0].title, "Error");
+  EXPECT_FALSE(std::filesystem::exists(suite_ + "/java-args"));
+}
+
+TEST_F(UploadTest, SaveToSchoolSpeakSavesFirstThenHandsTheDocumentToTheTool) {
+  // An untitled class is saved first, through Save As.
+  ASSERT_TRUE(Choose(kFileMenu, kNewItem));
+  gStudents[0].name.setC("Adams, Ann");
+  answers = {1};
+  ScriptNavAnswer(NavAnswer{false, {Path("Saved here.mtb")}, false});
+  ScriptDialog(gSaveSchoolSpeakDialog,
+               {TypeStep(3, "K 1"), TypeStep(4, "roy"), TypeStep(5, "\"x\""), ClickStep(1)});
+  ASSERT_TRUE(Choose(kFileMenu, kSaveToSpeakItem));
+  ASSERT_EQ(alerts.size(), 1u);
+  EXPECT_EQ(alerts[0].title, "This class has not been saved");
+  EXPECT_EQ(alerts[0].text,
+            "This class has not yet been saved. You must save it before saving to SchoolSpeak.");
+  EXPECT_TRUE(std::filesystem::exists(Path("Saved here.mtb")));
+  EXPECT_EQ(JavaArguments(),
+            (std::vector<std::string>{"-jar", UploadToolPath(), "-action", "GradeFileSave",
+                                      "-file", Path("Saved here.mtb"), "-dontdeletefiles",
+                                      "-dontopenbrowser", "-app", "Marktally 6.3", "-class",
+                                      "K 1", "-username", "roy", "-password", "\"x\""}));
+
+  // A save that fails stops before the dialog: the tool would send the old document.
+  std::filesystem::remove(suite_ + "/java-args");
+  FileFaults faults;
+  faults.renameErrno = 13;
+  SetFileFaultsForTesting(&faults);
+  alerts.clear();
+  answers = {1, 1, 1};
+  ASSERT_TRUE(Choose(kFileMenu, kSaveToSpeakItem));
+  SetFileFaultsForTesting(nullptr);
+  EXPECT_FALSE(alerts.empty());
+  EXPECT_FALSE(std::filesystem::exists(suite_ + "/java-args"));
+  EXPECT_EQ(PendingDialogSteps(gSaveSchoolSpeakDialog), 0u);
 }
 
 }  // namespace
