@@ -59,14 +59,33 @@ class UploadTest : public WindowTest {
   // framework reads its settings once per process.
   static void SetUpTestSuite() {
     WindowTest::SetUpTestSuite();
+    const char* path = getenv("PATH");
+    oldPath_ = path ? path : "/usr/bin:/bin";
+    if (!service_) StartOnce();
+    setenv("PATH", (suite_ + "/bin:/usr/bin:/bin").c_str(), 1);
+    SetFrameworkNamesForTesting(VEXOKIT_LIBRARY, nullptr, nullptr);
+    ASSERT_TRUE(FrameworkAvailable());
+  }
+
+  static void TearDownTestSuite() {
+    SetFrameworkNamesForTesting(nullptr, nullptr, nullptr);
+    setenv("PATH", oldPath_.c_str(), 1);
+  }
+
+  // The framework keeps its folders and settings for the life of the process, so its home,
+  // cache and temporary folders, the service and the stand-ins live as long (removed at
+  // exit).
+  static void StartOnce() {
     char pattern[] = "/tmp/mt-upload-XXXXXX";
     ASSERT_NE(nullptr, mkdtemp(pattern));
     suite_ = pattern;
+    static const struct Remover {
+      ~Remover() {
+        if (!suite_.empty()) std::filesystem::remove_all(suite_);
+      }
+    } remover;
     for (const char* sub : {"bin", "reference", "home", "cache", "tmp", "nojava"})
       std::filesystem::create_directories(suite_ + "/" + sub);
-    const char* path = getenv("PATH");
-    oldPath_ = path ? path : "/usr/bin:/bin";
-    setenv("PATH", (suite_ + "/bin:/usr/bin:/bin").c_str(), 1);
     setenv("HOME", (suite_ + "/home").c_str(), 1);
     setenv("XDG_CACHE_HOME", (suite_ + "/cache").c_str(), 1);
     setenv("TMPDIR", (suite_ + "/tmp").c_str(), 1);
@@ -94,13 +113,6 @@ class UploadTest : public WindowTest {
     ASSERT_NE(nullptr, override);
     override("urlprefix", service_->url("").c_str());
     override("uploadurl", service_->url("/AdminDataUpload.page").c_str());
-  }
-
-  static void TearDownTestSuite() {
-    service_.reset();
-    SetFrameworkNamesForTesting(nullptr, nullptr, nullptr);
-    setenv("PATH", oldPath_.c_str(), 1);
-    std::filesystem::remove_all(suite_);
   }
 
   void SetUp() override {
