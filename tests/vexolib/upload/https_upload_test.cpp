@@ -1,10 +1,13 @@
 // An upload over HTTPS through the exported interface, as the program sends it: the
 // service's upload page behind a certificate of the test build's throw-away authority, and
 // the system's proxy asked for a CONNECT tunnel.
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include <sys/wait.h>
 
 #include <gtest/gtest.h>
 
@@ -81,14 +84,59 @@ TEST_F(HttpsUploadTest, TwoChunksGoThroughTheTunnelToTheTrustedPage) {
 TEST_F(HttpsUploadTest, WithoutTheAuthorityNothingIsSentAndTheInputsStay) {
   const std::string file = makeFile("report.txt", "<uploadfile/>");
   ASSERT_EQ(vexo25_addFileUsingPath("es_rpt_01", file.c_str()), 0);
-  EXPECT_NE(send(), 0);
-  EXPECT_NE(std::string(message_), "");
+  EXPECT_EQ(send(), 125);
+  EXPECT_STREQ(message_, "Error HTTP response: 0");
   EXPECT_TRUE(uploadRequests().empty());
   const std::vector<ProxiedRequest> log = service().proxyLog();
   ASSERT_EQ(log.size(), 1u) << "the proxy variant, then the direct one: both refused";
   EXPECT_EQ(log[0].target, connectLine());
   EXPECT_TRUE(exists(file));
   EXPECT_TRUE(openedPages().empty());
+}
+
+// Standard output of a command run through the shell; its exit status in *status.
+std::string runCommand(const std::string& command, int* status) {
+  std::string out;
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (!pipe) {
+    *status = -1;
+    return out;
+  }
+  char buffer[4096];
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+    out.append(buffer, n);
+  }
+  const int raw = ::pclose(pipe);
+  *status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  return out;
+}
+
+std::string quoted(const std::string& text) { return "'" + text + "'"; }
+
+// The shipped library trusts the system's authorities only: it holds no way to name
+// another, and a program that loads it cannot reach the throw-away authority's page even
+// with the page configured as its service.
+TEST_F(HttpsUploadTest, TheShippedLibraryTrustsOnlyTheSystemsAuthorities) {
+  int status = 0;
+  const std::string symbols =
+      runCommand("nm -C " + quoted(VEXOKIT_LIBRARY) + " | grep -io '[a-z]*trustedcafile'", &status);
+  EXPECT_EQ(symbols, "trustedCaFile\n") << "the reading half of the seam, and no setter";
+
+  vexo::transport_detail::setTrustedCaFile(tls_.caFile);  // this process only
+  ::mkdir((sandboxRoot() + "/config/vexo").c_str(), 0700);
+  const std::string prefix = "https://127.0.0.1:" + std::to_string(tls_.signedPort);
+  writeFile(sandboxRoot() + "/config/vexo/vexo.ini",
+            "[vexo]\nurlprefix=" + prefix + "\nuploadurl=" + prefix + "/AdminDataUpload.page\n");
+  const std::string file = makeFile("report.txt", "<uploadfile/>");
+  const std::string out = runCommand(quoted(VEXO_SEND_FILES_CLIENT) + " " +
+                                         quoted(VEXOKIT_LIBRARY) + " - " + quoted(file),
+                                     &status);
+  std::remove((sandboxRoot() + "/config/vexo/vexo.ini").c_str());
+  EXPECT_EQ(status, 0) << out;
+  EXPECT_EQ(out.substr(0, 10), "status=125") << out;
+  EXPECT_TRUE(uploadRequests().empty());
+  EXPECT_EQ(service().proxyLog().size(), 1u) << "the tunnel was asked for, then refused";
+  EXPECT_TRUE(exists(file));
 }
 
 }  // namespace
