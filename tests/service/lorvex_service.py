@@ -25,7 +25,8 @@ Commands:
         nothing more), drip (send the body one byte every that many seconds)
   {"op": "requests"}      every recorded request, oldest first
   {"op": "proxylog"}      every request the proxies saw
-  {"op": "tls"}           "tls selfsigned=<port> signed=<port> connect=<port> ca=<file>"
+  {"op": "tls"}           "tls selfsigned=<port> signed=<port> misnamed=<port>
+                           connect=<port> ca=<file>" (one line)
   {"op": "clear"}         forget scripts, records, sessions and uploads
   {"op": "options", "keep_bodies": false}   record file parts by size and CRC only
   {"op": "quit"}
@@ -457,8 +458,9 @@ def main():
 
     def tls_line():
         ports = tls.ports()
-        return "tls selfsigned=%d signed=%d connect=%d ca=%s" % (
-            ports["selfsigned"], ports["signed"], connect.server_address[1], b64(tls.ca_file))
+        return "tls selfsigned=%d signed=%d misnamed=%d connect=%d ca=%s" % (
+            ports["selfsigned"], ports["signed"], ports["misnamed"], connect.server_address[1],
+            b64(tls.ca_file))
 
     try:
         serve_commands(servers, tls_line)

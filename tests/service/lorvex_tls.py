@@ -1,10 +1,13 @@
 """The fake service's pages over TLS, with certificates made at start-up.
 
-Two listeners on 127.0.0.1 answer exactly like the plain service (same pages, scripts and
-records), each behind its own certificate for 127.0.0.1 and localhost:
-  selfsigned  a certificate that signs itself: a client that checks certificates refuses it
-  signed      a certificate signed by a throw-away authority made for this run; a client
-              trusts it only when told to trust that authority's file (ca_file)
+Three listeners on 127.0.0.1 answer exactly like the plain service (same pages, scripts and
+records), each behind its own certificate:
+  selfsigned  for 127.0.0.1 and localhost, signing itself: a client that checks
+              certificates refuses it
+  signed      for 127.0.0.1 and localhost, signed by a throw-away authority made for this
+              run; a client trusts it only when told to trust that authority's file (ca_file)
+  misnamed    signed by the same authority for another name only: a client that checks
+              the name refuses it
 The keys and certificates live in a private temporary folder, removed by close(). They are
 made in the background, so that the service's other pages start without waiting; the
 listeners and ports() wait for them.
@@ -18,6 +21,7 @@ import tempfile
 import threading
 
 NAMES = "subjectAltName=IP:127.0.0.1,DNS:localhost"
+OTHER_NAME = "subjectAltName=DNS:elsewhere.invalid"
 CURVE = ["-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes"]
 
 
@@ -27,21 +31,31 @@ def openssl(folder, *args):
                    stderr=subprocess.PIPE)
 
 
+def sign_leaf(folder, name, names):
+    """name.crt/.key for `names`, signed by ca."""
+    openssl(folder, "req", "-new", *CURVE, "-keyout", name + ".key", "-out", name + ".csr",
+            "-subj", "/CN=" + names.split(":")[-1].split(",")[0])
+    with open(os.path.join(folder, name + ".ext"), "w") as ext:
+        ext.write(names + "\nbasicConstraints=CA:FALSE\nkeyUsage=digitalSignature\n"
+                  "extendedKeyUsage=serverAuth\n")
+    openssl(folder, "x509", "-req", "-in", name + ".csr", "-CA", "ca.crt", "-CAkey", "ca.key",
+            "-CAcreateserial", "-out", name + ".crt", "-days", "2", "-extfile", name + ".ext")
+
+
 def make_certificates(folder):
-    """self.crt/.key (self-signed), ca.crt/.key and leaf.crt/.key (signed by ca)."""
+    """self.crt/.key (self-signed), ca.crt/.key, and leaf and misnamed .crt/.key (signed by
+    ca)."""
     openssl(folder, "req", "-x509", *CURVE, "-keyout", "self.key", "-out", "self.crt",
             "-days", "2", "-subj", "/CN=127.0.0.1", "-addext", NAMES)
     openssl(folder, "req", "-x509", *CURVE, "-keyout", "ca.key", "-out", "ca.crt",
             "-days", "2", "-subj", "/CN=Lorvex throw-away test authority",
             "-addext", "basicConstraints=critical,CA:TRUE",
             "-addext", "keyUsage=critical,keyCertSign,cRLSign")
-    openssl(folder, "req", "-new", *CURVE, "-keyout", "leaf.key", "-out", "leaf.csr",
-            "-subj", "/CN=127.0.0.1")
-    with open(os.path.join(folder, "leaf.ext"), "w") as ext:
-        ext.write(NAMES + "\nbasicConstraints=CA:FALSE\nkeyUsage=digitalSignature\n"
-                  "extendedKeyUsage=serverAuth\n")
-    openssl(folder, "x509", "-req", "-in", "leaf.csr", "-CA", "ca.crt", "-CAkey", "ca.key",
-            "-CAcreateserial", "-out", "leaf.crt", "-days", "2", "-extfile", "leaf.ext")
+    sign_leaf(folder, "leaf", NAMES)
+    sign_leaf(folder, "misnamed", OTHER_NAME)
+
+
+CERTS = ("self", "leaf", "misnamed")
 
 
 def tls_server_class(base):
@@ -86,7 +100,7 @@ class TlsPages:
         self.ready = threading.Event()
         server_class = tls_server_class(server_base)
         self.servers = [server_class((host, 0), handler, self, cert)
-                        for cert in ("self", "leaf")]
+                        for cert in CERTS]
         threading.Thread(target=self.prepare, daemon=True).start()
 
     def prepare(self):
@@ -94,7 +108,7 @@ class TlsPages:
         # only reported to a client that asks for the ports.
         try:
             make_certificates(self.folder)
-            for cert in ("self", "leaf"):
+            for cert in CERTS:
                 context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
                 context.load_cert_chain(os.path.join(self.folder, cert + ".crt"),
                                         os.path.join(self.folder, cert + ".key"))
@@ -116,7 +130,8 @@ class TlsPages:
         if not self.context("leaf"):
             raise ValueError("no certificates: " + (self.failure or "not ready").replace("\n", " "))
         return {"selfsigned": self.servers[0].server_address[1],
-                "signed": self.servers[1].server_address[1]}
+                "signed": self.servers[1].server_address[1],
+                "misnamed": self.servers[2].server_address[1]}
 
     def close(self):
         shutil.rmtree(self.folder, ignore_errors=True)

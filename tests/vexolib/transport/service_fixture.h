@@ -46,6 +46,7 @@ struct ProxiedRequest {
 struct TlsEndpoints {
   int selfSignedPort = 0;  // a certificate that signs itself
   int signedPort = 0;      // a certificate signed by the throw-away authority in caFile
+  int misnamedPort = 0;    // signed by that authority, for another host name only
   int connectProxyPort = 0;
   std::string caFile;
 };
