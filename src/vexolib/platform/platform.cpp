@@ -13,35 +13,36 @@
 #include <boost/filesystem.hpp>
 
 #include "vexolib/platform/VexoException.h"
-#include "vexolib/seams/platform_detail.h"
+#include "vexolib/platform/platform_private.h"
 #include "vexolib/platform/strutil.h"
 #include "vexolib/platform/version.h"
 
 namespace vexo {
 namespace platform {
 
-namespace {
+namespace priv {
 
-namespace fs = boost::filesystem;
-
-struct TraceState {
-  bool tracingEnabled = true;
-  int maxTraceLogFiles = 100;
-  bool logTableEnabled = true;
-  std::vector<LogEntry> logTable;
-  int traceFd = -1;
-  bool traceBad = false;  // a write failed: nothing more goes to this file
-  bool opening = false;   // lines traced while the file is being opened skip the file
-  boost::optional<fs::path> traceLogDirPath;
-  std::string prefix = "trace-";
-  std::string suffix = ".log";
-};
-
-// Never destroyed, so that exceptions thrown during static destruction can still trace.
 TraceState& traceState() {
   static TraceState* state = new TraceState;
   return *state;
 }
+
+void ensureTraceLogClosed() {
+  TraceState& st = traceState();
+  if (st.traceFd >= 0) {
+    ::close(st.traceFd);
+    st.traceFd = -1;
+  }
+}
+
+}  // namespace priv
+
+namespace {
+
+namespace fs = boost::filesystem;
+using priv::TraceState;
+using priv::traceState;
+using priv::ensureTraceLogClosed;
 
 void writeTraceText(const std::string& text) {
   TraceState& st = traceState();
@@ -136,14 +137,6 @@ void ensureTraceLogOpened() {
   }
   if (!openTraceLog()) {
     setTracingEnabled(false);
-  }
-}
-
-void ensureTraceLogClosed() {
-  TraceState& st = traceState();
-  if (st.traceFd >= 0) {
-    ::close(st.traceFd);
-    st.traceFd = -1;
   }
 }
 
@@ -283,16 +276,6 @@ bool loadFile(const std::string& path, std::vector<unsigned char>& bytes) {
 bool deleteFile(const std::string& path) {
   return ::unlink(path.c_str()) == 0;
 }
-
-namespace detail {
-
-void resetTracing() {
-  ensureTraceLogClosed();
-  TraceState& st = traceState();
-  st = TraceState();
-}
-
-}  // namespace detail
 
 }  // namespace platform
 }  // namespace vexo
