@@ -114,6 +114,7 @@ void resetFramework() {
   detail::resetFolderCache();
   detail::failWritesAfter(-1);
   detail::failReadsAfter(-1, false);
+  detail::throwAtNextFileAccess(nullptr);
 }
 
 ScopedEnv::ScopedEnv(const char* name, const char* value) : name_(name) {

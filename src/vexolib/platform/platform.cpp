@@ -205,30 +205,44 @@ void log(LogLevel level, const char* message, const char* category) {
   log(level, std::string(message ? message : ""), category);
 }
 
-void traceString(const std::string& message) {
-  log(LogLevel::trace, message, "vexo");
+// Tracing runs in destructors and catch handlers: a line that cannot be made (no memory) is
+// lost, never thrown.
+void traceString(const std::string& message) noexcept {
+  try {
+    log(LogLevel::trace, message, "vexo");
+  } catch (...) {
+  }
 }
 
-void trace(const std::string& message) {
+void trace(const std::string& message) noexcept {
   if (traceState().tracingEnabled) {
     traceString(message);
   }
 }
 
-void trace(const char* message) {
+void trace(const char* message) noexcept {
   if (traceState().tracingEnabled) {
-    traceString(message ? message : "");
+    try {
+      traceString(message ? message : "");
+    } catch (...) {
+    }
   }
 }
 
-void trace(const std::string& message, const std::exception& e) {
+void trace(const std::string& message, const std::exception& e) noexcept {
   if (traceState().tracingEnabled) {
-    traceString(message + "\n" + getExceptionMessage(e));
+    try {
+      traceString(message + "\n" + getExceptionMessage(e));
+    } catch (...) {
+    }
   }
 }
 
-void trace(const char* message, const std::exception& e) {
-  trace(std::string(message ? message : ""), e);
+void trace(const char* message, const std::exception& e) noexcept {
+  try {
+    trace(std::string(message ? message : ""), e);
+  } catch (...) {
+  }
 }
 
 std::string getExceptionMessage(const std::exception& e) {
