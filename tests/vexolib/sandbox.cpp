@@ -116,6 +116,7 @@ void resetFramework() {
   detail::failWritesAfter(-1);
   detail::failReadsAfter(-1, false);
   vexo::transport_detail::setTrustedCaFile("");
+  detail::throwAtNextFileAccess(nullptr);
 }
 
 ScopedEnv::ScopedEnv(const char* name, const char* value) : name_(name) {

@@ -9,7 +9,6 @@
 #include "vexolib/platform/platform.h"
 #include "vexolib/platform/trace_mask.h"
 #include "vexolib/seams/tls_trust.h"
-#include "vexolib/seams/transport_detail.h"
 
 namespace vexo {
 namespace curlshared {
@@ -17,10 +16,6 @@ namespace curlshared {
 namespace {
 
 int globalDepth = 0;
-long connectTimeout = 30000;
-// A transfer that moves fewer than 1 byte/s for this long has stalled: a silent or trickling
-// server must not freeze the caller.
-long stallSeconds = 120;
 
 }  // namespace
 
@@ -113,10 +108,10 @@ void setCommonOptions(CURL* curl, char* errorBuffer) {
   curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorBuffer);
   curl_easy_setopt(curl, CURLOPT_NETRC, static_cast<long>(CURL_NETRC_IGNORED));
   curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, connectTimeout);
+  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, connectTimeoutMillis());
   curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, stallSeconds);
+  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, stallSeconds());
   // Certificates are always checked; only the test build can name an authority to trust.
   const std::string caFile = transport_detail::trustedCaFile();
   if (!caFile.empty()) {
@@ -167,25 +162,5 @@ void traceFailedTransfer(int code, const char* errorBuffer, int result,
                   tracemask::maskSecrets(headers) + "\"");
 }
 
-long connectTimeoutMillis() {
-  return connectTimeout;
-}
-
 }  // namespace curlshared
-
-namespace transport_detail {
-
-void setConnectTimeoutMillis(long millis) {
-  curlshared::connectTimeout = millis;
-}
-
-void setStallSeconds(long seconds) {
-  curlshared::stallSeconds = seconds;
-}
-
-int curlGlobalUsers() {
-  return curlshared::curlGlobalScopeDepth();
-}
-
-}  // namespace transport_detail
 }  // namespace vexo
