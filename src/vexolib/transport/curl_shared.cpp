@@ -1,5 +1,6 @@
 #include "vexolib/transport/curl_shared.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -8,6 +9,7 @@
 
 #include "vexolib/platform/platform.h"
 #include "vexolib/platform/trace_mask.h"
+#include "vexolib/transport/ResponseBody.h"
 #include "vexolib/seams/transport_detail.h"
 
 namespace vexo {
@@ -50,30 +52,27 @@ int curlGlobalScopeDepth() {
   return globalDepth;
 }
 
-std::vector<unsigned char>& responseBuffer() {
-  static std::vector<unsigned char>* buffer = new std::vector<unsigned char>;
-  return *buffer;
-}
-
 std::string& responseHeaders() {
   static std::string* headers = new std::string;
   return *headers;
 }
 
-// libcurl is C: nothing may be thrown back through it. A body that cannot be kept
-// answers 0, which ends the transfer as failed.
-std::size_t writeResponseData(char* data, std::size_t size, std::size_t count, void*) {
+// libcurl is C: nothing may be thrown back through it.
+std::size_t writeResponseData(char* data, std::size_t size, std::size_t count, void* body) {
   const std::size_t n = size * count;
   try {
-    responseBuffer().insert(responseBuffer().end(), data, data + n);
+    return static_cast<ResponseBody*>(body)->append(data, n) ? n : 0;
   } catch (...) {
     return 0;
   }
-  return n;
 }
 
 std::size_t writeResponseHeaders(char* data, std::size_t size, std::size_t count, void*) {
   const std::size_t n = size * count;
+  // A server that never ends its headers must not fill memory either.
+  if (n > headerLimit - std::min(headerLimit, responseHeaders().size())) {
+    return 0;
+  }
   try {
     responseHeaders().append(data, n);
   } catch (...) {

@@ -1,5 +1,5 @@
 // What the POST transport and the URL reader share: libcurl's global set-up by use count,
-// the response buffers and their callbacks, the status line and the failure traces. One
+// the header buffer and the body and header callbacks, the status line and the failure traces. One
 // transfer at a time per process.
 #pragma once
 
@@ -23,9 +23,12 @@ bool pushCurlGlobalScope();
 void popCurlGlobalScope();
 int curlGlobalScopeDepth();
 
-std::vector<unsigned char>& responseBuffer();
+// The headers of the transfer under way, at most headerLimit bytes (redirects included).
+const std::size_t headerLimit = std::size_t(1) << 20;
 std::string& responseHeaders();
-std::size_t writeResponseData(char* data, std::size_t size, std::size_t count, void*);
+// The body callback: `body` is the transfer's ResponseBody (CURLOPT_WRITEDATA). A body that
+// cannot be kept answers 0, which ends the transfer as failed.
+std::size_t writeResponseData(char* data, std::size_t size, std::size_t count, void* body);
 std::size_t writeResponseHeaders(char* data, std::size_t size, std::size_t count, void*);
 
 // The number at the end of the first line holding "HTTP "; none when there is no such
