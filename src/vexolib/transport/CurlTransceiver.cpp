@@ -160,7 +160,6 @@ void CurlTransceiver::startPost() {
     return;
   }
   curl_easy_setopt(pCurl, CURLOPT_URL, url.c_str());
-  curl_easy_setopt(pCurl, CURLOPT_WRITEFUNCTION, &curlshared::writeResponseData);
   curlshared::responseHeaders().clear();
   curl_easy_setopt(pCurl, CURLOPT_HEADERFUNCTION, &curlshared::writeResponseHeaders);
   curlshared::setCommonOptions(pCurl, errorText);
@@ -221,11 +220,8 @@ int CurlTransceiver::finishPost(ResponseBody& response) {
     platform::trace("send request");
   } else {
     curl_easy_setopt(pCurl, CURLOPT_MIMEPOST, form);
-    curl_easy_setopt(pCurl, CURLOPT_WRITEDATA, &response);
     platform::trace("send request");
-    result = curl_easy_perform(pCurl);
-    // The handle outlives this body.
-    curl_easy_setopt(pCurl, CURLOPT_WRITEDATA, static_cast<void*>(nullptr));
+    result = curlshared::perform(pCurl, response, errorText);
   }
   platform::trace("examine result");
 
@@ -262,11 +258,11 @@ int CurlTransceiver::finishPost(ResponseBody& response) {
     transport_detail::rememberCookiesInHeaders(headers, cookies);
     return static_cast<int>(code);
   }
-  curlshared::traceFailedTransfer(static_cast<int>(code), errorText, result,
-                                  response.kind() == ResponseBody::Kind::page
-                                      ? response.bytes()
-                                      : std::vector<unsigned char>(),
-                                  headers);
+  // Only a page shows its excerpt, and it is shown where it lies, never copied whole.
+  static const std::vector<unsigned char> noPage;
+  const std::vector<unsigned char>& shown =
+      response.kind() == ResponseBody::Kind::page ? response.bytes() : noPage;
+  curlshared::traceFailedTransfer(static_cast<int>(code), errorText, result, shown, headers);
   // Whatever arrived before the failure is no answer: callers see no response at all.
   response.discard();
   return code < 0 ? 509 : 0;

@@ -73,8 +73,6 @@ bool CurlTransceiver::readUrl(const ConnectionDef& connection, const std::string
   }
   curl_easy_setopt(pReaderCurl, CURLOPT_URL, url.c_str());
   ResponseBody page;
-  curl_easy_setopt(pReaderCurl, CURLOPT_WRITEFUNCTION, &curlshared::writeResponseData);
-  curl_easy_setopt(pReaderCurl, CURLOPT_WRITEDATA, &page);
   curlshared::responseHeaders().clear();
   curl_easy_setopt(pReaderCurl, CURLOPT_HEADERFUNCTION, &curlshared::writeResponseHeaders);
   curlshared::setCommonOptions(pReaderCurl, curlErrorBuffer);
@@ -87,9 +85,8 @@ bool CurlTransceiver::readUrl(const ConnectionDef& connection, const std::string
   curl_easy_setopt(pReaderCurl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
 
   platform::trace("send request");
-  const CURLcode result = curl_easy_perform(pReaderCurl);
-  // The handle outlives this page.
-  curl_easy_setopt(pReaderCurl, CURLOPT_WRITEDATA, static_cast<void*>(nullptr));
+  const CURLcode result =
+      static_cast<CURLcode>(curlshared::perform(pReaderCurl, page, curlErrorBuffer));
   platform::trace("examine result");
 
   long code = -1;
@@ -104,7 +101,12 @@ bool CurlTransceiver::readUrl(const ConnectionDef& connection, const std::string
     platform::trace("Failure while parsing http code in " + tracemask::maskSecrets(headers));
   }
   if (result == CURLE_OK) {
-    body = std::move(page.bytes());
+    std::vector<unsigned char>& bytes = page.bytes();
+    // A page of unannounced length came with the room of a whole one.
+    if (bytes.capacity() - bytes.size() > (std::size_t(1) << 20)) {
+      bytes.shrink_to_fit();
+    }
+    body = std::move(bytes);
     return code == 200;
   }
   if (code == 0) {

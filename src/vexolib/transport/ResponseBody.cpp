@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include <malloc.h>
 #include <unistd.h>
 
 #include "vexolib/platform/platform.h"
@@ -12,8 +13,18 @@ namespace vexo {
 
 namespace {
 
+// Pages from this size on are handed back to the system when they go.
+constexpr std::size_t trimFrom = std::size_t(1) << 20;
 // platform::writeFileHandle takes an int count.
 constexpr std::size_t maxWrite = std::size_t(1) << 30;
+
+}  // namespace
+
+namespace {
+
+std::string tooLong() {
+  return "Answer longer than " + std::to_string(ResponseBody::pageLimit >> 20) + " MiB";
+}
 
 }  // namespace
 
@@ -26,19 +37,30 @@ ResponseBody::ResponseBody(Kind kind) : kind_(kind) {
   }
 }
 
+ResponseBody::~ResponseBody() {
+  std::vector<unsigned char>().swap(bytes_);
+  if (large_) {
+    // The allocator keeps freed blocks below its (adaptive) mapping threshold for reuse: a
+    // 16 MiB page would stay resident for as long as the program runs.
+    ::malloc_trim(0);
+  }
+}
+
 bool ResponseBody::append(const void* data, std::size_t length) {
   if (!failure_.empty()) {
     return false;
   }
   if (kind_ == Kind::page) {
     if (length > pageLimit - bytes_.size()) {
-      failure_ = "Answer longer than " + std::to_string(pageLimit >> 20) + " MiB";
+      failure_ = tooLong();
       return false;
     }
-    // Grown by hand: the library's doubling would reserve up to twice the limit.
-    const std::size_t needed = bytes_.size() + length;
-    if (needed > bytes_.capacity()) {
-      bytes_.reserve(std::min(pageLimit, std::max(needed, bytes_.capacity() * 2)));
+    // Without an announced length the room of a whole page is taken at once: only the pages
+    // written to become resident, where growing step by step would leave every smaller
+    // block behind in the heap (three times the page at its peak).
+    if (bytes_.size() + length > bytes_.capacity()) {
+      bytes_.reserve(pageLimit);
+      large_ = true;
     }
     const unsigned char* bytes = static_cast<const unsigned char*>(data);
     bytes_.insert(bytes_.end(), bytes, bytes + length);
@@ -62,6 +84,18 @@ bool ResponseBody::append(const void* data, std::size_t length) {
     size_ += static_cast<std::uint64_t>(n);
   }
   return true;
+}
+
+void ResponseBody::expect(std::uint64_t length) {
+  if (kind_ != Kind::page || !failure_.empty()) {
+    return;
+  }
+  if (length > pageLimit) {
+    failure_ = tooLong();
+    return;
+  }
+  bytes_.reserve(static_cast<std::size_t>(length));
+  large_ = large_ || bytes_.capacity() >= trimFrom;
 }
 
 void ResponseBody::discard() {

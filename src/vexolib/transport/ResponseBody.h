@@ -22,12 +22,17 @@ class ResponseBody {
   // A file body creates its file (0600, in the private temporary folder, without a name
   // once open); VexoException 103 "Failed to create temporary file." when it cannot.
   explicit ResponseBody(Kind kind = Kind::page);
+  // A large page's memory goes back to the system with it, not only to the allocator.
+  ~ResponseBody();
   ResponseBody(const ResponseBody&) = delete;
   ResponseBody& operator=(const ResponseBody&) = delete;
 
   // Takes the next bytes. False once they cannot be kept: a page past pageLimit, a file
   // whose write failed; the body then stays failed and takes nothing more.
   bool append(const void* data, std::size_t length);
+  // The length the answer announces: a page over the limit fails at once, one within it is
+  // given its room in one piece.
+  void expect(std::uint64_t length);
   // A failed transfer's bytes are no answer: they go, the reason for the failure stays.
   void discard();
 
@@ -46,6 +51,7 @@ class ResponseBody {
   fileio::FileHandle file_;
   std::uint64_t size_ = 0;
   std::string failure_;
+  bool large_ = false;  // the page once held a large block
 };
 
 }  // namespace vexo
