@@ -22,7 +22,8 @@ Commands:
         bytes of the announced length, then close), drop (close without an answer),
         hang (never answer), raw_b64 (send these bytes as the whole answer, then close),
         stall_after (send the status line, the headers and that many body bytes, then
-        nothing more), drip (send the body one byte every that many seconds)
+        nothing more), drip (send the body one byte every that many seconds); endless,
+        huge, fill and tail make a hostile answer (see lorvex_hostile.py)
   {"op": "requests"}      every recorded request, oldest first
   {"op": "proxylog"}      every request the proxies saw
   {"op": "tls"}           "tls selfsigned=<port> signed=<port> misnamed=<port>
@@ -43,6 +44,7 @@ import time
 import urllib.parse
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
+import lorvex_hostile
 import lorvex_pages
 import lorvex_proxy
 import lorvex_tls
@@ -237,6 +239,9 @@ class ServiceHandler(BaseHTTPRequestHandler):
             return
         if script.get("drop"):
             self.close_connection = True
+            return
+        if lorvex_hostile.handles(script):
+            lorvex_hostile.answer(self, script, STATE.stopping)
             return
         if "raw_b64" in script:
             self.wfile.write(base64.b64decode(script["raw_b64"]))

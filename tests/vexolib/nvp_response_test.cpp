@@ -4,6 +4,9 @@
 #include <utility>
 #include <vector>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include "sandbox.h"
@@ -35,7 +38,28 @@ std::vector<std::string> contents(const NVPResponseProcessor& p) {
 
 typedef std::vector<std::string> Lines;
 
-class NVPResponseTest : public FrameworkTest {};
+class NVPResponseTest : public FrameworkTest {
+ protected:
+  // The body read as a session reads it, from a file; or handed over in memory.
+  static void read(NVPResponseProcessor& p, const std::string& body, bool fromFile) {
+    if (!fromFile) {
+      p(200, bytes(body));
+      return;
+    }
+    const std::string path = sandboxRoot() + "/answer.bin";
+    writeFile(path, body);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    ::unlink(path.c_str());
+    try {
+      p.processFile(200, fd, body.size());
+    } catch (...) {
+      ::close(fd);
+      throw;
+    }
+    ::close(fd);
+  }
+};
 
 TEST_F(NVPResponseTest, WellFormedBodies) {
   struct Case {
@@ -62,10 +86,65 @@ TEST_F(NVPResponseTest, WellFormedBodies) {
       {"later value wins", "a=1\r\na!2\r\nzz\r\nb!1\r\nq\r\nb=2\r\n", {"a!zz", "b=2"}},
       {"high bytes in a value", "a=\xe9t\xe9\r\n", {"a=\xe9t\xe9"}},
   };
-  for (const Case& c : cases) {
+  for (const bool fromFile : {false, true}) {
+    for (const Case& c : cases) {
+      NVPResponseProcessor p;
+      read(p, c.body, fromFile);
+      EXPECT_EQ(contents(p), c.expected) << c.what << (fromFile ? " (file)" : "");
+    }
+  }
+}
+
+// The file is read a window at a time: lines, binary values and CR LF pairs that straddle
+// window edges read as they do in memory.
+TEST_F(NVPResponseTest, AFileReadsAsTheSameBodyInMemory) {
+  std::string body;
+  unsigned state = 7;
+  const auto next = [&state]() {
+    state = state * 1103515245u + 12345u;
+    return (state >> 8) & 0xffff;
+  };
+  for (int i = 0; body.size() < 3u * 1024 * 1024; ++i) {
+    if (i % 3 == 0) {
+      std::string blob(next() * 4, '\0');
+      for (char& c : blob) {
+        c = static_cast<char>(next() % 5 == 0 ? '\r' : next());
+      }
+      body += "b" + std::to_string(i) + "!" + std::to_string(blob.size()) + "\r\n" + blob +
+              "\r\n";
+    } else {
+      body += "s" + std::to_string(i) + "=" + std::string(next() % 300000, 'v') + "\r\n";
+    }
+  }
+  body += "rest=no line end";
+  NVPResponseProcessor memory;
+  read(memory, body, false);
+  NVPResponseProcessor file;
+  read(file, body, true);
+  EXPECT_GT(memory.responseNVPs.size(), 20u);
+  EXPECT_TRUE(contents(memory) == contents(file));
+  EXPECT_EQ(memory.recentLines, file.recentLines);
+}
+
+// A text value is held in memory, so a line is kept no longer than a page may be; a binary
+// value of any length is not held at all.
+TEST_F(NVPResponseTest, ATextLineLongerThanAPageIsRefused) {
+  const std::size_t limit = NVPResponseProcessor::maxLineLength;
+  const std::string atLimit = "a=" + std::string(limit - 2, 'x') + "\r\n";
+  const std::string overLimit = "a=" + std::string(limit - 1, 'x') + "\r\n";
+  for (const bool fromFile : {false, true}) {
     NVPResponseProcessor p;
-    p(200, bytes(c.body));
-    EXPECT_EQ(contents(p), c.expected) << c.what;
+    read(p, atLimit, fromFile);
+    EXPECT_EQ(p.responseNVPs.getString("a").size(), limit - 2);
+    NVPResponseProcessor q;
+    try {
+      read(q, overLimit, fromFile);
+      ADD_FAILURE() << "no failure";
+    } catch (const VexoException& e) {
+      EXPECT_EQ(e.statusCode, 103);
+      EXPECT_EQ(std::string(e.what()),
+                "NVP line longer than " + std::to_string(limit) + " bytes");
+    }
   }
 }
 
@@ -110,14 +189,17 @@ TEST_F(NVPResponseTest, MalformedBodies) {
       {"length past 64 bits", "d!18446744073709551616\r\n\r\n",
        "Invalid chunk size string: 18446744073709551616"},
   };
-  for (const Case& c : cases) {
-    NVPResponseProcessor p;
-    try {
-      p(200, bytes(c.body));
-      ADD_FAILURE() << c.what << ": no failure";
-    } catch (const VexoException& e) {
-      EXPECT_EQ(e.statusCode, 103) << c.what;
-      EXPECT_EQ(std::string(e.what()), c.message) << c.what;
+  for (const bool fromFile : {false, true}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(fromFile ? "file" : "memory");
+      NVPResponseProcessor p;
+      try {
+        read(p, c.body, fromFile);
+        ADD_FAILURE() << c.what << ": no failure";
+      } catch (const VexoException& e) {
+        EXPECT_EQ(e.statusCode, 103) << c.what;
+        EXPECT_EQ(std::string(e.what()), c.message) << c.what;
+      }
     }
   }
 }

@@ -70,7 +70,7 @@ class RecordingTransport : public Transceiver {
   }
 
  protected:
-  int transmitAndReceive(std::vector<unsigned char>& body) override {
+  int transmitAndReceive(vexo::ResponseBody& body) override {
     Post post;
     for (const auto& v : requestValues) {
       if (v.second.isString) {
@@ -86,7 +86,7 @@ class RecordingTransport : public Transceiver {
     const std::size_t pass = posts.size() - 1;
     const std::pair<int, std::string> answer =
         pass < answers.size() ? answers[pass] : std::make_pair(200, std::string());
-    body.assign(answer.second.begin(), answer.second.end());
+    body.append(answer.second.data(), answer.second.size());
     return answer.first;
   }
   boost::optional<long> processRequestValue(const std::string&, const RequestValueEntry&,

@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include <unistd.h>
+
 #include <boost/lexical_cast.hpp>
 
 #include "vexolib/platform/VexoException.h"
@@ -118,7 +120,31 @@ std::string copyFileRange(const std::string& source, std::uint64_t offset,
   return out.finish();
 }
 
+std::string copyHandleRange(int handle, std::uint64_t offset, std::uint64_t length) {
+  std::vector<unsigned char> buffer(
+      static_cast<std::size_t>(std::min<std::uint64_t>(length, copyBlockSize)));
+  ChunkFileWriter out;
+  while (length > 0) {
+    const std::size_t want =
+        static_cast<std::size_t>(std::min<std::uint64_t>(length, buffer.size()));
+    const ssize_t n = ::pread(handle, buffer.data(), want, static_cast<off_t>(offset));
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
+    if (n <= 0) {
+      throw VexoException(status::fileReadFailed, "Error reading a chunk of the answer");
+    }
+    out.write(buffer.data(), static_cast<std::uint64_t>(n));
+    offset += static_cast<std::uint64_t>(n);
+    length -= static_cast<std::uint64_t>(n);
+  }
+  return out.finish();
+}
+
 }  // namespace
+
+NVP::NVP(const std::string& name, int handle, std::uint64_t offset, std::uint64_t length)
+    : type(CHUNK), name(name), chunkTempPath(copyHandleRange(handle, offset, length)) {}
 
 NVP::NVP(const std::string& name, const std::string& value)
     : type(STRING), name(name), value(value) {}

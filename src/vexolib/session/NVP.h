@@ -23,6 +23,9 @@ class NVP {
   // file cannot be opened or positioned, 106 "Error reading '<path>'" when it ends early.
   NVP(const std::string& name, const boost::filesystem::path& filePath, unsigned long offset,
       unsigned long length, bool adopt);
+  // A copy of the length bytes at offset of an open file, read without moving the file's
+  // position; VexoException 106 "Error reading a chunk of the answer" when it ends early.
+  NVP(const std::string& name, int handle, std::uint64_t offset, std::uint64_t length);
   ~NVP();
   NVP(const NVP&) = delete;
   NVP& operator=(const NVP&) = delete;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <string>
 #include <vector>
@@ -12,6 +13,8 @@
 #include "vexolib/transport/Transceiver.h"
 
 namespace vexo {
+
+class NVPBodyView;
 
 class NVPResponseProcessor final : public Transceiver::ResponseProcessor {
  public:
@@ -26,7 +29,18 @@ class NVPResponseProcessor final : public Transceiver::ResponseProcessor {
   // by CR LF, "Invalid chunk size string: <text>" for a length that is no unsigned number.
   // Bytes after the last CR LF are ignored.
   void operator()(int status, const std::vector<unsigned char>& body) override;
+  // Answers have no size limit (a directory load carries every file's chunks): they arrive
+  // in a temporary file and are read from there a window at a time, binary values copied
+  // from it into their chunk files, so memory stays near one window.
+  bool keepsBodyInFile() const override { return true; }
+  void processFile(int status, int handle, std::uint64_t size) override;
   void parse(const unsigned char* data, std::size_t size);
+  // The same from `size` bytes of an open file, read without moving its position.
+  void parseFile(int handle, std::uint64_t size);
+
+  // A text record is held in memory: one longer than this is VexoException 103
+  // "NVP line longer than <n> bytes".
+  static constexpr std::size_t maxLineLength = ResponseBody::pageLimit;
 
   NVPSet responseNVPs;
   // The last accepted record lines, oldest first, at most five, for the error text; secret
@@ -34,6 +48,7 @@ class NVPResponseProcessor final : public Transceiver::ResponseProcessor {
   std::deque<std::string> recentLines;
 
  private:
+  void parseBody(NVPBodyView& body);
   [[noreturn]] void throwMalformedLine(const std::string& line) const;
   void remember(std::string line);
 };

@@ -163,6 +163,11 @@ void NVPSet::setChunk(const std::string& name, const boost::filesystem::path& fi
   put(name, std::make_shared<NVP>(name, filePath, offset, length, false));
 }
 
+void NVPSet::setChunkFromHandle(const std::string& name, int handle, std::uint64_t offset,
+                                std::uint64_t length) {
+  put(name, std::make_shared<NVP>(name, handle, offset, length));
+}
+
 void NVPSet::setChunk(const std::string& name, const boost::filesystem::path& filePath,
                       bool adopt) {
   const std::uint64_t size = platform::fileSize(filePath.string());

@@ -48,6 +48,9 @@ class NVPSet {
   // A copy of that byte range of the file.
   void setChunk(const std::string& name, const boost::filesystem::path& filePath,
                 unsigned long offset, unsigned long length);
+  // A copy of that byte range of an open file; the file's position stays where it was.
+  void setChunkFromHandle(const std::string& name, int handle, std::uint64_t offset,
+                          std::uint64_t length);
   // The whole file: adopted (deleted with the value) or copied.
   void setChunk(const std::string& name, const boost::filesystem::path& filePath, bool adopt);
 

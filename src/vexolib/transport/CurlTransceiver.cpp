@@ -139,7 +139,7 @@ unsigned long CurlTransceiver::getMaxRecommendedPostSize() const {
   return 0x9E0000;
 }
 
-int CurlTransceiver::transmitAndReceive(std::vector<unsigned char>& response) {
+int CurlTransceiver::transmitAndReceive(ResponseBody& response) {
   startPost();
   processRequestValues(true);
   return finishPost(response);
@@ -160,8 +160,6 @@ void CurlTransceiver::startPost() {
     return;
   }
   curl_easy_setopt(pCurl, CURLOPT_URL, url.c_str());
-  curlshared::responseBuffer().clear();
-  curl_easy_setopt(pCurl, CURLOPT_WRITEFUNCTION, &curlshared::writeResponseData);
   curlshared::responseHeaders().clear();
   curl_easy_setopt(pCurl, CURLOPT_HEADERFUNCTION, &curlshared::writeResponseHeaders);
   curlshared::setCommonOptions(pCurl, errorText);
@@ -211,22 +209,20 @@ boost::optional<long> CurlTransceiver::processRequestValue(const std::string& na
   return 0L;
 }
 
-int CurlTransceiver::finishPost(std::vector<unsigned char>& response) {
+int CurlTransceiver::finishPost(ResponseBody& response) {
   int result;
   if (!formError.empty()) {
     // A part that cannot be sent whole fails the transfer before anything goes out.
     errorText[0] = '\0';
     strncat(errorText, formError.c_str(), sizeof errorText - 1);
     result = CURLE_READ_ERROR;
-    curlshared::responseBuffer().clear();
     curlshared::responseHeaders().clear();
     platform::trace("send request");
   } else {
     curl_easy_setopt(pCurl, CURLOPT_MIMEPOST, form);
     platform::trace("send request");
-    result = curl_easy_perform(pCurl);
+    result = curlshared::perform(pCurl, response, errorText);
   }
-  response = curlshared::responseBuffer();
   platform::trace("examine result");
 
   long code = -1;
@@ -262,10 +258,13 @@ int CurlTransceiver::finishPost(std::vector<unsigned char>& response) {
     transport_detail::rememberCookiesInHeaders(headers, cookies);
     return static_cast<int>(code);
   }
-  curlshared::traceFailedTransfer(static_cast<int>(code), errorText, result, response,
-                                  headers);
+  // Only a page shows its excerpt, and it is shown where it lies, never copied whole.
+  static const std::vector<unsigned char> noPage;
+  const std::vector<unsigned char>& shown =
+      response.kind() == ResponseBody::Kind::page ? response.bytes() : noPage;
+  curlshared::traceFailedTransfer(static_cast<int>(code), errorText, result, shown, headers);
   // Whatever arrived before the failure is no answer: callers see no response at all.
-  response.clear();
+  response.discard();
   return code < 0 ? 509 : 0;
 }
 

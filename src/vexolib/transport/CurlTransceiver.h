@@ -36,7 +36,8 @@ class CurlTransceiver : public Transceiver {
   static bool startUrlReader();
   // GET with redirects (http and https only, a bounded number). True only for a complete
   // page with status 200. A failed transfer leaves body empty, httpCode 0 and libcurl's
-  // description in errorMessage. Raises std::runtime_error "request url too long." for a
+  // description in errorMessage; so does a page over ResponseBody::pageLimit, with
+  // "Answer longer than 16 MiB". Raises std::runtime_error "request url too long." for a
   // URL over 255 characters.
   static bool readUrl(const ConnectionDef& connection, const std::string& url,
                       std::vector<unsigned char>& body, std::string& errorMessage,
@@ -45,7 +46,7 @@ class CurlTransceiver : public Transceiver {
   static void stopUrlReader();
 
  protected:
-  int transmitAndReceive(std::vector<unsigned char>& response) override;
+  int transmitAndReceive(ResponseBody& response) override;
   // Adds one form part; always a present 0.
   boost::optional<long> processRequestValue(const std::string& name,
                                             const RequestValueEntry& entry,
@@ -55,7 +56,7 @@ class CurlTransceiver : public Transceiver {
   struct FileSlice;
 
   void startPost();
-  int finishPost(std::vector<unsigned char>& response);
+  int finishPost(ResponseBody& response);
   void releaseForm();
 
   CURL* pCurl = nullptr;

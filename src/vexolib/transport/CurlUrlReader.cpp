@@ -6,6 +6,7 @@
 
 #include "vexolib/transport/CurlTransceiver.h"
 #include "vexolib/transport/curl_shared.h"
+#include "vexolib/transport/ResponseBody.h"
 #include "vexolib/platform/platform.h"
 #include "vexolib/platform/strutil.h"
 #include "vexolib/platform/trace_mask.h"
@@ -71,8 +72,7 @@ bool CurlTransceiver::readUrl(const ConnectionDef& connection, const std::string
     return false;
   }
   curl_easy_setopt(pReaderCurl, CURLOPT_URL, url.c_str());
-  curlshared::responseBuffer().clear();
-  curl_easy_setopt(pReaderCurl, CURLOPT_WRITEFUNCTION, &curlshared::writeResponseData);
+  ResponseBody page;
   curlshared::responseHeaders().clear();
   curl_easy_setopt(pReaderCurl, CURLOPT_HEADERFUNCTION, &curlshared::writeResponseHeaders);
   curlshared::setCommonOptions(pReaderCurl, curlErrorBuffer);
@@ -85,8 +85,8 @@ bool CurlTransceiver::readUrl(const ConnectionDef& connection, const std::string
   curl_easy_setopt(pReaderCurl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
 
   platform::trace("send request");
-  const CURLcode result = curl_easy_perform(pReaderCurl);
-  body = curlshared::responseBuffer();
+  const CURLcode result =
+      static_cast<CURLcode>(curlshared::perform(pReaderCurl, page, curlErrorBuffer));
   platform::trace("examine result");
 
   long code = -1;
@@ -101,6 +101,12 @@ bool CurlTransceiver::readUrl(const ConnectionDef& connection, const std::string
     platform::trace("Failure while parsing http code in " + tracemask::maskSecrets(headers));
   }
   if (result == CURLE_OK) {
+    std::vector<unsigned char>& bytes = page.bytes();
+    // A page of unannounced length came with the room of a whole one.
+    if (bytes.capacity() - bytes.size() > (std::size_t(1) << 20)) {
+      bytes.shrink_to_fit();
+    }
+    body = std::move(bytes);
     return code == 200;
   }
   if (code == 0) {
@@ -112,9 +118,14 @@ bool CurlTransceiver::readUrl(const ConnectionDef& connection, const std::string
     }
   }
   curlshared::traceFailedTransfer(static_cast<int>(code), curlErrorBuffer,
-                                  static_cast<int>(result), body, headers);
+                                  static_cast<int>(result), page.bytes(), headers);
   // A page cut short is no page: the caller learns of the failure, never of a part.
-  errorMessage = curlErrorBuffer[0] != '\0' ? curlErrorBuffer : curl_easy_strerror(result);
+  if (!page.failure().empty()) {
+    errorMessage = page.failure();
+  } else {
+    errorMessage = curlErrorBuffer[0] != '\0' ? curlErrorBuffer : curl_easy_strerror(result);
+  }
+  page.discard();
   body.clear();
   httpCode = 0;
   return false;

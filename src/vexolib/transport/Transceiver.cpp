@@ -4,8 +4,11 @@
 #include <cstdlib>
 #include <ctime>
 
+#include <unistd.h>
+
 #include "vexolib/transport/CurlTransceiver.h"
 #include "vexolib/platform/VexoException.h"
+#include "vexolib/platform/fileio.h"
 #include "vexolib/platform/platform.h"
 #include "vexolib/platform/strutil.h"
 #include "vexolib/platform/status.h"
@@ -79,12 +82,32 @@ int Transceiver::sendRequest(const std::map<std::string, std::string>& clientAtt
   if (!openRequest()) {
     return -1;
   }
-  std::vector<unsigned char> body;
+  // The body lives for this request only: nothing of a long answer stays behind.
+  ResponseBody body(processor.keepsBodyInFile() ? ResponseBody::Kind::file
+                                                : ResponseBody::Kind::page);
   const int status = transmitAndReceive(body);
   requestValues.clear();
   closeRequest();
-  processor(status, body);
+  if (!body.failure().empty()) {
+    platform::trace("sendRequest: " + body.failure());
+    throw VexoException(status::generalFailure, body.failure());
+  }
+  if (body.kind() == ResponseBody::Kind::file) {
+    processor.processFile(status, body.fileHandle(), body.size());
+  } else {
+    processor(status, body.bytes());
+  }
   return status;
+}
+
+void Transceiver::ResponseProcessor::processFile(int status, int handle, std::uint64_t size) {
+  // Only processors that ask for a file get one; read whole for any other.
+  std::vector<unsigned char> bytes(static_cast<std::size_t>(size));
+  if (::lseek(handle, 0, SEEK_SET) != 0 ||
+      fileio::readFull(handle, bytes.data(), bytes.size()) != bytes.size()) {
+    throw VexoException(status::generalFailure, "Error reading the answer's temporary file");
+  }
+  (*this)(status, bytes);
 }
 
 long Transceiver::getMaxChunkSize() const {

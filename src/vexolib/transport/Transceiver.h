@@ -4,6 +4,7 @@
 // processor.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
@@ -12,6 +13,7 @@
 #include <boost/optional.hpp>
 
 #include "vexolib/transport/ConnectionDef.h"
+#include "vexolib/transport/ResponseBody.h"
 
 namespace vexo {
 
@@ -30,7 +32,13 @@ class Transceiver {
   // Owned by the caller, usually on its stack, hence no virtual destructor.
   class ResponseProcessor {
    public:
+    // A page read whole, at most ResponseBody::pageLimit bytes.
     virtual void operator()(int status, const std::vector<unsigned char>& body) = 0;
+    // Whether the answer has no size limit: it then goes to a temporary file, handed to
+    // processFile instead.
+    virtual bool keepsBodyInFile() const { return false; }
+    // `handle` is open for reading and holds `size` bytes; the file goes after the call.
+    virtual void processFile(int status, int handle, std::uint64_t size);
 
    protected:
     ~ResponseProcessor() = default;
@@ -58,7 +66,9 @@ class Transceiver {
                             long totalSize);
   // Sends every value set since the last request plus "req.clientAttribute.<name>" per
   // attribute and "log.<i>.message" per collected log entry; calls the processor once.
-  // A failed exchange is a status other than 200, never an exception of its own.
+  // A failed exchange is a status other than 200. An answer that cannot be kept (a page
+  // over ResponseBody::pageLimit, an answer file whose write failed) is VexoException 103
+  // instead, and the processor is not called.
   virtual int sendRequest(const std::map<std::string, std::string>& clientAttributes,
                           ResponseProcessor& processor);
   virtual unsigned long getMaxRecommendedPostSize() const = 0;
@@ -77,7 +87,9 @@ class Transceiver {
  protected:
   virtual bool openRequest();
   virtual void closeRequest();
-  virtual int transmitAndReceive(std::vector<unsigned char>& body) = 0;
+  // Sends the request and hands each byte of the answer's body to `body`; a transfer that
+  // fails leaves it discarded.
+  virtual int transmitAndReceive(ResponseBody& body) = 0;
   // The sum of the counts of header, every value in name order, and footer.
   virtual long processRequestValues(bool flag);
   virtual boost::optional<long> processRequestValue(const std::string& name,

@@ -1,14 +1,20 @@
 #include "vexolib/transport/curl_shared.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
+#include <deque>
+#include <utility>
 
 #include <curl/curl.h>
 
 #include "vexolib/platform/platform.h"
 #include "vexolib/platform/trace_mask.h"
 #include "vexolib/seams/tls_trust.h"
+#include "vexolib/transport/ResponseBody.h"
 
 namespace vexo {
 namespace curlshared {
@@ -46,30 +52,17 @@ int curlGlobalScopeDepth() {
   return globalDepth;
 }
 
-std::vector<unsigned char>& responseBuffer() {
-  static std::vector<unsigned char>* buffer = new std::vector<unsigned char>;
-  return *buffer;
-}
-
 std::string& responseHeaders() {
   static std::string* headers = new std::string;
   return *headers;
 }
 
-// libcurl is C: nothing may be thrown back through it. A body that cannot be kept
-// answers 0, which ends the transfer as failed.
-std::size_t writeResponseData(char* data, std::size_t size, std::size_t count, void*) {
-  const std::size_t n = size * count;
-  try {
-    responseBuffer().insert(responseBuffer().end(), data, data + n);
-  } catch (...) {
-    return 0;
-  }
-  return n;
-}
-
 std::size_t writeResponseHeaders(char* data, std::size_t size, std::size_t count, void*) {
   const std::size_t n = size * count;
+  // A server that never ends its headers must not fill memory either.
+  if (n > headerLimit - std::min(headerLimit, responseHeaders().size())) {
+    return 0;
+  }
   try {
     responseHeaders().append(data, n);
   } catch (...) {
@@ -160,6 +153,92 @@ void traceFailedTransfer(int code, const char* errorBuffer, int result,
                                          std::to_string(code) + ")  response: \"") +
                   tracemask::bodyExcerpt(body) + "\"  headers: \"" +
                   tracemask::maskSecrets(headers) + "\"");
+}
+
+namespace {
+
+// What one transfer's callbacks share.
+struct Transfer {
+  Transfer(CURL* curl, ResponseBody& body) : curl(curl), body(body) {}
+  CURL* curl;
+  ResponseBody& body;
+  bool sized = false;
+  // The bytes moved so far, sampled at most four times a second, oldest first; the oldest is the
+  // last sample at or before the start of the stall period.
+  std::deque<std::pair<std::chrono::steady_clock::time_point, curl_off_t>> samples;
+  bool stalled = false;
+};
+
+// libcurl is C: nothing may be thrown back through it. A body that cannot be kept answers 0,
+// which ends the transfer as failed.
+std::size_t writeBody(char* data, std::size_t size, std::size_t count, void* arg) {
+  Transfer& transfer = *static_cast<Transfer*>(arg);
+  const std::size_t n = size * count;
+  try {
+    if (!transfer.sized) {
+      // The announced length first: a page that cannot be kept is refused before it is read.
+      transfer.sized = true;
+      curl_off_t length = -1;
+      if (curl_easy_getinfo(transfer.curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) ==
+              CURLE_OK &&
+          length >= 0) {
+        transfer.body.expect(static_cast<std::uint64_t>(length));
+      }
+    }
+    return transfer.body.append(data, n) ? n : 0;
+  } catch (...) {
+    return 0;
+  }
+}
+
+int watchProgress(void* arg, curl_off_t, curl_off_t downloaded, curl_off_t, curl_off_t uploaded) {
+  Transfer& transfer = *static_cast<Transfer*>(arg);
+  const auto now = std::chrono::steady_clock::now();
+  const curl_off_t moved = downloaded + uploaded;
+  auto& samples = transfer.samples;
+  try {
+    if (samples.empty() || now - samples.back().first >= std::chrono::milliseconds(250)) {
+      samples.emplace_back(now, moved);
+    }
+  } catch (...) {
+    return 1;
+  }
+  const auto horizon = now - std::chrono::seconds(stallSeconds());
+  while (samples.size() >= 2 && samples[1].first <= horizon) {
+    samples.pop_front();
+  }
+  if (samples.front().first > horizon) {
+    return 0;  // not yet a whole period watched
+  }
+  const double span = std::chrono::duration<double>(now - samples.front().first).count();
+  if (static_cast<double>(moved - samples.front().second) < span) {
+    transfer.stalled = true;
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int perform(CURL* curl, ResponseBody& body, char* errorBuffer) {
+  Transfer transfer(curl, body);
+  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &writeBody);
+  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer);
+  curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &watchProgress);
+  curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &transfer);
+  curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+  CURLcode result = curl_easy_perform(curl);
+  // The handle outlives this transfer.
+  curl_easy_setopt(curl, CURLOPT_WRITEDATA, static_cast<void*>(nullptr));
+  curl_easy_setopt(curl, CURLOPT_XFERINFODATA, static_cast<void*>(nullptr));
+  curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 1L);
+  if (transfer.stalled && result == CURLE_ABORTED_BY_CALLBACK) {
+    result = CURLE_OPERATION_TIMEDOUT;
+    std::snprintf(errorBuffer, errorBufferSize,
+                  "Operation too slow. Less than 1 bytes/sec transferred the last %ld seconds",
+                  stallSeconds());
+  }
+  return static_cast<int>(result);
 }
 
 }  // namespace curlshared

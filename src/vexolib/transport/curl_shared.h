@@ -1,5 +1,5 @@
 // What the POST transport and the URL reader share: libcurl's global set-up by use count,
-// the response buffers and their callbacks, the status line and the failure traces. One
+// the header buffer and the body and header callbacks, the status line and the failure traces. One
 // transfer at a time per process.
 #pragma once
 
@@ -10,6 +10,7 @@
 #include <boost/optional.hpp>
 
 #include "vexolib/transport/ConnectionDef.h"
+#include "vexolib/transport/ResponseBody.h"
 
 typedef void CURL;
 
@@ -23,9 +24,9 @@ bool pushCurlGlobalScope();
 void popCurlGlobalScope();
 int curlGlobalScopeDepth();
 
-std::vector<unsigned char>& responseBuffer();
+// The headers of the transfer under way, at most headerLimit bytes (redirects included).
+const std::size_t headerLimit = std::size_t(1) << 20;
 std::string& responseHeaders();
-std::size_t writeResponseData(char* data, std::size_t size, std::size_t count, void*);
 std::size_t writeResponseHeaders(char* data, std::size_t size, std::size_t count, void*);
 
 // The number at the end of the first line holding "HTTP "; none when there is no such
@@ -42,6 +43,14 @@ void setCommonOptions(CURL* curl, char* errorBuffer);
 // The connection's proxy, or explicitly none. The user name and password go to libcurl
 // apart, so either may hold a colon.
 void setProxyOptions(CURL* curl, const boost::optional<ProxyDef>& proxy);
+
+// Runs the transfer set up on `curl`, its body going to `body` (CURLOPT_WRITEDATA is this
+// call's). A page announced or arriving longer than the limit fails the transfer. So does a
+// transfer that moves fewer than 1 byte/s over the stall period, counted from the last
+// bytes that moved (libcurl's own rule averages over its last seconds, so that a burst, say
+// the end of an upload, would put the end off): that is CURLE_OPERATION_TIMEDOUT, with
+// libcurl's wording in the error buffer.
+int perform(CURL* curl, ResponseBody& body, char* errorBuffer);
 
 // The two failure lines of a transfer whose libcurl result is not 0, secrets masked.
 void traceFailedTransfer(int code, const char* errorBuffer, int result,

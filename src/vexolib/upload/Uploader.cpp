@@ -55,32 +55,32 @@ UploadResult uploadError(int code, const std::string& text) {
 namespace uploaddetail {
 
 boost::optional<std::string> extractMarkedValue(const std::string& marker,
-                                                const std::string& text) {
+                                                std::string_view text) {
   const std::string key = marker + ":";
-  const std::string::size_type found = text.find(key);
-  if (found == std::string::npos) {
+  const std::string_view::size_type found = text.find(key);
+  if (found == std::string_view::npos) {
     return boost::none;
   }
-  const std::string::size_type start = found + key.size();
-  const std::string::size_type end = text.find_first_of(" \t\r\n", start);
-  if (end == std::string::npos) {
+  const std::string_view::size_type start = found + key.size();
+  const std::string_view::size_type end = text.find_first_of(" \t\r\n", start);
+  if (end == std::string_view::npos) {
     return boost::none;
   }
-  return text.substr(start, end - start);
+  return std::string(text.substr(start, end - start));
 }
 
-boost::optional<std::string> findBatchEntid(const std::string& text) {
-  static const std::string key = "uploadBatchEntid=";
+boost::optional<std::string> findBatchEntid(std::string_view text) {
+  static const std::string_view key = "uploadBatchEntid=";
   const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
-  for (std::string::size_type at = text.find(key); at != std::string::npos;
+  for (std::string_view::size_type at = text.find(key); at != std::string_view::npos;
        at = text.find(key, at + 1)) {
-    const std::string::size_type start = at + key.size();
-    std::string::size_type end = start;
+    const std::string_view::size_type start = at + key.size();
+    std::string_view::size_type end = start;
     while (end < text.size() && isDigit(text[end])) {
       ++end;
     }
     if (end > start) {
-      return text.substr(start, end - start);
+      return std::string(text.substr(start, end - start));
     }
   }
   return boost::none;
@@ -105,18 +105,18 @@ bool shouldSimulateBrowser(const std::string& url,
   return lightweight && url.find("&srubs=true") != std::string::npos;
 }
 
-std::map<std::string, std::string> getMarkedValues(const std::string& text) {
+std::map<std::string, std::string> getMarkedValues(std::string_view text) {
   std::map<std::string, std::string> values;
-  const std::string::size_type marker = text.find("uplmk[");
-  if (marker == std::string::npos) {
+  const std::string_view::size_type marker = text.find("uplmk[");
+  if (marker == std::string_view::npos) {
     return values;
   }
-  const std::string::size_type start = marker + 6;
-  const std::string::size_type end = text.find_first_of("]\r\n", start);
-  if (end == std::string::npos || text[end] != ']') {
+  const std::string_view::size_type start = marker + 6;
+  const std::string_view::size_type end = text.find_first_of("]\r\n", start);
+  if (end == std::string_view::npos || text[end] != ']') {
     return values;
   }
-  const std::string block = text.substr(start, end - start);
+  const std::string block(text.substr(start, end - start));
   std::string::size_type pos = 0;
   for (;;) {
     const std::string::size_type colon = block.find(':', pos);
@@ -207,7 +207,8 @@ void Uploader::processResponseData(int status, const std::vector<unsigned char>&
     lastResult = uploadError(status::httpStatusNot200, "Error HTTP response: " + strutil::fromInt(status));
     return;
   }
-  const std::string text(body.begin(), body.end());
+  // Read in place: the answer may be as long as a page may be, and is never copied whole.
+  const std::string_view text(reinterpret_cast<const char*>(body.data()), body.size());
   const boost::optional<std::string> url = extractResultUrl(text);
   if (!url) {
     lastResult = processErrorResponse(text);
@@ -225,34 +226,36 @@ void Uploader::processResponseData(int status, const std::vector<unsigned char>&
   }
 }
 
-boost::optional<std::string> Uploader::extractResultUrl(const std::string& text) const {
+boost::optional<std::string> Uploader::extractResultUrl(std::string_view text) const {
   return uploaddetail::extractMarkedValue("url", text);
 }
 
-boost::optional<std::string> Uploader::extractBatchEntid(const std::string& text) const {
+boost::optional<std::string> Uploader::extractBatchEntid(std::string_view text) const {
   return uploaddetail::findBatchEntid(text);
 }
 
-UploadResult Uploader::processErrorResponse(const std::string& body) const {
+UploadResult Uploader::processErrorResponse(std::string_view body) const {
   if (body.empty()) {
     return uploadError(status::unusableUploadAnswer, "'Empty Response'");
   }
   static const std::string messageMarker = "VexoMessage:";
   std::string text;
   int code = status::unusableUploadAnswer;
-  const std::string::size_type marker = body.find(messageMarker);
-  const std::string::size_type end =
-      marker == std::string::npos ? std::string::npos
-                                  : body.find("-->", marker + messageMarker.size());
+  const std::string_view::size_type marker = body.find(messageMarker);
+  const std::string_view::size_type end =
+      marker == std::string_view::npos ? std::string_view::npos
+                                       : body.find("-->", marker + messageMarker.size());
   // Cut before masking: only the excerpt is ever copied, however long the answer.
-  if (end != std::string::npos) {
-    const std::string::size_type start = marker + messageMarker.size();
+  if (end != std::string_view::npos) {
+    const std::string_view::size_type start = marker + messageMarker.size();
     text = "'" +
-           tracemask::maskSecrets(body.substr(start, std::min(end - start, maxErrorTextLength))) +
+           tracemask::maskSecrets(
+               std::string(body.substr(start, std::min(end - start, maxErrorTextLength)))) +
            "'";
     code = status::serviceMessage;
   } else {
-    text = tracemask::maskSecrets(body.substr(0, maxErrorTextLength));  // the text is traced
+    // The text is traced.
+    text = tracemask::maskSecrets(std::string(body.substr(0, maxErrorTextLength)));
   }
   if (text.size() > maxErrorTextLength) {
     text.resize(maxErrorTextLength);
@@ -347,7 +350,8 @@ UploadResult Uploader::postprocessUploadAsBrowser(const std::string& url) {
       return uploadError(status::generalFailure, where + ": empty response.");
     }
     const std::map<std::string, std::string> values =
-        uploaddetail::getMarkedValues(std::string(body.begin(), body.end()));
+        uploaddetail::getMarkedValues(
+            std::string_view(reinterpret_cast<const char*>(body.data()), body.size()));
     const auto st = values.find("st");
     if (st == values.end()) {
       return uploadError(status::unusableUploadAnswer, where + " missing status string.");

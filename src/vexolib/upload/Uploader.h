@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <boost/optional.hpp>
@@ -64,10 +65,12 @@ class Uploader {
   // Whether the last attempt of the process went through the in-process completion.
   static bool wasLastUploadLightweight();
 
-  boost::optional<std::string> extractResultUrl(const std::string& text) const;
-  boost::optional<std::string> extractBatchEntid(const std::string& text) const;
+  // The answer is read where it lies: only the values found are copied.
+  boost::optional<std::string> extractResultUrl(std::string_view text) const;
+  boost::optional<std::string> extractBatchEntid(std::string_view text) const;
   // Always an error: 102 for an empty or unreadable answer, 119 for the service's message.
-  UploadResult processErrorResponse(const std::string& body) const;
+  // Only an excerpt of the answer is copied, and masked before it is kept.
+  UploadResult processErrorResponse(std::string_view body) const;
   // Follows the pages the service leads through to "done" ("*") or to an error.
   UploadResult postprocessUploadAsBrowser(const std::string& url);
 
@@ -120,9 +123,9 @@ constexpr int maxCompletionPages = 100;
 // The text after the first marker + ":" up to the next blank, tab, CR or LF; nothing when
 // the marker is absent or the value runs to the end of the text.
 boost::optional<std::string> extractMarkedValue(const std::string& marker,
-                                                const std::string& text);
+                                                std::string_view text);
 // The digits after the first "uploadBatchEntid=" that is followed by a digit.
-boost::optional<std::string> findBatchEntid(const std::string& text);
+boost::optional<std::string> findBatchEntid(std::string_view text);
 // ": succeeded" or ": failed(<exception text form>)".
 std::string uploadResultToAttemptLogString(const UploadResult& result);
 // Option "lwupload" when configured, else the upload option "lightweight"; and the page
@@ -130,7 +133,7 @@ std::string uploadResultToAttemptLogString(const UploadResult& result);
 bool shouldSimulateBrowser(const std::string& url,
                            const std::map<std::string, std::string>& options);
 // The keys and Base64-decoded values of the page's first "uplmk[...]" block.
-std::map<std::string, std::string> getMarkedValues(const std::string& text);
+std::map<std::string, std::string> getMarkedValues(std::string_view text);
 using platform::isWebAddress;
 
 }  // namespace uploaddetail

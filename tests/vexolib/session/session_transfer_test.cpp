@@ -1,6 +1,7 @@
 // Requests in passes over real HTTP: a request too large for one POST is sent as several to
 // the same server session (its cookie), and the answers come back merged, binary values
 // included.
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -13,6 +14,9 @@
 #include "session_service_test.h"
 #include "vexolib/session/NVPSet.h"
 #include "vexolib/session/Session.h"
+#include "vexolib/platform/VexoException.h"
+#include "vexolib/platform/platform.h"
+#include "vexolib/seams/platform_detail.h"
 
 namespace vexotest {
 namespace {
@@ -116,6 +120,61 @@ TEST_F(SessionTransferTest, AFailedSecondPassSendsNoThird) {
             500);
   EXPECT_EQ(service().requests().size(), 2u);
   EXPECT_EQ(response.getNVPNames(), (std::vector<std::string>{"first"}));
+}
+
+// A directory load answers with every chunk in one body: far over a page, and kept only on
+// disk. The answer file has no name, so nothing of it is left in the temporary folder.
+TEST_F(SessionTransferTest, AnAnswerOfAnySizeIsReadFromAFileAndOnlyAFailedWriteEndsIt) {
+  const std::string head = "resp.0.retcode=ok\r\nresp.0.blob!20000000\r\n";
+  const std::string fill = "0123456789abcdef";
+  const std::string tail = "\r\nresp.0.after=1\r\n";
+  ScriptedAnswer big;
+  big.body = head;
+  big.fill = fill;
+  big.tail = tail;
+  big.huge = static_cast<long long>(head.size() + 20000000 + tail.size());
+  big.repeat = true;
+  service().script("/DesktopSession.page", {big});
+  const std::string folder = vexo::platform::getTemporaryDirectory();
+  const std::vector<std::string> before = listFolder(folder);
+  std::unique_ptr<Session> session = connected();
+  {
+    NVPSet request;
+    request.setInteger("req.count", 1);
+    NVPSet response;
+    ASSERT_EQ(session->transferNVPs(session->accessTransceiver(),
+                                    session->getClientAttributes(), request, response),
+              200);
+    EXPECT_EQ(response.getString("resp.0.after"), "1");
+    ASSERT_EQ(response.getChunkSize("resp.0.blob"), 20000000u);
+    const std::string blob = readFile(response.getChunkFileTempPath("resp.0.blob"));
+    std::string expected;
+    while (expected.size() < blob.size()) {
+      expected += fill;
+    }
+    expected.resize(blob.size());
+    EXPECT_TRUE(blob == expected) << "the chunk is the answer's bytes";
+    EXPECT_EQ(listFolder(folder).size(), before.size() + 1) << "the chunk's file alone";
+  }
+  EXPECT_EQ(listFolder(folder), before);
+
+  // The disk fills while the answer arrives.
+  vexo::platform::detail::failWritesAfter(1 << 20);
+  NVPSet request;
+  request.setInteger("req.count", 1);
+  NVPSet response;
+  try {
+    session->transferNVPs(session->accessTransceiver(), session->getClientAttributes(),
+                          request, response);
+    ADD_FAILURE() << "no exception";
+  } catch (const vexo::VexoException& e) {
+    EXPECT_EQ(e.statusCode, 103);
+    EXPECT_EQ(std::string(e.what()),
+              "Error writing the answer to a temporary file (No space left on device)");
+  }
+  vexo::platform::detail::failWritesAfter(-1);
+  EXPECT_EQ(response.size(), 0u);
+  EXPECT_EQ(listFolder(folder), before);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 
 #include "service_test.h"
 #include "vexolib/transport/CurlTransceiver.h"
+#include "vexolib/platform/VexoException.h"
 #include "vexolib/platform/platform.h"
 #include "vexolib/platform/strutil.h"
 #include "vexolib/seams/transport_detail.h"
@@ -344,6 +345,50 @@ TEST_F(CurlTest, ASilentOrTricklingServerEndsTheTransferAfterTheStallPeriod) {
     EXPECT_EQ(post(*t).status, 0);
     EXPECT_NE(allLogText().find("result code = 28"), std::string::npos) << allLogText();
   }
+}
+
+// An answer is kept whole only up to a page; a longer or endless one ends its transfer with
+// 103, and the transceiver goes on working.
+TEST_F(CurlTest, AnAnswerLongerThanAPageEndsTheTransferWith103) {
+  const long long limit = static_cast<long long>(vexo::ResponseBody::pageLimit);
+  ScriptedAnswer exact;
+  exact.body = "start";
+  exact.tail = "end";
+  exact.huge = limit;
+  ScriptedAnswer over = exact;
+  over.huge = limit + 1;
+  ScriptedAnswer huge = exact;
+  huge.huge = 50000000;
+  ScriptedAnswer endless;
+  endless.body = "start";
+  endless.endless = true;
+  service().script("/exact", {exact});
+  service().script("/over", {over});
+  service().script("/huge", {huge});
+  service().script("/endless", {endless});
+  service().script("/after", {ScriptedAnswer()});
+  std::shared_ptr<Transceiver> t = connected(direct, service().url("/exact"));
+  const Answer whole = post(*t);
+  EXPECT_EQ(whole.status, 200);
+  ASSERT_EQ(whole.body.size(), vexo::ResponseBody::pageLimit);
+  EXPECT_EQ(whole.body.substr(0, 5), "start");
+  EXPECT_EQ(whole.body.substr(whole.body.size() - 3), "end");
+  for (const char* path : {"/over", "/huge", "/endless"}) {
+    SCOPED_TRACE(path);
+    std::shared_ptr<Transceiver> h = connected(direct, service().url(path));
+    Answer answer;
+    try {
+      h->sendRequest({}, answer);
+      ADD_FAILURE() << "no exception";
+    } catch (const vexo::VexoException& e) {
+      EXPECT_EQ(e.statusCode, 103);
+      EXPECT_EQ(std::string(e.what()), "Answer longer than 16 MiB");
+    }
+    EXPECT_EQ(answer.calls, 0) << "no part of the answer is handed on";
+    EXPECT_TRUE(h->getNamesOfValuesBeingSent().empty());
+  }
+  std::shared_ptr<Transceiver> a = connected(direct, service().url("/after"));
+  EXPECT_EQ(post(*a).status, 200);
 }
 
 TEST_F(CurlTest, ConnectingHasItsOwnTimeLimit) {

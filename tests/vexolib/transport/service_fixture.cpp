@@ -307,6 +307,18 @@ void LorvexService::script(const std::string& path, const std::vector<ScriptedAn
     if (!a.raw.empty()) {
       json += ", \"raw_b64\": \"" + base64(a.raw) + "\"";
     }
+    if (a.endless) {
+      json += ", \"endless\": true";
+    }
+    if (a.huge >= 0) {
+      json += ", \"huge\": " + std::to_string(a.huge);
+    }
+    if (!a.fill.empty()) {
+      json += ", \"fill\": " + jsonString(a.fill);
+    }
+    if (!a.tail.empty()) {
+      json += ", \"tail\": " + jsonString(a.tail);
+    }
     json += "}";
   }
   command(json + "]}");

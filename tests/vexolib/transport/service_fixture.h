@@ -65,6 +65,12 @@ struct ScriptedAnswer {
   double drip = 0;       // the body one byte every this many seconds
   bool repeat = false;
   std::string raw;  // when set, the whole answer as bytes
+  // A hostile answer: the body followed by `fill` until the client hangs up (endless), or
+  // an announced `huge` bytes: the body, `fill` repeated, `tail` last.
+  bool endless = false;
+  long long huge = -1;
+  std::string fill;
+  std::string tail;
 };
 
 class LorvexService {

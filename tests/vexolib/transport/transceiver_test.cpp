@@ -43,13 +43,13 @@ class RecordingTransceiver : public Transceiver {
  protected:
   bool openRequest() override { return open; }
   void closeRequest() override { ++closed; }
-  int transmitAndReceive(std::vector<unsigned char>& body) override {
+  int transmitAndReceive(vexo::ResponseBody& body) override {
     sent = requestValues;
     processed = processRequestValues(true);
     if (throwInTransfer) {
       throw std::runtime_error("transfer broke");
     }
-    body.assign(answer.begin(), answer.end());
+    body.append(answer.data(), answer.size());
     return status;
   }
   boost::optional<long> processRequestValue(const std::string& name, const RequestValueEntry&,

@@ -6,6 +6,7 @@
 
 #include "service_test.h"
 #include "vexolib/transport/CurlTransceiver.h"
+#include "vexolib/transport/ResponseBody.h"
 #include "vexolib/platform/platform.h"
 #include "vexolib/platform/platform_net.h"
 #include "vexolib/seams/transport_detail.h"
@@ -32,6 +33,7 @@ class UrlReaderTest : public ServiceTest {
     ASSERT_TRUE(platform::startUrlReader());
   }
   void TearDown() override {
+    vexo::transport_detail::setStallSeconds(120);
     platform::stopUrlReader();
     ServiceTest::TearDown();
   }
@@ -160,6 +162,72 @@ TEST_F(UrlReaderTest, FailedTransfersGiveNoPageAndLibcurlsText) {
   }
   EXPECT_NE(log.find("send failed. http code = 0, error buffer = '"), std::string::npos) << log;
   EXPECT_NE(log.find("CURL error (7)"), std::string::npos) << log;
+}
+
+TEST_F(UrlReaderTest, APageLongerThan16MiBOrEndlessIsNoPage) {
+  ScriptedAnswer huge = page(200, "<html>");
+  huge.huge = 50000000;
+  ScriptedAnswer endless = page(200, "<html>");
+  endless.endless = true;
+  ScriptedAnswer exact = page(200, "<html>");
+  exact.huge = static_cast<long long>(vexo::ResponseBody::pageLimit);
+  service().script("/huge", {huge});
+  service().script("/endless", {endless});
+  service().script("/exact", {exact});
+  for (const char* path : {"/huge", "/endless"}) {
+    const Fetch f = fetch(service().url(path));
+    EXPECT_FALSE(f.ok) << path;
+    EXPECT_EQ(f.status, 0) << path;
+    EXPECT_TRUE(f.body.empty()) << path;
+    EXPECT_EQ(f.error, "Answer longer than 16 MiB") << path;
+  }
+  const Fetch f = fetch(service().url("/exact"));
+  EXPECT_TRUE(f.ok);
+  EXPECT_EQ(f.body.size(), vexo::ResponseBody::pageLimit);
+}
+
+// Without a transfer time-out only the stall rule ends these: through the process's reader,
+// and as a GET of the transport through a proxy (which then falls silent itself).
+TEST_F(UrlReaderTest, ASilentOrTricklingServerEndsTheReadAfterTheStallPeriod) {
+  vexo::transport_detail::setStallSeconds(2);
+  ScriptedAnswer silent;
+  silent.hang = true;
+  silent.repeat = true;
+  ScriptedAnswer threeBytes = page(200, std::string(100, 'a'));
+  threeBytes.stallAfter = 3;
+  threeBytes.repeat = true;
+  ScriptedAnswer trickle = page(200, std::string(100, 'b'));
+  trickle.drip = 2;
+  trickle.repeat = true;
+  service().script("/silent", {silent});
+  service().script("/three", {threeBytes});
+  service().script("/trickle", {trickle});
+  const vexo::ConnectionDef proxied(
+      vexo::ProxyDef(0, "127.0.0.1", service().proxyPort(), boost::none, boost::none));
+  for (const char* path : {"/silent", "/three", "/trickle"}) {
+    SCOPED_TRACE(path);
+    platform::disableLogTable();  // empties it
+    platform::enableLogTable();
+    const Fetch f = fetch(service().url(path));
+    EXPECT_FALSE(f.ok);
+    EXPECT_EQ(f.status, 0);
+    EXPECT_TRUE(f.body.empty());
+    Fetch g;
+    g.ok = vexo::CurlTransceiver::readUrl(proxied, service().url(path), g.body, g.error,
+                                          g.status, "m", "");
+    EXPECT_FALSE(g.ok);
+    EXPECT_EQ(g.status, 0);
+    std::string log;
+    for (const platform::LogEntry& entry : platform::accessLogTable()) {
+      log += entry.text + "\n";
+    }
+    std::size_t stalls = 0;
+    for (std::size_t at = log.find("result code = 28"); at != std::string::npos;
+         at = log.find("result code = 28", at + 1)) {
+      ++stalls;
+    }
+    EXPECT_EQ(stalls, 2u) << log;
+  }
 }
 
 TEST_F(UrlReaderTest, LongUrlsAreRefusedBeforeAnythingHappens) {

@@ -14,6 +14,8 @@
 #include "vexolib/upload/Uploader.h"
 #include "vexolib/seams/platform_detail.h"
 #include "vexolib/platform/platform_net.h"
+#include "vexolib/seams/transport_detail.h"
+#include "vexolib/transport/ResponseBody.h"
 
 namespace vexotest {
 namespace {
@@ -204,6 +206,7 @@ class UploaderTest : public UploadServiceTest {
     session_->connect(uploadUrl());
   }
   void TearDown() override {
+    vexo::transport_detail::setStallSeconds(120);
     session_.reset();
     UploadServiceTest::TearDown();
   }
@@ -480,6 +483,27 @@ TEST_F(UploaderTest, TheTokenAliasAndEntidGoOntoThePageToOpen) {
 
 // ---- The in-process completion ----------------------------------------------------------------
 
+// A 50 MB answer (a hostile or broken upload page) ends the attempt with 103 once it passes
+// a page, however it would have read; an answer of a page exactly is still read.
+TEST_F(UploaderTest, AnAnswerLongerThanAPageEndsTheAttemptWith103) {
+  ScriptedAnswer huge;
+  huge.body = "<!-- url:http://h/r?uploadBatchEntid=5 -->";
+  huge.fill = "<p>filler</p>";
+  huge.huge = 50000000;
+  ScriptedAnswer exact = huge;
+  exact.huge = static_cast<long long>(vexo::ResponseBody::pageLimit);
+  service().script("/AdminDataUpload.page", {huge, exact});
+  Uploader first(*session_, {record("a.txt", "abc")}, {});
+  const UploadResult result = first.attempt({}, "", "", "");
+  ASSERT_TRUE(result.isError());
+  EXPECT_EQ(result.error.statusCode, 103);
+  EXPECT_EQ(std::string(result.error.what()), "Answer longer than 16 MiB");
+  Uploader second(*session_, {record("a.txt", "abc")}, {});
+  const UploadResult read = second.attempt({}, "", "", "");
+  ASSERT_TRUE(read.isValue()) << read.error.what();
+  EXPECT_EQ(read.value, "http://h/r?uploadBatchEntid=5");
+}
+
 class CompletionTest : public UploaderTest {
  protected:
   std::string page(const std::string& path) { return service().url(path); }
@@ -563,6 +587,43 @@ TEST_F(CompletionTest, PagesThatDoNotLeadToDoneGiveTheirErrors) {
   // Every way out stopped the page reader.
   EXPECT_TRUE(vexo::platform::startUrlReader());
   vexo::platform::stopUrlReader();
+}
+
+// A page of the chain that is silent, stops after 3 bytes or trickles, and one that never
+// ends: each ends the completion with 103 (the stall period shortened).
+TEST_F(CompletionTest, AStalledOrEndlessPageEndsTheCompletion) {
+  vexo::transport_detail::setStallSeconds(2);
+  const std::string next = block({{"st", "done"}});
+  ScriptedAnswer silent;
+  silent.hang = true;
+  ScriptedAnswer threeBytes;
+  threeBytes.body = next;
+  threeBytes.stallAfter = 3;
+  ScriptedAnswer trickle;
+  trickle.body = next;
+  trickle.drip = 2;
+  ScriptedAnswer endless;
+  endless.body = "<html>";
+  endless.endless = true;
+  const std::pair<ScriptedAnswer, std::string> rows[] = {
+      {silent, "Operation too slow"},
+      {threeBytes, "Operation too slow"},
+      {trickle, "Operation too slow"},
+      {endless, "Answer longer than 16 MiB"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.second + " " + row.first.body);
+    service().clear();
+    scriptPage("/lw/1", block({{"st", "continue"}, {"nxu", page("/lw/2")}}));
+    service().script("/lw/2", {row.first});
+    Uploader uploader(*session_, {}, {});
+    const UploadResult result = uploader.postprocessUploadAsBrowser(page("/lw/1"));
+    ASSERT_TRUE(result.isError());
+    EXPECT_EQ(result.error.statusCode, 103);
+    const std::string text = result.error.what();
+    EXPECT_EQ(text.rfind("readUrl(" + page("/lw/2") + ") failed with error: ", 0), 0u) << text;
+    EXPECT_NE(text.find(row.second), std::string::npos) << text;
+  }
 }
 
 TEST_F(CompletionTest, TheTokenOnThePagesStaysOutOfTracesAndMessages) {
