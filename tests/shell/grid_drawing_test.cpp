@@ -635,6 +635,47 @@ TEST_F(GridDrawingTest, HighlightsAskedTwiceAreLaidOnceAndSurvivePartialRedraws)
   EXPECT_TRUE(plain == Content()) << "no head left after the editor closed";
 }
 
+// A row dragged past the bottom of the window scrolls the grid under its drop-target
+// outline and back; let go where it started, nothing moves, and the window shows no
+// piece of an outline: it is as a full redraw draws it, the row's selection included.
+// Let go below the window, the student moves to the row the scroll reached.
+TEST_F(GridDrawingTest, ADragThatScrollsLeavesNoOutlineBehind) {
+  OpenClass(6);
+  ScrollTo(0, 0);
+  Rect b;
+  GetWindowBounds(gWindow, kWindowContentRgn, &b);
+  auto global = [&](int h, int v) {
+    return Point{static_cast<int16_t>(b.top + v), static_cast<int16_t>(b.left + h)};
+  };
+  const Rect content = ContentRect();
+  const Point row2 = global(3, RowBottomOf(2) - RowHeight() / 2);
+  const Point below = global(3, content.bottom + 3);
+  const Point above = global(3, HeaderBottom() - 3 * RowHeight());
+  std::vector<Point> path{row2};
+  for (int i = 0; i < 4; i++) path.push_back(below);
+  for (int i = 0; i < 8; i++) path.push_back(above);
+  path.push_back(row2);
+  path.push_back(row2);
+  const std::string name = gStudents[2].name.str();
+  ScriptMousePath(path, 0);
+  Run();
+  ASSERT_EQ(2, gSelStudent);
+  EXPECT_EQ(name, gStudents[2].name.str()) << "let go where it started: no move";
+  ASSERT_EQ(0, VScrollValue());
+  const std::vector<uint32_t> dragged = Content();
+  Redraw();
+  EXPECT_TRUE(dragged == Content());
+
+  // Let go below the window: the grid has scrolled on and the student moves there.
+  ScriptMousePath({row2, below, below, below, below}, 0);
+  Run();
+  EXPECT_GT(VScrollValue(), 0);
+  EXPECT_NE(name, gStudents[2].name.str());
+  const std::vector<uint32_t> moved = Content();
+  Redraw();
+  EXPECT_TRUE(moved == Content());
+}
+
 std::vector<ScrollCase> ScrollCases() {
   std::vector<ScrollCase> cases;
   for (int16_t zoom : {5, 6, 7})
