@@ -11,6 +11,8 @@
 #include "marktally/reports/multiple_site.h"
 #include "marktally/reports/text_export.h"
 #include "marktally/reports/text_import.h"
+#include "marktally/reports/framework_link.h"
+#include "marktally/reports/upload.h"
 #include "marktally/reports/web_site.h"
 #include "marktally/reports/xml_export.h"
 #include "marktally/shell/celledit.h"
@@ -33,6 +35,7 @@ enum : int16_t {
   kExportTextItem = 1,
   kExportWebItem = 2,
   kExportLorvexItem = 4,
+  kExportSchoolSpeakItem = 5,
   kExportBasmatiItem = 6,
   kExportSchoolCtrItem = 7,
   kExportSchoolFusionItem = 8,
@@ -134,6 +137,8 @@ void HandleExportChoice(int16_t item) {
     case kExportSchoolCtrItem: DoExportToSchoolCtr(); break;
     case kExportSchoolFusionItem: DoExportToSchoolFusion(); break;
     case kExportTeacherWebItem: DoExportToTeacherWeb(); break;
+    case kExportLorvexItem: DoExportToLorvex(); break;
+    case kExportSchoolSpeakItem: DoExportToSchoolSpeak(); break;
     default: break;
   }
 }
@@ -256,6 +261,38 @@ void DoExportToSchoolCtr() {
 // SchoolFusion reads the Basmati file.
 void DoExportToSchoolFusion() {
   ExportXML("SchoolFusion", DoExportToSchoolFusionDialog, ExportClassBasmati);
+}
+
+// ---- Upload hand-offs ------------------------------------------------------------------
+
+void DoExportToLorvex() {
+  StartExport();
+  // Without the framework nothing else is asked, not even to save the class.
+  if (!FrameworkAvailable()) {
+    Alert(kStopAlert, "Unable to Export to Lorvex",
+          std::string("Export to Lorvex needs the vexokit library (") + kFrameworkLibrary +
+              "), which is missing or lacks its upload functions.");
+  } else if (RequireSavedClass("This class has not yet been saved. You must save it before "
+                               "exporting to Lorvex.")) {
+    IDWarning("One or more students in this class do not have an ID. These students will "
+              "not be exported to Lorvex.");
+    FileSpec spec;
+    // A file that failed is never sent: a partial file would upload wrong grades.
+    if (DoExportToLorvexDialog() && ExportClassLorvex(spec)) SendToLorvex("es_rpt_01", spec);
+  }
+  if (gWindow) ActivateMainWindow();
+}
+
+void DoExportToSchoolSpeak() {
+  StartExport();
+  if (RequireSavedClass("This class has not yet been saved. You must save it before "
+                        "exporting to SchoolSpeak.")) {
+    IDWarning("One or more students in this class do not have an ID. These students will "
+              "not be exported to SchoolSpeak.");
+    FileSpec spec;
+    if (DoExportToSchoolSpeakDialog() && ExportClassSchoolSpeak(spec)) SendToSchoolSpeak(spec);
+  }
+  if (gWindow) ActivateMainWindow();
 }
 
 void DoImportCmd() {

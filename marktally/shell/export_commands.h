@@ -15,6 +15,10 @@ void DoExportToTeacherWeb();
 void DoExportToBasmati();
 void DoExportToSchoolCtr();
 void DoExportToSchoolFusion();
+// The uploads: the Lorvex file handed to the framework, the SchoolSpeak grade file handed
+// to the upload tool. Each needs a saved class; a file that failed is not handed on.
+void DoExportToLorvex();
+void DoExportToSchoolSpeak();
 void DoImportCmd();
 // The Email Reports menu and the e-mail commands: kind is the report kind (7, 8, 9, 11).
 void HandleEmailReportsChoice(int16_t item);
