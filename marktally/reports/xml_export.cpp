@@ -15,7 +15,9 @@
 #include "marktally/shell/exchange_dialogs.h"
 #include "marktally/shell/service_dialogs.h"
 
-const char kSchoolCtrDTD[] = "http://www.schoolcenter.com/xml/schoolcenter.dtd";
+// Only the path is the service's; the host is a placeholder that never resolves, as the
+// Lorvex default is.
+const char kSchoolCtrDTD[] = "https://schoolcenter.invalid/xml/schoolcenter.dtd";
 
 namespace {
 
@@ -163,11 +165,23 @@ bool RunExport(const FileSpec& file, F&& body) {
   return true;
 }
 
-void CodeTypeSchoolSpeak(const CodeRecord& code, const char*& type) {
-  type = "";
+// A later rule wins: every absence code is "Absence", even one worth nothing. A code of
+// neither kind worth something has no type of its own.
+const char* SchoolSpeakDayType(const CodeRecord& code) {
+  const char* type = "";
   if (code.value == 0) type = "Excused";
   if (code.kind == 2) type = "Tardy";
   if (code.kind == 1) type = "Absence";
+  return type;
+}
+
+// Empty for a code of neither kind.
+const char* SchoolCtrDayType(const CodeRecord& code) {
+  const char* type = "";
+  if (code.kind == 1 && code.value == 5) type = "Partial";
+  if (code.kind == 1 && code.value == 10) type = "Absent";
+  if (code.kind == 2) type = "Tardy";
+  return type;
 }
 
 }  // namespace
@@ -423,11 +437,10 @@ bool ExportSchoolSpeakStudent(const FileSpec& file, FileRef& ref, WriteBuffer& b
   if (HasMarkedDay(s)) {
     o.Text("<XDATA>\r");
     ForEachMarkedDay(s, [&o](int d, const CodeRecord& code) {
-      const char* type = "";
-      CodeTypeSchoolSpeak(code, type);
       Str255 date{};
       SecondsToShortString(DayDate(d), date);
-      o.Text("<XD TYPE=\"").Text(type).Text("\"> ").Xml(date).Text(" </XD>\r");
+      o.Text("<XD TYPE=\"").Text(SchoolSpeakDayType(code)).Text("\"> ").Xml(date);
+      o.Text(" </XD>\r");
       return o.ok();
     });
     o.Text("</XDATA>\r");
@@ -508,13 +521,9 @@ bool ExportSchoolCtrStudent(const FileSpec& file, FileRef& ref, WriteBuffer& buf
     o.Text("</Scores>\r\r");
   }
   ForEachMarkedDay(s, [&o](int d, const CodeRecord& code) {
-    const char* type = "";
-    if (code.kind == 1 && code.value == 5) type = "Partial";
-    if (code.kind == 1 && code.value == 10) type = "Absent";
-    if (code.kind == 2) type = "Tardy";
     Str255 date{};
     SecondsToSchoolCtr(DayDate(d), date);
-    o.Text("<Absent Date=\"").Xml(date).Text("\" Type=\"").Text(type);
+    o.Text("<Absent Date=\"").Xml(date).Text("\" Type=\"").Text(SchoolCtrDayType(code));
     o.Text("\" Status=\"").Text(code.value == 0 ? "Excused" : "Unexcused").Text("\"/>\r");
     return o.ok();
   });
