@@ -169,7 +169,11 @@ void CancelSelection() {
 }
 
 void UpdateSelection() {
-  if (!gWindow) return;
+  if (!gWindow) {
+    gShown = Highlights{};  // a window to come starts plain
+    gCellHeads = CellHeads{};
+    return;
+  }
   if (gCurrView == kSeatingChartView) {
     gShown = Highlights{};
     UpdateSeatDecorations();
