@@ -295,21 +295,13 @@ void UpdateGradebook() {
         const int r0 = VScrollValue(), c0 = HScrollValue();
         const int r1 = std::min(kMaxStudents - 1, r0 + VPageStep());
         const int c1 = std::min(static_cast<int>(gLastColumn), c0 + HPageStep());
-        // The heads are laid from state on the erased window, never toggled from history.
-        ForgetCellHeads();
-        if (gEditHandle) {
-          if (gEditKind >= kEditAssignmentName && gEditKind <= kEditDate)
-            DrawAssignmentInfo(Slot(gEditAssignment));
-          if (gEditKind == kEditScore || gEditKind == kEditAttendance)
-            SetCellHeads(Slot(gEditStudent), Slot(gEditAssignment), true);
-        }
+        // The edited cell's heads and the selection are laid from state afterwards.
+        if (gEditHandle && gEditKind >= kEditAssignmentName && gEditKind <= kEditDate)
+          DrawAssignmentInfo(Slot(gEditAssignment));
         DrawGradebookHeader();
         DrawGradebook(S16(r0), S16(r1), S16(c0), S16(c1));
       },
-      [] {
-        UpdateSelection();
-        UpdateEdit();
-      });
+      UpdateEdit);
 }
 
 // ---- Drawing ---------------------------------------------------------------------

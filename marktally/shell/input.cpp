@@ -575,8 +575,9 @@ int DragLoop(int origin, int (*target)(Point), void (*show)(int16_t),
   while (StillDown()) {
     const int next = target(LocalMouse());
     if (next == current) continue;
-    show(static_cast<int16_t>(next));
+    // The inverted outline is taken off before a scroll moves it and redraws a band.
     if (current != origin) outline(static_cast<int16_t>(current));
+    show(static_cast<int16_t>(next));
     if (next != origin) outline(static_cast<int16_t>(next));
     current = next;
   }

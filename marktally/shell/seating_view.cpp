@@ -59,18 +59,17 @@ bool Visible(int r, int c) {
          c <= c0 + HPageStep();
 }
 
-void InvertHilite(const Rect& r) {
-  LMSetHiliteMode(static_cast<uint8_t>(LMGetHiliteMode() & ~(1u << hiliteBit)));
-  InvertRect(&r);
-}
-
-// The marks of a seat just drawn: the selection inverts its box, the drop target the
-// one-pixel frame between the box inset by 1 and by 2.
+// The marks of a seat just drawn: the selection lights its box, the drop target inverts
+// the one-pixel frame between the box inset by 1 and by 2.
 void DecorateSeat(int r, int c) {
   Rect box{};
   SeatBox(S16(r), S16(c), &box);
-  if (static_cast<uint16_t>(r) == gSelSeatRow && static_cast<uint16_t>(c) == gSelSeatCol)
-    InvertHilite(box);
+  if (static_cast<uint16_t>(r) == gSelSeatRow && static_cast<uint16_t>(c) == gSelSeatCol) {
+    RgnHandle lit = NewRgn();
+    RectRgn(lit, &box);
+    HiliteRgn(lit, true);
+    DisposeRgn(lit);
+  }
   if (r == gOutlineRow && c == gOutlineColumn) {
     Rect outer = box, inner = box;
     InsetRect(&outer, 1, 1);
@@ -153,10 +152,7 @@ void UpdateSeatingChart() {
         DrawSeatingChartHeader();
         DrawSeatingChart(S16(r0), S16(r1), S16(c0), S16(c1));
       },
-      [] {
-        UpdateSeatDecorations();
-        UpdateEdit();
-      });
+      UpdateEdit);
 }
 
 void UpdateSeatingChartHeader() {
@@ -168,6 +164,7 @@ void UpdateSeatingChartHeader() {
   ChartFont();
   DrawSeatingChartHeader();
   UpdateEdit();
+  UpdateSelection();
 }
 
 void DrawSeatingChartHeader() {
@@ -297,7 +294,7 @@ void ScrollRows(int n) {
     Band(n, VScrollValue(), Rows(), VPageStep(), &from, &to);
     UpdateRows(S16(from), S16(to));
   }
-  UpdateSeatDecorations();
+  UpdateSelection();
   ComputePageNumber();
 }
 
@@ -310,7 +307,7 @@ void ScrollColumns(int n) {
     Band(n, HScrollValue(), Columns(), HPageStep(), &from, &to);
     UpdateColumns(S16(from), S16(to));
   }
-  UpdateSeatDecorations();
+  UpdateSelection();
   ComputePageNumber();
 }
 

@@ -9,6 +9,7 @@
 #include "marktally/shell/pagesize.h"
 #include "marktally/shell/seating_view.h"
 #include "marktally/shell/window.h"
+#include "marktally/toolbox/quickdraw.h"
 #include "marktally/toolbox/windows.h"
 
 uint16_t gSelStudent = kNone;
@@ -20,17 +21,26 @@ uint16_t gReportAssignment = kNone;
 
 namespace {
 
-// The heads of the edited cell as the window shows them.
+// The heads of the edited cell the savers ask for: lit while the editor is open on the
+// cell, plain while its text is checked (the alerts of a refusal show them plain).
 struct CellHeads {
   bool lit = false;
   int16_t s = -1, a = -1;
 };
 CellHeads gCellHeads;
 
-void InvertHilite(const Rect& r) {
-  LMSetHiliteMode(static_cast<uint8_t>(LMGetHiliteMode() & ~(1u << hiliteBit)));
-  InvertRect(&r);
-}
+// The highlights laid on the grid: what the state asked for when they were last laid,
+// so that what it no longer asks for is taken off. -1: none.
+struct Highlights {
+  int16_t student = -1, assignment = -1;  // the selected row or column
+  int16_t headStudent = -1, headAssignment = -1;  // the edited cell's row and column heads
+  bool operator==(const Highlights& o) const {
+    return student == o.student && assignment == o.assignment &&
+           headStudent == o.headStudent && headAssignment == o.headAssignment;
+  }
+  bool None() const { return *this == Highlights{}; }
+};
+Highlights gShown;
 
 int LastVisibleRow() { return std::min(kMaxStudents - 1, VScrollValue() + VPageStep()); }
 int LastVisibleColumn() {
@@ -62,12 +72,85 @@ void ScoreFont() {
 
 // ---- Selection ----------------------------------------------------------------------
 
+namespace {
+
+void AddRect(RgnHandle rgn, const Rect& r) {
+  if (r.bottom <= r.top || r.right <= r.left) return;
+  RgnHandle one = NewRgn();
+  RectRgn(one, &r);
+  UnionRgn(rgn, one, rgn);
+  DisposeRgn(one);
+}
+
+// The whole row across the visible grid.
+void AddStudent(RgnHandle rgn, int16_t s) {
+  if (s < 0 || s < VScrollValue()) return;
+  Rect box;
+  StudentBox(s, &box);
+  const Rect content = ContentRect();
+  const int right = std::min(AssignmentOffset(HScrollValue(), LastVisibleColumn()),
+                             static_cast<int>(content.right));
+  AddRect(rgn, Rect{S16(box.top - gZoom - 1), 2, std::min(box.bottom, content.bottom),
+                    S16(right)});
+}
+
+// The whole column down the visible grid.
+void AddAssignment(RgnHandle rgn, int16_t a) {
+  if (a < 0 || a < HScrollValue()) return;
+  Rect box;
+  TitleBox(a, &box);
+  const Rect content = ContentRect();
+  const int bottom = std::min(StudentOffset(VScrollValue(), LastVisibleRow()),
+                              static_cast<int>(content.bottom));
+  AddRect(rgn, Rect{3, box.left, S16(bottom), std::min(box.right, content.right)});
+}
+
+// The row-number cell and the column-number cell of the edited cell.
+void AddHeads(RgnHandle rgn, int16_t s, int16_t a) {
+  const int z = gZoom, line = ZoomLine();
+  if (s >= 0 && s >= VScrollValue()) {
+    const int bottom = StudentOffset(VScrollValue(), s);
+    AddRect(rgn, Rect{S16(bottom - 4 * z + 1), 2, S16(bottom), S16(NumberColumnRight() + 1)});
+  }
+  if (a >= 0 && a >= HScrollValue()) {
+    Rect label;
+    LabelBox(a, &label);
+    label.top = S16(30 * z + line + 3);
+    label.bottom = S16(label.top + 4 * z + 1 + (z == 7 ? 1 : 0));
+    AddRect(rgn, label);
+  }
+}
+
+void AddAll(RgnHandle rgn, const Highlights& h) {
+  AddStudent(rgn, h.student);
+  AddAssignment(rgn, h.assignment);
+  if (h.headStudent >= 0) AddHeads(rgn, h.headStudent, h.headAssignment);
+}
+
+// What the state asks the grid to show now.
+Highlights Wanted() {
+  Highlights w;
+  if (gSelStudent != kNone)
+    w.student = Slot(gSelStudent);
+  else if (gSelAssignment != kNone)
+    w.assignment = Slot(gSelAssignment);
+  const bool cell = gEditKind == kEditScore || gEditKind == kEditAttendance;
+  if (gCellHeads.lit && gEditHandle && cell && Slot(gEditStudent) == gCellHeads.s &&
+      Slot(gEditAssignment) == gCellHeads.a) {
+    w.headStudent = gCellHeads.s;
+    w.headAssignment = gCellHeads.a;
+  }
+  return w;
+}
+
+}  // namespace
+
 void SelectStudent(int16_t s) {
   if (gEditHandle || gSelStudent == static_cast<uint16_t>(s)) return;
   CancelSelection();
   gSelStudent = static_cast<uint16_t>(s);
   gSelAssignment = kNone;
-  HiliteStudent(s);
+  UpdateSelection();
 }
 
 void SelectAssignment(int16_t a) {
@@ -75,74 +158,63 @@ void SelectAssignment(int16_t a) {
   CancelSelection();
   gSelAssignment = static_cast<uint16_t>(a);
   gSelStudent = kNone;
-  HiliteAssignment(a);
+  UpdateSelection();
 }
 
 void CancelSelection() {
-  UpdateSelection();
   const uint16_t row = gSelSeatRow, column = gSelSeatCol;
   gSelStudent = gSelAssignment = gSelSeatRow = gSelSeatCol = kNone;
   if (row != kNone) HiliteSeat(static_cast<int16_t>(row), static_cast<int16_t>(column));
+  UpdateSelection();
 }
 
 void UpdateSelection() {
-  if (gSelStudent != kNone)
-    HiliteStudent(Slot(gSelStudent));
-  else if (gSelAssignment != kNone)
-    HiliteAssignment(Slot(gSelAssignment));
-}
-
-void HiliteStudent(int16_t s) {
-  if (!gWindow || !IsGridView() || s < VScrollValue()) return;
+  if (!gWindow) return;
+  if (gCurrView == kSeatingChartView) {
+    gShown = Highlights{};
+    UpdateSeatDecorations();
+    return;
+  }
+  if (!IsGridView()) {
+    gShown = Highlights{};  // a report covers the grid
+    return;
+  }
+  const Highlights want = Wanted();
+  if (want.None() && gShown.None()) return;
   WindowDrawing drawing;
-  Rect box;
-  StudentBox(s, &box);
+  RgnHandle on = NewRgn(), off = NewRgn(), clip = NewRgn();
+  AddAll(on, want);
+  // What was laid and is no longer asked for, where nothing asked for lies over it.
+  Highlights stale;
+  if (gShown.student != want.student) stale.student = gShown.student;
+  if (gShown.assignment != want.assignment) stale.assignment = gShown.assignment;
+  if (gShown.headStudent != want.headStudent || gShown.headAssignment != want.headAssignment) {
+    stale.headStudent = gShown.headStudent;
+    stale.headAssignment = gShown.headAssignment;
+  }
+  AddAll(off, stale);
+  DiffRgn(off, on, off);
+  // The open editor's box is never lit: it shows its own text and selection.
   const Rect content = ContentRect();
-  const int right = std::min(AssignmentOffset(HScrollValue(), LastVisibleColumn()),
-                             static_cast<int>(content.right));
-  const Rect r{S16(box.top - gZoom - 1), 2, std::min(box.bottom, content.bottom), S16(right)};
-  InvertHilite(r);
-}
-
-void HiliteAssignment(int16_t a) {
-  if (!gWindow || !IsGridView() || a < HScrollValue()) return;
-  WindowDrawing drawing;
-  Rect box;
-  TitleBox(a, &box);
-  const Rect content = ContentRect();
-  const int bottom = std::min(StudentOffset(VScrollValue(), LastVisibleRow()),
-                              static_cast<int>(content.bottom));
-  const Rect r{3, box.left, S16(bottom), std::min(box.right, content.right)};
-  InvertHilite(r);
+  RectRgn(clip, &content);
+  if (gEditHandle) {
+    RgnHandle box = NewRgn();
+    RectRgn(box, &gEditBox);
+    DiffRgn(clip, box, clip);
+    DisposeRgn(box);
+  }
+  SetClip(clip);
+  HiliteRgn(off, false);
+  HiliteRgn(on, true);
+  gShown = want;
+  DisposeRgn(on);
+  DisposeRgn(off);
+  DisposeRgn(clip);
 }
 
 void SetCellHeads(int16_t s, int16_t a, bool lit) {
-  if (gCellHeads.lit && (gCellHeads.s != s || gCellHeads.a != a)) {
-    HiliteCell(gCellHeads.s, gCellHeads.a);
-    gCellHeads.lit = false;
-  }
-  if (gCellHeads.lit == lit) return;
-  HiliteCell(s, a);
   gCellHeads = CellHeads{lit, s, a};
-}
-
-void ForgetCellHeads() { gCellHeads = CellHeads{}; }
-
-void HiliteCell(int16_t s, int16_t a) {
-  if (!gWindow) return;
-  WindowDrawing drawing;
-  const int z = gZoom, line = ZoomLine();
-  if (s >= VScrollValue()) {
-    const int bottom = StudentOffset(VScrollValue(), s);
-    InvertHilite(Rect{S16(bottom - 4 * z + 1), 2, S16(bottom), S16(NumberColumnRight() + 1)});
-  }
-  if (a >= HScrollValue()) {
-    Rect label;
-    LabelBox(a, &label);
-    label.top = S16(30 * z + line + 3);
-    label.bottom = S16(label.top + 4 * z + 1 + (z == 7 ? 1 : 0));
-    InvertHilite(label);
-  }
+  UpdateSelection();
 }
 
 namespace {
@@ -194,6 +266,7 @@ void UpdateStudent(int16_t s) {
   ScoreFont();
   DrawStudent(S16(VScrollValue()), s);
   if (EditorOnRow(s, kNone)) UpdateEdit();
+  UpdateSelection();
 }
 
 void UpdateGrade(int16_t s) {
@@ -206,6 +279,7 @@ void UpdateGrade(int16_t s) {
   ScoreFont();
   DrawGrade(S16(VScrollValue()), s);
   if (EditorOnRow(s, kNone)) UpdateEdit();
+  UpdateSelection();
 }
 
 void UpdateAllGrades() {
@@ -227,6 +301,7 @@ void UpdateScore(int16_t s, int16_t a) {
   if (s >= listEnd && !gStudents[s].name.empty()) TextFace(italic);
   DrawScore(S16(VScrollValue()), S16(HScrollValue()), s, a);
   if (EditorOnRow(s, static_cast<uint16_t>(a))) UpdateEdit();
+  UpdateSelection();
 }
 
 void UpdateAssignment(int16_t a) {
@@ -241,6 +316,7 @@ void UpdateAssignment(int16_t a) {
   DrawAssignment(S16(HScrollValue()), a);
   if (gEditHandle && gEditAssignment == static_cast<uint16_t>(a) && gEditStudent == kNone)
     InvertFrame(r, 2);
+  UpdateSelection();
 }
 
 void UpdateAssignmentScores(int16_t a) {
@@ -260,6 +336,7 @@ void UpdateGradebookHeader() {
   ClipRect(&r);
   EraseRect(&r);
   DrawGradebookHeader();
+  UpdateSelection();
 }
 
 void UpdateAssignmentInfo(int16_t a) {
@@ -270,6 +347,7 @@ void UpdateAssignmentInfo(int16_t a) {
   EraseRect(&r);
   DrawGradebookHeader();
   DrawAssignmentInfo(a);
+  UpdateSelection();
 }
 
 void ForceUpdate() {
@@ -341,10 +419,10 @@ void ScrollStudents(int n) {
   const int c0 = HScrollValue();
   const int c1 = std::min(static_cast<int>(gLastColumn), c0 + HPageStep());
   DrawGridBand(S16(v), S16(r0), S16(r1), S16(c0), S16(c0), S16(c1), false);
-  UpdateSelection();
   }
   ScrollEdit();
   UpdateEdit();
+  UpdateSelection();
   ComputePageNumber();
 }
 
@@ -365,9 +443,9 @@ void ScrollAssignments(int n) {
   const int r0 = VScrollValue();
   const int r1 = std::min(kMaxStudents - 1, r0 + VPageStep());
   DrawGridBand(S16(r0), S16(r0), S16(r1), S16(h), S16(c0), S16(c1), true);
-  UpdateSelection();
   }
   ScrollEdit();
   UpdateEdit();
+  UpdateSelection();
   ComputePageNumber();
 }

@@ -14,15 +14,15 @@ extern uint16_t gReportAssignment;
 void SelectStudent(int16_t s);
 void SelectAssignment(int16_t a);
 void CancelSelection();
+// The one routine that lays the highlights from state, at the end of every drawing path
+// (full update, scroll band, partial redraws, the redraw behind an alert) and after
+// every change of the selection or the editor's heads: the selected row or column and
+// the open score or attendance editor's row and column heads in the grid, the selected
+// seat and drop target in the seating chart. It lights what the state asks for and
+// takes off what it no longer asks for; calling it twice changes nothing.
 void UpdateSelection();
-void HiliteStudent(int16_t s);
-void HiliteAssignment(int16_t a);
-void HiliteCell(int16_t s, int16_t a);
-// The row and column heads of the edited cell, lit or not: from the state they are
-// known to show, so asking twice is harmless. ForgetCellHeads: the window was just
-// erased under them (a full redraw).
+// Whether the edited cell's row and column heads are lit: asking twice is harmless.
 void SetCellHeads(int16_t s, int16_t a, bool lit);
-void ForgetCellHeads();
 void OutlineStudent(int16_t s);
 void OutlineAssignment(int16_t a);
 

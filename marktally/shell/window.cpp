@@ -15,6 +15,7 @@
 #include "marktally/reports/print_pages.h"
 #include "marktally/shell/pagesize.h"
 #include "marktally/shell/preferences.h"
+#include "marktally/shell/selection.h"
 #include "marktally/shell/view_commands.h"
 #include "marktally/toolbox/textedit.h"
 
@@ -97,6 +98,7 @@ void UpdateContent(void (*draw)(const Rect& content), void (*decorate)()) {
     UpdateControls(gWindow, visible);
     DrawGrowIcon(gWindow);
     UpdatePageNumber();
+    UpdateSelection();
     if (decorate) decorate();
   }
   DisposeRgn(visible);

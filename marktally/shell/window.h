@@ -63,8 +63,8 @@ void CloseDocument();
 // The port's content: its bounds less the scroll bars (sb - 1 off right and bottom).
 Rect ContentRect();
 // One update of the window for every view: draw paints the erased content (clipping as it
-// needs), then the scroll bars, grow box and placard, then decorate lays the view's
-// selection and editor state over it.
+// needs), then the scroll bars, grow box and placard; then the highlights are laid from
+// state (UpdateSelection) and decorate redraws the view's open editor.
 void UpdateContent(void (*draw)(const Rect& content), void (*decorate)());
 
 int VPageStep();

@@ -214,6 +214,7 @@ void ResetEvents() {
   tb.pendingMenuChoice = 0;
   tb.pendingGrowWidth = tb.pendingGrowHeight = 0;
   tb.lastPostedGrow = QSize();
+  tb.frameSizesAsked.clear();
   tb.buttonDown = false;
   tb.mouseGlobal = Point{0, 0};
   tb.scriptActive = false;

@@ -191,6 +191,9 @@ struct Toolbox {
   int16_t pendingGrowWidth = 0;
   int16_t pendingGrowHeight = 0;
   QSize lastPostedGrow;
+  // Content sizes the program gave the frame that the desktop has not reported back yet,
+  // oldest first: a busy window manager can report each of them, late.
+  std::deque<QSize> frameSizesAsked;
 
   // Mouse.
   bool buttonDown = false;

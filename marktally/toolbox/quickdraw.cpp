@@ -426,6 +426,23 @@ void InvertRgn(RgnHandle rgn) {
   if (GrafPort* p = CurrentPort()) Invert(p, rgn->rgn);
 }
 
+void HiliteRgn(RgnHandle rgn, bool lit) {
+  GrafPort* p = CurrentPort();
+  if (!p || !rgn) return;
+  const QRegion area = LocalToPixels(p, rgn->rgn) & EffectiveClip(p);
+  if (area.isEmpty()) return;
+  const QRgb back = ToQRgb(p->backColor);
+  const QRgb from = lit ? back : kHiliteColor, to = lit ? kHiliteColor : back;
+  for (const QRect& r : area) {
+    for (int y = r.top(); y <= r.bottom(); ++y) {
+      QRgb* line = reinterpret_cast<QRgb*>(p->image.scanLine(y));
+      for (int x = r.left(); x <= r.right(); ++x)
+        if (line[x] == from) line[x] = to;
+    }
+  }
+  MarkPortChanged(p);
+}
+
 uint8_t LMGetHiliteMode() { return TB().hiliteMode; }
 void LMSetHiliteMode(uint8_t mode) { TB().hiliteMode = mode; }
 

@@ -121,6 +121,10 @@ void PaintRgn(RgnHandle rgn);
 void EraseRgn(RgnHandle rgn);
 void FillRgn(RgnHandle rgn, const Pattern* pat);
 void InvertRgn(RgnHandle rgn);
+// Lays the highlight colour on the background-coloured pixels of rgn (lit) or gives the
+// background colour back where the highlight colour is (not lit); other pixels stay.
+// Unlike an inversion it is idempotent: lighting a lit pixel changes nothing.
+void HiliteRgn(RgnHandle rgn, bool lit);
 
 // The hilite-mode byte: clearing bit `hiliteBit` makes the next inversion swap the
 // background colour with the highlight colour; the inversion sets the bit again.

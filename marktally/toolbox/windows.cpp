@@ -355,6 +355,11 @@ void SyncFrameGeometry() {
   if (!f || FrameMaximized()) return;
   const Rect c = FrameContentBounds();
   const int bar = f->menuBar()->sizeHint().height();
+  if (TB().window) {
+    std::deque<QSize>& asked = TB().frameSizesAsked;
+    asked.emplace_back(c.right - c.left, c.bottom - c.top);
+    while (asked.size() > 8) asked.pop_front();
+  }
   f->applying = true;
   f->setGeometry(c.left, c.top - bar, c.right - c.left, c.bottom - c.top + bar);
   f->applying = false;
@@ -416,6 +421,17 @@ void OnDesktopResize(int width, int height) {
     return;
   }
   const QSize size(width, height);
+  // A size the program asked for comes back from the desktop; when the window manager
+  // was slow to take the requests, an earlier one can come back after a later one was
+  // made (the ideal size a restored window passes through on its way to its saved
+  // place). The program's own sizes are no resize by the desktop.
+  std::deque<QSize>& asked = tb.frameSizesAsked;
+  const auto echo = std::find(asked.begin(), asked.end(), size);
+  if (echo != asked.end()) {
+    asked.erase(asked.begin(), echo + 1);
+    return;
+  }
+  asked.clear();  // the desktop's own size: whatever was asked before it has been settled
   if (size == w->port.image.size() || size == tb.lastPostedGrow) return;
   tb.lastPostedGrow = size;
   QueuePartClick(inGrow, 0, static_cast<int16_t>(width), static_cast<int16_t>(height));
@@ -426,6 +442,7 @@ void ResetWindows() {
   while (!tb.dialogs.empty()) DisposeWindow(tb.dialogs.front());
   if (tb.window) DisposeWindow(tb.window);
   tb.frameContent = Rect{64, 18, 664, 818};
+  tb.frameSizesAsked.clear();
   tb.current = nullptr;
   SyncFrameTitle();
 }

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <sstream>
 
+#include "marktally/model/accessors.h"
 #include "marktally/model/dates.h"
 #include "marktally/model/grading.h"
 #include "marktally/model/scoretext.h"
@@ -398,12 +399,14 @@ struct ScrollCase {
   bool rows;
   int start;
   int by;
+  bool editor = false;  // a cell editor open instead of a selection
 };
 
 std::string Describe(const ScrollCase& c) {
   std::ostringstream out;
   out << "zoom " << c.zoom << (c.view ? " attendance" : " gradebook")
-      << (c.rows ? " rows from " : " columns from ") << c.start << " by " << c.by;
+      << (c.rows ? " rows from " : " columns from ") << c.start << " by " << c.by
+      << (c.editor ? " editor open" : " selection");
   return out.str();
 }
 
@@ -413,7 +416,9 @@ class ScrollBandTest : public GridDrawingTest,
                        public ::testing::WithParamInterface<ScrollCase> {};
 
 // Scrolling n rows or columns and drawing only the exposed band gives the pixels of a
-// full redraw at the new place, selection included.
+// full redraw at the new place, the selection or the open editor's heads included; with
+// an editor, the scroll back and Return (which saves, moves down a row and scrolls the
+// new cell into sight when the scroll took the old one away) give them too.
 TEST_P(ScrollBandTest, ExposedBandMatchesAFullRedraw) {
   const ScrollCase c = GetParam();
   OpenClass(c.zoom);
@@ -423,10 +428,21 @@ TEST_P(ScrollBandTest, ExposedBandMatchesAFullRedraw) {
   const int v = c.rows ? std::min(c.start, VScrollMax()) : 36;
   const int h = c.rows ? 1 : std::min(c.start, HScrollMax());
   ScrollTo(v, h);
-  if (c.rows)
+  if (c.editor) {
+    const int16_t s = static_cast<int16_t>(v + 2);
+    int16_t a = static_cast<int16_t>(h + 1);
+    if (c.view == kAttendanceView) {
+      while (a < gLastColumn && gHolidays[ColumnDay(a)] == 1) a++;
+      EditAttendance(s, a);
+    } else {
+      EditScore(s, a);
+    }
+    ASSERT_NE(nullptr, gEditHandle) << Describe(c);
+  } else if (c.rows) {
     SelectAssignment(static_cast<int16_t>(h + 1));
-  else
+  } else {
     SelectStudent(static_cast<int16_t>(v + 2));
+  }
   ControlRef bar = c.rows ? gVScrollBar : gHScrollBar;
   const int before = GetControlValue(bar);
   const int after = std::clamp(before + c.by, 0, static_cast<int>(GetControlMaximum(bar)));
@@ -436,23 +452,36 @@ TEST_P(ScrollBandTest, ExposedBandMatchesAFullRedraw) {
     ScrollStudents(before - after);
   else
     ScrollAssignments(before - after);
-  const std::vector<uint32_t> scrolled = Content();
-  Redraw();
-  const std::vector<uint32_t> full = Content();
-  ASSERT_EQ(full.size(), scrolled.size());
   const Rect content = ContentRect();
   const int w = content.right - content.left;
-  int differing = 0, first = -1;
-  for (size_t i = 0; i < full.size(); i++)
-    if (full[i] != scrolled[i]) {
-      if (first < 0) first = static_cast<int>(i);
-      differing++;
-    }
-  EXPECT_EQ(0, differing) << Describe(c) << ": first at x " << (first % w) << " y "
-                          << (first / w);
-  if (differing) {
-    SavePortImage(Port(), Path("full.png"));
-  }
+  auto compareWithFullRedraw = [&](const char* when) {
+    const std::vector<uint32_t> drawn = Content();
+    Redraw();
+    const std::vector<uint32_t> full = Content();
+    ASSERT_EQ(full.size(), drawn.size());
+    int differing = 0, first = -1;
+    for (size_t i = 0; i < full.size(); i++)
+      if (full[i] != drawn[i]) {
+        if (first < 0) first = static_cast<int>(i);
+        differing++;
+      }
+    EXPECT_EQ(0, differing) << Describe(c) << " " << when << ": first at x " << (first % w)
+                            << " y " << (first / w);
+    if (differing) SavePortImage(Port(), Path("full.png"));
+  };
+  compareWithFullRedraw("after the scroll");
+  if (!c.editor) return;
+  // Back where it was: the band brings the edited cell's row or column back into sight.
+  SetControlValue(bar, static_cast<int16_t>(before));
+  if (c.rows)
+    ScrollStudents(after - before);
+  else
+    ScrollAssignments(after - before);
+  compareWithFullRedraw("scrolled back");
+  InjectKey(kReturnCharCode, 0);
+  Run();
+  ASSERT_NE(nullptr, gEditHandle) << Describe(c) << ": Return moves the editor down a row";
+  compareWithFullRedraw("after Return");
 }
 
 // With a score editor open, a scroll that redraws only the exposed band keeps the
@@ -492,37 +521,159 @@ TEST_F(GridDrawingTest, AScrollWithAnEditorOpenKeepsItsHeadsLikeAFullRedraw) {
   }
 }
 
-// The window redrawn while "Score too high?" is up (another window moved off it): once
-// the alert is answered No and the editor is back on its text, the heads are lit as a
-// full redraw lights them, not turned the wrong way.
+// The window redrawn while a saver's alert is up (another window moved off it) shows what
+// it showed before the redraw, the heads the saver took off included; once the alert is
+// answered and the editor is back on its text, the heads are lit as a full redraw lights
+// them, not turned the wrong way, and Escape leaves none behind.
 TEST_F(GridDrawingTest, ARedrawBehindAnAlertLeavesTheHeadsAsAFullRedraw) {
-  OpenClass(5);
-  ScrollTo(30, 4);
-  gAssignments[gCurrentTerm][6].points = 10;
-  EditScore(36, 6);
-  ASSERT_NE(nullptr, gEditHandle);
-  TESetSelect(0, 32767, gEditHandle);
-  TEKey('9', gEditHandle);
-  TEKey('9', gEditHandle);
-  int shown = 0;
-  SetAlertSink([&](const AlertRequest& a) {
-    alerts.push_back(a);
-    shown++;
-    ForceUpdate();
-    UpdateWindow();
-    return int16_t{2};
-  });
-  CloseEdit(kEditDown);
-  ASSERT_EQ(1, shown);
-  EXPECT_EQ("Score too high?", alerts.back().title);
-  ASSERT_NE(nullptr, gEditHandle);
-  const std::vector<uint32_t> after = Content();
+  struct Case {
+    uint16_t view;
+    const char* typed;
+    const char* title;
+  };
+  for (const Case c : {Case{kGradebookView, "99", "Score too high?"},
+                       Case{kGradebookView, "zz", "Invalid score"},
+                       Case{kAttendanceView, "QQ", "Invalid attendance code"}}) {
+    SCOPED_TRACE(c.title);
+    OpenClass(5);
+    if (c.view == kAttendanceView) {
+      ASSERT_TRUE(Choose(kReportsMenu, kAttendanceViewItem));
+    }
+    ScrollTo(30, 4);
+    gAssignments[gCurrentTerm][6].points = 10;
+    int16_t a = 6;
+    if (c.view == kAttendanceView) {
+      while (a < gLastColumn && gHolidays[ColumnDay(a)] == 1) a++;
+      EditAttendance(36, a);
+    } else {
+      EditScore(36, a);
+    }
+    ASSERT_NE(nullptr, gEditHandle);
+    TESetSelect(0, 32767, gEditHandle);
+    for (const char* k = c.typed; *k; k++) TEKey(*k, gEditHandle);
+    int shown = 0;
+    bool same = false;
+    SetAlertSink([&](const AlertRequest& alert) {
+      alerts.push_back(alert);
+      shown++;
+      const std::vector<uint32_t> behind = Content();
+      ForceUpdate();
+      UpdateWindow();
+      same = behind == Content();
+      return int16_t{2};
+    });
+    CloseEdit(kEditDown);
+    ASSERT_EQ(1, shown);
+    EXPECT_EQ(c.title, alerts.back().title);
+    EXPECT_TRUE(same) << "the redraw behind the alert changed the window";
+    ASSERT_NE(nullptr, gEditHandle);
+    const std::vector<uint32_t> after = Content();
+    Redraw();
+    EXPECT_TRUE(after == Content());
+    EXPECT_EQ(kHilite, Pixel(4, RowBottomOf(36) - 2)) << "the row head of the open editor";
+    InjectKey(kEscapeCharCode, 0);
+    Run();
+    ASSERT_EQ(nullptr, gEditHandle);
+    const std::vector<uint32_t> closed = Content();
+    Redraw();
+    EXPECT_TRUE(closed == Content()) << "after Escape";
+    EXPECT_NE(kHilite, Pixel(4, RowBottomOf(36) - 2));
+    SetAlertSink(nullptr);
+    CloseDocument();
+  }
+}
+
+// Asking for a highlight twice lays it once; the partial redraws of a lit row or column
+// (a score, the name, the grade, the title) leave it as a full redraw shows it, and taking
+// it off gives back the plain window.
+TEST_F(GridDrawingTest, HighlightsAskedTwiceAreLaidOnceAndSurvivePartialRedraws) {
+  OpenClass(6);
+  ScrollTo(0, 0);
+  const std::vector<uint32_t> plain = Content();
+  SelectStudent(4);
+  const std::vector<uint32_t> row = Content();
+  EXPECT_FALSE(plain == row);
+  UpdateSelection();
+  SelectStudent(4);
+  EXPECT_TRUE(row == Content()) << "the row asked for twice";
+  UpdateScore(4, 2);
+  UpdateStudent(4);
+  UpdateGrade(4);
+  UpdateAllGrades();
+  EXPECT_TRUE(row == Content()) << "the lit row after its cells were redrawn";
   Redraw();
-  EXPECT_TRUE(after == Content());
-  EXPECT_EQ(kHilite, Pixel(4, RowBottomOf(36) - 2)) << "the row head of the open editor";
+  EXPECT_TRUE(row == Content());
+  CancelSelection();
+  CancelSelection();
+  EXPECT_TRUE(plain == Content()) << "the row taken off twice";
+
+  SelectAssignment(2);
+  const std::vector<uint32_t> column = Content();
+  UpdateAssignment(2);
+  UpdateAssignmentScores(2);
+  UpdateScore(7, 2);
+  EXPECT_TRUE(column == Content()) << "the lit column after its cells were redrawn";
+  Redraw();
+  EXPECT_TRUE(column == Content());
+  CancelSelection();
+  EXPECT_TRUE(plain == Content());
+
+  EditScore(5, 3);
+  ASSERT_NE(nullptr, gEditHandle);
+  const std::vector<uint32_t> heads = Content();
+  EXPECT_EQ(kHilite, Pixel(4, RowBottomOf(5) - 2));
+  SetCellHeads(5, 3, true);
+  EXPECT_TRUE(heads == Content()) << "the heads lit twice";
+  SetCellHeads(5, 3, false);
+  SetCellHeads(5, 3, false);
+  EXPECT_EQ(kWhite, Pixel(4, RowBottomOf(5) - 2)) << "the heads taken off twice";
+  SetCellHeads(5, 3, true);
+  UpdateScore(5, 3);
+  UpdateStudent(5);
+  EXPECT_TRUE(heads == Content());
   CloseEdit(kEditCancel);
+  EXPECT_TRUE(plain == Content()) << "no head left after the editor closed";
+}
+
+// A row dragged past the bottom of the window scrolls the grid under its drop-target
+// outline and back; let go where it started, nothing moves, and the window shows no
+// piece of an outline: it is as a full redraw draws it, the row's selection included.
+// Let go below the window, the student moves to the row the scroll reached.
+TEST_F(GridDrawingTest, ADragThatScrollsLeavesNoOutlineBehind) {
+  OpenClass(6);
+  ScrollTo(0, 0);
+  Rect b;
+  GetWindowBounds(gWindow, kWindowContentRgn, &b);
+  auto global = [&](int h, int v) {
+    return Point{static_cast<int16_t>(b.top + v), static_cast<int16_t>(b.left + h)};
+  };
+  const Rect content = ContentRect();
+  const Point row2 = global(3, RowBottomOf(2) - RowHeight() / 2);
+  const Point below = global(3, content.bottom + 3);
+  const Point above = global(3, HeaderBottom() - 3 * RowHeight());
+  std::vector<Point> path{row2};
+  for (int i = 0; i < 4; i++) path.push_back(below);
+  for (int i = 0; i < 8; i++) path.push_back(above);
+  path.push_back(row2);
+  path.push_back(row2);
+  const std::string name = gStudents[2].name.str();
+  ScriptMousePath(path, 0);
+  Run();
+  ASSERT_EQ(2, gSelStudent);
+  EXPECT_EQ(name, gStudents[2].name.str()) << "let go where it started: no move";
+  ASSERT_EQ(0, VScrollValue());
+  const std::vector<uint32_t> dragged = Content();
   Redraw();
-  EXPECT_NE(kHilite, Pixel(4, RowBottomOf(36) - 2));
+  EXPECT_TRUE(dragged == Content());
+
+  // Let go below the window: the grid has scrolled on and the student moves there.
+  ScriptMousePath({row2, below, below, below, below}, 0);
+  Run();
+  EXPECT_GT(VScrollValue(), 0);
+  EXPECT_NE(name, gStudents[2].name.str());
+  const std::vector<uint32_t> moved = Content();
+  Redraw();
+  EXPECT_TRUE(moved == Content());
 }
 
 std::vector<ScrollCase> ScrollCases() {
@@ -533,6 +684,9 @@ std::vector<ScrollCase> ScrollCases() {
       cases.push_back({zoom, view, true, 300, -2});  // from the bottom of the grid
       for (int by : {1, -1, 2, -3, 30, -30}) cases.push_back({zoom, view, false, 10, by});
       cases.push_back({zoom, view, false, 300, -2});  // from the last column
+      // The edited cell kept in sight, scrolled out of it above or left, and below.
+      for (int by : {1, -3, 40, -40}) cases.push_back({zoom, view, true, 36, by, true});
+      for (int by : {1, -2, 30}) cases.push_back({zoom, view, false, 10, by, true});
     }
   return cases;
 }

@@ -1,7 +1,7 @@
 // Writes the class document that the smoke test opens in the real program
 // (`smoke_document FILE.mtb [--password WORD]`), and lists what a saved one holds
-// (`smoke_document --dump FILE.mtb`: one line per named assignment of the current
-// term, "name|category|points").
+// (`smoke_document --dump FILE.mtb`: one line per named student, "student|id|name",
+// then one per named assignment of the current term, "name|category|points").
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -22,6 +22,10 @@ int Dump(const char* path) {
                                 std::istreambuf_iterator<char>());
   if (!in.eof() && !in.good()) return 1;
   if (!ReadDocumentFromMemory(bytes.data(), bytes.size())) return 1;
+  for (int s = 0; s < kMaxStudents; s++)
+    if (!gStudents[s].name.empty())
+      std::printf("student|%s|%s\n", gStudents[s].id.str().c_str(),
+                  gStudents[s].name.str().c_str());
   const int t = gClass.currentTerm < kMaxTerms ? gClass.currentTerm : 0;
   for (int a = 0; a < kMaxAssignments; a++) {
     const AssignmentRecord& rec = gAssignments[t][a];

@@ -4,8 +4,9 @@ waits for its window, takes a screenshot, and quits it through the window system
 frame's close request closes the class, a second one quits the program.
 
 With --desktop it runs the program under a window manager (openbox) and drives it with
-real X input (xdotool): keyboard focus after menus and dialogs, keys typed ahead of an
-alert, an empty attendance cell, the maximise button, the About box, the password dialog
+real X input (xdotool): keyboard focus after menus and dialogs, a typed character the class
+cannot store (its beep heard through XKB) and a pasted one (its alert), keys typed ahead of
+an alert, an empty attendance cell, the maximise button, the About box, the password dialog
 of a class named on the command line, and where the window comes back after a restart.
 Screenshots of the Help menu, of the inactive window behind the About box and of the
 maximised grid are kept in the output folder. Without openbox or xdotool the cases are
@@ -134,6 +135,39 @@ class Display:
         event.client.l[1] = 0  # CurrentTime
         self.x.XSendEvent(self.d, window, 0, 0, ctypes.byref(event))
         self.x.XFlush(self.d)
+
+    def bind_keysym(self, keysym):
+        """Gives the keysym a keycode of its own for the rest of the session, so that a
+        key press of it does not race with a scratch binding taken back at once."""
+        x = self.x
+        x.XDisplayKeycodes.argtypes = [ctypes.c_void_p, ctypes.POINTER(ctypes.c_int),
+                                       ctypes.POINTER(ctypes.c_int)]
+        x.XGetKeyboardMapping.restype = ctypes.POINTER(ctypes.c_ulong)
+        x.XGetKeyboardMapping.argtypes = [ctypes.c_void_p, ctypes.c_ubyte, ctypes.c_int,
+                                          ctypes.POINTER(ctypes.c_int)]
+        x.XChangeKeyboardMapping.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_int,
+                                             ctypes.POINTER(ctypes.c_ulong), ctypes.c_int]
+        x.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
+        low, high = ctypes.c_int(), ctypes.c_int()
+        x.XDisplayKeycodes(self.d, ctypes.byref(low), ctypes.byref(high))
+        per = ctypes.c_int()
+        count = high.value - low.value + 1
+        table = x.XGetKeyboardMapping(self.d, low.value, count, ctypes.byref(per))
+        free = None
+        for code in range(high.value, low.value - 1, -1):
+            row = [table[(code - low.value) * per.value + i] for i in range(per.value)]
+            if keysym in row:
+                free = None
+                x.XFree(table)
+                return code
+            if free is None and not any(row):
+                free = code
+        x.XFree(table)
+        if free is None:
+            raise SystemExit("desktop: no free keycode for a test key")
+        x.XChangeKeyboardMapping(self.d, free, 1, (ctypes.c_ulong * 1)(keysym), 1)
+        x.XSync(self.d, 0)
+        return free
 
     def screenshot(self):
         x, y, w, h = self.geometry(self.root)
@@ -342,6 +376,48 @@ def window_manager_running(display):
     return count.value > 0
 
 
+class BellWatch:
+    """Counts the rings of the X server's bell (XKB bell notifications), on a connection
+    of its own."""
+
+    def __init__(self, x):
+        self.x = x
+        x.XkbQueryExtension.argtypes = [ctypes.c_void_p] + [ctypes.POINTER(ctypes.c_int)] * 5
+        x.XkbSelectEvents.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_ulong,
+                                      ctypes.c_ulong]
+        x.XPending.argtypes = [ctypes.c_void_p]
+        x.XNextEvent.argtypes = [ctypes.c_void_p, ctypes.POINTER(XEvent)]
+        x.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
+        x.XCloseDisplay.argtypes = [ctypes.c_void_p]
+        self.d = x.XOpenDisplay(None)
+        self.rings = 0
+        opcode, base, error = ctypes.c_int(), ctypes.c_int(), ctypes.c_int()
+        major, minor = ctypes.c_int(1), ctypes.c_int(0)
+        if not self.d or not x.XkbQueryExtension(self.d, ctypes.byref(opcode),
+                                                 ctypes.byref(base), ctypes.byref(error),
+                                                 ctypes.byref(major), ctypes.byref(minor)):
+            self.base = None
+            return
+        self.base = base.value
+        bell_notify = 1 << 8
+        x.XkbSelectEvents(self.d, 0x100, bell_notify, bell_notify)  # the core keyboard
+        x.XSync(self.d, 0)
+
+    def count(self):
+        self.x.XSync(self.d, 0)
+        while self.x.XPending(self.d):
+            event = XEvent()
+            self.x.XNextEvent(self.d, ctypes.byref(event))
+            if event.client.type == self.base:
+                self.rings += 1
+        return self.rings
+
+    def close(self):
+        if self.d:
+            self.x.XCloseDisplay(self.d)
+            self.d = None
+
+
 # z = 6 (the zoom a new preference file gives): the title columns are 314 pixels wide,
 # an assignment or day column 48, the header 222 high and a row 24.
 TITLE_WIDTH, COLUMN, HEADER, ROW = 314, 48, 222, 24
@@ -401,6 +477,106 @@ def case_help_and_about(desk, document, window):
     desk.key("ctrl+s")
     desk.expect_saved(document, before, "after the About box closed")
     print("desktop: About closes with Escape and the keys go back to the window")
+
+
+def student_lines(desk, document):
+    return [line for line in desk.dump(document) if line.startswith("student|")]
+
+
+def case_refused_key(desk, document, window):
+    """A typed character a class cannot store beeps and changes nothing; the next key is
+    typed as ever."""
+    bells = BellWatch(desk.display.x)
+    try:
+        if bells.base is None:
+            raise Skip("the X server has no XKB extension: its bell cannot be heard")
+        before_save = desk.saved_when(document)
+        desk.key("ctrl+s")
+        desk.expect_saved(document, before_save, "before the refused key")
+        names = student_lines(desk, document)
+        cx, cy = desk.content(window)
+        desk.click(cx + 170, cy + HEADER + ROW + ROW // 2)  # the second student's name
+        time.sleep(0.6)
+        desk.key("End")
+        # A CJK character: no Mac Roman byte holds it. Its key is bound before it is
+        # pressed, and the program given a moment to read the new keyboard map.
+        desk.display.bind_keysym(0x1000000 + 0x738B)
+        time.sleep(1.0)
+        rings = bells.count()
+        desk.key("U738B")
+        try:
+            wait_for("the beep of the refused character", 5, lambda: bells.count() > rings)
+        finally:
+            desk.shot("marktally-refused-key.png")
+        rings = bells.count()
+        desk.type("Z")
+        desk.key("Return")  # saves the name; the editor moves to the next row
+        time.sleep(0.5)
+        desk.key("Escape")
+        time.sleep(0.3)
+        if bells.count() != rings:
+            raise SystemExit("desktop: a storable key beeped")
+        before_save = desk.saved_when(document)
+        desk.key("ctrl+s")
+        desk.expect_saved(document, before_save, "after the refused key")
+        after = student_lines(desk, document)
+        expected = names[:1] + [names[1] + "Z"] + names[2:]
+        if after != expected:
+            raise SystemExit(f"desktop: after the refused key the students read {after[:3]}, "
+                             f"not {expected[:3]}")
+        print("desktop: a character the class cannot store beeps; the cell took the next key")
+    finally:
+        bells.close()
+
+
+def window_pixels(desk, window, top):
+    x, y, w, h = desk.display.geometry(window)
+    _, _, rows = desk.display.screenshot()
+    return [row[3 * x:3 * (x + w)] for row in rows[top:y + h]]
+
+
+def case_paste_alert(desk, document, window):
+    """Pasting text with a character a class cannot store shows the alert naming it;
+    Return closes it, nothing is pasted and the grid is drawn as before."""
+    if not shutil.which("xclip"):
+        raise Skip("no xclip (scripts/install-deps installs it) to put text on the "
+                   "clipboard")
+    names = student_lines(desk, document)
+    cx, cy = desk.content(window)
+    grid = window_pixels(desk, window, cy)
+    owner = subprocess.Popen(["xclip", "-quiet", "-selection", "clipboard", "-i"],
+                             stdin=subprocess.PIPE, stdout=subprocess.DEVNULL,
+                             stderr=subprocess.DEVNULL)
+    try:
+        owner.stdin.write("Ann \u738b".encode("utf-8"))
+        owner.stdin.close()
+        time.sleep(0.5)
+        desk.click(cx + 170, cy + HEADER + 2 * ROW + ROW // 2)  # the third student's name
+        time.sleep(0.6)
+        desk.key("End")
+        desk.key("ctrl+v")
+        alert = desk.wait_window("Marktally", 10)
+        time.sleep(0.8)
+        desk.shot("marktally-paste-alert.png")
+        desk.xdo("windowactivate", "--sync", str(alert))
+        desk.key("Return")
+        desk.wait_gone("Marktally")
+        time.sleep(0.5)
+        desk.key("Escape")  # the editor, its text untouched, closes
+        time.sleep(0.8)
+        desk.shot("marktally-after-paste.png")
+        if window_pixels(desk, window, cy) != grid:
+            raise SystemExit("desktop: the grid is not drawn as before the paste alert; see "
+                             "marktally-after-paste.png")
+    finally:
+        owner.terminate()
+        owner.wait(timeout=10)
+    before_save = desk.saved_when(document)
+    desk.key("ctrl+s")
+    desk.expect_saved(document, before_save, "after the paste alert")
+    if student_lines(desk, document) != names:
+        raise SystemExit("desktop: the refused paste changed a student")
+    print("desktop: the paste alert closed with Return; nothing pasted, the grid intact")
 
 
 def case_typed_ahead(desk, document, window):
@@ -548,17 +724,23 @@ def desktop_main(args):
         time.sleep(1.5)
         desk.shot("marktally-desktop.png")
         cases = {"menus": case_menus_then_ctrl_s, "about": case_help_and_about,
+                 "refused-key": case_refused_key, "paste": case_paste_alert,
                  "typed-ahead": case_typed_ahead, "maximise": case_maximise}
+        skipped = []
         for name, case in cases.items():
             if not args.only or name in args.only:
-                case(desk, document, window)
+                try:
+                    case(desk, document, window)
+                except Skip as skip:
+                    print(f"desktop: SKIPPED {name}: {skip}")
+                    skipped.append(name)
         desk.key("ctrl+q")
         desk.finish(program, "after the class")
         program = None
         if not args.only or "place" in args.only:
             case_place_after_restart(desk, document)
         print("desktop: screenshots in " + args.out)
-        return 0
+        return SKIPPED if skipped else 0
     finally:
         if program and program.poll() is None:
             program.kill()
@@ -581,7 +763,8 @@ def main():
     parser.add_argument("--empty-cell", action="store_true",
                         help="only the empty attendance cell case (with --desktop)")
     parser.add_argument("--only", nargs="*", default=None,
-                        help="run only these cases: menus about typed-ahead maximise place")
+                        help="run only these cases: menus about refused-key paste "
+                             "typed-ahead maximise place")
     parser.add_argument("--known-fault", default=None,
                         help="names the fix the empty cell case waits for: skip, not fail")
     args = parser.parse_args()

@@ -159,6 +159,52 @@ TEST_F(QuickDraw, InvertingTwiceRestoresThePixels) {
   EXPECT_TRUE(PortImagesEqual(w, before));
 }
 
+// The highlight laid from state: lighting or darkening twice is doing it once, only the
+// background takes the colour, and the clip bounds it like any drawing.
+TEST_F(QuickDraw, HiliteRgnIsIdempotentAndLeavesInkAlone) {
+  GWorldPtr w = NewWorld(40, 20);
+  GWorldPtr before = NewWorld(40, 20);
+  SetGWorld(w, nullptr);
+  Pattern gray;
+  Rect band = R(0, 0, 20, 13);
+  FillRect(&band, GetQDGlobalsGray(&gray));
+  Rect all = R(0, 0, 20, 40);
+  CopyBits(GetPortBitMapForCopyBits(w), GetPortBitMapForCopyBits(before), &all, &all, srcCopy,
+           nullptr);
+  // The inversion's highlight colour, for comparison.
+  LMSetHiliteMode(static_cast<uint8_t>(LMGetHiliteMode() & ~(1u << hiliteBit)));
+  Rect probe = R(19, 39, 20, 40);
+  InvertRect(&probe);
+  const uint32_t hilite = GetPortPixel(w, 39, 19);
+  LMSetHiliteMode(static_cast<uint8_t>(LMGetHiliteMode() & ~(1u << hiliteBit)));
+  InvertRect(&probe);
+
+  RgnHandle rgn = NewRgn();
+  Rect area = R(1, 5, 15, 30);
+  RectRgn(rgn, &area);
+  for (bool lit : {true, true}) {
+    HiliteRgn(rgn, lit);
+    EXPECT_EQ(hilite, GetPortPixel(w, 29, 14));
+    EXPECT_EQ(kBlackPixel, GetPortPixel(w, 6, 2));  // the black of the gray stays
+    EXPECT_EQ(hilite, GetPortPixel(w, 5, 2));       // its white is lit
+    EXPECT_EQ(kWhitePixel, GetPortPixel(w, 30, 14));  // outside the region
+  }
+  HiliteRgn(rgn, false);
+  HiliteRgn(rgn, false);
+  EXPECT_TRUE(PortImagesEqual(w, before));
+
+  Rect clip = R(0, 0, 20, 20);
+  ClipRect(&clip);
+  HiliteRgn(rgn, true);
+  EXPECT_EQ(hilite, GetPortPixel(w, 19, 14));
+  EXPECT_EQ(kWhitePixel, GetPortPixel(w, 20, 14)) << "clipped";
+  Rect everything = R(-100, -100, 100, 100);
+  ClipRect(&everything);
+  HiliteRgn(rgn, false);
+  EXPECT_TRUE(PortImagesEqual(w, before));
+  DisposeRgn(rgn);
+}
+
 TEST_F(QuickDraw, SetOriginKeepsTheClipInLocalCoordinates) {
   GWorldPtr w = NewWorld(20, 20);
   Rect clip = R(0, 0, 10, 10);

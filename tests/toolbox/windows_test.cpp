@@ -138,6 +138,29 @@ TEST_F(Windows, DesktopResizeArrivesAsAGrowWithItsSize) {
   EXPECT_FALSE(WaitNextEvent(mDownMask, &e, 0, nullptr));
 }
 
+// A window restored at start-up passes through its ideal size on its way to its saved
+// place. A busy window manager reports both sizes back one by one, the ideal one after the
+// program already asked for the saved one: neither is a resize by the desktop, and the
+// window keeps its place. A size the desktop picks itself still arrives as a grow.
+TEST_F(Windows, TheProgramsOwnSizesReportedLateAreNoDesktopResize) {
+  WindowRef w = NewDocumentWindow(kBounds);
+  Point ideal{500, 900};
+  ZoomWindowIdeal(w, inZoomOut, &ideal);
+  SetWindowBounds(w, kWindowContentRgn, &kBounds);
+  SendDesktopResize(900, 500);
+  SendDesktopResize(700, 400);
+  EventRecord e;
+  EXPECT_FALSE(WaitNextEvent(mDownMask, &e, 0, nullptr)) << "a stale size became a grow";
+  Rect r;
+  GetWindowBounds(w, kWindowContentRgn, &r);
+  EXPECT_TRUE(SameRect(r, kBounds));
+  SendDesktopResize(900, 500);  // reported before: now the desktop's own again
+  e = Next();
+  WindowRef hit = nullptr;
+  ASSERT_EQ(inGrow, FindWindow(e.where, &hit));
+  EXPECT_EQ((500 << 16) | 900, GrowWindow(hit, e.where, nullptr));
+}
+
 TEST_F(Windows, ZoomTogglesBetweenUserAndStandardStates) {
   WindowRef w = NewDocumentWindow(kBounds);
   Point ideal{300, 800};  // v height, h width

@@ -1,4 +1,5 @@
 #include "vexolib/api/api25.h"
+#include "vexolib/api/export_guard.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -48,13 +49,37 @@ void clearStatus() {
   _errorMessage.clear();
 }
 
-void setStatusFrom(const std::exception& e) {
-  const VexoException* vexo = dynamic_cast<const VexoException*>(&e);
-  _statusCode = vexo ? vexo->statusCode : status::generalFailure;
-  _errorMessage = e.what();
+}  // namespace
+
+Failure currentFailure() {
+  Failure failure;
+  failure.status = status::generalFailure;
+  try {
+    throw;
+  } catch (const VexoException& e) {
+    failure.status = e.statusCode;
+    failure.message = e.what();
+  } catch (const std::exception& e) {
+    // Made the framework's own, so that the trace shows it like every other failure.
+    const VexoException own(status::generalFailure, e.what());
+    failure.message = own.what();
+  } catch (...) {
+    failure.message = "internal error";
+  }
+  return failure;
 }
 
-}  // namespace
+void recordCurrentFailure() noexcept {
+  try {
+    Failure failure = currentFailure();
+    _statusCode = failure.status;
+    _errorMessage = std::move(failure.message);
+  } catch (...) {
+    // No memory even for the message: the status alone.
+    _statusCode = status::generalFailure;
+    _errorMessage.clear();
+  }
+}
 
 const char* bufferString(const std::string& text) {
   // Never destroyed: a client may read its last texts until the process ends, even from its
@@ -117,14 +142,13 @@ int runOperation(const std::string& name, SessionNeed need, bool endSessionOnFai
     if (endSessionOnFailure) {
       ensureCleanedUpOnFailure();
     }
-    setStatusFrom(e);
+    recordCurrentFailure();
   } catch (...) {
     platform::trace("Non-std::exception during " + name + "() ");
     if (endSessionOnFailure) {
       ensureCleanedUpOnFailure();
     }
-    _statusCode = status::generalFailure;
-    _errorMessage = "internal error";
+    recordCurrentFailure();
   }
   platform::trace("exit " + name);
   return _statusCode;
@@ -141,8 +165,7 @@ bool addFile(const char* format, const char* path) {
     _formatsAndFiles.emplace_back(format ? format : "", path);
   } catch (...) {
     platform::trace("Exception occurred in addFile().");
-    _statusCode = status::generalFailure;
-    _errorMessage = "internal error";
+    recordCurrentFailure();
     return false;
   }
   return true;
@@ -196,12 +219,11 @@ std::pair<int, std::string> sendFilesWithOptions(const std::map<std::string, std
     platform::trace("Exiting with success");
   } catch (const std::exception& e) {
     platform::trace("Exception during sendFiles() ", e);
-    setStatusFrom(e);
+    recordCurrentFailure();
     result = {_statusCode, _errorMessage};
   } catch (...) {
     platform::trace("Non-std::exception during sendFiles().");
-    _statusCode = status::generalFailure;
-    _errorMessage = "internal error";
+    recordCurrentFailure();
     result = {_statusCode, _errorMessage};
   }
   platform::trace("Returning from sendFiles");
@@ -230,11 +252,10 @@ int runPatchCommand(const std::string& name, const std::string& entryLine, Confi
     platform::trace("Exiting with success");
   } catch (const std::exception& e) {
     platform::trace("Exception during " + name + "() ", e);
-    setStatusFrom(e);
+    recordCurrentFailure();
   } catch (...) {
     platform::trace("Non-std::exception during " + name + "().");
-    _statusCode = status::generalFailure;
-    _errorMessage = "internal error";
+    recordCurrentFailure();
   }
   platform::trace("Returning from " + name);
   return _statusCode;
@@ -334,106 +355,110 @@ int sendFiles(const std::map<std::string, std::string>& options, const char* src
 
 extern "C" {
 
-int vexo25_addFile(const char* format, const VexoFileSpec* fileSpec) {
-  ensureInited();
-  static char pathBuffer[1024];
-  if (!convertFileSpec(fileSpec, pathBuffer, sizeof pathBuffer)) {
-    vexo::platform::trace("error converting from FSSpec");
-    return vexo::status::badFileSpecification;
-  }
-  return vexo::api25::addFile(format, pathBuffer) ? 0 : vexo::api25::getStatusCode();
+using vexo::api25::guarded;
+using vexo::api25::guardedVoid;
+
+int vexo25_addFile(const char* format, const VexoFileSpec* fileSpec) noexcept {
+  return guarded(int(vexo::status::generalFailure), [&] {
+    static char pathBuffer[1024];
+    if (!convertFileSpec(fileSpec, pathBuffer, sizeof pathBuffer)) {
+      vexo::platform::trace("error converting from FSSpec");
+      return int(vexo::status::badFileSpecification);
+    }
+    return vexo::api25::addFile(format, pathBuffer) ? 0 : vexo::api25::getStatusCode();
+  });
 }
 
-int vexo21_addFile(const char* format, const VexoFileSpec* fileSpec) {
+int vexo21_addFile(const char* format, const VexoFileSpec* fileSpec) noexcept {
   return vexo25_addFile(format, fileSpec);
 }
 
-int vexo25_addFileUsingPath(const char* format, const char* path) {
-  ensureInited();
-  return vexo::api25::addFile(format, path) ? 0 : vexo::api25::getStatusCode();
+int vexo25_addFileUsingPath(const char* format, const char* path) noexcept {
+  return guarded(int(vexo::status::generalFailure), [&] {
+    return vexo::api25::addFile(format, path) ? 0 : vexo::api25::getStatusCode();
+  });
 }
 
-int vexo25_resetFiles(void) {
-  ensureInited();
-  vexo::api25::resetFiles();
-  return 0;
+int vexo25_resetFiles(void) noexcept {
+  return guarded(int(vexo::status::generalFailure), [] {
+    vexo::api25::resetFiles();
+    return 0;
+  });
 }
 
-int vexo21_resetFiles(void) { return vexo25_resetFiles(); }
+int vexo21_resetFiles(void) noexcept { return vexo25_resetFiles(); }
 
-int vexo25_applyPatchFile(const char* patchFile, const char* oldFile, const char* newFile) {
-  ensureInited();
-  return vexo::api25::applyPatchFile(patchFile, oldFile, newFile);
+int vexo25_applyPatchFile(const char* patchFile, const char* oldFile,
+                          const char* newFile) noexcept {
+  return guarded(int(vexo::status::generalFailure), [&] {
+    return vexo::api25::applyPatchFile(patchFile, oldFile, newFile);
+  });
 }
 
-int vexo25_applyPatchDir(const char* patchDir, const char* oldDir, const char* newDir) {
-  ensureInited();
-  return vexo::api25::applyPatchDir(patchDir, oldDir, newDir);
+int vexo25_applyPatchDir(const char* patchDir, const char* oldDir, const char* newDir) noexcept {
+  return guarded(int(vexo::status::generalFailure), [&] {
+    return vexo::api25::applyPatchDir(patchDir, oldDir, newDir);
+  });
 }
 
-int vexo25_validatePatchDir(const char* patchDir) {
-  ensureInited();
-  return vexo::api25::validatePatchDir(patchDir);
+int vexo25_validatePatchDir(const char* patchDir) noexcept {
+  return guarded(int(vexo::status::generalFailure),
+                 [&] { return vexo::api25::validatePatchDir(patchDir); });
 }
 
 int vexo25_sendFiles(const char* srcCompId, const char* srcAppId, const char* srcAppVer,
                      const char* authToken, int deleteInputFiles, char* messageBuffer,
-                     int bufferSize) {
-  ensureInited();
-  return sendFiles({}, srcCompId, srcAppId, srcAppVer, authToken, deleteInputFiles,
-                   messageBuffer, bufferSize);
+                     int bufferSize) noexcept {
+  copyMessage(std::string(), messageBuffer, bufferSize);
+  return guarded(int(vexo::status::generalFailure), [&] {
+    return sendFiles({}, srcCompId, srcAppId, srcAppVer, authToken, deleteInputFiles,
+                     messageBuffer, bufferSize);
+  });
 }
 
 int vexo25_sendFilesWithOptions(const char* options, const char* srcCompId,
                                 const char* srcAppId, const char* srcAppVer,
                                 const char* authToken, int deleteInputFiles,
-                                char* messageBuffer, int bufferSize) {
-  ensureInited();
-  std::map<std::string, std::string> parsed;
-  try {
-    parsed = vexo::strutil::parseNVPString(options ? options : "");
-  } catch (const std::exception& e) {
-    // Nothing may leave an exported function as an exception.
-    copyMessage(e.what(), messageBuffer, bufferSize);
-    return vexo::status::generalFailure;
-  }
-  return sendFiles(parsed, srcCompId, srcAppId, srcAppVer, authToken, deleteInputFiles,
-                   messageBuffer, bufferSize);
+                                char* messageBuffer, int bufferSize) noexcept {
+  copyMessage(std::string(), messageBuffer, bufferSize);
+  return guarded(int(vexo::status::generalFailure), [&] {
+    std::map<std::string, std::string> parsed;
+    try {
+      parsed = vexo::strutil::parseNVPString(options ? options : "");
+    } catch (const std::exception& e) {
+      copyMessage(e.what(), messageBuffer, bufferSize);
+      return int(vexo::status::generalFailure);
+    }
+    return sendFiles(parsed, srcCompId, srcAppId, srcAppVer, authToken, deleteInputFiles,
+                     messageBuffer, bufferSize);
+  });
 }
 
 int vexo21_sendFiles(const char* srcCompId, const char* srcAppId, const char* srcAppVer,
-                     int deleteInputFiles, char* messageBuffer, int bufferSize) {
+                     int deleteInputFiles, char* messageBuffer, int bufferSize) noexcept {
   return vexo25_sendFiles(srcCompId, srcAppId, srcAppVer, nullptr, deleteInputFiles,
                           messageBuffer, bufferSize);
 }
 
-int vexo25_lastSendFilesWasLightweight(void) {
-  ensureInited();
-  return vexo::api25::lastSendFilesWasLightweight() ? 1 : 0;
+int vexo25_lastSendFilesWasLightweight(void) noexcept {
+  return guarded(0, [] { return vexo::api25::lastSendFilesWasLightweight() ? 1 : 0; });
 }
 
-const char* vexo25_getErrorMessage(void) {
-  ensureInited();
-  try {
-    return vexo::api25::getErrorMessage();
-  } catch (...) {
-    return "";  // no memory left for a copy of the message
-  }
+const char* vexo25_getErrorMessage(void) noexcept {
+  // No memory left for a copy of the message: an empty one.
+  return guarded<const char*>("", [] { return vexo::api25::getErrorMessage(); });
 }
 
-int vexo25_isTracingEnabled(void) {
-  ensureInited();
-  return vexo::platform::isTracingEnabled() ? 1 : 0;
+int vexo25_isTracingEnabled(void) noexcept {
+  return guarded(0, [] { return vexo::platform::isTracingEnabled() ? 1 : 0; });
 }
 
-int vexo25_getMaxTraceLogFiles(void) {
-  ensureInited();
-  return vexo::platform::getMaxTraceLogFiles();
+int vexo25_getMaxTraceLogFiles(void) noexcept {
+  return guarded(0, [] { return vexo::platform::getMaxTraceLogFiles(); });
 }
 
-void vexo25_setMaxTraceLogFiles(int count) {
-  ensureInited();
-  vexo::platform::setMaxTraceLogFiles(count);
+void vexo25_setMaxTraceLogFiles(int count) noexcept {
+  guardedVoid([&] { vexo::platform::setMaxTraceLogFiles(count); });
 }
 
 }  // extern "C"

@@ -73,6 +73,3 @@ void adoptSession(std::unique_ptr<Session> session);
 
 }  // namespace api25
 }  // namespace vexo
-
-// The one-time client set-up every export runs first.
-void ensureInited();

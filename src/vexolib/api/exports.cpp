@@ -1,8 +1,8 @@
 // The exports of the session operations, configuration calls, information tables and browser
-// pages: each runs the client set-up, then its operation, and nothing leaves it as an
-// exception.
+// pages: each runs in the one export guard (export_guard.h).
 #include "vexolib/api/operations.h"
 #include "vexolib/api/api25.h"
+#include "vexolib/api/export_guard.h"
 #include <vexokit/vexokit.h>
 
 namespace {
@@ -10,25 +10,8 @@ namespace {
 namespace api = vexo::api25;
 using vexo::api25::InfoTable;
 
-// The one frame of these exports: onFailure is the answer when anything escapes.
-template <typename Result, typename Work>
-Result guarded(Result onFailure, Work work) noexcept {
-  try {
-    ensureInited();
-    return work();
-  } catch (...) {
-    return onFailure;
-  }
-}
-
-template <typename Work>
-void guardedVoid(Work work) noexcept {
-  try {
-    ensureInited();
-    work();
-  } catch (...) {
-  }
-}
+using vexo::api25::guarded;
+using vexo::api25::guardedVoid;
 
 int flag(bool value) { return value ? 1 : 0; }
 
@@ -38,172 +21,172 @@ extern "C" {
 
 // ---- Configuration, tracing and messages ---------------------------------------------------
 
-void vexo25_overrideConfigOption(const char* name, const char* value) {
+void vexo25_overrideConfigOption(const char* name, const char* value) noexcept {
   guardedVoid([&] { api::overrideConfigOption(name, value); });
 }
 
-void vexo25_setClientAttribute(const char* name, const char* value) {
+void vexo25_setClientAttribute(const char* name, const char* value) noexcept {
   guardedVoid([&] { api::setClientAttribute(name, value); });
 }
 
-void vexo25_setTracingEnabled(unsigned char enabled) {
+void vexo25_setTracingEnabled(unsigned char enabled) noexcept {
   guardedVoid([&] { api::setTracingEnabled(enabled != 0); });
 }
 
-void vexo25_setTraceLogDirectory(const char* path) {
+void vexo25_setTraceLogDirectory(const char* path) noexcept {
   guardedVoid([&] { api::setTraceLogDirectory(path); });
 }
 
-const char* vexo25_getTraceLogDirectory(void) {
+const char* vexo25_getTraceLogDirectory(void) noexcept {
   return guarded<const char*>(nullptr, [] { return api::getTraceLogDirectory(); });
 }
 
-void vexo25_logMessage(unsigned char isError, const char* subcategory, const char* message) {
+void vexo25_logMessage(unsigned char isError, const char* subcategory, const char* message) noexcept {
   guardedVoid([&] { api::logMessage(isError != 0, subcategory, message); });
 }
 
 // ---- Connection, login, core group and upgrade ---------------------------------------------
 
-int vexo25_connect(void) {
+int vexo25_connect(void) noexcept {
   return guarded(103, [] { return api::connect(); });
 }
 
-int vexo25_disconnect(void) {
+int vexo25_disconnect(void) noexcept {
   return guarded(103, [] { return api::disconnect(); });
 }
 
-int vexo25_isConnected(void) {
+int vexo25_isConnected(void) noexcept {
   return guarded(0, [] { return flag(api::isConnected()); });
 }
 
-void vexo25_setTimeoutSeconds(int seconds) {
+void vexo25_setTimeoutSeconds(int seconds) noexcept {
   guardedVoid([&] { api::setTimeoutSeconds(seconds); });
 }
 
-int vexo25_loginUsingPassword(const char* screenName, const char* password) {
+int vexo25_loginUsingPassword(const char* screenName, const char* password) noexcept {
   return guarded(103, [&] { return api::loginUsingPassword(screenName, password); });
 }
 
-int vexo25_loginUsingAuthToken(const char* authToken) {
+int vexo25_loginUsingAuthToken(const char* authToken) noexcept {
   return guarded(103, [&] { return api::loginUsingAuthToken(authToken); });
 }
 
-int vexo25_logout(void) {
+int vexo25_logout(void) noexcept {
   return guarded(103, [] { return api::logout(); });
 }
 
-int vexo25_touchSession(void) {
+int vexo25_touchSession(void) noexcept {
   return guarded(103, [] { return api::touchSession(); });
 }
 
-int vexo25_isLoggedIn(void) {
+int vexo25_isLoggedIn(void) noexcept {
   return guarded(0, [] { return flag(api::isLoggedIn()); });
 }
 
-const char* vexo25_obtainAuthToken(const char* forStationType) {
+const char* vexo25_obtainAuthToken(const char* forStationType) noexcept {
   return guarded<const char*>(nullptr, [&] { return api::obtainAuthToken(forStationType); });
 }
 
-const char* vexo25_getScreenName(void) {
+const char* vexo25_getScreenName(void) noexcept {
   return guarded<const char*>(nullptr, [] { return api::getScreenName(); });
 }
 
-const char* vexo25_getViewAsScreenName(void) {
+const char* vexo25_getViewAsScreenName(void) noexcept {
   return guarded<const char*>(nullptr, [] { return api::getViewAsScreenName(); });
 }
 
-int vexo25_isSuperUser(void) {
+int vexo25_isSuperUser(void) noexcept {
   return guarded(0, [] { return flag(api::isSuperUser()); });
 }
 
-int vexo25_isSuperViewer(void) {
+int vexo25_isSuperViewer(void) noexcept {
   return guarded(0, [] { return flag(api::isSuperViewer()); });
 }
 
-int vexo25_isSuperViewerOnly(void) {
+int vexo25_isSuperViewerOnly(void) noexcept {
   return guarded(0, [] { return flag(api::isSuperViewerOnly()); });
 }
 
-const char* vexo25_getCoreGroupAlias(void) {
+const char* vexo25_getCoreGroupAlias(void) noexcept {
   return guarded<const char*>(nullptr, [] { return api::getCoreGroupAlias(); });
 }
 
-const char* vexo25_getCoreGroupTitle(void) {
+const char* vexo25_getCoreGroupTitle(void) noexcept {
   return guarded<const char*>(nullptr, [] { return api::getCoreGroupTitle(); });
 }
 
-int vexo25_setCoreGroupUsingAlias(const char* alias) {
+int vexo25_setCoreGroupUsingAlias(const char* alias) noexcept {
   return guarded(103, [&] { return api::setCoreGroupUsingAlias(alias); });
 }
 
-int vexo25_setCoreGroupUsingEntid(const char* entid) {
+int vexo25_setCoreGroupUsingEntid(const char* entid) noexcept {
   return guarded(103, [&] { return api::setCoreGroupUsingEntid(entid); });
 }
 
-const char* vexo25_getCoreGroupRemoteAttributeString(const char* attributeName) {
+const char* vexo25_getCoreGroupRemoteAttributeString(const char* attributeName) noexcept {
   return guarded<const char*>("", [&] {
     return api::getCoreGroupRemoteAttributeString(attributeName);
   });
 }
 
-int vexo25_getCoreGroupRemoteAttributeBoolean(const char* attributeName) {
+int vexo25_getCoreGroupRemoteAttributeBoolean(const char* attributeName) noexcept {
   return guarded(0, [&] { return flag(api::getCoreGroupRemoteAttributeBoolean(attributeName)); });
 }
 
-const char* vexo25_getEffectiveClassidPeriod(void) {
+const char* vexo25_getEffectiveClassidPeriod(void) noexcept {
   return guarded<const char*>("", [] { return api::getEffectiveClassidPeriod(); });
 }
 
-int vexo25_setEffectiveClassidPeriod(const char* period) {
+int vexo25_setEffectiveClassidPeriod(const char* period) noexcept {
   return guarded(103, [&] { return api::setEffectiveClassidPeriod(period); });
 }
 
-int vexo25_isClientUpgradeNeeded(void) {
+int vexo25_isClientUpgradeNeeded(void) noexcept {
   return guarded(0, [] { return flag(api::isClientUpgradeNeeded()); });
 }
 
-int vexo25_getClientUpgradeIsPatch(void) {
+int vexo25_getClientUpgradeIsPatch(void) noexcept {
   return guarded(0, [] { return flag(api::getClientUpgradeIsPatch()); });
 }
 
-const char* vexo25_getClientUpgradeVersion(void) {
+const char* vexo25_getClientUpgradeVersion(void) noexcept {
   return guarded<const char*>(nullptr, [] { return api::getClientUpgradeVersion(); });
 }
 
-const char* vexo25_getClientUpgradeRemoteKey(void) {
+const char* vexo25_getClientUpgradeRemoteKey(void) noexcept {
   return guarded<const char*>(nullptr, [] { return api::getClientUpgradeRemoteKey(); });
 }
 
-const char* vexo25_getClientUpgradeInstallString(void) {
+const char* vexo25_getClientUpgradeInstallString(void) noexcept {
   return guarded<const char*>(nullptr, [] { return api::getClientUpgradeInstallString(); });
 }
 
-int vexo25_retrieveClientGeneralUpgradeInfo(void) {
+int vexo25_retrieveClientGeneralUpgradeInfo(void) noexcept {
   return guarded(103, [] { return api::retrieveClientGeneralUpgradeInfo(); });
 }
 
-const char* vexo25_getClientGeneralUpgradeRemoteKey(void) {
+const char* vexo25_getClientGeneralUpgradeRemoteKey(void) noexcept {
   return guarded<const char*>(nullptr, [] { return api::getClientGeneralUpgradeRemoteKey(); });
 }
 
-const char* vexo25_getClientGeneralUpgradeInstallString(void) {
+const char* vexo25_getClientGeneralUpgradeInstallString(void) noexcept {
   return guarded<const char*>(nullptr,
                               [] { return api::getClientGeneralUpgradeInstallString(); });
 }
 
 // ---- Browser pages -------------------------------------------------------------------------
 
-int vexo25_openGradebooks(const char* srcCompId, const char* srcAppId, const char* srcAppVer) {
+int vexo25_openGradebooks(const char* srcCompId, const char* srcAppId, const char* srcAppVer) noexcept {
   return guarded(103, [&] { return api::openGradebooks(srcCompId, srcAppId, srcAppVer); });
 }
 
-int vexo21_openGradebooks(const char* srcCompId, const char* srcAppId, const char* srcAppVer) {
+int vexo21_openGradebooks(const char* srcCompId, const char* srcAppId, const char* srcAppVer) noexcept {
   return vexo25_openGradebooks(srcCompId, srcAppId, srcAppVer);
 }
 
 int vexo25_classDataSync(const char* schoolId, const char* classId, const char* fileExt,
                          const char* mimeType, const char* srcCompId, const char* srcAppId,
-                         const char* srcAppVer) {
+                         const char* srcAppVer) noexcept {
   return guarded(103, [&] {
     return api::classDataSync(schoolId, classId, fileExt, mimeType, srcCompId, srcAppId,
                               srcAppVer);
@@ -212,62 +195,62 @@ int vexo25_classDataSync(const char* schoolId, const char* classId, const char* 
 
 int vexo21_classDataSync(const char* schoolId, const char* classId, const char* fileExt,
                          const char* mimeType, const char* srcCompId, const char* srcAppId,
-                         const char* srcAppVer) {
+                         const char* srcAppVer) noexcept {
   return vexo25_classDataSync(schoolId, classId, fileExt, mimeType, srcCompId, srcAppId,
                               srcAppVer);
 }
 
 // ---- Information tables --------------------------------------------------------------------
 
-int vexo25_retrieveTaughtClassesInfo(void) {
+int vexo25_retrieveTaughtClassesInfo(void) noexcept {
   return guarded(103, [] { return api::retrieveTaughtClassesInfo(); });
 }
-int vexo25_retrieveGradebookInfo(void) {
+int vexo25_retrieveGradebookInfo(void) noexcept {
   return guarded(103, [] { return api::retrieveGradebookInfo(); });
 }
-int vexo25_retrieveCoreGroupTeachersAndClasses(void) {
+int vexo25_retrieveCoreGroupTeachersAndClasses(void) noexcept {
   return guarded(103, [] { return api::retrieveCoreGroupTeachersAndClasses(); });
 }
-int vexo25_retrieveCoreGroupTeachersAndGradebooks(void) {
+int vexo25_retrieveCoreGroupTeachersAndGradebooks(void) noexcept {
   return guarded(103, [] { return api::retrieveCoreGroupTeachersAndGradebooks(); });
 }
-int vexo25_retrieveRosterUserInfo(const char* classID) {
+int vexo25_retrieveRosterUserInfo(const char* classID) noexcept {
   return guarded(103, [&] { return api::retrieveRosterUserInfo(classID); });
 }
-int vexo25_retrieveCoreGroupsInfo(unsigned char includeImplicitCoreGroups) {
+int vexo25_retrieveCoreGroupsInfo(unsigned char includeImplicitCoreGroups) noexcept {
   return guarded(103, [&] { return api::retrieveCoreGroupsInfo(includeImplicitCoreGroups != 0); });
 }
-int vexo25_retrieveDistrictSchoolsInfo(void) {
+int vexo25_retrieveDistrictSchoolsInfo(void) noexcept {
   return guarded(103, [] { return api::retrieveDistrictSchoolsInfo(); });
 }
-int vexo25_retrieveGradedFormListForTeacherInfo(void) {
+int vexo25_retrieveGradedFormListForTeacherInfo(void) noexcept {
   return guarded(103, [] { return api::retrieveGradedFormListForTeacherInfo(); });
 }
-int vexo25_retrieveGradedFormListForClassInfo(const char* classID) {
+int vexo25_retrieveGradedFormListForClassInfo(const char* classID) noexcept {
   return guarded(103, [&] { return api::retrieveGradedFormListForClassInfo(classID); });
 }
-int vexo25_retrieveGradesForForm(const char* formEntid) {
+int vexo25_retrieveGradesForForm(const char* formEntid) noexcept {
   return guarded(103, [&] { return api::retrieveGradesForForm(formEntid); });
 }
-int vexo25_retrieveCoreGroupClassidPeriodsInfo(void) {
+int vexo25_retrieveCoreGroupClassidPeriodsInfo(void) noexcept {
   return guarded(103, [] { return api::retrieveCoreGroupClassidPeriodsInfo(); });
 }
-int vexo25_retrieveInterfacesInfo(void) {
+int vexo25_retrieveInterfacesInfo(void) noexcept {
   return guarded(103, [] { return api::retrieveInterfacesInfo(); });
 }
 
 // The count and cell getters, generated from one list: table, then column index.
 #define VEXO_COUNT(name, table)                                            \
-  int vexo25_##name(void) {                                                \
+  int vexo25_##name(void) noexcept {                                                \
     return guarded(0, [] { return api::getRowCount(InfoTable::table); }); \
   }
 #define VEXO_TEXT_CELL(name, table, column)                                       \
-  const char* vexo25_##name(int row) {                                            \
+  const char* vexo25_##name(int row) noexcept {                                            \
     return guarded<const char*>(                                                  \
         nullptr, [&] { return api::getTextCell(InfoTable::table, column, row); }); \
   }
 #define VEXO_FLAG_CELL(name, table, column) \
-  int vexo25_##name(int row) {              \
+  int vexo25_##name(int row) noexcept {              \
     return guarded(0, [&] { return api::getFlagCell(InfoTable::table, column, row); }); \
   }
 

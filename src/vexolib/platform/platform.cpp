@@ -13,35 +13,36 @@
 #include <boost/filesystem.hpp>
 
 #include "vexolib/platform/VexoException.h"
-#include "vexolib/seams/platform_detail.h"
+#include "vexolib/platform/platform_private.h"
 #include "vexolib/platform/strutil.h"
 #include "vexolib/platform/version.h"
 
 namespace vexo {
 namespace platform {
 
-namespace {
+namespace priv {
 
-namespace fs = boost::filesystem;
-
-struct TraceState {
-  bool tracingEnabled = true;
-  int maxTraceLogFiles = 100;
-  bool logTableEnabled = true;
-  std::vector<LogEntry> logTable;
-  int traceFd = -1;
-  bool traceBad = false;  // a write failed: nothing more goes to this file
-  bool opening = false;   // lines traced while the file is being opened skip the file
-  boost::optional<fs::path> traceLogDirPath;
-  std::string prefix = "trace-";
-  std::string suffix = ".log";
-};
-
-// Never destroyed, so that exceptions thrown during static destruction can still trace.
 TraceState& traceState() {
   static TraceState* state = new TraceState;
   return *state;
 }
+
+void ensureTraceLogClosed() {
+  TraceState& st = traceState();
+  if (st.traceFd >= 0) {
+    ::close(st.traceFd);
+    st.traceFd = -1;
+  }
+}
+
+}  // namespace priv
+
+namespace {
+
+namespace fs = boost::filesystem;
+using priv::TraceState;
+using priv::traceState;
+using priv::ensureTraceLogClosed;
 
 void writeTraceText(const std::string& text) {
   TraceState& st = traceState();
@@ -139,14 +140,6 @@ void ensureTraceLogOpened() {
   }
 }
 
-void ensureTraceLogClosed() {
-  TraceState& st = traceState();
-  if (st.traceFd >= 0) {
-    ::close(st.traceFd);
-    st.traceFd = -1;
-  }
-}
-
 }  // namespace
 
 void setTracingEnabled(bool enabled) {
@@ -212,30 +205,44 @@ void log(LogLevel level, const char* message, const char* category) {
   log(level, std::string(message ? message : ""), category);
 }
 
-void traceString(const std::string& message) {
-  log(LogLevel::trace, message, "vexo");
+// Tracing runs in destructors and catch handlers: a line that cannot be made (no memory) is
+// lost, never thrown.
+void traceString(const std::string& message) noexcept {
+  try {
+    log(LogLevel::trace, message, "vexo");
+  } catch (...) {
+  }
 }
 
-void trace(const std::string& message) {
+void trace(const std::string& message) noexcept {
   if (traceState().tracingEnabled) {
     traceString(message);
   }
 }
 
-void trace(const char* message) {
+void trace(const char* message) noexcept {
   if (traceState().tracingEnabled) {
-    traceString(message ? message : "");
+    try {
+      traceString(message ? message : "");
+    } catch (...) {
+    }
   }
 }
 
-void trace(const std::string& message, const std::exception& e) {
+void trace(const std::string& message, const std::exception& e) noexcept {
   if (traceState().tracingEnabled) {
-    traceString(message + "\n" + getExceptionMessage(e));
+    try {
+      traceString(message + "\n" + getExceptionMessage(e));
+    } catch (...) {
+    }
   }
 }
 
-void trace(const char* message, const std::exception& e) {
-  trace(std::string(message ? message : ""), e);
+void trace(const char* message, const std::exception& e) noexcept {
+  try {
+    trace(std::string(message ? message : ""), e);
+  } catch (...) {
+  }
 }
 
 std::string getExceptionMessage(const std::exception& e) {
@@ -283,16 +290,6 @@ bool loadFile(const std::string& path, std::vector<unsigned char>& bytes) {
 bool deleteFile(const std::string& path) {
   return ::unlink(path.c_str()) == 0;
 }
-
-namespace detail {
-
-void resetTracing() {
-  ensureTraceLogClosed();
-  TraceState& st = traceState();
-  st = TraceState();
-}
-
-}  // namespace detail
 
 }  // namespace platform
 }  // namespace vexo

@@ -85,12 +85,12 @@ std::vector<LogEntry>& accessLogTable();
 // Info and error messages reach only the log table; trace messages the trace file as well.
 void log(LogLevel level, const std::string& message, const char* category);
 void log(LogLevel level, const char* message, const char* category);
-void traceString(const std::string& message);
-// No effect while tracing is off.
-void trace(const std::string& message);
-void trace(const char* message);
-void trace(const std::string& message, const std::exception& e);
-void trace(const char* message, const std::exception& e);
+// No effect while tracing is off. Never throws: a line that cannot be made is lost.
+void traceString(const std::string& message) noexcept;
+void trace(const std::string& message) noexcept;
+void trace(const char* message) noexcept;
+void trace(const std::string& message, const std::exception& e) noexcept;
+void trace(const char* message, const std::exception& e) noexcept;
 
 // The text form of a VexoException, else "Exception (<type>): <what>".
 std::string getExceptionMessage(const std::exception& e);

@@ -7,24 +7,25 @@
 #include <boost/regex.hpp>
 
 #include "vexolib/platform/platform.h"
-#include "vexolib/seams/platform_detail.h"
 #include "vexolib/platform/platform_private.h"
 #include "vexolib/platform/strutil.h"
 
 namespace vexo {
 namespace platform {
 
-namespace {
-
-struct ConfigState {
-  std::map<std::string, std::string> options;
-  bool loaded = false;
-};
+namespace priv {
 
 ConfigState& configState() {
   static ConfigState* state = new ConfigState;
   return *state;
 }
+
+}  // namespace priv
+
+namespace {
+
+using priv::ConfigState;
+using priv::configState;
 
 void ensureConfigOptionsLoaded() {
   ConfigState& st = configState();
@@ -194,12 +195,6 @@ std::map<std::string, std::string> readConfigOptions() {
 }
 
 namespace detail {
-
-void resetConfigOptions() {
-  ConfigState& st = configState();
-  st.options.clear();
-  st.loaded = false;
-}
 
 std::vector<std::string> splitConfigText(const std::string& text) {
   std::vector<std::string> lines;

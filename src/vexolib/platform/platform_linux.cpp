@@ -20,7 +20,6 @@
 
 #include "vexolib/platform/VexoException.h"
 #include "vexolib/platform/platform.h"
-#include "vexolib/seams/platform_detail.h"
 #include "vexolib/platform/platform_private.h"
 #include "vexolib/platform/strutil.h"
 #include "vexolib/platform/status.h"
@@ -34,25 +33,9 @@ enum Purpose { temporaryPurpose = 0, cachePurpose = 1 };
 
 const char lastResortFolder[] = "/var/tmp";
 
-struct FolderCache {
-  boost::optional<std::string> tempDataDirPath;
-  boost::optional<std::string> cachingDirPath;
-};
-
-FolderCache& folderCache() {
-  static FolderCache* cache = new FolderCache;
-  return *cache;
-}
-
-std::string& networkConfigRoot() {
-  static std::string* root = new std::string("/etc");
-  return *root;
-}
-
-// Budgets of the fault-injection seam; -1 is off.
-std::int64_t writeBudget = -1;
-std::int64_t readBudget = -1;
-bool readFailsAsError = false;
+using priv::FolderCache;
+using priv::folderCache;
+using priv::networkConfigRoot;
 
 std::string joinPath(const std::string& folder, const std::string& name) {
   return folder + (strutil::endsWith(folder, "/") ? "" : "/") + name;
@@ -180,48 +163,8 @@ int openBinaryReadWriteFile(const std::string& path) {
   return ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
 }
 
-int readFileHandle(int handle, void* buffer, int length) {
-  if (length < 0) {
-    errno = EINVAL;
-    return -1;
-  }
-  std::size_t want = static_cast<std::size_t>(length);
-  if (readBudget >= 0) {
-    if (readBudget == 0 && want > 0) {
-      if (readFailsAsError) {
-        errno = EIO;
-        return -1;
-      }
-      return 0;
-    }
-    want = std::min<std::size_t>(want, static_cast<std::size_t>(readBudget));
-  }
-  const ssize_t n = ::read(handle, buffer, want);
-  if (n > 0 && readBudget >= 0) {
-    readBudget -= n;
-  }
-  return static_cast<int>(n);
-}
-
-int writeFileHandle(int handle, const void* buffer, int length) {
-  if (length < 0) {
-    errno = EINVAL;
-    return -1;
-  }
-  std::size_t want = static_cast<std::size_t>(length);
-  if (writeBudget >= 0) {
-    if (writeBudget == 0 && want > 0) {
-      errno = ENOSPC;
-      return -1;
-    }
-    want = std::min<std::size_t>(want, static_cast<std::size_t>(writeBudget));
-  }
-  const ssize_t n = ::write(handle, buffer, want);
-  if (n > 0 && writeBudget >= 0) {
-    writeBudget -= n;
-  }
-  return static_cast<int>(n);
-}
+// readFileHandle and writeFileHandle are in seams/: plain in the shipped library, with fault
+// budgets in the test build.
 
 bool seekFileHandleForward(int handle, std::uint64_t offset) {
   if (offset > static_cast<std::uint64_t>(INT64_MAX)) {
@@ -447,17 +390,14 @@ std::vector<std::string> configDomainFolders() {
   return folders;
 }
 
+FolderCache& folderCache() {
+  static FolderCache* cache = new FolderCache;
+  return *cache;
+}
+
 }  // namespace priv
 
 namespace detail {
-
-void resetFolderCache() {
-  folderCache() = FolderCache();
-}
-
-void setNetworkConfigRoot(const std::string& root) {
-  networkConfigRoot() = root;
-}
 
 std::string getSpecialPurposeDirectoryPathString(int purpose) {
   if (purpose != temporaryPurpose && purpose != cachePurpose) {
@@ -484,15 +424,6 @@ std::string getSpecialPurposeDirectoryPathString(int purpose) {
     }
   }
   return *cached;
-}
-
-void failWritesAfter(std::int64_t bytes) {
-  writeBudget = bytes < 0 ? -1 : bytes;
-}
-
-void failReadsAfter(std::int64_t bytes, bool asError) {
-  readBudget = bytes < 0 ? -1 : bytes;
-  readFailsAsError = asError;
 }
 
 }  // namespace detail

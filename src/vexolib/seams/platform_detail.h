@@ -1,10 +1,13 @@
-// Seams of the platform layer for the framework's own tests and fuzzers. The exported
-// interface never calls these.
+// Seams of the platform layer for the framework's own tests, fuzzers and benchmarks. They are
+// built into the test library only (seams/*.cpp); the shipped library has neither these
+// functions nor the code paths they switch on.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
-#include <vector>
+
+#include "vexolib/platform/platform_private.h"
 
 namespace vexo {
 namespace platform {
@@ -20,17 +23,14 @@ void resetTracing();
 // The folder whose "vexo/vexo.ini" is the machine-wide fallback ("/etc" by default).
 void setNetworkConfigRoot(const std::string& root);
 
-// Splits a configuration file's text at every CR and LF, dropping empty lines.
-std::vector<std::string> splitConfigText(const std::string& text);
-
-// 0 the temporary folder, 1 the cache folder; anything else raises VexoException 103.
-std::string getSpecialPurposeDirectoryPathString(int purpose);
-
 // Fault injection for the file handles: after `bytes` more bytes, writes fail with ENOSPC
 // (a write across the limit comes back short). -1 switches it off.
 void failWritesAfter(std::int64_t bytes);
 // After `bytes` more bytes, reads end early: they return 0, or -1 with EIO when asError.
 void failReadsAfter(std::int64_t bytes, bool asError);
+// The next read or write of a file handle runs `thrower` (once) instead of its transfer, so
+// that a test can raise any kind of exception deep inside an operation. Empty: off.
+void throwAtNextFileAccess(std::function<void()> thrower);
 
 }  // namespace detail
 }  // namespace platform

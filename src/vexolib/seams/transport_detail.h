@@ -1,4 +1,5 @@
-// Seams of the HTTP transport for the framework's own tests and benchmarks.
+// Seams of the HTTP transport for the framework's own tests and benchmarks (the setters are
+// built into the test library only, seams/*.cpp), and the cookie rules the tests reach.
 #pragma once
 
 #include <map>

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include <boost/filesystem/path.hpp>
+#include <boost/system/system_error.hpp>
 
 #include "vexolib/session/Session.h"
 #include "vexolib/api/internal.h"
@@ -28,7 +29,9 @@ int queueSyncDir(const char* localDir, const char* remoteKey, const char* syncTy
   Session::SyncDesc desc;
   try {
     desc.localPath = boost::filesystem::path(localDir);
-  } catch (const std::exception&) {
+  } catch (const boost::system::system_error&) {
+    // Only a path the system refuses is invalid; running out of memory is not the caller's
+    // path's fault (the export guard makes it 103).
     platform::trace("invalid path passed to queueSyncDir");
     setStatus(123, std::string("Invalid path: ") + localDir);
     return 123;

@@ -13,8 +13,8 @@
 
 #include "vexolib/platform/platform.h"
 #include "vexolib/platform/trace_mask.h"
+#include "vexolib/seams/tls_trust.h"
 #include "vexolib/transport/ResponseBody.h"
-#include "vexolib/seams/transport_detail.h"
 
 namespace vexo {
 namespace curlshared {
@@ -22,10 +22,6 @@ namespace curlshared {
 namespace {
 
 int globalDepth = 0;
-long connectTimeout = 30000;
-// A transfer that moves fewer than 1 byte/s for this long has stalled: a silent or trickling
-// server must not freeze the caller.
-long stallSeconds = 120;
 
 }  // namespace
 
@@ -105,10 +101,15 @@ void setCommonOptions(CURL* curl, char* errorBuffer) {
   curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorBuffer);
   curl_easy_setopt(curl, CURLOPT_NETRC, static_cast<long>(CURL_NETRC_IGNORED));
   curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, connectTimeout);
+  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, connectTimeoutMillis());
   curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, stallSeconds);
+  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, stallSeconds());
+  // Certificates are always checked; only the test build can name an authority to trust.
+  const std::string caFile = transport_detail::trustedCaFile();
+  if (!caFile.empty()) {
+    curl_easy_setopt(curl, CURLOPT_CAINFO, caFile.c_str());
+  }
   if (platform::getBoolConfigOption("verbose", false)) {
     curl_easy_setopt(curl, CURLOPT_VERBOSE, 1L);
   }
@@ -202,7 +203,7 @@ int watchProgress(void* arg, curl_off_t, curl_off_t downloaded, curl_off_t, curl
   } catch (...) {
     return 1;
   }
-  const auto horizon = now - std::chrono::seconds(stallSeconds);
+  const auto horizon = now - std::chrono::seconds(stallSeconds());
   while (samples.size() >= 2 && samples[1].first <= horizon) {
     samples.pop_front();
   }
@@ -235,30 +236,10 @@ int perform(CURL* curl, ResponseBody& body, char* errorBuffer) {
     result = CURLE_OPERATION_TIMEDOUT;
     std::snprintf(errorBuffer, errorBufferSize,
                   "Operation too slow. Less than 1 bytes/sec transferred the last %ld seconds",
-                  stallSeconds);
+                  stallSeconds());
   }
   return static_cast<int>(result);
 }
 
-long connectTimeoutMillis() {
-  return connectTimeout;
-}
-
 }  // namespace curlshared
-
-namespace transport_detail {
-
-void setConnectTimeoutMillis(long millis) {
-  curlshared::connectTimeout = millis;
-}
-
-void setStallSeconds(long seconds) {
-  curlshared::stallSeconds = seconds;
-}
-
-int curlGlobalUsers() {
-  return curlshared::curlGlobalScopeDepth();
-}
-
-}  // namespace transport_detail
 }  // namespace vexo

@@ -56,7 +56,11 @@ int perform(CURL* curl, ResponseBody& body, char* errorBuffer);
 void traceFailedTransfer(int code, const char* errorBuffer, int result,
                          const std::vector<unsigned char>& body, const std::string& headers);
 
+// How long connecting may take (30 s), and how long a transfer may move fewer than 1 byte/s
+// before it has stalled (120 s): a silent or trickling server must not freeze the caller.
+// Fixed in the shipped library; the test build's seams shorten them (seams/).
 long connectTimeoutMillis();
+long stallSeconds();
 
 }  // namespace curlshared
 }  // namespace vexo
