@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
+#include <exception>
 #include <utility>
 
 #include <curl/curl.h>
@@ -167,6 +168,8 @@ struct Transfer {
   // last sample at or before the start of the stall period.
   std::deque<std::pair<std::chrono::steady_clock::time_point, curl_off_t>> samples;
   bool stalled = false;
+  // What was thrown inside a callback: carried past libcurl and raised again after it.
+  std::exception_ptr thrown;
 };
 
 // libcurl is C: nothing may be thrown back through it. A body that cannot be kept answers 0,
@@ -187,6 +190,7 @@ std::size_t writeBody(char* data, std::size_t size, std::size_t count, void* arg
     }
     return transfer.body.append(data, n) ? n : 0;
   } catch (...) {
+    transfer.thrown = std::current_exception();
     return 0;
   }
 }
@@ -232,6 +236,9 @@ int perform(CURL* curl, ResponseBody& body, char* errorBuffer) {
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, static_cast<void*>(nullptr));
   curl_easy_setopt(curl, CURLOPT_XFERINFODATA, static_cast<void*>(nullptr));
   curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 1L);
+  if (transfer.thrown) {
+    std::rethrow_exception(transfer.thrown);
+  }
   if (transfer.stalled && result == CURLE_ABORTED_BY_CALLBACK) {
     result = CURLE_OPERATION_TIMEDOUT;
     std::snprintf(errorBuffer, errorBufferSize,

@@ -49,7 +49,8 @@ void setProxyOptions(CURL* curl, const boost::optional<ProxyDef>& proxy);
 // transfer that moves fewer than 1 byte/s over the stall period, counted from the last
 // bytes that moved (libcurl's own rule averages over its last seconds, so that a burst, say
 // the end of an upload, would put the end off): that is CURLE_OPERATION_TIMEDOUT, with
-// libcurl's wording in the error buffer.
+// libcurl's wording in the error buffer. What a callback throws (a failing file, memory)
+// ends the transfer and is raised again once libcurl has returned.
 int perform(CURL* curl, ResponseBody& body, char* errorBuffer);
 
 // The two failure lines of a transfer whose libcurl result is not 0, secrets masked.
