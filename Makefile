@@ -43,10 +43,12 @@ run: configure
 	cmake --build $(BUILD) -j $(JOBS) --target marktally vexokit
 	$(BUILD)/marktally/shell/marktally $(ARGS)
 
-# Installs the program, its guide, the desktop entry and the .mtb document type.
+# Installs the program, the framework library it opens (lib/, found through its run path),
+# its guide, the desktop entry and the .mtb document type.
 PREFIX ?= $(HOME)/.local
 install: build
 	install -Dm755 $(BUILD)/marktally/shell/marktally $(DESTDIR)$(PREFIX)/bin/marktally
+	install -Dm755 $(BUILD)/src/vexolib/libvexokit.so.1 $(DESTDIR)$(PREFIX)/lib/libvexokit.so.1
 	install -Dm644 docs/users-guide.html \
 	  $(DESTDIR)$(PREFIX)/share/doc/marktally/users-guide.html
 	install -Dm644 desktop/marktally.desktop \

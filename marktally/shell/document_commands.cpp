@@ -16,11 +16,13 @@
 #include "marktally/model/tables.h"
 #include "marktally/model/textutil.h"
 #include "marktally/model/undo.h"
+#include "marktally/reports/upload.h"
 #include "marktally/shell/celledit.h"
 #include "marktally/shell/common.h"
 #include "marktally/shell/grid.h"
 #include "marktally/shell/nav_dialogs.h"
 #include "marktally/shell/selection.h"
+#include "marktally/shell/service_dialogs.h"
 #include "marktally/shell/window.h"
 #include "marktally/toolbox/desktop.h"
 
@@ -186,6 +188,23 @@ void DoSaveCmd() {
     return;
   }
   SaveDocument();
+}
+
+void DoSaveToSpeakCmd() {
+  if (gCurrView == kMultipleClassesView) return;
+  if (!gWindow || !CloseEditor(false)) return;
+  InitCursor();
+  DeactivateMainWindow();
+  if (gFileSpec.empty()) {
+    Alert(kStopAlert, "This class has not been saved",
+          "This class has not yet been saved. You must save it before saving to SchoolSpeak.");
+    DoSaveAsCmd();
+  }
+  // The service must get the class as it stands: an unsaved or stale document stops.
+  if (!gFileSpec.empty() && SaveDocument() && DoSaveToSchoolSpeakDialog()) {
+    SaveToSchoolSpeak(gFileSpec);
+  }
+  if (gWindow) ActivateMainWindow();
 }
 
 void DoSaveAsCmd() {

@@ -20,6 +20,9 @@ void DoCloseCmd();
 void DoSaveCmd();
 void DoSaveAsCmd();
 void DoRevertCmd();
+// Saves the class, then hands its document to the SchoolSpeak upload tool after the
+// dialog; an untitled class is saved first, a failed save stops.
+void DoSaveToSpeakCmd();
 void DoOpenRecent(int16_t index);
 void DoQuitCmd();
 void OpenUsersGuide();

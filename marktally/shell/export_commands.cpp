@@ -11,7 +11,10 @@
 #include "marktally/reports/multiple_site.h"
 #include "marktally/reports/text_export.h"
 #include "marktally/reports/text_import.h"
+#include "marktally/reports/framework_link.h"
+#include "marktally/reports/upload.h"
 #include "marktally/reports/web_site.h"
+#include "marktally/reports/xml_export.h"
 #include "marktally/shell/celledit.h"
 #include "marktally/shell/common.h"
 #include "marktally/shell/document_commands.h"
@@ -22,6 +25,7 @@
 #include "marktally/shell/nav_dialogs.h"
 #include "marktally/shell/pagesize.h"
 #include "marktally/shell/selection.h"
+#include "marktally/shell/service_dialogs.h"
 #include "marktally/shell/window.h"
 #include "marktally/toolbox/desktop.h"
 
@@ -31,6 +35,10 @@ enum : int16_t {
   kExportTextItem = 1,
   kExportWebItem = 2,
   kExportLorvexItem = 4,
+  kExportSchoolSpeakItem = 5,
+  kExportBasmatiItem = 6,
+  kExportSchoolCtrItem = 7,
+  kExportSchoolFusionItem = 8,
   kExportTeacherWebItem = 9,
 };
 
@@ -125,7 +133,12 @@ void HandleExportChoice(int16_t item) {
   switch (item) {
     case kExportTextItem: DoExportToTextCmd(); break;
     case kExportWebItem: DoExportToHTMLCmd(); break;
+    case kExportBasmatiItem: DoExportToBasmati(); break;
+    case kExportSchoolCtrItem: DoExportToSchoolCtr(); break;
+    case kExportSchoolFusionItem: DoExportToSchoolFusion(); break;
     case kExportTeacherWebItem: DoExportToTeacherWeb(); break;
+    case kExportLorvexItem: DoExportToLorvex(); break;
+    case kExportSchoolSpeakItem: DoExportToSchoolSpeak(); break;
     default: break;
   }
 }
@@ -214,6 +227,72 @@ void DoExportToTeacherWeb() {
   gTeacherWeb = 1;
   WriteExport(spec);
   gTeacherWeb = 0;
+}
+
+// ---- XML exports for the school services ---------------------------------------------
+
+namespace {
+
+// The steps the XML exports share: the ID warning, the service's dialog, a ".xml" file
+// chosen by the teacher, then the writer.
+void ExportXML(const char* service, bool (*dialog)(), bool (*writer)(const FileSpec&)) {
+  StartExport();
+  IDWarning((std::string("One or more students in this class do not have an ID. These "
+                         "students will not be exported to ") +
+             service + ".")
+                .c_str());
+  FileSpec spec;
+  Str255 base{};
+  ExportBaseName(base);
+  if (dialog() && GetExportFile(base, ".xml", spec)) writer(spec);
+  if (gWindow) ActivateMainWindow();
+}
+
+}  // namespace
+
+void DoExportToBasmati() {
+  ExportXML("Online Grades", DoExportToBasmatiDialog, ExportClassBasmati);
+}
+
+void DoExportToSchoolCtr() {
+  ExportXML("School Center", DoExportToSchoolCtrDialog, ExportClassSchoolCtr);
+}
+
+// SchoolFusion reads the Basmati file.
+void DoExportToSchoolFusion() {
+  ExportXML("SchoolFusion", DoExportToSchoolFusionDialog, ExportClassBasmati);
+}
+
+// ---- Upload hand-offs ------------------------------------------------------------------
+
+void DoExportToLorvex() {
+  StartExport();
+  // Without the framework nothing else is asked, not even to save the class.
+  if (!FrameworkAvailable()) {
+    Alert(kStopAlert, "Unable to Export to Lorvex",
+          std::string("Export to Lorvex needs the vexokit library (") + kFrameworkLibrary +
+              "), which is missing or lacks its upload functions.");
+  } else if (RequireSavedClass("This class has not yet been saved. You must save it before "
+                               "exporting to Lorvex.")) {
+    IDWarning("One or more students in this class do not have an ID. These students will "
+              "not be exported to Lorvex.");
+    FileSpec spec;
+    // A file that failed is never sent: a partial file would upload wrong grades.
+    if (DoExportToLorvexDialog() && ExportClassLorvex(spec)) SendToLorvex("es_rpt_01", spec);
+  }
+  if (gWindow) ActivateMainWindow();
+}
+
+void DoExportToSchoolSpeak() {
+  StartExport();
+  if (RequireSavedClass("This class has not yet been saved. You must save it before "
+                        "exporting to SchoolSpeak.")) {
+    IDWarning("One or more students in this class do not have an ID. These students will "
+              "not be exported to SchoolSpeak.");
+    FileSpec spec;
+    if (DoExportToSchoolSpeakDialog() && ExportClassSchoolSpeak(spec)) SendToSchoolSpeak(spec);
+  }
+  if (gWindow) ActivateMainWindow();
 }
 
 void DoImportCmd() {

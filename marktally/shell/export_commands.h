@@ -11,6 +11,14 @@ void DoExportToTextCmd();
 // A page of the class's grades or the class web site, as the HTML dialog chooses.
 void DoExportToHTMLCmd();
 void DoExportToTeacherWeb();
+// The XML files for the school services: the service's dialog, then a ".xml" file.
+void DoExportToBasmati();
+void DoExportToSchoolCtr();
+void DoExportToSchoolFusion();
+// The uploads: the Lorvex file handed to the framework, the SchoolSpeak grade file handed
+// to the upload tool. Each needs a saved class; a file that failed is not handed on.
+void DoExportToLorvex();
+void DoExportToSchoolSpeak();
 void DoImportCmd();
 // The Email Reports menu and the e-mail commands: kind is the report kind (7, 8, 9, 11).
 void HandleEmailReportsChoice(int16_t item);

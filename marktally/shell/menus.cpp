@@ -196,8 +196,6 @@ const std::vector<MenuSpec>& MenuTable() {
 // whatever the rules below would allow.
 bool Unavailable(int16_t menu, int16_t item) {
   switch (menu) {
-    case kFileMenu:
-      return item == kSaveToSpeakItem;
     case kEditMenu:
       return item != kUndoItem && item != kSortItem && item != kRandomIDsItem &&
              item != kEmailServerItem && item != kEmailAddressesItem &&
@@ -208,8 +206,6 @@ bool Unavailable(int16_t menu, int16_t item) {
              item != kSeatingChartItem && (item < kZoom100Item || item > kZoom140Item) &&
              (item < kClassGradesItem || item > kMissingItem) && item != kAssignSeatsItem &&
              item != kReportOptionsItem && item != kMultipleItem;
-    case kExportMenu:
-      return item != 1 && item != 2 && item != 9;  // text, web site and TeacherWeb so far
     default:
       return false;
   }
@@ -552,6 +548,7 @@ void HandleFileChoice(int16_t item) {
     case kSaveItem: DoSaveCmd(); return;
     case kSaveAsItem: DoSaveAsCmd(); return;
     case kRevertItem: DoRevertCmd(); return;
+    case kSaveToSpeakItem: DoSaveToSpeakCmd(); return;
     case kImportItem: DoImportCmd(); return;
     case kPageSetupItem: DoPageSetupCmd(); return;
     case kPrintItem: DoPrintCmd(); return;

@@ -6,6 +6,8 @@ Listens on 127.0.0.1 only, on ephemeral ports:
   proxy      a forward HTTP proxy without authentication
   authproxy  the same, requiring Basic credentials PROXY_USER / PROXY_PASSWORD
   silent     accepts connections and never answers (time-outs)
+  TLS        the service's pages over TLS, self-signed and CA-signed (see lorvex_tls.py)
+  connect    a proxy that serves CONNECT tunnels to 127.0.0.1 (see lorvex_proxy.py)
 
 The test fixture drives it through stdin, one JSON command per line, and reads one reply
 per command from stdout ("ok", "error <text>", or a record listing ending with "done").
@@ -23,6 +25,8 @@ Commands:
         nothing more), drip (send the body one byte every that many seconds)
   {"op": "requests"}      every recorded request, oldest first
   {"op": "proxylog"}      every request the proxies saw
+  {"op": "tls"}           "tls selfsigned=<port> signed=<port> misnamed=<port>
+                           connect=<port> ca=<file>" (one line)
   {"op": "clear"}         forget scripts, records, sessions and uploads
   {"op": "options", "keep_bodies": false}   record file parts by size and CRC only
   {"op": "quit"}
@@ -40,6 +44,8 @@ import urllib.parse
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 import lorvex_pages
+import lorvex_proxy
+import lorvex_tls
 
 HOST = "127.0.0.1"
 PROXY_USER = "proxyuser"
@@ -381,7 +387,12 @@ def write_records(out, records):
         out.append("end")
 
 
-def serve_commands(servers):
+def log_proxied(entry):
+    with STATE.lock:
+        STATE.proxylog.append(entry)
+
+
+def serve_commands(servers, tls_line=lambda: ""):
     for line in sys.stdin:
         line = line.strip()
         if not line:
@@ -404,6 +415,8 @@ def serve_commands(servers):
                         out.append("proxied %s %s %s" % (b64(entry["proxy"]), b64(entry["target"]),
                                                          b64(entry["auth"])))
                 out.append("done")
+            elif op == "tls":
+                out += [tls_line(), "done"]
             elif op == "clear":
                 STATE.clear()
                 out.append("ok")
@@ -429,7 +442,10 @@ def main():
     proxy = Server((HOST, 0), make_proxy_handler("proxy", None))
     authproxy = Server((HOST, 0), make_proxy_handler("authproxy",
                                                      PROXY_USER + ":" + PROXY_PASSWORD))
-    servers = [service, proxy, authproxy]
+    tls = lorvex_tls.TlsPages(HOST, Server, ServiceHandler)
+    connect = Server((HOST, 0), lorvex_proxy.make_connect_handler(HOST, log_proxied,
+                                                                   STATE.stopping))
+    servers = [service, proxy, authproxy, connect] + tls.servers
     for server in servers:
         threading.Thread(target=server.serve_forever, kwargs={"poll_interval": 0.1},
                          daemon=True).start()
@@ -439,7 +455,17 @@ def main():
                                              authproxy.server_address[1], silent,
                                              b64(PROXY_USER), b64(PROXY_PASSWORD)))
     sys.stdout.flush()
-    serve_commands(servers)
+
+    def tls_line():
+        ports = tls.ports()
+        return "tls selfsigned=%d signed=%d misnamed=%d connect=%d ca=%s" % (
+            ports["selfsigned"], ports["signed"], ports["misnamed"], connect.server_address[1],
+            b64(tls.ca_file))
+
+    try:
+        serve_commands(servers, tls_line)
+    finally:
+        tls.close()
 
 
 if __name__ == "__main__":

@@ -53,11 +53,11 @@ TEST_F(MenusTest, WithoutAWindowOnlyNewOpenAndTheRecentFilesCanBeChosen) {
 TEST_F(MenusTest, WithAClassTheWindowCommandsCanBeChosen) {
   OpenSample();
   EXPECT_EQ((std::set<int16_t>{kNewItem, kOpenItem, kCloseItem, kSaveItem, kSaveAsItem,
-                               kRevertItem, kImportItem, kExportItem, kEmailReportsItem,
-                               kPageSetupItem, kPrintItem, kFirstRecentItem,
-                               kFirstRecentItem + 2, QuitItem()}),
+                               kSaveToSpeakItem, kRevertItem, kImportItem, kExportItem,
+                               kEmailReportsItem, kPageSetupItem, kPrintItem,
+                               kFirstRecentItem, kFirstRecentItem + 2, QuitItem()}),
             EnabledItems(kFileMenu));
-  EXPECT_EQ((std::set<int16_t>{1, 2, 9}), EnabledItems(kExportMenu));
+  EXPECT_EQ((std::set<int16_t>{1, 2, 4, 5, 6, 7, 8, 9}), EnabledItems(kExportMenu));
   EXPECT_EQ((std::set<int16_t>{1, 2, 3, 4}), EnabledItems(kEmailReportsMenu));
   EXPECT_EQ((std::set<int16_t>{kOptionsItem, kPasswordItem, kShowIDItem, kShowNameItem,
                                kShowNameAndIDItem, kHolidaysItem, 10, 11, 12, 13}),

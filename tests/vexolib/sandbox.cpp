@@ -13,6 +13,7 @@
 #include <boost/filesystem.hpp>
 
 #include "vexolib/seams/platform_detail.h"
+#include "vexolib/seams/tls_trust.h"
 
 namespace vexotest {
 
@@ -114,6 +115,7 @@ void resetFramework() {
   detail::resetFolderCache();
   detail::failWritesAfter(-1);
   detail::failReadsAfter(-1, false);
+  vexo::transport_detail::setTrustedCaFile("");
   detail::throwAtNextFileAccess(nullptr);
 }
 

@@ -8,6 +8,7 @@
 
 #include "vexolib/platform/platform.h"
 #include "vexolib/platform/trace_mask.h"
+#include "vexolib/seams/tls_trust.h"
 
 namespace vexo {
 namespace curlshared {
@@ -111,6 +112,11 @@ void setCommonOptions(CURL* curl, char* errorBuffer) {
   curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
   curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, stallSeconds());
+  // Certificates are always checked; only the test build can name an authority to trust.
+  const std::string caFile = transport_detail::trustedCaFile();
+  if (!caFile.empty()) {
+    curl_easy_setopt(curl, CURLOPT_CAINFO, caFile.c_str());
+  }
   if (platform::getBoolConfigOption("verbose", false)) {
     curl_easy_setopt(curl, CURLOPT_VERBOSE, 1L);
   }

@@ -351,6 +351,22 @@ std::vector<ProxiedRequest> LorvexService::proxyLog() {
   return out;
 }
 
+TlsEndpoints LorvexService::tls() {
+  const std::vector<std::string> lines = command("{\"op\": \"tls\"}");
+  TlsEndpoints out;
+  const std::vector<std::string> w = lines.empty() ? std::vector<std::string>() : words(lines[0]);
+  if (w.size() != 6 || w[0] != "tls") {
+    throw std::runtime_error("service: malformed tls line");
+  }
+  auto value = [&w](std::size_t i) { return w[i].substr(w[i].find('=') + 1); };
+  out.selfSignedPort = std::atoi(value(1).c_str());
+  out.signedPort = std::atoi(value(2).c_str());
+  out.misnamedPort = std::atoi(value(3).c_str());
+  out.connectProxyPort = std::atoi(value(4).c_str());
+  out.caFile = decodeField(value(5));
+  return out;
+}
+
 void LorvexService::clear() {
   command("{\"op\": \"clear\"}");
 }

@@ -36,9 +36,19 @@ struct RecordedRequest {
 };
 
 struct ProxiedRequest {
-  std::string proxy;  // "proxy" or "authproxy"
-  std::string target;
+  std::string proxy;  // "proxy", "authproxy" or "connect"
+  std::string target;  // for "connect", the whole request line
   std::string authorization;
+};
+
+// The service's pages over TLS (certificates for 127.0.0.1 and localhost, made when the
+// service starts) and its CONNECT proxy.
+struct TlsEndpoints {
+  int selfSignedPort = 0;  // a certificate that signs itself
+  int signedPort = 0;      // a certificate signed by the throw-away authority in caFile
+  int misnamedPort = 0;    // signed by that authority, for another host name only
+  int connectProxyPort = 0;
+  std::string caFile;
 };
 
 // One scripted answer; see the service's description of the fields.
@@ -82,6 +92,8 @@ class LorvexService {
   std::vector<RecordedRequest> requests();
   std::vector<ProxiedRequest> proxyLog();
   void clear();
+  // Waits for the certificates; throws when they could not be made.
+  TlsEndpoints tls();
   // Without bodies, file parts are recorded as "size=<n> crc=<hex>" only.
   void keepBodies(bool keep);
 

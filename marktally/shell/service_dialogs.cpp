@@ -1,0 +1,103 @@
+#include "marktally/shell/service_dialogs.h"
+
+#include "marktally/model/tables.h"
+#include "marktally/shell/dialog_items.h"
+#include "marktally/shell/dialogs.h"
+
+uint8_t gUpdateLastReport = 0;
+
+namespace {
+
+enum : DialogItemIndex { kOK = 1, kCancel = 2, kFirstField = 3 };
+
+// Which gExportData field an item shows; a password item shows nothing and stores into
+// the teacher ID field.
+enum class Field { kClassCode, kSection, kAccount, kPassword };
+
+struct FieldItem {
+  DialogItemIndex item;
+  Field field;
+};
+
+void Fill(DialogRef d, const FieldItem& f) {
+  switch (f.field) {
+    case Field::kClassCode: SetEditText(d, f.item, gExportData.classCode); break;
+    case Field::kSection: SetEditText(d, f.item, gExportData.section); break;
+    case Field::kAccount: SetEditText(d, f.item, gExportData.account); break;
+    case Field::kPassword: SetPWText(d, f.item, PStr("")); break;
+  }
+}
+
+void Store(DialogRef d, const FieldItem& f) {
+  Str255 text{};
+  if (f.field == Field::kPassword)
+    GetPWText(d, f.item, text);
+  else
+    GetEditText(d, f.item, text);
+  switch (f.field) {
+    case Field::kClassCode: gExportData.classCode.set(text); break;
+    case Field::kSection: gExportData.section.set(text); break;
+    case Field::kAccount: gExportData.account.set(text); break;
+    case Field::kPassword: gExportData.teacherID.set(text); break;
+  }
+}
+
+// The loop every service dialog runs; updateBox is the check box a click flips (0: none).
+template <size_t N>
+bool RunServiceDialog(DialogRef d, const FieldItem (&fields)[N], DialogItemIndex updateBox = 0) {
+  InitCursor();
+  for (const FieldItem& f : fields) Fill(d, f);
+  if (updateBox) SetCheckBox(d, updateBox, 0);
+  CenterDialog(d);
+  SelectDialog(d);
+  SetEditFocus(d, kFirstField);
+  ShowDialog(d);
+  for (;;) {
+    DialogItemIndex item = 0;
+    ModalDialog(gEventFilter, &item);
+    if (item == kCancel) {
+      HideDialog(d);
+      // The typed password goes no further than the dialog.
+      for (const FieldItem& f : fields)
+        if (f.field == Field::kPassword) SetPWText(d, f.item, PStr(""));
+      return false;
+    }
+    if (item == kOK) break;
+    if (updateBox && item == updateBox) SetCheckBox(d, item, GetCheckBox(d, item) ? 0 : 1);
+  }
+  HideDialog(d);
+  for (const FieldItem& f : fields) Store(d, f);
+  if (updateBox) gUpdateLastReport = GetCheckBox(d, updateBox) ? 1 : 0;
+  for (const FieldItem& f : fields)
+    if (f.field == Field::kPassword) SetPWText(d, f.item, PStr(""));
+  return true;
+}
+
+constexpr FieldItem kCodeOnly[] = {{3, Field::kClassCode}};
+constexpr FieldItem kFourFields[] = {{3, Field::kClassCode},
+                                     {4, Field::kSection},
+                                     {5, Field::kAccount},
+                                     {6, Field::kPassword}};
+constexpr FieldItem kSpeakFields[] = {
+    {3, Field::kClassCode}, {4, Field::kAccount}, {5, Field::kPassword}};
+constexpr DialogItemIndex kUpdateLastReportItem = 10;
+
+}  // namespace
+
+bool DoExportToLorvexDialog() { return RunServiceDialog(gExportLorvexDialog, kCodeOnly); }
+
+bool DoExportToBasmatiDialog() { return RunServiceDialog(gExportBasmatiDialog, kFourFields); }
+
+bool DoExportToSchoolSpeakDialog() {
+  return RunServiceDialog(gExportSchoolSpeakDialog, kSpeakFields, kUpdateLastReportItem);
+}
+
+bool DoSaveToSchoolSpeakDialog() {
+  return RunServiceDialog(gSaveSchoolSpeakDialog, kSpeakFields);
+}
+
+bool DoExportToSchoolFusionDialog() {
+  return RunServiceDialog(gExportSchoolFusionDialog, kFourFields);
+}
+
+bool DoExportToSchoolCtrDialog() { return RunServiceDialog(gExportSchoolCtrDialog, kCodeOnly); }

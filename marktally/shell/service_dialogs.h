@@ -1,0 +1,19 @@
+// The small dialogs that collect the class's settings for the online school services
+// (class code, section, account, teacher ID or password) into gExportData.
+#pragma once
+
+#include <cstdint>
+
+// Set by the SchoolSpeak upload dialog: the upload replaces the last report sent. The
+// box is unchecked at every showing, so it never carries over to the next upload.
+extern uint8_t gUpdateLastReport;
+
+// Each answers true for OK (every field stored, cut to its capacity) and false for
+// Cancel (nothing changes). A password field always starts empty, so OK with it left
+// empty clears the stored value.
+bool DoExportToLorvexDialog();
+bool DoExportToBasmatiDialog();
+bool DoExportToSchoolSpeakDialog();
+bool DoSaveToSchoolSpeakDialog();
+bool DoExportToSchoolFusionDialog();
+bool DoExportToSchoolCtrDialog();
