@@ -6,6 +6,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <boost/filesystem.hpp>
@@ -230,6 +231,51 @@ TEST_F(FilesTest, TemporaryFileFailureIsReported) {
     EXPECT_EQ(e.statusCode, 103);
     EXPECT_STREQ(e.what(), "Failed to create temporary file.");
   }
+}
+
+// Copies a killed process left behind go after a day; fresh ones, other names, folders and
+// links stay, and so does everything in a folder that is not our private one.
+TEST_F(FilesTest, LeftoverTemporaryCopiesOlderThanADayAreSwept) {
+  ScopedEnv runtime("XDG_RUNTIME_DIR", dir.c_str());
+  platform::detail::resetFolderCache();
+  const std::string folder = platform::getTemporaryDirectory();
+  ASSERT_EQ(folder, dir + "/vexo");
+  const std::time_t now = std::time(nullptr);
+  const auto age = [&](const std::string& name, std::time_t seconds) {
+    struct timeval times[2] = {{now - seconds, 0}, {now - seconds, 0}};
+    ASSERT_EQ(::lutimes((folder + "/" + name).c_str(), times), 0) << name;
+  };
+  const auto made = platform::createTemporaryFile();
+  platform::closeFileHandle(made.first);
+  const std::string stale = platform::getFileNameFromPath(made.second);
+  age(stale, 25 * 3600);
+  vexotest::writeFile(folder + "/temp.Fresh123", "in use");
+  age("temp.Fresh123", 23 * 3600);
+  for (const char* other : {"temp.short", "temp.TooLong123", "trace-x.log", "temp.ab-d1234"}) {
+    vexotest::writeFile(folder + "/" + other, "not a copy of ours");
+    age(other, 30 * 24 * 3600);
+  }
+  ::mkdir((folder + "/temp.Folder12").c_str(), 0700);
+  age("temp.Folder12", 30 * 24 * 3600);
+  const std::string target = vexotest::makeFolder("sweep-target") + "/kept";
+  vexotest::writeFile(target, "elsewhere");
+  ASSERT_EQ(::symlink(target.c_str(), (folder + "/temp.LinkLink").c_str()), 0);
+  age("temp.LinkLink", 30 * 24 * 3600);
+
+  platform::deleteRemainingTemporaryData();
+  EXPECT_EQ(vexotest::listFolder(folder),
+            (std::vector<std::string>{"temp.Folder12", "temp.Fresh123", "temp.LinkLink",
+                                      "temp.TooLong123", "temp.ab-d1234", "temp.short",
+                                      "trace-x.log"}));
+  EXPECT_EQ(vexotest::readFile(target), "elsewhere");
+
+  // A folder others can write into is not ours to clean.
+  ::chmod(folder.c_str(), 0777);
+  vexotest::writeFile(folder + "/temp.Shared12", "someone else's");
+  age("temp.Shared12", 30 * 24 * 3600);
+  platform::deleteRemainingTemporaryData();
+  ::chmod(folder.c_str(), 0700);
+  EXPECT_EQ(vexotest::readFile(folder + "/temp.Shared12"), "someone else's");
 }
 
 // ---- File times ----------------------------------------------------------------------------

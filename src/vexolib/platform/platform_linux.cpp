@@ -1,14 +1,17 @@
 // The system-facing half of the platform layer on Linux: file handles, the working folders,
 // temporary files, file times and permissions, and the facts of the running system.
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <fstream>
 #include <random>
 #include <stdexcept>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/random.h>
@@ -151,6 +154,27 @@ std::string randomNameSuffix() {
   return suffix;
 }
 
+const char temporaryFilePrefix[] = "temp.";
+const std::size_t temporaryFileSuffixLength = 8;
+// The copies of a process that ended without removing them (killed, say) are left this long,
+// so that no running upload loses its copy.
+const std::time_t temporaryCopyLifetimeSeconds = 24 * 60 * 60;
+
+// "temp." and eight letters or digits: the names createTemporaryFile gives, and no others.
+bool isTemporaryFileName(const char* name) {
+  const std::size_t prefix = sizeof temporaryFilePrefix - 1;
+  if (std::strncmp(name, temporaryFilePrefix, prefix) != 0 ||
+      std::strlen(name) != prefix + temporaryFileSuffixLength) {
+    return false;
+  }
+  for (const char* c = name + prefix; *c; ++c) {
+    if (!std::isalnum(static_cast<unsigned char>(*c))) {
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 // ---- File handles ---------------------------------------------------------------------
@@ -216,7 +240,31 @@ bool deleteTemporaryFile(const std::string& path) {
   return deleteFile(path);
 }
 
-void deleteRemainingTemporaryData() {}
+void deleteRemainingTemporaryData() {
+  // Only our private folder: the shared last resort also holds other programs' files.
+  const std::string folder = getTemporaryDirectory();
+  struct stat st;
+  if (::lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != geteuid() ||
+      (st.st_mode & 077) != 0) {
+    return;
+  }
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) {
+    return;
+  }
+  const std::time_t cutoff = std::time(nullptr) - temporaryCopyLifetimeSeconds;
+  const int dirFd = ::dirfd(dir);
+  while (const struct dirent* entry = ::readdir(dir)) {
+    const char* name = entry->d_name;
+    struct stat file;
+    if (isTemporaryFileName(name) &&
+        ::fstatat(dirFd, name, &file, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(file.st_mode) &&
+        file.st_uid == geteuid() && file.st_mtime < cutoff) {
+      ::unlinkat(dirFd, name, 0);
+    }
+  }
+  ::closedir(dir);
+}
 
 // ---- Working folders and temporary files ------------------------------------------------
 
@@ -231,7 +279,7 @@ std::string getCacheDirectory() {
 std::pair<int, std::string> createTemporaryFile() {
   const std::string folder = getTemporaryDirectory();
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string path = joinPath(folder, "temp." + randomNameSuffix());
+    const std::string path = joinPath(folder, temporaryFilePrefix + randomNameSuffix());
     const int handle = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (handle >= 0) {
       return {handle, path};

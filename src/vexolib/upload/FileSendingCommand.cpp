@@ -1,9 +1,12 @@
 #include "vexolib/upload/FileSendingCommand.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <stdexcept>
+
+#include <fcntl.h>
 
 #include <boost/lexical_cast.hpp>
 #include <boost/optional.hpp>
@@ -80,24 +83,51 @@ bool writeAll(int fd, const unsigned char* data, std::size_t size) {
   return true;
 }
 
-void dumpRawFile(const std::string& path, const std::string& name) {
-  const std::uint64_t size = platform::fileSize(path);
-  std::vector<unsigned char> buffer(static_cast<std::size_t>(size));
-  {
-    Handle source(platform::openBinaryReadOnlyFile(path));
-    if (source.get() < 0 || !readAll(source.get(), buffer.data(), buffer.size())) {
-      return;
+// A dump is written over any file of its name, from its first byte: what a longer earlier
+// dump left beyond the new end must not pass for part of this one. A link of that name is
+// not followed.
+int openDumpFile(const std::string& name) {
+  return ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+}
+
+// A format name as part of a dump's file name: "/" would make the name a path into another
+// folder, and a NUL would cut it short.
+std::string dumpNamePart(const std::string& format) {
+  std::string part = format;
+  for (char& c : part) {
+    if (c == '/' || c == '\0') {
+      c = '_';
     }
   }
-  Handle target(platform::openBinaryReadWriteFile(name));
-  if (target.get() >= 0) {
-    writeAll(target.get(), buffer.data(), buffer.size());
+  return part;
+}
+
+void dumpRawFile(const std::string& path, const std::string& name) {
+  // fileSize raises for a file that is not there, which the caller traces.
+  std::uint64_t left = platform::fileSize(path);
+  Handle source(platform::openBinaryReadOnlyFile(path));
+  if (source.get() < 0) {
+    return;
+  }
+  Handle target(openDumpFile(name));
+  if (target.get() < 0) {
+    return;
+  }
+  std::vector<unsigned char> buffer(std::size_t(1) << 16);
+  while (left > 0) {
+    const std::size_t want =
+        static_cast<std::size_t>(std::min<std::uint64_t>(left, buffer.size()));
+    if (!readAll(source.get(), buffer.data(), want) ||
+        !writeAll(target.get(), buffer.data(), want)) {
+      return;
+    }
+    left -= want;
   }
 }
 
 void dumpCompressedFile(const FileInfo& record, const std::string& name) {
   const std::vector<unsigned char> bytes = record.getCompressedData();
-  Handle target(platform::openBinaryReadWriteFile(name));
+  Handle target(openDumpFile(name));
   if (target.get() >= 0) {
     writeAll(target.get(), bytes.data(), bytes.size());
   }
@@ -302,7 +332,7 @@ void dumpInputFiles(const std::vector<std::string>& files,
   const std::string n = std::to_string(files.size());
   for (std::size_t i = 0; i < files.size(); ++i) {
     const std::string name = "file-" + std::to_string(i + 1) + "-of-" + n + "-format-" +
-                             (i < formats.size() ? formats[i] : std::string());
+                             dumpNamePart(i < formats.size() ? formats[i] : std::string());
     try {
       platform::trace("Dumping " + name);
       dumpRawFile(files[i], name);

@@ -60,8 +60,22 @@ void* operator new(std::size_t size) {
   throw std::bad_alloc();
 }
 
+void* operator new[](std::size_t size) { return ::operator new(size); }
+
+// The rest of the family, so that no allocation of this program is paired with a sanitizer
+// runtime's own operator.
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  return std::malloc(size ? size : 1);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+  return std::malloc(size ? size : 1);
+}
 void operator delete(void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
 
 namespace vexotest {
 namespace {

@@ -321,6 +321,39 @@ TEST_F(FileInfoTest, DumpsOfTheInputsLandInTheCurrentFolder) {
             std::string(compressed.begin(), compressed.end()));
 }
 
+// A format name cannot steer a dump into another folder nor cut its name short, and a dump
+// written over a longer earlier one (or a link) leaves nothing of it.
+TEST_F(FileInfoTest, DumpNamesStayInTheFolderAndDumpsReplaceWhatWasThere) {
+  const std::string folder = makeFolder("dump-names");
+  writeFile(folder + "/one", "short");
+  writeFile(folder + "/two", "second");
+  const Args files = {folder + "/one", folder + "/two"};
+  const std::string format("../up/\0x", 8);
+  const auto records = vexo::filesending::loadFiles(files, {format, "G"});
+  char old[4096];
+  ASSERT_NE(::getcwd(old, sizeof old), nullptr);
+  const std::string out = makeFolder("dump-names-out");
+  const std::string outside = makeFolder("dump-names-target");
+  writeFile(outside + "/kept", "not ours");
+  const std::string raw1 = "file-1-of-2-format-.._up__x";
+  writeFile(out + "/" + raw1, "a much longer earlier dump of the first file");
+  writeFile(out + "/file-2-of-2-compressed", std::string(100000, 'z'));
+  ASSERT_EQ(::symlink((outside + "/kept").c_str(), (out + "/file-2-of-2-format-G").c_str()), 0);
+  ASSERT_EQ(::chdir(out.c_str()), 0);
+  vexo::filesending::dumpInputFiles(files, {format, "G"}, records);
+  ASSERT_EQ(::chdir(old), 0);
+
+  EXPECT_EQ(listFolder(out), (Args{"file-1-of-2-compressed", raw1, "file-2-of-2-compressed",
+                                   "file-2-of-2-format-G"}));
+  EXPECT_EQ(readFile(out + "/" + raw1), "short");
+  const std::vector<unsigned char> compressed = records[1]->getCompressedData();
+  EXPECT_EQ(readFile(out + "/file-2-of-2-compressed"),
+            std::string(compressed.begin(), compressed.end()));
+  EXPECT_EQ(readFile(outside + "/kept"), "not ours");
+  EXPECT_EQ(listFolder(outside), Args{"kept"});
+  EXPECT_EQ(modeOf(out + "/file-1-of-2-compressed"), 0600u);
+}
+
 // ---- The upload command against the service ----------------------------------------------
 
 class UploadCommandTest : public UploadServiceTest {
