@@ -10,6 +10,7 @@
 #include "service_test.h"
 #include "vexolib/platform/platform.h"
 #include "vexolib/platform/platform_net.h"
+#include "vexolib/platform/strutil.h"
 #include "vexolib/seams/tls_trust.h"
 #include "vexolib/seams/transport_detail.h"
 #include "vexolib/transport/CurlTransceiver.h"
@@ -204,6 +205,31 @@ TEST_F(TlsTest, AProxyCarriesHttpsThroughACONNECTTunnel) {
   EXPECT_TRUE(service().requests().empty());
   EXPECT_NE(allLogText().find("SSL certificate problem: self-signed certificate"),
             std::string::npos);
+}
+
+// The proxy's credentials go in the CONNECT only: the service at the far end of the tunnel
+// never sees them.
+TEST_F(TlsTest, ProxyCredentialsTravelInTheCONNECTAlone) {
+  detail::setTrustedCaFile(tls_.caFile);
+  const ConnectionDef def(ProxyDef(0, "127.0.0.1", tls_.connectProxyPort,
+                                   std::string("teacher"), std::string("se:cret")));
+  std::shared_ptr<Transceiver> t = Transceiver::makeTransceiver(
+      vexo::TransferLib::curl, def,
+      "https://127.0.0.1:" + std::to_string(tls_.signedPort) + "/secure", "marktally");
+  ASSERT_TRUE(t->connect());
+  Answer answer;
+  t->sendRequest({}, answer);
+  EXPECT_EQ(answer.status, 404);
+  const std::vector<ProxiedRequest> log = service().proxyLog();
+  ASSERT_EQ(log.size(), 1u);
+  ASSERT_EQ(log[0].authorization.substr(0, 6), "Basic ");
+  const std::vector<unsigned char> sent =
+      vexo::strutil::decodeBase64String(log[0].authorization.substr(6));
+  EXPECT_EQ(std::string(sent.begin(), sent.end()), "teacher:se:cret");
+  const std::vector<RecordedRequest> requests = service().requests();
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_FALSE(requests[0].hasHeader("Proxy-Authorization"));
+  EXPECT_EQ(allLogText().find("se:cret"), std::string::npos) << "password in the trace";
 }
 
 }  // namespace
