@@ -305,6 +305,19 @@ void CutStripped(ConstStringPtr item, int capacity, Str255& out) {
 
 bool Ends(unsigned char c) { return c == '\r' || c == '\n'; }
 
+// The texts the export writes for the scores of older documents, which typing cannot
+// make; without them such a score would come back blank.
+int16_t FixedScore(ConstStringPtr text) {
+  Str255 stripped{};
+  StripBlanks(text, stripped);
+  for (const int16_t score : {kExcused, kAbsent, kIncomplete, kFullCredit}) {
+    Str255 written{};
+    ScoreToString(score, written);
+    if (EqualString(stripped, written, false, true)) return score;
+  }
+  return kInvalid;
+}
+
 // Parsed as a typed score is parsed; -3 when no reading accepts it.
 int16_t ParseScore(ConstStringPtr text, int16_t column) {
   uint16_t value = static_cast<uint16_t>(kInvalid);
@@ -313,6 +326,7 @@ int16_t ParseScore(ConstStringPtr text, int16_t column) {
   if (value == static_cast<uint16_t>(kInvalid)) NegativeToScore(text, column, value);
   if (value == static_cast<uint16_t>(kInvalid)) GradeToScore(text, column, value);
   if (value == static_cast<uint16_t>(kInvalid)) RatioToScore(text, column, value);
+  if (value == static_cast<uint16_t>(kInvalid)) return FixedScore(text);
   return static_cast<int16_t>(value);
 }
 

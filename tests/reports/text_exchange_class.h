@@ -45,7 +45,9 @@ inline const ExchangeAssignment kExchangeAssignments[] = {
 template <typename DateOf>
 void FillExchangeClass(DateOf date) {
   const int t = gCurrentTerm;
+  // Renamed, so that the scores of older documents ("exc", "abs") are no typed name.
   gSpecialScores[0].name.setC("Late");
+  gSpecialScores[1].name.setC("Out");
   gCategories[t][3].name.setC("Labs, \"wet\"");
   for (int a = 0; a < 3; a++) {
     const ExchangeAssignment& x = kExchangeAssignments[a];
