@@ -281,11 +281,29 @@ bool GradeGroup(ExportFile& f, uint8_t percentOn, uint8_t gradeOn, int16_t perce
   return f.ok;
 }
 
+// The text ScoreToString gives a score of points, without a formatted print: a full
+// class has tens of thousands of them.
+void PointsText(int16_t tenths, Str255& text) {
+  char digits[8] = {};
+  int n = 0;
+  for (int whole = tenths / 10; n == 0 || whole > 0; whole /= 10)
+    digits[n++] = static_cast<char>('0' + whole % 10);
+  text.clear();
+  while (n > 0) text[++text[0]] = static_cast<unsigned char>(digits[--n]);
+  if (tenths % 10 == 0) return;
+  text[++text[0]] = '.';
+  text[++text[0]] = static_cast<unsigned char>('0' + tenths % 10);
+}
+
 bool ExportScores(ExportFile& f, const ExportScope& scope, int16_t s) {
   for (int a = 0; a < kMaxAssignments && f.ok; a++) {
     if (!InRange(scope, a)) continue;
+    const int16_t score = gScores[s][Term()][a];
     Str255 text{};
-    ScoreToString(gScores[s][Term()][a], text);
+    if (score >= 0)
+      PointsText(score, text);
+    else
+      ScoreToString(score, text);
     f.Item(text);
   }
   return f.ok;

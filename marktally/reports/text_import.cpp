@@ -190,39 +190,47 @@ class MacRomanLookup {
 class MacRomanSink {
  public:
   explicit MacRomanSink(ImportReader& reader) : reader_(reader) {}
-  ~MacRomanSink() { Flush(); }
   // False for a control character the text of a class never holds.
   bool Add(char32_t code) {
-    if (code < 32 && code != '\t' && code != '\r' && code != '\n') return false;
-    char32_t composed = 0;
-    if (pending_ != kNone && IsCombiningMark(code) && Compose(pending_, code, composed)) {
-      pending_ = composed;
+    if (code < 0x80) {
+      if (code < 32 && code != '\t' && code != '\r' && code != '\n') return false;
+      reader_.data.push_back(static_cast<char>(code));
       return true;
     }
-    Flush();
-    pending_ = code;
-    return true;
-  }
-  void Flush() {
-    if (pending_ == kNone) return;
+    if (IsCombiningMark(code) && JoinLast(code)) return true;
     unsigned char out = '?';
-    if (pending_ == kNoCharacter || !Lookup().Find(pending_, out)) {
+    if (code == kNoCharacter || !Lookup().Find(code, out)) {
       out = '?';
       reader_.unconverted.push_back(reader_.data.size());
     }
     reader_.data.push_back(static_cast<char>(out));
-    pending_ = kNone;
+    return true;
   }
+  // Bytes known to be printable ASCII, tab, CR or LF.
+  void AddPlain(const char* bytes, size_t count) { reader_.data.append(bytes, count); }
 
  private:
+  bool JoinLast(char32_t mark) {
+    std::string& data = reader_.data;
+    if (data.empty()) return false;
+    const auto& unconverted = reader_.unconverted;
+    if (!unconverted.empty() && unconverted.back() == data.size() - 1) return false;
+    char32_t composed = 0;
+    unsigned char out = 0;
+    if (!Compose(MacRomanToUnicode(static_cast<unsigned char>(data.back())), mark, composed) ||
+        !Lookup().Find(composed, out))
+      return false;
+    data.back() = static_cast<char>(out);
+    return true;
+  }
   static const MacRomanLookup& Lookup() {
     static const MacRomanLookup lookup;
     return lookup;
   }
-  static constexpr char32_t kNone = 0xFFFFFFFE;
   ImportReader& reader_;
-  char32_t pending_ = kNone;
 };
+
+bool IsPlain(unsigned char c) { return (c >= 32 && c < 0x80) || c == '\t' || c == '\r' || c == '\n'; }
 
 bool HasByteOrderMark(const std::string& bytes, const char* mark, size_t length) {
   return bytes.size() >= length && bytes.compare(0, length, mark, length) == 0;
@@ -246,6 +254,13 @@ ImportEncoding DetectEncoding(const std::string& bytes) {
 bool DecodeUtf8Text(const std::string& bytes, MacRomanSink& sink) {
   const size_t start = HasByteOrderMark(bytes, "\xEF\xBB\xBF", 3) ? 3 : 0;
   for (size_t i = start; i < bytes.size();) {
+    size_t run = i;
+    while (run < bytes.size() && IsPlain(static_cast<unsigned char>(bytes[run]))) run++;
+    if (run > i) {
+      sink.AddPlain(bytes.data() + i, run - i);
+      i = run;
+      continue;
+    }
     char32_t code = static_cast<unsigned char>(bytes[i]);
     size_t length = 1;
     if (code >= 0x80 && !DecodeCharacter(bytes, i, code, length)) code = kNoCharacter;
@@ -318,10 +333,37 @@ int16_t FixedScore(ConstStringPtr text) {
   return kInvalid;
 }
 
+constexpr int16_t kMostPoints = 1000;
+
+// Digits with at most one decimal point: what nearly every score of a file is.
+bool IsPlainNumber(ConstStringPtr text) {
+  int points = 0;
+  for (int i = 1; i <= text[0]; i++) {
+    if (text[i] == '.') {
+      if (++points > 1) return false;
+    } else if (text[i] < '0' || text[i] > '9') {
+      return false;
+    }
+  }
+  return text[0] > 0;
+}
+
+// Whether a plain number may be taken as its value at once: no special score is named
+// like one, so typing it could mean nothing else.
+bool NumbersAreScores() {
+  for (const SpecialScoreRecord& special : gSpecialScores)
+    if (IsPlainNumber(special.name)) return false;
+  return true;
+}
+
 // Parsed as a typed score is parsed; -3 when no reading accepts it.
-int16_t ParseScore(ConstStringPtr text, int16_t column) {
+int16_t ParseScore(ConstStringPtr text, int16_t column, bool numbersAreScores) {
+  if (numbersAreScores && IsPlainNumber(text)) {
+    const int32_t tenths = StringToValue(text);
+    if (tenths >= 0 && tenths <= kMostPoints * 10) return static_cast<int16_t>(tenths);
+  }
   uint16_t value = static_cast<uint16_t>(kInvalid);
-  StringToScore(text, 1000, value);
+  StringToScore(text, kMostPoints, value);
   if (value == static_cast<uint16_t>(kInvalid)) PercentToScore(text, column, value);
   if (value == static_cast<uint16_t>(kInvalid)) NegativeToScore(text, column, value);
   if (value == static_cast<uint16_t>(kInvalid)) GradeToScore(text, column, value);
@@ -485,8 +527,9 @@ class Row {
 
 void ReadScores(Row& row, Columns& columns, int lastColumn, int16_t slot) {
   const int t = Term();
+  const bool numbersAreScores = NumbersAreScores();
   for (int c = columns.first; c <= lastColumn; c++) {
-    int16_t score = ParseScore(row.Next(), static_cast<int16_t>(c));
+    int16_t score = ParseScore(row.Next(), static_cast<int16_t>(c), numbersAreScores);
     if (score == kInvalid) {
       gInvalidScores = 1;
       score = kBlank;
@@ -513,7 +556,31 @@ void ReadAddresses(Row& row, int16_t slot) {
   if (stripped.empty() && !copies.empty()) gMissingRecipient = 1;
 }
 
-void ReadCodes(Row& row, int16_t slot) {
+// What the date and code texts of an import read as. A class's file repeats the same few
+// hundred dates and handful of codes in every row, so each text is read once.
+class CodeReadings {
+ public:
+  uint32_t Date(const Str255& text) {
+    const auto [it, added] = dates_.try_emplace(text.str(), 0);
+    if (added) StringToSeconds(text, it->second);
+    return it->second;
+  }
+  // The code of that name, made new when the class has none.
+  int16_t Code(const Str255& name) {
+    const auto [it, added] = codes_.try_emplace(name.str(), -1);
+    if (!added) return it->second;
+    int16_t code = -1;
+    WhichCode(name, code);
+    if (code < 0 || code >= kMaxCodes) AddCode(name, code);
+    return it->second = code;
+  }
+
+ private:
+  std::unordered_map<std::string, uint32_t> dates_;
+  std::unordered_map<std::string, int16_t> codes_;
+};
+
+void ReadCodes(Row& row, CodeReadings& readings, int16_t slot) {
   int first = 0, last = -1;
   CurrentTermDays(first, last);
   for (;;) {
@@ -525,11 +592,8 @@ void ReadCodes(Row& row, int16_t slot) {
     Str255 name{};
     CutStripped(codeItem, Str5::kCapacity, name);
     if (name.empty()) continue;
-    int16_t code = -1;
-    WhichCode(name, code);
-    if (code < 0 || code >= kMaxCodes) AddCode(name, code);
-    uint32_t seconds = 0;
-    StringToSeconds(dateItem, seconds);
+    const int16_t code = readings.Code(name);
+    const uint32_t seconds = readings.Date(dateItem);
     if (seconds == 0 || seconds < gTermDates[0].start) continue;
     const int64_t day = (static_cast<int64_t>(seconds) - gTermDates[0].start) / kDaySeconds;
     if (day < first || day > last) continue;
@@ -574,7 +638,6 @@ ImportEncoding LoadImportText(const std::string& bytes, ImportReader& reader) {
       text = DecodeUtf16Text(bytes, sink);
     else
       text = DecodeEightBitText(bytes, encoding, sink);
-    if (text) sink.Flush();
   }
   if (text) return encoding;
   reader = ImportReader{};
@@ -603,12 +666,34 @@ void NextItem(ImportReader& r, Str255& item) {
     NextTabItem(r, item);
 }
 
-void NextTabItem(ImportReader& r, Str255& item) {
-  item.clear();
-  while (r.ch >= 32 && !gImportEOF) {
-    if (item.length() < 255) item[++item[0]] = r.ch;
+namespace {
+
+// Adds the current character and the ones after it to the item up to the first that
+// stops it, as NextChar would give them one by one; runs without a replaced character
+// are copied at once.
+template <typename Stops>
+void TakeRun(ImportReader& r, Str255& item, Stops stops) {
+  auto add = [&item](unsigned char c) {
+    if (item.length() < 255) item[++item[0]] = c;
+  };
+  while (!gImportEOF && !stops(r.ch)) {
+    add(r.ch);
+    const size_t limit = r.nextUnconverted < r.unconverted.size()
+                             ? r.unconverted[r.nextUnconverted]
+                             : r.data.size();
+    size_t p = r.position;
+    while (p < limit && !stops(static_cast<unsigned char>(r.data[p])))
+      add(static_cast<unsigned char>(r.data[p++]));
+    r.position = p;
     NextChar(r);
   }
+}
+
+}  // namespace
+
+void NextTabItem(ImportReader& r, Str255& item) {
+  item.clear();
+  TakeRun(r, item, [](unsigned char c) { return c < 32; });
   r.delimited = r.ch == '\t' && !gImportEOF;
   if (r.delimited) NextChar(r);
 }
@@ -676,10 +761,7 @@ void NextCSVItem(ImportReader& r, Str255& item) {
     if (r.delimited) NextChar(r);
     return;
   }
-  while (!gImportEOF && r.ch != ',' && !Ends(r.ch)) {
-    add(r.ch);
-    NextChar(r);
-  }
+  TakeRun(r, item, [](unsigned char c) { return c == ',' || Ends(c); });
   r.delimited = r.ch == ',' && !gImportEOF;
   if (r.delimited) NextChar(r);
 }
@@ -989,13 +1071,14 @@ class ImportRun {
     }
     if (gImportEmails) ReadAddresses(row_, slot);
     if (gImportScores) ReadScores(row_, columns_, lastScoreColumn_, slot);
-    if (gImportCodes) ReadCodes(row_, slot);
+    if (gImportCodes) ReadCodes(row_, codeReadings_, slot);
   }
 
   ImportReader& reader_;
   Columns columns_;
   int lastScoreColumn_ = kMaxAssignments - 1;
   StudentIndex index_;
+  CodeReadings codeReadings_;
   Row row_;
   int16_t lastPlaced_ = -1;
   int16_t listEnd_ = 0;
