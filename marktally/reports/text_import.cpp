@@ -583,6 +583,9 @@ class CodeReadings {
 void ReadCodes(Row& row, CodeReadings& readings, int16_t slot) {
   int first = 0, last = -1;
   CurrentTermDays(first, last);
+  // Columns the import does not read (grades, tardies) may stand between the scores and
+  // the codes: the pairs start at the first item that reads as a date.
+  while (!row.Peek().empty() && readings.Date(row.Peek()) == 0) row.Next();
   for (;;) {
     const Str255& dateItem = row.Next();
     if (dateItem.empty()) break;
@@ -1003,7 +1006,7 @@ class ImportRun {
     Str255 id{}, name{};
     if (gImportIDs) CutStripped(row_.Next(), Str15::kCapacity, id);
     if (gImportNames) CutStripped(row_.Next(), Str31::kCapacity, name);
-    if (rosterForm_ && FirstNameFollows()) JoinFirstName(row_.Next(), name);
+    if (rosterForm_ && FirstNameFollows(name)) JoinFirstName(row_.Next(), name);
     const int16_t slot = index_.Find(id, name);
     if (slot >= 0) {
       // Matched without regard to case or accents: the class keeps its own spelling.
@@ -1022,10 +1025,20 @@ class ImportRun {
   }
 
   // In the roster form a first-name column follows the name, unless the row is one of
-  // the export's with e-mail addresses there instead: an address is never a first name.
-  bool FirstNameFollows() const {
-    if (!gImportEmails) return true;
-    return row_.Left() > 2 && !Holds(row_.Peek(), '@');
+  // the export's: there the name is whole ("Last, First") and an e-mail address, a
+  // percent or a letter grade may come next, none of which is ever a first name.
+  bool FirstNameFollows(ConstStringPtr name) const {
+    const Str255& next = row_.Peek();
+    if (Holds(name, ',') || Holds(next, '@') || IsLetterGrade(next)) return false;
+    for (int i = 1; i <= next[0]; i++)
+      if (next[i] >= '0' && next[i] <= '9') return false;
+    return !gImportEmails || row_.Left() > 2;
+  }
+
+  static bool IsLetterGrade(ConstStringPtr item) {
+    for (const auto& grade : gLetterGrades)
+      if (!grade.empty() && EqualString(item, grade, true, true)) return true;
+    return false;
   }
 
   static void JoinFirstName(ConstStringPtr item, Str255& name) {

@@ -34,6 +34,7 @@ struct ClassImage {
   std::vector<std::string> ids, names, comments, recipients, blindCopies;
   std::vector<std::string> columns;  // per named column: name, category, points, date, scores
   std::vector<int> attendance;       // per student: day * 8 + code of every coded day
+  std::vector<std::string> codes, categories;
 
   static ClassImage Take(int firstColumn = 0) {
     ClassImage image;
@@ -47,6 +48,9 @@ struct ClassImage {
       for (int d = 0; d < kMaxDays; d++)
         if (gAttendance[s][d] < kMaxCodes) image.attendance.push_back(d * 8 + gAttendance[s][d]);
     }
+    for (const CodeRecord& code : gCodes) image.codes.push_back(code.name.str());
+    for (const CategoryRecord& category : gCategories[t])
+      image.categories.push_back(category.name.str());
     for (int a = firstColumn; a < kMaxAssignments; a++) {
       const AssignmentRecord& r = gAssignments[t][a];
       if (r.name.empty()) continue;
@@ -68,10 +72,11 @@ class TextExchangeTest : public ExchangeTest {
   }
 };
 
-// The import options that match an export's column choices.
+// The import options that match an export's column choices. Grades (percent, letter,
+// tardies) are written and never read.
 struct Layout {
   const char* name;
-  uint8_t ids, names, comments, emails, headers, scores, codes;
+  uint8_t ids, names, comments, emails, headers, scores, codes, grades;
 
   void Export(uint16_t format) const {
     ResetExportOptions();
@@ -83,6 +88,7 @@ struct Layout {
     gExportDates = gExportAssignments = gExportCategories = gExportPoints = headers;
     gExportScores = scores;
     gExportCodes = codes;
+    gExportTermPcts = gExportTermGrades = gExportTardies = grades;
   }
   void Import(uint16_t format) const {
     ResetImportOptions();
@@ -98,11 +104,13 @@ struct Layout {
 };
 
 const Layout kLayouts[] = {
-    {"roster with addresses", 1, 1, 0, 1, 0, 0, 0},
-    {"names and addresses", 0, 1, 0, 1, 0, 0, 0},
-    {"grades", 1, 1, 1, 0, 1, 1, 0},
-    {"everything a student row holds", 1, 1, 1, 1, 1, 1, 1},
-    {"codes", 1, 1, 0, 0, 0, 0, 1},
+    {"roster with addresses", 1, 1, 0, 1, 0, 0, 0, 0},
+    {"names and addresses", 0, 1, 0, 1, 0, 0, 0, 0},
+    {"scores", 1, 1, 1, 0, 1, 1, 0, 0},
+    {"everything a student row holds", 1, 1, 1, 1, 1, 1, 1, 1},
+    {"codes", 1, 1, 0, 0, 0, 0, 1, 0},
+    {"names and grades", 1, 1, 0, 0, 0, 0, 0, 1},
+    {"names, addresses and grades", 0, 1, 0, 1, 0, 0, 0, 1},
 };
 
 TEST_F(TextExchangeTest, EveryLayoutReadsInPythonAndImportsBackUnchanged) {
@@ -157,6 +165,8 @@ TEST_F(TextExchangeTest, EveryLayoutReadsInPythonAndImportsBackUnchanged) {
       EXPECT_EQ(after.recipients, before.recipients);
       EXPECT_EQ(after.blindCopies, before.blindCopies);
       EXPECT_EQ(after.attendance, before.attendance);
+      EXPECT_EQ(after.codes, before.codes);
+      EXPECT_EQ(after.categories, before.categories);
       if (layout.scores) {
         EXPECT_EQ(ClassImage::Take(3).columns, before.columns);
       }
