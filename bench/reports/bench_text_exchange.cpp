@@ -170,6 +170,8 @@ BENCHMARK(BM_ImportAttendance)->Unit(benchmark::kMillisecond);
 // Keeps the mean real time of every run (milliseconds) beside the usual table.
 class RecordingReporter : public benchmark::ConsoleReporter {
  public:
+  // Colours only on a terminal, as the library's own reporter does.
+  RecordingReporter() : ConsoleReporter(isatty(1) ? OO_ColorTabular : OO_Tabular) {}
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs)
       if (run.run_type == Run::RT_Iteration && run.iterations > 0)
