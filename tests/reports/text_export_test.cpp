@@ -255,6 +255,28 @@ TEST_F(TextExportTest, TheHtmlPageEscapesEveryCellAndIsPureAscii) {
   EXPECT_NE(Export("one.html").find("Math, period 2</b>"), std::string::npos);
 }
 
+TEST_F(TextExportTest, EveryScoreReadsAsTheGridShowsIt) {
+  // Whole and tenths, the largest, and the codes; every column of a full row.
+  const int16_t s = AddStudent("Ann");
+  std::vector<int16_t> scores = {0, 1, 9, 10, 95, 100, 999, 1000, 1005, 32767, kBlank,
+                                 kExcused, kAbsent, kIncomplete, kFullCredit, kFirstSpecial,
+                                 kFirstLetter};
+  while (scores.size() < static_cast<size_t>(kMaxAssignments))
+    scores.push_back(static_cast<int16_t>(scores.size() * 227 % 32768));
+  for (int a = 0; a < kMaxAssignments; a++) {
+    AddAssignment(("A" + std::to_string(a)).c_str());
+    SetScore(s, static_cast<int16_t>(a), scores[a]);
+  }
+  gExportNames = 0;
+  gExportScores = 1;
+  SetExportFormat(2);
+  Export("scores.csv");
+  const Table rows = ReadWithPython(Path("scores.csv"), "comma");
+  ASSERT_EQ(rows.size(), 1u);
+  ASSERT_EQ(rows[0].size(), static_cast<size_t>(kMaxAssignments));
+  for (int a = 0; a < kMaxAssignments; a++) EXPECT_EQ(rows[0][a], U(Score(scores[a]))) << a;
+}
+
 TEST_F(TextExportTest, TheTeacherWebFileKeepsTheClassBytesAndCrLineEnds) {
   HostileClass();
   gExportIDs = gExportNames = gExportTermPcts = 1;
