@@ -1,6 +1,12 @@
 // The text import on any bytes, with any choice of columns and either format: the class
 // list stays whole (no student without a name inside it, at most 250), every index it
 // stores stays within its table, and the grades can be computed afterwards.
+//
+// An input is two bytes of options (bit 0 IDs, 1 names, 2 comments, 3 dates, 4 assignment
+// names, 5 categories, 6 points, 7 scores, 8 codes, 9 e-mail addresses, 10 roster form,
+// 11 comma-separated) and the file. The seeds are a class's exports in every layout and
+// format with the options that read them back, the sheets a spreadsheet saved in each
+// encoding and the program's earlier Mac Roman files (tests/fixtures/text_exchange).
 #include <unistd.h>
 
 #include <cstdint>

@@ -1,6 +1,7 @@
 #include "marktally/reports/export_buffer.h"
 
 #include <cstdio>
+#include <string>
 
 // The Mac Roman table: in common/ where model and toolbox share it, else the toolbox's.
 #if __has_include("marktally/common/macroman.h")
@@ -67,28 +68,65 @@ void SetExportFormat(uint16_t format) {
 namespace {
 
 bool WriteOut(const FileSpec& spec, FileRef& refNum, WriteBuffer& buffer) {
-  int32_t count = buffer.length();
-  const OSErr err = count > 0 ? FSWrite(refNum, count, buffer.text()) : noErr;
+  const bool written = WriteBlock(spec, refNum, buffer.text(), buffer.length());
   buffer.clear();
-  if (err == noErr) return true;
-  Str255 name{};
-  GetFileName(spec, name);
-  HandleError(name, err);
-  FSClose(refNum);
-  refNum = kNoFile;
-  return false;
+  return written;
 }
 
+// A tab as well as the comma and the line ends: a reader told the file is comma-separated
+// still splits at a tab when it guesses the delimiter.
 bool NeedsQuotes(ConstStringPtr item) {
   if (gExportFormat == 2) return true;
   for (int i = 1; i <= item[0]; i++) {
     const unsigned char c = item[i];
-    if (c == '"' || c == ',' || c == '\r' || c == '\n') return true;
+    if (c == '"' || c == ',' || c == '\t' || c == '\r' || c == '\n') return true;
   }
   return false;
 }
 
 }  // namespace
+
+bool WriteBlock(const FileSpec& spec, FileRef& refNum, const unsigned char* bytes,
+                size_t count) {
+  while (count > 0) {
+    int32_t n = count > 0x40000000 ? 0x40000000 : static_cast<int32_t>(count);
+    const int32_t wanted = n;
+    const OSErr err = FSWrite(refNum, n, bytes);
+    if (err != noErr || n != wanted) {
+      Str255 name{};
+      GetFileName(spec, name);
+      HandleError(name, err != noErr ? err : static_cast<OSErr>(ioErr));
+      FSClose(refNum);
+      refNum = kNoFile;
+      return false;
+    }
+    bytes += n;
+    count -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+void QuoteItem(ConstStringPtr item, std::string& out) {
+  const int n = item[0];
+  const char* text = reinterpret_cast<const char*>(item + 1);
+  if (gExportFormat != 2 && gExportFormat != 3) {
+    const size_t start = out.size();
+    out.append(text, static_cast<size_t>(n));
+    for (size_t i = start; i < out.size(); i++)
+      if (out[i] == '\t' || out[i] == '\r' || out[i] == '\n') out[i] = ' ';
+    return;
+  }
+  if (!NeedsQuotes(item)) {
+    out.append(text, static_cast<size_t>(n));
+    return;
+  }
+  out += '"';
+  for (int i = 0; i < n; i++) {
+    if (text[i] == '"') out += '"';
+    out += text[i];
+  }
+  out += '"';
+}
 
 bool FlushBuffer(const FileSpec& spec, FileRef& refNum, WriteBuffer& buffer) {
   if (gEmailReport) return true;
@@ -126,25 +164,11 @@ bool AppendBytesToBuffer(const FileSpec& spec, FileRef& refNum, WriteBuffer& buf
 
 bool AppendItemToBuffer(const FileSpec& spec, FileRef& refNum, WriteBuffer& buffer,
                         ConstStringPtr item) {
-  const int n = item[0];
-  if (gExportFormat != 2 && gExportFormat != 3) {
-    Str255 flat{};
-    flat.set(item);
-    for (int i = 1; i <= n; i++)
-      if (flat[i] == '\t' || flat[i] == '\r' || flat[i] == '\n') flat[i] = ' ';
-    return AppendToBuffer(spec, refNum, buffer, flat);
-  }
-  if (!NeedsQuotes(item)) return AppendToBuffer(spec, refNum, buffer, item);
   // Doubled quotes can make the item twice as long as a piece: it goes out in parts.
-  unsigned char quoted[2 * 255 + 2];
-  size_t length = 0;
-  quoted[length++] = '"';
-  for (int i = 1; i <= n; i++) {
-    if (item[i] == '"') quoted[length++] = '"';
-    quoted[length++] = item[i];
-  }
-  quoted[length++] = '"';
-  return AppendBytesToBuffer(spec, refNum, buffer, quoted, length);
+  std::string text;
+  QuoteItem(item, text);
+  return AppendBytesToBuffer(spec, refNum, buffer,
+                             reinterpret_cast<const unsigned char*>(text.data()), text.size());
 }
 
 void ConvertQuotes(ConstStringPtr item, Str255& result) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "marktally/model/fileutil.h"
 #include "marktally/model/types.h"
@@ -71,10 +72,16 @@ inline bool AppendCToBuffer(const FileSpec& spec, FileRef& refNum, WriteBuffer& 
 // Writes what the buffer holds and empties it; false (reported, file closed) on failure.
 bool FlushBuffer(const FileSpec& spec, FileRef& refNum, WriteBuffer& buffer);
 
+// Writes bytes of any count to the open file at once; a failed write is reported (the
+// file's name), the file closed, and false answered.
+bool WriteBlock(const FileSpec& spec, FileRef& refNum, const unsigned char* bytes,
+                size_t count);
+
 // One data item in the quoting of gExportFormat (without the delimiter). Format 1 turns
 // a tab, CR or LF inside the item into a blank, so that it can never split a row or
 // shift a column; formats 2 and 3 quote such an item, doubling its quotes, whatever its
-// length.
+// length. QuoteItem appends the same bytes to a string.
+void QuoteItem(ConstStringPtr item, std::string& out);
 bool AppendItemToBuffer(const FileSpec& spec, FileRef& refNum, WriteBuffer& buffer,
                         ConstStringPtr item);
 // The item with every double quote doubled (formats 2 and 3), unchanged for format 1;

@@ -1,53 +1,135 @@
 #include "marktally/reports/text_export.h"
 
+#include <string>
+
 #include "marktally/model/dates.h"
 #include "marktally/model/grading.h"
 #include "marktally/model/scoretext.h"
 #include "marktally/model/tables.h"
 #include "marktally/model/textutil.h"
 #include "marktally/shell/common.h"
+// The Mac Roman table: in common/ where model and toolbox share it, else the toolbox's.
+#if __has_include("marktally/common/macroman.h")
+#include "marktally/common/macroman.h"
+#else
+#include "marktally/toolbox/macroman.h"
+#endif
 
 namespace {
 
 constexpr uint32_t kDaySeconds = 86400;
 
-// One open export file: its buffer, and the items written into the row in progress.
-// A delimiter goes in front of every item but the first, so a row ends without one and
-// an empty row is just its line end.
+// The class's Mac Roman as UTF-8, one entry per byte of the upper half.
+class Utf8Table {
+ public:
+  Utf8Table() {
+    for (int b = 0x80; b < 0x100; b++) {
+      const char32_t u = MacRomanToUnicode(static_cast<unsigned char>(b));
+      std::string& e = entries_[b - 0x80];
+      if (u < 0x800) {
+        e += static_cast<char>(0xC0 | (u >> 6));
+      } else {
+        e += static_cast<char>(0xE0 | (u >> 12));
+        e += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+      }
+      e += static_cast<char>(0x80 | (u & 0x3F));
+    }
+  }
+  // The bytes of out from start on, turned into UTF-8 in place.
+  void Convert(std::string& out, size_t start) const {
+    size_t high = start;
+    while (high < out.size() && static_cast<unsigned char>(out[high]) < 0x80) high++;
+    if (high == out.size()) return;
+    std::string tail = out.substr(high);
+    out.resize(high);
+    for (unsigned char c : tail) {
+      if (c < 0x80)
+        out += static_cast<char>(c);
+      else
+        out += entries_[c - 0x80];
+    }
+  }
+
+ private:
+  std::string entries_[128];
+};
+
+// One open export file: the text gathered for it, and the items written into the row in
+// progress. A delimiter goes in front of every item but the first, so a row ends without
+// one and an empty row is just its line end.
+//
+// The delimited text is UTF-8 with CR LF line ends, which spreadsheets and scripting
+// languages read without being told either; it carries no byte-order mark, which would
+// stick to the first item of a reader that expects plain UTF-8. The TeacherWeb file and
+// the HTML page keep the class's bytes and CR line ends: the services that read them
+// expect those.
 struct ExportFile {
+  static constexpr size_t kChunk = 64 * 1024;
+
   const FileSpec& spec;
   FileRef ref = kNoFile;
-  WriteBuffer buffer{};
+  std::string text;
+  const bool utf8 = !gExportHTML && !gTeacherWeb;
+  const char* const lineEnd = utf8 ? "\r\n" : "\r";
   int rowItems = 0;
   bool ok = true;
 
+  explicit ExportFile(const FileSpec& file) : spec(file) { text.reserve(kChunk + 4096); }
+
+  bool Written() {
+    if (ok && text.size() >= kChunk) Drain();
+    return ok;
+  }
+  bool Drain() {
+    if (ok)
+      ok = WriteBlock(spec, ref, reinterpret_cast<const unsigned char*>(text.data()),
+                      text.size());
+    text.clear();
+    return ok;
+  }
+  // Class text, converted as the file is.
   bool Piece(ConstStringPtr piece) {
-    if (ok) ok = AppendToBuffer(spec, ref, buffer, piece);
-    return ok;
+    const size_t start = text.size();
+    text.append(reinterpret_cast<const char*>(piece + 1), piece[0]);
+    if (utf8) Utf8().Convert(text, start);
+    return Written();
   }
-  bool Text(const char* text) {
-    if (ok) ok = AppendCToBuffer(spec, ref, buffer, text);
-    return ok;
+  bool Text(const char* ascii) {
+    text += ascii;
+    return Written();
   }
-  bool Html(ConstStringPtr text) {
-    if (ok) ok = AppendEscapedHTML(spec, ref, buffer, text);
+  bool Html(ConstStringPtr item) {
+    // Through the export buffer's escaping, which writes pure ASCII.
+    WriteBuffer escaped{};
+    if (ok && !Drain()) return false;
+    ok = AppendEscapedHTML(spec, ref, escaped, item) && FlushBuffer(spec, ref, escaped);
     return ok;
   }
   bool Delimit() {
-    if (rowItems++ > 0) Piece(gExportDelimiter);
+    if (rowItems++ > 0)
+      text.append(reinterpret_cast<const char*>(gExportDelimiter.text()),
+                  static_cast<size_t>(gExportDelimiter.length()));
     return ok;
   }
   // One data item in the chosen quoting.
   bool Item(ConstStringPtr item) {
-    if (!Delimit()) return false;
-    if (ok) ok = AppendItemToBuffer(spec, ref, buffer, item);
-    return ok;
+    Delimit();
+    const size_t start = text.size();
+    QuoteItem(item, text);
+    if (utf8) Utf8().Convert(text, start);
+    return Written();
   }
   // An item written as it is: the empty columns of header rows and the exam percent.
   bool Bare(ConstStringPtr item) { return Delimit() && Piece(item); }
   bool EndRow() {
     rowItems = 0;
-    return Text("\r");
+    return Text(lineEnd);
+  }
+
+ private:
+  static const Utf8Table& Utf8() {
+    static const Utf8Table table;
+    return table;
   }
 };
 
@@ -199,11 +281,29 @@ bool GradeGroup(ExportFile& f, uint8_t percentOn, uint8_t gradeOn, int16_t perce
   return f.ok;
 }
 
+// The text ScoreToString gives a score of points, without a formatted print: a full
+// class has tens of thousands of them.
+void PointsText(int16_t tenths, Str255& text) {
+  char digits[8] = {};
+  int n = 0;
+  for (int whole = tenths / 10; n == 0 || whole > 0; whole /= 10)
+    digits[n++] = static_cast<char>('0' + whole % 10);
+  text.clear();
+  while (n > 0) text[++text[0]] = static_cast<unsigned char>(digits[--n]);
+  if (tenths % 10 == 0) return;
+  text[++text[0]] = '.';
+  text[++text[0]] = static_cast<unsigned char>('0' + tenths % 10);
+}
+
 bool ExportScores(ExportFile& f, const ExportScope& scope, int16_t s) {
   for (int a = 0; a < kMaxAssignments && f.ok; a++) {
     if (!InRange(scope, a)) continue;
+    const int16_t score = gScores[s][Term()][a];
     Str255 text{};
-    ScoreToString(gScores[s][Term()][a], text);
+    if (score >= 0)
+      PointsText(score, text);
+    else
+      ScoreToString(score, text);
     f.Item(text);
   }
   return f.ok;
@@ -339,8 +439,7 @@ bool ExportClass(const FileSpec& spec, const ExportScope& scope) {
     ExportStudent(f, scope, s);
   }
   if (Html() && f.ok) f.Text("</table>\r</body>\r</html>\r");
-  if (!f.ok) return false;  // reported, and the file is closed
-  if (!FlushBuffer(spec, f.ref, f.buffer)) return false;
+  if (!f.ok || !f.Drain()) return false;  // reported, and the file is closed
   err = FlushFile(f.ref);
   const OSErr closed = FSClose(f.ref);
   if (err == noErr) err = closed;

@@ -18,8 +18,10 @@ struct ExportScope {
   std::function<void(int16_t student)> progress;
 };
 
-// Writes the export into the file spec. The text goes into a file beside it that takes its
-// place only once it is whole, so a failed export leaves a file it replaces as it was.
+// Writes the export into the file spec: delimited text as UTF-8 with CR LF row ends, the
+// TeacherWeb form and the HTML page in the class's own bytes with CR line ends. The text
+// goes into a file beside it that takes its place only once it is whole, so a failed
+// export leaves a file it replaces as it was.
 // Reports its own failures (the file's name with the system's reason); true when written.
 bool ExportClass(const FileSpec& spec, const ExportScope& scope = ExportScope{});
 

@@ -272,7 +272,8 @@ bool WriteSingleStudentPage(const FileSpec& file, uint16_t view, int16_t s) {
       put("<html>\r<head>\r<title>\rProgress Report (") &&
       AppendHTMLToBuffer(temp, ref, buffer, today) &&
       put(")\r</title>\r\r") && put(kCharsetTag) &&
-      put("<meta name=\"robots\" content=\"noindex,nofollow\">\r\r") && put(kImbeddedStyleTag) &&
+      put("<meta name=\"robots\" content=\"noindex,nofollow\">\r") && put(kViewportTag) &&
+      put("\r") && put(kImbeddedStyleTag) &&
       put("\r\r</head>\r\r<body bgcolor=white>\r\r") &&
       ExportStudentViewBody(temp, ref, buffer, view, s) && put("</body>\r</html>\r");
   if (!written) {

@@ -78,10 +78,11 @@ class ExchangeTest : public ModelTest {
     ImportClass(FileSpec{Path(name)});
   }
 
-  // The rows Python's csv module reads from a file, as UTF-8.
-  static Table ReadWithPython(const std::string& path, const char* kind) {
+  // The rows Python's csv module reads from a file (UTF-8 unless told), as UTF-8.
+  static Table ReadWithPython(const std::string& path, const char* kind,
+                              const char* encoding = "utf-8") {
     const std::string command = "python3 " + std::string(SourceDir()) +
-                                "/csv_readback.py '" + path + "' " + kind;
+                                "/csv_readback.py '" + path + "' " + kind + " " + encoding;
     Table table;
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe) return table;

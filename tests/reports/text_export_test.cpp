@@ -1,6 +1,6 @@
 // The delimited text export: a class full of awkward texts written as tab and comma
-// separated text and read back by Python's csv module, the header rows, the narrowing to
-// a selected column or day, and the HTML grades page.
+// separated UTF-8 text and read back by Python's csv module, the header rows, the
+// narrowing to a selected column or day, the TeacherWeb file and the HTML grades page.
 #include <algorithm>
 
 #include "marktally/model/dates.h"
@@ -107,9 +107,11 @@ TEST_F(TextExportTest, AHostileClassReadsBackThroughPythonsCsvInEveryFormat) {
     const std::string name = "class" + std::to_string(c.format) + ".txt";
     const std::string bytes = Export(name);
     EXPECT_EQ(ReadWithPython(Path(name), c.kind), Expected(c.flat));
-    // Mac Roman as the class stores it, lines ending in a single CR.
-    EXPECT_NE(bytes.find("\xAE" "r\xBF"), std::string::npos);
-    EXPECT_EQ(bytes.back(), '\r');
+    // UTF-8 without a byte-order mark, which would cling to the first item of a reader
+    // told nothing; rows end in CR LF.
+    EXPECT_NE(bytes.find("\xC3\x86r\xC3\xB8"), std::string::npos);
+    EXPECT_NE(bytes.compare(0, 3, "\xEF\xBB\xBF"), 0);
+    EXPECT_EQ(bytes.substr(bytes.size() - 2), "\r\n");
   }
 }
 
@@ -117,23 +119,25 @@ TEST_F(TextExportTest, TabTextNeverSplitsARowOrShiftsAColumn) {
   HostileClass();
   AllColumns();
   const std::string bytes = Export("flat.txt");
-  EXPECT_EQ(bytes.find('\n'), std::string::npos);
+  // The only CRs and LFs are the row ends.
   EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\r'), 4 + 3);
+  EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\n'), 4 + 3);
   // Every row has the same number of columns: 3 student columns, 3 scores, the percent
   // in student rows.
   size_t start = 0;
   for (int row = 0; row < 7; row++) {
-    const size_t end = bytes.find('\r', start);
+    const size_t end = bytes.find("\r\n", start);
+    ASSERT_NE(end, std::string::npos);
     const std::string line = bytes.substr(start, end - start);
     EXPECT_EQ(std::count(line.begin(), line.end(), '\t'), row < 4 ? 5 : 6) << line;
-    start = end + 1;
+    start = end + 2;
   }
 }
 
 TEST_F(TextExportTest, QuotingFollowsTheFormat) {
   AddStudent("Adams, Ann", "7");
-  const int16_t s = AddStudent("Bo \"B\" Cole", "");
-  (void)s;
+  AddStudent("Bo \"B\" Cole", "");
+  AddStudent("Tab\there", "\xA7");
   gExportIDs = 1;
   gExportExamPcts = 1;
   struct Case {
@@ -143,9 +147,13 @@ TEST_F(TextExportTest, QuotingFollowsTheFormat) {
   Str255 exam{};
   PercentToString(ExamPercent(gCurrentTerm, 0), exam);
   const std::string e = exam.str();
-  for (const Case c : {Case{1, "7\tAdams, Ann\t@\r\tBo \"B\" Cole\t@\r"},
-                       Case{2, "\"7\",\"Adams, Ann\",@\r\"\",\"Bo \"\"B\"\" Cole\",@\r"},
-                       Case{3, "7,\"Adams, Ann\",@\r,\"Bo \"\"B\"\" Cole\",@\r"}}) {
+  // A tab inside an item is quoted in both comma formats, flattened in tab text.
+  for (const Case c :
+       {Case{1, "7\tAdams, Ann\t@\r\n\tBo \"B\" Cole\t@\r\n\xC3\x9F\tTab here\t@\r\n"},
+        Case{2, "\"7\",\"Adams, Ann\",@\r\n\"\",\"Bo \"\"B\"\" Cole\",@\r\n"
+                "\"\xC3\x9F\",\"Tab\there\",@\r\n"},
+        Case{3, "7,\"Adams, Ann\",@\r\n,\"Bo \"\"B\"\" Cole\",@\r\n"
+                "\xC3\x9F,\"Tab\there\",@\r\n"}}) {
     SCOPED_TRACE(c.format);
     SetExportFormat(c.format);
     std::string expected = c.expected;
@@ -161,7 +169,7 @@ TEST_F(TextExportTest, ALongItemFullOfQuotesIsWrittenWhole) {
   gExportNames = 0;
   gExportComments = 1;
   SetExportFormat(3);
-  EXPECT_EQ(Export("long.csv"), "\"" + std::string(510, '"') + "\"\r");
+  EXPECT_EQ(Export("long.csv"), "\"" + std::string(510, '"') + "\"\r\n");
   Str255 converted{};
   ConvertQuotes(gComments[s][gCurrentTerm], converted);
   EXPECT_EQ(converted.str(), std::string(254, '"'));  // never half a doubled quote
@@ -173,17 +181,17 @@ TEST_F(TextExportTest, ARowWithoutItemsKeepsTheRowBeforeIt) {
   gExportNames = 0;
   gExportIDs = 1;
   SetExportFormat(3);
-  EXPECT_EQ(Export("ids.csv"), "1\r\r");
+  EXPECT_EQ(Export("ids.csv"), "1\r\n\r\n");
 }
 
 TEST_F(TextExportTest, TheListEndsAtTheFirstEmptyNameAndAnEmptyClassWritesItsHeaders) {
   AddAssignment("Quiz");
   EXPECT_EQ(Export("none.txt"), "");
   gExportAssignments = 1;
-  EXPECT_EQ(Export("headers.txt"), "\tQuiz\r");
+  EXPECT_EQ(Export("headers.txt"), "\tQuiz\r\n");
   AddStudent("Ann");
   gStudents[2].name.setC("Hidden");
-  EXPECT_EQ(Export("list.txt"), "\tQuiz\rAnn\r");
+  EXPECT_EQ(Export("list.txt"), "\tQuiz\r\nAnn\r\n");
 }
 
 TEST_F(TextExportTest, ASelectedColumnOrDayNarrowsTheExport) {
@@ -196,9 +204,9 @@ TEST_F(TextExportTest, ASelectedColumnOrDayNarrowsTheExport) {
   ExportScope scope;
   scope.view = 0;
   scope.assignment = a1;
-  EXPECT_EQ(Export("one.txt", scope), "\tTwo\rAnn\t2\r");
+  EXPECT_EQ(Export("one.txt", scope), "\tTwo\r\nAnn\t2\r\n");
   scope.view = 1;  // in the attendance view the column selection is a day's
-  EXPECT_EQ(Export("all.txt", scope), "\tOne\tTwo\rAnn\t1\t2\r");
+  EXPECT_EQ(Export("all.txt", scope), "\tOne\tTwo\r\nAnn\t1\t2\r\n");
 
   ResetExportOptions();
   gExportCodes = 1;
@@ -211,11 +219,11 @@ TEST_F(TextExportTest, ASelectedColumnOrDayNarrowsTheExport) {
   Str255 d1{}, d3{};
   SecondsToString(gTermDates[0].start + (first + 1) * 86400u, d1);
   SecondsToString(gTermDates[0].start + (first + 3) * 86400u, d3);
-  EXPECT_EQ(Export("codes.txt"), "Ann\t" + d1.str() + "\tA\t" + d3.str() + "\tT\r");
+  EXPECT_EQ(Export("codes.txt"), "Ann\t" + d1.str() + "\tA\t" + d3.str() + "\tT\r\n");
   scope = ExportScope{};
   scope.view = 1;
   scope.day = static_cast<int16_t>(first + 3);
-  EXPECT_EQ(Export("day.txt", scope), "Ann\t" + d3.str() + "\tT\r");
+  EXPECT_EQ(Export("day.txt", scope), "Ann\t" + d3.str() + "\tT\r\n");
 }
 
 TEST_F(TextExportTest, TheHtmlPageEscapesEveryCellAndIsPureAscii) {
@@ -247,8 +255,48 @@ TEST_F(TextExportTest, TheHtmlPageEscapesEveryCellAndIsPureAscii) {
   EXPECT_NE(Export("one.html").find("Math, period 2</b>"), std::string::npos);
 }
 
+TEST_F(TextExportTest, EveryScoreReadsAsTheGridShowsIt) {
+  // Whole and tenths, the largest, and the codes; every column of a full row.
+  const int16_t s = AddStudent("Ann");
+  std::vector<int16_t> scores = {0, 1, 9, 10, 95, 100, 999, 1000, 1005, 32767, kBlank,
+                                 kExcused, kAbsent, kIncomplete, kFullCredit, kFirstSpecial,
+                                 kFirstLetter};
+  while (scores.size() < static_cast<size_t>(kMaxAssignments))
+    scores.push_back(static_cast<int16_t>(scores.size() * 227 % 32768));
+  for (int a = 0; a < kMaxAssignments; a++) {
+    AddAssignment(("A" + std::to_string(a)).c_str());
+    SetScore(s, static_cast<int16_t>(a), scores[a]);
+  }
+  gExportNames = 0;
+  gExportScores = 1;
+  SetExportFormat(2);
+  Export("scores.csv");
+  const Table rows = ReadWithPython(Path("scores.csv"), "comma");
+  ASSERT_EQ(rows.size(), 1u);
+  ASSERT_EQ(rows[0].size(), static_cast<size_t>(kMaxAssignments));
+  for (int a = 0; a < kMaxAssignments; a++) EXPECT_EQ(rows[0][a], U(Score(scores[a]))) << a;
+}
+
+TEST_F(TextExportTest, TheTeacherWebFileKeepsTheClassBytesAndCrLineEnds) {
+  HostileClass();
+  gExportIDs = gExportNames = gExportTermPcts = 1;
+  gTeacherWeb = 1;
+  const std::string bytes = Export("web.txt");
+  EXPECT_NE(bytes.find("\xD8" "7\t\xAE" "r\xBF, \x81se\t\xD8" "7\t"), std::string::npos);
+  EXPECT_EQ(bytes.find('\n'), std::string::npos);
+  EXPECT_EQ(bytes.find("Plain Pat"), std::string::npos);  // no ID: left out
+  const Table rows = ReadWithPython(Path("web.txt"), "tab", "mac_roman");
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[1][1], U("\xAE" "r\xBF, \x81se"));
+}
+
 TEST_F(TextExportTest, AFailedWriteIsReportedAndKeepsTheFileItWouldReplace) {
-  for (int i = 0; i < 40; i++) AddStudent(("Student number " + std::to_string(i)).c_str());
+  // More text than the export gathers before its first write.
+  for (int i = 0; i < kMaxStudents; i++) {
+    AddStudent(("Student number " + std::to_string(i)).c_str());
+    gComments[i][gCurrentTerm].setBytes(std::string(254, 'c').data(), 254);
+  }
+  gExportComments = 1;
   Spit(Path("full.txt"), "last week's export\r");
   FileFaults faults;
   faults.failWriteAt = 300;
@@ -264,7 +312,7 @@ TEST_F(TextExportTest, AFailedWriteIsReportedAndKeepsTheFileItWouldReplace) {
   ASSERT_EQ(alerts.size(), 1u);
   EXPECT_EQ(alerts[0].title, "Error");
   EXPECT_NE(alerts[0].text.find("The disk is full"), std::string::npos);
-  EXPECT_LT(progressed, 40);  // nothing more is written after the failure
+  EXPECT_LT(progressed, kMaxStudents);  // nothing more is written after the failure
 }
 
 }  // namespace

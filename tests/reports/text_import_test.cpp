@@ -53,7 +53,9 @@ TEST_F(TextImportTest, TabItemsSplitAtTabsAndLineEnds) {
       {"a\r\nb\r\n", {{"a"}, {"b"}}},
       {"\t\tx\r", {{"", "", "x"}}},
       {" a \t b\r", {{" a ", " b"}}},
-      {"a\r\r\rb", {{"a"}, {""}, {"b"}}},
+      // Every line end is a row, as a spreadsheet numbers them; CR LF is one line end.
+      {"a\r\r\rb", {{"a"}, {""}, {""}, {"b"}}},
+      {"a\r\n\r\nb\n\nc", {{"a"}, {""}, {"b"}, {""}, {"c"}}},
       {"\"q,1\"\tr\r", {{"\"q,1\"", "r"}}},  // no quoting in tab text
       {"\xE9t\xE9\r", {{"\xE9t\xE9"}}},       // Mac Roman bytes are text
   };
@@ -95,8 +97,28 @@ TEST_F(TextImportTest, LookupStudentMatchesByIdAndNameWithoutCaseOrAccents) {
       {"", "brown, bob", 1},  {"B2", "Adams, Ann", -1}, {"", "Emile Zola", 2},
       {"Z9", "", -1},         {"", "Nobody", -1},     {"b2", "BOB BROWN", 1},
   };
-  for (const Case& c : cases)
+  const StudentIndex index;
+  for (const Case& c : cases) {
     EXPECT_EQ(LookupStudent(PStr(c.id), PStr(c.name)), c.slot) << c.id << "/" << c.name;
+    EXPECT_EQ(index.Find(PStr(c.id), PStr(c.name)), c.slot) << c.id << "/" << c.name;
+  }
+}
+
+TEST_F(TextImportTest, TheIndexFollowsTheSlotsItIsToldOf) {
+  AddStudent("Adams, Ann", "A1");
+  AddStudent("Ann Adams", "A2");  // the same name in the other order
+  StudentIndex index;
+  EXPECT_EQ(index.Find(PStr(""), PStr("ADAMS, ANN")), 0);
+  EXPECT_EQ(index.Find(PStr("a2"), PStr("Adams, Ann")), 1);
+  gStudents[0].name.setC("Baker, Bea");
+  index.Update(0);
+  EXPECT_EQ(index.Find(PStr(""), PStr("Adams, Ann")), 1);
+  EXPECT_EQ(index.Find(PStr("A1"), PStr("Baker, Bea")), 0);
+  const int16_t s = AddStudent("Cole, Cy", "A1");
+  index.Update(s);
+  EXPECT_EQ(index.Find(PStr("A1"), PStr("")), 0);  // the first slot of an ID
+  EXPECT_EQ(index.Find(PStr("a1"), PStr("Cy Cole")), s);
+  EXPECT_EQ(index.Find(PStr(""), PStr("Cole, Cy")), LookupStudent(PStr(""), PStr("Cole, Cy")));
 }
 
 TEST_F(TextImportTest, RostersAddStudentsAndMatchTheOnesThereAlready) {
@@ -160,13 +182,9 @@ TEST_F(TextImportTest, EveryAlertComesInItsOrder) {
     gCategories[gCurrentTerm][c].name.setC(("Cat " + std::to_string(c)).c_str());
   gImportNames = gImportCategories = gImportPoints = gImportScores = gImportEmails = 1;
   gImportFormat = 2;
-  // The score items run to the last column; the addresses follow them.
+  // The addresses come before the scores, as the export writes them.
   auto row = [](const std::string& name, const std::string& scores, const std::string& mail) {
-    std::string line = name + "," + scores;
-    for (int c = static_cast<int>(std::count(scores.begin(), scores.end(), ',')) + 1; c < 150;
-         c++)
-      line += ",";
-    return line + "," + mail + "\r";
+    return name + "," + mail + "," + scores + "\r";
   };
   Import(",New A,New B\r,ten,20\r" + row("Ann", "9,zz", "\"a@b.cd\",") +
          row("Bob", "", ",\"x@y.org\"") + row("Cy", "", "\"not an address\","));
@@ -223,7 +241,7 @@ TEST_F(TextImportTest, SpreadsheetCsvInUtf8WithCrlfImports) {
   EXPECT_EQ(gComments[1][gCurrentTerm].str(), "Line one\r\nline two");
   EXPECT_EQ(gStudents[2].name.str(), "?ukasz Nowak");  // no such letter in a class
   EXPECT_EQ(gComments[2][gCurrentTerm].str(), "\xDB 5");  // the euro sign is there
-  EXPECT_TRUE(gImportReport.utf8);
+  EXPECT_EQ(gImportReport.encoding, ImportEncoding::kUtf8);
   EXPECT_EQ(gImportReport.unconvertedRows, std::vector<int>{3});
   ShowImportErrors();
   ASSERT_EQ(alerts.size(), 2u);
@@ -239,7 +257,7 @@ TEST_F(TextImportTest, SpreadsheetCsvInUtf8WithCrlfImports) {
   NewClassAt(MacDate(2026, 10, 15));
   Import("M\x9Fller\r");
   EXPECT_EQ(gStudents[0].name.str(), "M\x9Fller");
-  EXPECT_FALSE(gImportReport.utf8);
+  EXPECT_EQ(gImportReport.encoding, ImportEncoding::kMacRoman);
 }
 
 TEST_F(TextImportTest, CodesAreCutToTheirSizeAndLandOnlyInsideTheTerm) {
@@ -357,6 +375,165 @@ TEST_F(TextImportTest, ExportedThenImportedIntoANewClassGivesTheSameClass) {
   EXPECT_EQ(after.scores, before.scores);
   EXPECT_EQ(after.codes, before.codes);
   EXPECT_EQ(gImportReport.matched, 3);
+}
+
+}  // namespace
+
+namespace {
+
+class TextEncodingTest : public ExchangeTest {};
+
+TEST_F(TextEncodingTest, EveryEncodingBecomesTheClassText) {
+  struct Case {
+    const char* what;
+    std::string bytes;
+    ImportEncoding encoding;
+    std::string text;                   // Mac Roman
+    std::vector<size_t> unconverted;    // positions of '?' put in for a character
+  };
+  const Case cases[] = {
+      {"UTF-8 with a mark", "\xEF\xBB\xBF" "Zo\xC3\xAB\r\n", ImportEncoding::kUtf8, "Zo\x91\r\n",
+       {}},
+      {"UTF-8, accent as a combining mark", "Cafe\xCC\x81 E\xCC\x88" "a", ImportEncoding::kUtf8,
+       "Caf\x8E \xE8" "a", {}},
+      {"a mark with no letter to join", "\xCC\x81" "e\xCC\x84!", ImportEncoding::kUtf8,
+       "?e?!", {0, 2}},
+      {"UTF-16, little end first", std::string("\xFF\xFE" "A\0\xE9\0\n\0", 8),
+       ImportEncoding::kUtf16, "A\x8E\n", {}},
+      {"UTF-16, big end first, beyond the basic plane",
+       std::string("\xFE\xFF\0" "e\x03\x01\xD8\x3D\xDE\x00\0\r", 12), ImportEncoding::kUtf16,
+       "\x8E?\r", {1}},
+      {"UTF-16 cut in a unit", std::string("\xFF\xFE" "A\0B", 5), ImportEncoding::kUtf16, "A?",
+       {1}},
+      {"Windows-1252", "\x80 M\xFCller\x85\r\nx\x81", ImportEncoding::kWindows1252,
+       "\xDB M\x9Fller\xC9\r\nx?", {12}},
+      {"Mac Roman, the program's earlier files", "M\x9Fller\rN\x9C\x96" "ez\r",
+       ImportEncoding::kMacRoman, "M\x9Fller\rN\x9C\x96" "ez\r", {}},
+      {"plain ASCII", "a,b\r", ImportEncoding::kUtf8, "a,b\r", {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ImportReader r;
+    EXPECT_EQ(LoadImportText(c.bytes, r), c.encoding);
+    EXPECT_EQ(r.data, c.text);
+    EXPECT_EQ(r.unconverted, c.unconverted);
+  }
+  for (const std::string& binary :
+       {std::string("a\0b", 3), std::string("name\x01\r"), std::string("A\0B\0", 4),
+        std::string("\xFF\xFE\x01\0", 4), std::string("PK\x03\x04\x14\0", 6)}) {
+    ImportReader r;
+    EXPECT_EQ(LoadImportText(binary, r), ImportEncoding::kNotText) << binary;
+    EXPECT_TRUE(r.data.empty());
+  }
+}
+
+TEST_F(TextEncodingTest, AStrayQuoteEndsAtItsRowAndIsNamed) {
+  struct Case {
+    const char* text;
+    Table rows;
+    std::vector<int> unclosed;
+  };
+  const Case cases[] = {
+      // A line break inside a cell: the closing quote follows.
+      {"1,\"two\nlines\",x\n2,y\n", {{"1", "two\nlines", "x"}, {"2", "y"}}, {}},
+      // Never closed: the rows after it stay rows.
+      {"1,\"open\n2,b\n3,c\n", {{"1", "open"}, {"2", "b"}, {"3", "c"}}, {1}},
+      // The next quote opens an item: this one was never closed.
+      {"1,\"open\n2,\"b\"\n", {{"1", "open"}, {"2", "b"}}, {1}},
+      {"1,\"open\n2,b\"c\n", {{"1", "open"}, {"2", "b\"c"}}, {1}},
+      {"\"a\"\"b\n\"\"c\",d\n", {{"a\"b\n\"c", "d"}}, {}},
+      {"1,x\n2,\"end", {{"1", "x"}, {"2", "end"}}, {2}},
+  };
+  for (const Case& c : cases) {
+    gImportReport = ImportReport{};
+    gImportFormat = 2;
+    gImportEOF = 0;
+    ImportReader r;
+    LoadImportText(c.text, r);
+    Table rows;
+    NextChar(r);
+    while (!gImportEOF) {
+      std::vector<std::string> row;
+      do {
+        Str255 item{};
+        NextItem(r, item);
+        row.push_back(item.str());
+      } while (!gImportEOF && r.ch != '\r' && r.ch != '\n');
+      rows.push_back(row);
+      NextLine(r);
+    }
+    EXPECT_EQ(rows, c.rows) << c.text;
+    EXPECT_EQ(gImportReport.unclosedQuoteRows, c.unclosed) << c.text;
+  }
+}
+
+TEST_F(TextEncodingTest, EmptyRowsAreSkippedAndUnreadableRowsNamed) {
+  gImportIDs = gImportNames = gImportComments = 1;
+  gImportFormat = 2;
+  Import("1,Ann,first\n,,\n ,  ,\n,,orphan\n2,Bob,\"open\n3,Cy,third\n");
+  ASSERT_EQ(NumStudents(), 3);
+  EXPECT_EQ(gStudents[2].name.str(), "Cy");
+  EXPECT_EQ(gComments[1][gCurrentTerm].str(), "open");
+  EXPECT_EQ(gComments[2][gCurrentTerm].str(), "third");
+  ShowImportErrors();
+  ASSERT_EQ(alerts.size(), 3u);
+  EXPECT_EQ(alerts[0].title, "Quotes not closed");
+  EXPECT_NE(alerts[0].text.find("(rows 5)"), std::string::npos);
+  EXPECT_EQ(alerts[1].title, "Students without names");
+  EXPECT_NE(alerts[1].text.find("(rows 4)"), std::string::npos);
+  EXPECT_EQ(alerts[2].title, "Import finished");
+}
+
+TEST_F(TextEncodingTest, ANonTextFileIsRefusedAndTheClassKept) {
+  AddStudent("Ann", "1");
+  gImportIDs = gImportNames = 1;
+  Import(std::string("1\tAnn\r2\tBob\0\r", 12));
+  EXPECT_EQ(NumStudents(), 1);
+  EXPECT_EQ(gChanged, 0);
+  ASSERT_EQ(alerts.size(), 1u);
+  EXPECT_EQ(alerts[0].kind, kStopAlert);
+  EXPECT_NE(alerts[0].text.find("not text"), std::string::npos);
+  ShowImportErrors();  // nothing more to say
+  EXPECT_EQ(alerts.size(), 1u);
+}
+
+TEST_F(TextEncodingTest, AMatchWithoutAccentsKeepsTheClassSpelling) {
+  const int16_t s = AddStudent("N\x9C\x96" "ez, Jos\x8E", "7");
+  gImportIDs = gImportNames = gImportComments = 1;
+  gImportFormat = 2;
+  Import("7,\"Nunez, Jose\",first\n,JOSE NUNEZ,second\n");
+  EXPECT_EQ(NumStudents(), 1);
+  EXPECT_EQ(gImportReport.matched, 2);
+  EXPECT_EQ(gStudents[s].name.str(), "N\x9C\x96" "ez, Jos\x8E");
+  EXPECT_EQ(gStudents[s].id.str(), "7");
+  EXPECT_EQ(gComments[s][gCurrentTerm].str(), "second");
+}
+
+TEST_F(TextEncodingTest, AnAddressIsNeverAFirstName) {
+  struct Case {
+    const char* row;
+    const char* name;
+    const char* recipients;
+    const char* blindCopies;
+  };
+  const Case cases[] = {
+      {"1,Cole,Joe,joe@x.org,mom@x.org", "Cole, Joe", "joe@x.org", "mom@x.org"},
+      {"1,\"Cole, Joe\",joe@x.org,mom@x.org", "Cole, Joe", "joe@x.org", "mom@x.org"},
+      {"1,\"Cole, Joe\",,mom@x.org", "Cole, Joe", "", "mom@x.org"},
+      {"1,Cole,,joe@x.org,", "Cole", "joe@x.org", ""},
+      {"1,Cole,joe@x.org", "Cole", "joe@x.org", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.row);
+    NewClassAt(MacDate(2026, 10, 15));
+    gImportIDs = gImportNames = gImportEmails = 1;
+    gImportFormat = 2;
+    Import(std::string(c.row) + "\n");
+    ASSERT_EQ(NumStudents(), 1);
+    EXPECT_EQ(gStudents[0].name.str(), c.name);
+    EXPECT_EQ(gEmailAddresses[0].recipients.str(), c.recipients);
+    EXPECT_EQ(gEmailAddresses[0].blindCopies.str(), c.blindCopies);
+  }
 }
 
 }  // namespace

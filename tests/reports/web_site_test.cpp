@@ -189,6 +189,10 @@ TEST_F(WebSiteTest, TheStandAlonePageDeclaresItsCharsetAndFollowsTheView) {
     const std::string page = Slurp(file.path);
     EXPECT_EQ(page.rfind("<html>\r<head>\r<title>\rProgress Report (October 15, 2026)\r", 0), 0u);
     EXPECT_NE(page.find("charset="), std::string::npos);
+    // A phone lays it out for its own screen, as it does the site's pages.
+    EXPECT_NE(page.find("<meta name=\"viewport\" content=\"width=device-width, "
+                        "initial-scale=1\">\r"),
+              std::string::npos);
     EXPECT_EQ(page.find("style.css"), std::string::npos);
     EXPECT_EQ(page.find("<h2") == std::string::npos, view == 10) << view;
   }

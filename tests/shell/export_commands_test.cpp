@@ -55,8 +55,9 @@ TEST_F(ExportCommandsTest, TextExportAsksForItsOptionsThenTheFileAndWritesIt) {
   ASSERT_TRUE(Choose(kExportMenu, 1));
   EXPECT_EQ(SaveName(), "A class with a rather long .csv");  // 27 characters kept
   EXPECT_EQ(Slurp(Path("out.csv")),
-            "S1001,\"" + gStudents[0].name.str() + "\"\rS1002,\"" + gStudents[1].name.str() +
-                "\"\rS1003,\"" + gStudents[2].name.str() + "\"\r");
+            "S1001,\"" + gStudents[0].name.str() + "\"\r\nS1002,\"" +
+                gStudents[1].name.str() + "\"\r\nS1003,\"" + gStudents[2].name.str() +
+                "\"\r\n");
   EXPECT_TRUE(alerts.empty());
 
   // A name that begins with a period writes nothing; Cancel in the dialog asks no file.
