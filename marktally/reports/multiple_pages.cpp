@@ -10,7 +10,7 @@
 #include "marktally/model/textutil.h"
 #include "marktally/reports/report_draw.h"
 #include "marktally/reports/reports.h"
-#include "marktally/shell/common.h"
+#include "marktally/model/accessors.h"
 #include "marktally/toolbox/quickdraw.h"
 #include "marktally/toolbox/textedit.h"
 

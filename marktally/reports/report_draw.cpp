@@ -9,9 +9,9 @@
 #include "marktally/model/scoretext.h"
 #include "marktally/model/tables.h"
 #include "marktally/model/textutil.h"
-#include "marktally/shell/common.h"
-#include "marktally/shell/pagesize.h"
-#include "marktally/shell/window.h"
+#include "marktally/model/accessors.h"
+#include "marktally/reports/print_pages.h"
+#include "marktally/reports/report_host.h"
 #include "marktally/toolbox/quickdraw.h"
 
 namespace reports {
@@ -23,11 +23,11 @@ bool IsBlank(ConstStringPtr s) {
 }
 }  // namespace
 
-int Z() { return gZoom; }
-int Line() { return 12 * gZoom / 5; }
-int Margin() { return 24 * gZoom / 5; }
-int PageH() { return std::max<int>(PageHeight(), Line()); }
-int PageW() { return std::max<int>(PageWidth(), Line()); }
+int Z() { return CurrentPage().zoom; }
+int Line() { return 12 * Z() / 5; }
+int Margin() { return 24 * Z() / 5; }
+int PageH() { return std::max<int>(PageHeightAt(Z()), Line()); }
+int PageW() { return std::max<int>(PageWidthAt(Z()), Line()); }
 
 Str255 Text(const char* s) {
   Str255 t{};
@@ -55,13 +55,15 @@ void Rule(int h0, int h1, int v) {
 }
 
 void UseReportFont() {
-  TextFont(gReportFont);
-  TextSize(gReportSize);
+  const PageContext page = CurrentPage();
+  TextFont(page.reportFont);
+  TextSize(page.reportSize);
   TextFace(normal);
 }
 void UseHeaderFont() {
-  TextFont(gReportFont);
-  TextSize(gHeaderSize);
+  const PageContext page = CurrentPage();
+  TextFont(page.reportFont);
+  TextSize(page.headerSize);
   TextFace(normal);
 }
 

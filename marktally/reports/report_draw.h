@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "marktally/model/accessors.h"  // Term(), Named(), S16(): every page uses them
 #include "marktally/model/types.h"
-#include "marktally/shell/common.h"
 
 namespace reports {
 

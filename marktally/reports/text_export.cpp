@@ -5,7 +5,7 @@
 #include "marktally/model/scoretext.h"
 #include "marktally/model/tables.h"
 #include "marktally/model/textutil.h"
-#include "marktally/shell/common.h"
+#include "marktally/model/accessors.h"
 
 namespace {
 

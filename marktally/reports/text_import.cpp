@@ -10,7 +10,7 @@
 #include "marktally/model/tables.h"
 #include "marktally/model/textutil.h"
 #include "marktally/reports/email.h"
-#include "marktally/shell/common.h"
+#include "marktally/model/accessors.h"
 // The Mac Roman table: in common/ where model and toolbox share it, else the toolbox's.
 #if __has_include("marktally/common/macroman.h")
 #include "marktally/common/macroman.h"

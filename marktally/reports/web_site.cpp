@@ -8,8 +8,6 @@
 #include "marktally/model/tables.h"
 #include "marktally/model/textutil.h"
 #include "marktally/reports/html_report.h"
-#include "marktally/shell/nav_dialogs.h"
-#include "marktally/shell/window.h"
 #include "marktally/toolbox/desktop.h"
 
 const char kDocTypeTag[] =
@@ -291,32 +289,3 @@ bool WriteSingleStudentPage(const FileSpec& file, uint16_t view, int16_t s) {
   return true;
 }
 
-void ExportSingleStudent(int16_t s) {
-  gShowStudentName = 0;
-  if (s < 0 || s >= kMaxStudents || gStudents[s].name.empty()) return;
-  Str255 last{}, first{};
-  GetLastName(gStudents[s].name, last);
-  GetFirstName(gStudents[s].name, first);
-  Str255 suggested = last;
-  AppendC(suggested, "-");
-  Append(suggested, first);
-  MakeWebName(suggested);
-  AppendC(suggested, ".html");
-  FileSpec file;
-  bool replacing = false;
-  InitCursor();
-  if (!GetExportFile(suggested, &file, &replacing)) return;
-  Str255 chosen{};
-  GetFileName(file, chosen);
-  if (chosen.length() > 0 && chosen[1] == '.') {
-    InitCursor();
-    ShowModelAlert(kStopAlert, kAlertOK, PStr("Illegal file name"),
-                   PStr("This document could not be saved because file names may not begin "
-                        "with a period."));
-    return;
-  }
-  // The page replaces an older file only once it is whole.
-  gShowStudentName = 1;
-  WriteSingleStudentPage(file, gCurrView, s);
-  gShowStudentName = 0;
-}

@@ -63,7 +63,3 @@ const std::vector<int16_t>& SkippedStudentPages();
 // The student's report of the given view as a stand-alone page (no style sheet link; the
 // style is in the page), written beside the file and moved into place once whole.
 bool WriteSingleStudentPage(const FileSpec& file, uint16_t view, int16_t s);
-// Asks for the file (suggested: last name, "-", first name, made a web name, ".html") and
-// writes the student's report of the current view. gShowStudentName is set while writing
-// and cleared on every way out.
-void ExportSingleStudent(int16_t s);

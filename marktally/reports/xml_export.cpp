@@ -11,9 +11,10 @@
 #include "marktally/model/tables.h"
 #include "marktally/model/textutil.h"
 #include "marktally/reports/text_export.h"
-#include "marktally/shell/common.h"
-#include "marktally/shell/exchange_dialogs.h"
-#include "marktally/shell/service_dialogs.h"
+#include "marktally/model/accessors.h"
+#include "marktally/reports/report_host.h"
+
+uint8_t gUpdateLastReport = 0;
 
 // Only the path is the service's; the host is a placeholder that never resolves, as the
 // Lorvex default is.
@@ -83,7 +84,7 @@ template <typename F>
 bool ForEachStudent(F&& write) {
   for (int16_t s = 0; s < kMaxStudents && !gStudents[s].name.empty(); s++) {
     if (gStudents[s].id.empty()) continue;
-    NextExportProgress(gStudents[s].name);
+    StepExportProgress(gStudents[s].name);
     if (!write(s)) return false;
   }
   return true;
@@ -149,10 +150,10 @@ bool RunExport(const FileSpec& file, F&& body) {
     return false;
   }
   WriteBuffer buffer{};
-  ShowExportProgress(gClass.subject, false);
+  BeginExportProgress(gClass.subject, false);
   // A failed append has been reported and has closed the file.
   const bool written = body(file, ref, buffer) && FlushBuffer(file, ref, buffer);
-  HideExportProgress(false);
+  EndExportProgress(false);
   if (!written) return false;
   err = FlushFile(ref);
   const OSErr closed = FSClose(ref);
