@@ -42,29 +42,8 @@ const char kTooLong[] =
     "Email addresses cannot exceed 254 characters. The selected text is beyond that length.";
 
 
-void ShowModal(DialogRef d) {
-  CenterDialog(d);
-  SelectDialog(d);
-  ShowDialog(d);
-}
-
-DialogItemIndex NextItem() {
-  DialogItemIndex item = 0;
-  ModalDialog(gEventFilter, &item);
-  return item;
-}
-
-void Flip(DialogRef d, DialogItemIndex item) { SetCheckBox(d, item, GetCheckBox(d, item) ? 0 : 1); }
-
-int16_t PopUpValue(DialogRef d, DialogItemIndex item) {
-  ControlRef control = nullptr;
-  GetDialogItemAsControl(d, item, &control);
-  return control ? GetControlValue(control) : 1;
-}
-
 void SetPopUpValue(DialogRef d, DialogItemIndex item, int16_t value) {
-  ControlRef control = nullptr;
-  GetDialogItemAsControl(d, item, &control);
+  ControlRef control = ItemControl(d, item);
   if (!control) return;
   SetControlMaximum(control, static_cast<int16_t>(std::max<int>(1, NumStudents())));
   SetControlValue(control, value);
@@ -251,14 +230,14 @@ void DoServerDialog() {
   SetEditText(d, kUserItem, gEmailData.user);
   SetPWText(d, kSMTPPasswordItem, gEmailData.password);
   SetEditFocus(d, kTeacherItem);
-  ShowModal(d);
+  OpenModal(d);
   for (;;) {
-    const DialogItemIndex item = NextItem();
+    const DialogItemIndex item = NextModalItem();
     if (item == kCancel) {
       HideDialog(d);
       return;
     }
-    if (item == kSecureItem) Flip(d, kSecureItem);
+    if (item == kSecureItem) FlipCheckBox(d, kSecureItem);
     if (item == kOK && ValidServerDialog(d)) break;
   }
   HideDialog(d);
@@ -285,11 +264,11 @@ void DoEmailDialog(int16_t student) {
   InitCursor();
   gEmailPopUpItem = static_cast<int16_t>(student + 1);
   ShowAddresses(d, student);
-  ShowModal(d);
+  OpenModal(d);
   for (;;) {
-    const DialogItemIndex item = NextItem();
+    const DialogItemIndex item = NextModalItem();
     if (item == kStudentItem) {
-      const int16_t chosen = PopUpValue(d, kStudentItem);
+      const int16_t chosen = ItemValue(d, kStudentItem, 1);
       if (chosen == gEmailPopUpItem) continue;
       if (!ValidStudentEmails(d)) continue;
       StoreAddresses(d, static_cast<int16_t>(gEmailPopUpItem - 1));
@@ -327,15 +306,15 @@ void DoSendEmailDialog(int16_t student, int16_t kind) {
   gItemsChecked = 2;
   ControlOn(d, kOK);
   SetEditFocus(d, kOthersItem);
-  ShowModal(d);
+  OpenModal(d);
   for (;;) {
-    const DialogItemIndex item = NextItem();
+    const DialogItemIndex item = NextModalItem();
     if (item == kCancel) {
       HideDialog(d);
       return;
     }
     if (item >= kToRecipientsItem && item <= kToOthersItem) {
-      Flip(d, item);
+      FlipCheckBox(d, item);
       gItemsChecked = static_cast<int16_t>(gItemsChecked + (GetCheckBox(d, item) ? 1 : -1));
       if (gItemsChecked > 0)
         ControlOn(d, kOK);

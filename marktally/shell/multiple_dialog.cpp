@@ -59,20 +59,17 @@ void DoMultipleDialog() {
   if (!d) return;
   InitCursor();
   SetMultipleItems();
-  CenterDialog(d);
-  SelectDialog(d);
-  ShowDialog(d);
+  OpenModal(d);
   SetEditFocus(d, kSchoolItem);
   for (;;) {
-    DialogItemIndex item = 0;
-    ModalDialog(gEventFilter, &item);
+    const DialogItemIndex item = NextModalItem();
     if (item == kCancel) {
       HideDialog(d);
       return;
     }
     if (item == kOK) break;
     if (item >= kAllTermsItem && item <= kSignatureItem)
-      SetCheckBox(d, item, GetCheckBox(d, item) ? 0 : 1);
+      FlipCheckBox(d, item);
   }
   HideDialog(d);
   GetMultipleItems();

@@ -70,18 +70,15 @@ bool AskForPassword(Str255& password) {
   }
   InitCursor();
   SetPasswordItems();
-  CenterDialog(gPasswordDialog);
-  SelectDialog(gPasswordDialog);
-  ShowDialog(gPasswordDialog);
+  OpenModal(gPasswordDialog);
   for (;;) {
-    DialogItemIndex item = 0;
-    ModalDialog(gEventFilter, &item);
+    const DialogItemIndex item = NextModalItem();
     if (item == kCancel) {
       HideDialog(gPasswordDialog);
       return false;
     }
     if (item == kRemember)
-      SetCheckBox(gPasswordDialog, kRemember, !GetCheckBox(gPasswordDialog, kRemember));
+      FlipCheckBox(gPasswordDialog, kRemember);
     if (item == kOK && ValidPassword()) {
       HideDialog(gPasswordDialog);
       GetPWText(gPasswordDialog, kPassword, password);
@@ -125,12 +122,9 @@ bool ValidPassword() {
 void DoNewPasswordDialog() {
   InitCursor();
   SetNewPasswordItems();
-  CenterDialog(gNewPasswordDialog);
-  SelectDialog(gNewPasswordDialog);
-  ShowDialog(gNewPasswordDialog);
+  OpenModal(gNewPasswordDialog);
   for (;;) {
-    DialogItemIndex item = 0;
-    ModalDialog(gEventFilter, &item);
+    const DialogItemIndex item = NextModalItem();
     if (item == kCancel) {
       HideDialog(gNewPasswordDialog);
       return;
