@@ -125,4 +125,24 @@ void DrawGradePair(int16_t percent, int x, int y, bool useOffset) {
   DrawAt(x + off + 8, y, text);
 }
 
+ShownTerms TermsShown(int last, int current, bool allTerms, bool semester, bool year) {
+  ShownTerms shown;
+  const bool halves = last == 3 || last == 5;
+  shown.semester = semester && halves;
+  shown.secondSemester = (last == 3 && current > 1) || (last == 5 && current > 2);
+  shown.year = year && last > 0;
+  const int half = last == 5 ? 3 : 2;
+  shown.semesterFrom = shown.secondSemester ? half : 0;
+  shown.semesterTo = shown.semesterFrom + half - 1;
+  int from = current, to = current;
+  if (allTerms && last >= 0 && last <= 5 && last != 4) {
+    if (last <= 2 || (last == 3 && !shown.semester))
+      from = 0, to = last;
+    else
+      from = shown.semesterFrom, to = shown.semesterTo;
+  }
+  for (int t = from; t <= to && t < kMaxTerms; t++) shown.terms.push_back(t);
+  return shown;
+}
+
 }  // namespace reports
