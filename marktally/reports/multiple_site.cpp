@@ -132,31 +132,25 @@ bool ExportSubjectDetails(const FileSpec& file, FileRef& ref, WriteBuffer& buffe
 bool CreateStudentPage(const std::string& folder) {
   if (gStudentID.empty()) return true;
   const FileSpec file{Join(folder, PageOf(gStudentName, gStudentID))};
-  FileRef ref = kNoFile;
-  if (!CreateSiteFile(file, ref)) return false;
-  WriteBuffer buffer{};
-  Str255 today{};
-  DateToString(GetDateTime(), today);
-  auto put = [&](const char* text) { return AppendCToBuffer(file, ref, buffer, text); };
-  auto html = [&](ConstStringPtr text) { return AppendHTMLToBuffer(file, ref, buffer, text); };
-  bool ok = put(kDocTypeTag) && put("<html>\r<head>\r\r<title>\rProgress Report (") &&
-            html(today) && put(")\r</title>\r\r") && put(kRobotsTag) && put(kCharsetTag) &&
-            put("\r") && put(kStylesheetTag) &&
-            put("\r\r</head>\r\r<body bgcolor=white>\r\r<h2 align=left>\r") &&
-            html(gStudentSchool) && put("</h2>\r\r<table cellspacing=0>\r") &&
-            put("\r<tr><td height=30></td></tr>\r");
-  if (ok && gShowStudentName) {
-    ok = put("<tr><td colspan=6><b>\r") && html(gStudentName) &&
-         put("\r</b></td></tr>\r\r\r<tr><td height=20></td></tr>\r");
-  }
-  ok = ok && put("</table>\r<table cellspacing=0>\r\r") &&
-       ExportSubjectHeaders(file, ref, buffer) && ExportSubjectDetails(file, ref, buffer) &&
-       put("</table>\r\r</body>\r</html>\r");
-  if (!ok) {
-    if (ref != kNoFile) FSClose(ref);
-    return false;
-  }
-  return FinishSiteFile(file, ref, buffer);
+  return WriteSitePage(file, [](const FileSpec& f, FileRef& ref, WriteBuffer& buffer) {
+    Str255 today{};
+    DateToString(GetDateTime(), today);
+    auto put = [&](const char* text) { return AppendCToBuffer(f, ref, buffer, text); };
+    auto html = [&](ConstStringPtr text) { return AppendHTMLToBuffer(f, ref, buffer, text); };
+    bool ok = put(kDocTypeTag) && put("<html>\r<head>\r\r<title>\rProgress Report (") &&
+              html(today) && put(")\r</title>\r\r") && put(kRobotsTag) && put(kCharsetTag) &&
+              put("\r") && put(kStylesheetTag) &&
+              put("\r\r</head>\r\r<body bgcolor=white>\r\r<h2 align=left>\r") &&
+              html(gStudentSchool) && put("</h2>\r\r<table cellspacing=0>\r") &&
+              put("\r<tr><td height=30></td></tr>\r");
+    if (ok && gShowStudentName) {
+      ok = put("<tr><td colspan=6><b>\r") && html(gStudentName) &&
+           put("\r</b></td></tr>\r\r\r<tr><td height=20></td></tr>\r");
+    }
+    return ok && put("</table>\r<table cellspacing=0>\r\r") &&
+           ExportSubjectHeaders(f, ref, buffer) && ExportSubjectDetails(f, ref, buffer) &&
+           put("</table>\r\r</body>\r</html>\r");
+  });
 }
 
 bool WriteMultipleSite(const std::string& folder, bool progress) {

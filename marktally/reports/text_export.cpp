@@ -317,37 +317,26 @@ int16_t CurrentSemester() {
 }
 
 bool ExportClass(const FileSpec& spec, const ExportScope& scope) {
-  Str255 name{};
-  GetFileName(spec, name);
-  SafeSave save(spec);
-  ExportFile f{spec};
-  OSErr err = save.Begin(f.ref);
-  if (err != noErr) {
-    HandleError(name, err);
-    return false;
-  }
-  if (Html()) {
-    PageHead(f) && ExportHeaders(f);
-  } else {
-    if (gExportDates && f.ok) ExportDates(f, scope);
-    if (gExportAssignments && f.ok) ExportAssignments(f, scope);
-    if (gExportCategories && f.ok) ExportCategories(f, scope);
-    if (gExportPoints && f.ok) ExportPoints(f, scope);
-  }
-  for (int16_t s = 0; s < kMaxStudents && f.ok && !gStudents[s].name.empty(); s++) {
-    if (scope.progress) scope.progress(s);
-    ExportStudent(f, scope, s);
-  }
-  if (Html() && f.ok) f.Text("</table>\r</body>\r</html>\r");
-  if (!f.ok) return false;  // reported, and the file is closed
-  if (!FlushBuffer(spec, f.ref, f.buffer)) return false;
-  err = FlushFile(f.ref);
-  const OSErr closed = FSClose(f.ref);
-  if (err == noErr) err = closed;
-  if (err == noErr) err = save.Commit();
-  if (err != noErr) {
-    HandleError(name, err);
-    return false;
-  }
-  return true;
+  const auto write = [&scope](const FileSpec& target, FileRef& ref, WriteBuffer& buffer) {
+    ExportFile f{target};
+    f.ref = ref;
+    if (Html()) {
+      PageHead(f) && ExportHeaders(f);
+    } else {
+      if (gExportDates && f.ok) ExportDates(f, scope);
+      if (gExportAssignments && f.ok) ExportAssignments(f, scope);
+      if (gExportCategories && f.ok) ExportCategories(f, scope);
+      if (gExportPoints && f.ok) ExportPoints(f, scope);
+    }
+    for (int16_t s = 0; s < kMaxStudents && f.ok && !gStudents[s].name.empty(); s++) {
+      if (scope.progress) scope.progress(s);
+      ExportStudent(f, scope, s);
+    }
+    if (Html() && f.ok) f.Text("</table>\r</body>\r</html>\r");
+    // The file and what is left in the buffer go back to the save (a failure closed it).
+    ref = f.ref;
+    buffer = f.buffer;
+    return f.ok;
+  };
+  return WriteFileWhole(spec, write);
 }

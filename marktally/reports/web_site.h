@@ -23,11 +23,11 @@ extern const char kIndexPageText[];
 extern const char kRobotsText[];
 extern const char kStyleText[];
 
-// Every file of a site is created afresh (an older one of that name goes first), written
-// through a buffer and closed; a failure is reported with the file's name.
+// Every file of a site is written beside its place and put there once whole
+// (WriteFileWhole, without waiting on the disk); a failure is reported with the file's
+// name.
 void ReportSiteFileError(const FileSpec& file, OSErr err);
-bool CreateSiteFile(const FileSpec& file, FileRef& ref);
-bool FinishSiteFile(const FileSpec& file, FileRef& ref, WriteBuffer& buffer);
+bool WriteSitePage(const FileSpec& file, const FileWriter& write);
 
 // The site folder that ExportClassSite writes into (a path, without a trailing slash).
 extern std::string gExportFilename;
