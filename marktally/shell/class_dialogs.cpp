@@ -128,14 +128,10 @@ void DoFootnotesDialog() {
   if (!d) return;
   InitCursor();
   SetFootnotesItems();
-  OpenModal(d);
   static const ModalFilterUPP filter = NewModalFilterUPP(FootnotesFilter);
-  DialogItemIndex item = 0;
-  do {
-    ModalDialog(filter, &item);
-  } while (item != kOK && item != kCancel);
-  HideDialog(d);
-  if (item == kCancel) return;
+  ModalLoop loop;
+  loop.filter = filter;
+  if (!RunModal(d, loop)) return;
   SetUndoEditFootnotes();
   GetFootnotesItems();
   SetChanged(1);
@@ -191,20 +187,17 @@ void DoGlobalCommentsDialog() {
   if (!d) return;
   InitCursor();
   SetGlobalCommentsItems();
-  OpenModal(d);
-  for (;;) {
-    const DialogItemIndex item = NextModalItem();
-    if (item == kCancel) {
-      HideDialog(d);
-      AdjustMenus();
-      return;
-    }
+  ModalLoop loop;
+  loop.onItem = [d](DialogItemIndex item) {
     if (item == kCopyGlobalItem) FlipCheckBox(d, kCopyGlobalItem);
-    if (item == kOK && ValidGlobalComments()) break;
+  };
+  loop.valid = ValidGlobalComments;
+  if (!RunModal(d, loop)) {
+    AdjustMenus();
+    return;
   }
   SetUndoGlobalComments();
   GetGlobalCommentsItems();
-  HideDialog(d);
   if (StudentReportView()) ForceUpdate();
   AdjustMenus();
 }
@@ -265,14 +258,14 @@ void DoCommentsDialog(int16_t student) {
   InitCursor();
   AdjustCommentsMenu();
   SetCommentsItems(student);
-  OpenModal(d);
-  for (;;) {
-    const DialogItemIndex item = NextModalItem();
+  ModalLoop loop;
+  loop.onItem = [d](DialogItemIndex item) {
     if (item == kShowCommentsItem || item == kCopyCommentItem) FlipCheckBox(d, item);
     if (item == kStudentPopUp) UpdateCommentsItems();
-    if (item == kOK && ValidStudentComments()) break;
-  }
-  HideDialog(d);
+  };
+  loop.valid = ValidStudentComments;
+  loop.hasCancel = false;
+  RunModal(d, loop);
   GetCommentsItems();
   if (GetCheckBox(d, kShowCommentsItem))
     gReportOptions |= kCommentsOnReports;
@@ -433,17 +426,12 @@ void DoCurveDialog() {
   if (!d || !ValidColumn(gCurveColumn)) return;
   InitCursor();
   SetCurveItems();
-  OpenModal(d);
-  for (;;) {
-    const DialogItemIndex item = NextModalItem();
-    if (item == kCancel) {
-      HideDialog(d);
-      return;
-    }
+  ModalLoop loop;
+  loop.onItem = [d](DialogItemIndex item) {
     if (item == kRoundItem) FlipCheckBox(d, kRoundItem);
-    if (item == kOK && ValidCurve()) break;
-  }
-  HideDialog(d);
+  };
+  loop.valid = ValidCurve;
+  if (!RunModal(d, loop)) return;
   GetCurveItems();
 }
 
@@ -545,13 +533,8 @@ void DoAssignSeatsDialog() {
   if (!d) return;
   InitCursor();
   SetSeatingItems();
-  OpenModal(d);
-  for (;;) {
-    const DialogItemIndex item = NextModalItem();
-    if (item == kCancel) {
-      HideDialog(d);
-      return;
-    }
+  ModalLoop loop;
+  loop.onItem = [d](DialogItemIndex item) {
     if (item == kPlaceItem) {
       FlipCheckBox(d, kPlaceItem);
       AdjustAssignSeats();
@@ -559,9 +542,9 @@ void DoAssignSeatsDialog() {
       SetRadioButton(d, kAlphaItem, item == kAlphaItem ? 1 : 0);
       SetRadioButton(d, kRandomItem, item == kRandomItem ? 1 : 0);
     }
-    if (item == kOK && ValidSeating()) break;
-  }
-  HideDialog(d);
+  };
+  loop.valid = ValidSeating;
+  if (!RunModal(d, loop)) return;
   GetSeatingItems();
 }
 
@@ -676,17 +659,11 @@ void DoReportsDialog() {
   if (!d) return;
   InitCursor();
   SetReportsItems();
-  OpenModal(d);
-  for (;;) {
-    const DialogItemIndex item = NextModalItem();
-    if (item == kCancel) {
-      HideDialog(d);
-      return;
-    }
+  ModalLoop loop;
+  loop.onItem = [d](DialogItemIndex item) {
     if (item >= kFirstReportBox && item <= kLastReportBox) FlipCheckBox(d, item);
-    if (item == kOK) break;
-  }
-  HideDialog(d);
+  };
+  if (!RunModal(d, loop)) return;
   SetUndoOptions();
   SetChanged(1);
   GetReportsItems();

@@ -138,10 +138,20 @@ void OpenModal(DialogRef dialog) {
   ShowDialog(dialog);
 }
 
-DialogItemIndex NextModalItem() {
-  DialogItemIndex item = 0;
-  ModalDialog(gEventFilter, &item);
-  return item;
+bool RunModal(DialogRef dialog, const ModalLoop& loop) {
+  OpenModal(dialog);
+  for (;;) {
+    DialogItemIndex item = 0;
+    ModalDialog(loop.filter ? loop.filter : gEventFilter, &item);
+    if (item == 1 && (!loop.valid || loop.valid())) break;
+    if (item == 2 && loop.hasCancel) {
+      HideDialog(dialog);
+      return false;
+    }
+    if (item != 1 && loop.onItem) loop.onItem(item);
+  }
+  HideDialog(dialog);
+  return true;
 }
 
 ControlRef ItemControl(DialogRef dialog, DialogItemIndex item) { return Item(dialog, item); }

@@ -4,6 +4,7 @@
 // since 1904 and always land on noon of their day.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "marktally/model/types.h"
@@ -48,8 +49,16 @@ void SetUserProc(DialogRef dialog, DialogItemIndex item, UserItemUPP proc);
 // ---- The modal loop every dialog runs --------------------------------------------------
 // Centred, in front and shown.
 void OpenModal(DialogRef dialog);
-// The next item hit, through the program's event filter (gEventFilter).
-DialogItemIndex NextModalItem();
+// The loop of a modal dialog with OK (item 1) and, when it has one, Cancel (item 2): the
+// dialog is opened, every other item hit goes to onItem, and OK is taken once valid says
+// so (at once without valid). The dialog is hidden on both ways out; true for OK.
+struct ModalLoop {
+  std::function<void(DialogItemIndex item)> onItem;
+  std::function<bool()> valid;
+  bool hasCancel = true;
+  ModalFilterUPP filter = nullptr;  // null: the program's event filter
+};
+bool RunModal(DialogRef dialog, const ModalLoop& loop);
 // A control item's value (a pop-up's choice, a box's state); none when the item is no
 // control.
 ControlRef ItemControl(DialogRef dialog, DialogItemIndex item);

@@ -230,17 +230,12 @@ void DoServerDialog() {
   SetEditText(d, kUserItem, gEmailData.user);
   SetPWText(d, kSMTPPasswordItem, gEmailData.password);
   SetEditFocus(d, kTeacherItem);
-  OpenModal(d);
-  for (;;) {
-    const DialogItemIndex item = NextModalItem();
-    if (item == kCancel) {
-      HideDialog(d);
-      return;
-    }
+  ModalLoop loop;
+  loop.onItem = [d](DialogItemIndex item) {
     if (item == kSecureItem) FlipCheckBox(d, kSecureItem);
-    if (item == kOK && ValidServerDialog(d)) break;
-  }
-  HideDialog(d);
+  };
+  loop.valid = [d] { return ValidServerDialog(d); };
+  if (!RunModal(d, loop)) return;
   SetChanged(1);
   Str255 text{};
   int16_t port = 25;
@@ -264,25 +259,23 @@ void DoEmailDialog(int16_t student) {
   InitCursor();
   gEmailPopUpItem = static_cast<int16_t>(student + 1);
   ShowAddresses(d, student);
-  OpenModal(d);
-  for (;;) {
-    const DialogItemIndex item = NextModalItem();
-    if (item == kStudentItem) {
-      const int16_t chosen = ItemValue(d, kStudentItem, 1);
-      if (chosen == gEmailPopUpItem) continue;
-      if (!ValidStudentEmails(d)) continue;
-      StoreAddresses(d, static_cast<int16_t>(gEmailPopUpItem - 1));
-      if (!Named(chosen - 1)) {
-        SetPopUpValue(d, kStudentItem, gEmailPopUpItem);
-        continue;
-      }
-      gEmailPopUpItem = chosen;
-      ShowAddresses(d, static_cast<int16_t>(chosen - 1));
-    } else if (item == kOK && ValidStudentEmails(d)) {
-      break;
+  // Item 2 is the recipients' field: the dialog has no Cancel.
+  ModalLoop loop;
+  loop.hasCancel = false;
+  loop.onItem = [d](DialogItemIndex item) {
+    if (item != kStudentItem) return;
+    const int16_t chosen = ItemValue(d, kStudentItem, 1);
+    if (chosen == gEmailPopUpItem || !ValidStudentEmails(d)) return;
+    StoreAddresses(d, static_cast<int16_t>(gEmailPopUpItem - 1));
+    if (!Named(chosen - 1)) {
+      SetPopUpValue(d, kStudentItem, gEmailPopUpItem);
+      return;
     }
-  }
-  HideDialog(d);
+    gEmailPopUpItem = chosen;
+    ShowAddresses(d, static_cast<int16_t>(chosen - 1));
+  };
+  loop.valid = [d] { return ValidStudentEmails(d); };
+  RunModal(d, loop);
   StoreAddresses(d, static_cast<int16_t>(gEmailPopUpItem - 1));
   AdjustMenus();
 }
@@ -306,24 +299,18 @@ void DoSendEmailDialog(int16_t student, int16_t kind) {
   gItemsChecked = 2;
   ControlOn(d, kOK);
   SetEditFocus(d, kOthersItem);
-  OpenModal(d);
-  for (;;) {
-    const DialogItemIndex item = NextModalItem();
-    if (item == kCancel) {
-      HideDialog(d);
-      return;
-    }
-    if (item >= kToRecipientsItem && item <= kToOthersItem) {
-      FlipCheckBox(d, item);
-      gItemsChecked = static_cast<int16_t>(gItemsChecked + (GetCheckBox(d, item) ? 1 : -1));
-      if (gItemsChecked > 0)
-        ControlOn(d, kOK);
-      else
-        ControlOff(d, kOK);
-    }
-    if (item == kOK && gItemsChecked > 0 && ValidSendEmail(d, student)) break;
-  }
-  HideDialog(d);
+  ModalLoop loop;
+  loop.onItem = [d](DialogItemIndex item) {
+    if (item < kToRecipientsItem || item > kToOthersItem) return;
+    FlipCheckBox(d, item);
+    gItemsChecked = static_cast<int16_t>(gItemsChecked + (GetCheckBox(d, item) ? 1 : -1));
+    if (gItemsChecked > 0)
+      ControlOn(d, kOK);
+    else
+      ControlOff(d, kOK);
+  };
+  loop.valid = [d, student] { return gItemsChecked > 0 && ValidSendEmail(d, student); };
+  if (!RunModal(d, loop)) return;
   gOtherAddresses.clear();
   if (GetCheckBox(d, kToOthersItem)) {
     Str255 text{};

@@ -102,20 +102,13 @@ void RequestRedraw() {
 // The modal loop both option dialogs share: boxes flip, OK asks the check.
 bool RunOptionsDialog(DialogRef dialog, std::initializer_list<DialogItemIndex> boxes,
                       bool (*valid)()) {
-  OpenModal(dialog);
-  for (;;) {
-    const DialogItemIndex item = NextModalItem();
-    if (item == kCancel) {
-      HideDialog(dialog);
-      return false;
-    }
-    if (item == kOK && gItemsChecked > 0 && valid()) {
-      HideDialog(dialog);
-      return true;
-    }
+  ModalLoop loop;
+  loop.onItem = [dialog, boxes](DialogItemIndex item) {
     for (DialogItemIndex box : boxes)
       if (item == box) FlipBox(dialog, item);
-  }
+  };
+  loop.valid = [valid] { return gItemsChecked > 0 && valid(); };
+  return RunModal(dialog, loop);
 }
 
 const char* const kTermWords[] = {"Term", "Semester", "Trimester", "Quarter"};
@@ -229,22 +222,16 @@ bool DoExportToHTMLDialog() {
   // Every showing offers the web site first.
   SetRadioButton(d, kGradesPageItem, 0);
   SetRadioButton(d, kWebSiteItem, 1);
-  OpenModal(d);
-  for (;;) {
-    const DialogItemIndex item = NextModalItem();
-    if (item == kCancel) {
-      HideDialog(d);
-      return false;
-    }
-    if (item == kOK) break;
+  ModalLoop loop;
+  loop.onItem = [d](DialogItemIndex item) {
     const bool grades = item == kGradesPageItem || item == kGradesPageItem + 1;
     const bool site = item == kWebSiteItem || item == kWebSiteItem + 1;
     if (grades || site) {
       SetRadioButton(d, kGradesPageItem, grades ? 1 : 0);
       SetRadioButton(d, kWebSiteItem, site ? 1 : 0);
     }
-  }
-  HideDialog(d);
+  };
+  if (!RunModal(d, loop)) return false;
   GetExportHTMLItems(GetRadioButton(d, kGradesPageItem));
   RequestRedraw();
   return true;

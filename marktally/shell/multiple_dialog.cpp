@@ -59,19 +59,12 @@ void DoMultipleDialog() {
   if (!d) return;
   InitCursor();
   SetMultipleItems();
-  OpenModal(d);
   SetEditFocus(d, kSchoolItem);
-  for (;;) {
-    const DialogItemIndex item = NextModalItem();
-    if (item == kCancel) {
-      HideDialog(d);
-      return;
-    }
-    if (item == kOK) break;
-    if (item >= kAllTermsItem && item <= kSignatureItem)
-      FlipCheckBox(d, item);
-  }
-  HideDialog(d);
+  ModalLoop loop;
+  loop.onItem = [d](DialogItemIndex item) {
+    if (item >= kAllTermsItem && item <= kSignatureItem) FlipCheckBox(d, item);
+  };
+  if (!RunModal(d, loop)) return;
   GetMultipleItems();
   if (gWindow) {
     AdjustScrollBars();
