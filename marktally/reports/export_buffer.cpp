@@ -145,7 +145,7 @@ bool WriteFileWhole(const FileSpec& target, const FileWriter& write, bool durabl
   err = durable ? FlushFile(ref) : noErr;
   const OSErr closed = FSClose(ref);
   if (err == noErr) err = closed;
-  if (err == noErr) err = save.Commit();
+  if (err == noErr) err = save.Commit(durable);
   if (err != noErr) {
     HandleError(name, err);
     return false;
