@@ -3,11 +3,10 @@
 #include <algorithm>
 #include <string>
 
-#include "marktally/model/dates.h"
+#include "marktally/model/accessors.h"
 #include "marktally/model/platform.h"
 #include "marktally/model/tables.h"
 #include "marktally/model/textutil.h"
-#include "marktally/model/accessors.h"
 #include "marktally/reports/pagination.h"
 #include "marktally/reports/report_host.h"
 #include "marktally/toolbox/desktop.h"

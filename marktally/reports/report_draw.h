@@ -11,7 +11,7 @@
 
 namespace reports {
 
-// z, L = 12z/5 and M = 24z/5 of the window's zoom (5 while printing).
+// z, L = 12z/5 and M = 24z/5 of the page context's zoom (5 while printing).
 int Z();
 int Line();
 int Margin();

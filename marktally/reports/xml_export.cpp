@@ -4,15 +4,15 @@
 #include <string>
 
 #include "marktally/common/platform.h"
+#include "marktally/model/accessors.h"
 #include "marktally/model/dates.h"
 #include "marktally/model/grading.h"
 #include "marktally/model/operations.h"
 #include "marktally/model/scoretext.h"
 #include "marktally/model/tables.h"
 #include "marktally/model/textutil.h"
-#include "marktally/reports/text_export.h"
-#include "marktally/model/accessors.h"
 #include "marktally/reports/report_host.h"
+#include "marktally/reports/text_export.h"
 
 uint8_t gUpdateLastReport = 0;
 
