@@ -10,7 +10,7 @@
 
 #include "full_class_window.h"
 #include "marktally/reports/pagination.h"
-#include "marktally/reports/print_pages.h"
+#include "marktally/shell/print_commands.h"
 #include "marktally/shell/grid.h"
 #include "marktally/shell/pagesize.h"
 #include "marktally/shell/report_view.h"

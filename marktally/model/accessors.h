@@ -1,5 +1,5 @@
 // Checked indexes into the class tables: the one place that decides what an index out of
-// range means, for the model and the shell alike.
+// range means, for the model, the reports and the shell alike.
 //
 //   CurrentTermIndex()  the term shown and edited, gCurrentTerm cut to 0..5
 //   LastTermIndex()     the class's last term, lastTerm cut to 0..5
@@ -8,7 +8,12 @@
 //   ValidColumn(a)      a is an assignment column, 0..149
 //   ColumnDay(column)   the day index (0..359) of an attendance column of the current
 //                       term, or -1 when the column or its day is outside the tables
+//   Term(), Named(s)    the current term; slot s holds a student
+//   S16(v), Slot(v)     the 16-bit clamp of toolbox calls; a stored slot, 0xFFFF none
 #pragma once
+
+#include <algorithm>
+#include <cstdint>
 
 #include "tables.h"
 
@@ -31,3 +36,17 @@ inline int ColumnDay(int column) {
   const int day = gColumnToDay[column];
   return day >= 0 && day < kMaxDays ? day : -1;
 }
+
+// A coordinate, count or item number for a 16-bit toolbox call: values outside the
+// 16-bit range are clamped to its ends, never wrapped.
+inline int16_t S16(long v) { return static_cast<int16_t>(std::clamp<long>(v, -32768, 32767)); }
+
+// A stored 16-bit slot (a selected or edited student or column): 0xFFFF, none, reads -1.
+inline int16_t Slot(uint16_t v) { return v == 0xFFFF ? int16_t{-1} : S16(v); }
+
+// The term shown and edited, cut to the tables.
+inline int Term() { return CurrentTermIndex(); }
+
+// Student slot s holds a student: the rows are packed from the top, so the first unnamed
+// slot ends the class.
+inline bool Named(int s) { return ValidStudent(s) && !gStudents[s].name.empty(); }

@@ -430,13 +430,13 @@ OSErr SafeSave::Begin(FileRef& refNum) {
   return dupFNErr;
 }
 
-OSErr SafeSave::Commit() {
+OSErr SafeSave::Commit(bool durable) {
   if (temp_.empty()) return fnfErr;
   if (gFaultsOn && gFaults.renameErrno != 0) return ErrnoToOSErr(gFaults.renameErrno);
   if (rename(temp_.path.c_str(), target_.path.c_str()) != 0) return LastError();
   committed_ = true;
   Release();
-  if (gFlushToDisk) {
+  if (gFlushToDisk && durable) {
     const int dir = open(FolderOf(target_.path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
       fsync(dir);  // some file systems cannot; the data itself is on disk already

@@ -94,8 +94,9 @@ class SafeSave {
   // writing; the caller owns and closes refNum.
   OSErr Begin(FileRef& refNum);
   const FileSpec& temporary() const { return temp_; }
-  // Renames the closed temporary file over the target and makes the rename durable.
-  OSErr Commit();
+  // Renames the closed temporary file over the target; durable also waits for the folder
+  // to record the rename (while flushing to disk is on).
+  OSErr Commit(bool durable = true);
 
  private:
   void Release();

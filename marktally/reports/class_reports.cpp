@@ -32,33 +32,13 @@ struct ShownColumns {
 
 ShownColumns Columns() {
   ShownColumns shown;
-  const int last = gClass.lastTerm, c = Term();
   const uint16_t o = gReportOptions;
-  shown.semester = (o & 0x0002) && (last == 3 || last == 5);
-  shown.currentSemester = ((last == 3 && c > 1) || (last == 5 && c > 2)) ? 1 : 0;
-  shown.year = (o & 0x0001) && last > 0;
-  int from = c, to = c;
-  if (o & 0x0800) {
-    switch (last) {
-      case 0:
-      case 1:
-      case 2:
-        from = 0, to = last;
-        break;
-      case 3:
-        if (shown.semester)
-          from = c <= 1 ? 0 : 2, to = c <= 1 ? 1 : 3;
-        else
-          from = 0, to = 3;
-        break;
-      case 5:
-        from = c < 3 ? 0 : 3, to = c < 3 ? 2 : 5;
-        break;
-      default:
-        break;
-    }
-  }
-  for (int t = from; t <= to && t < kMaxTerms; t++) shown.terms.push_back(t);
+  const ShownTerms terms =
+      TermsShown(gClass.lastTerm, Term(), o & 0x0800, o & 0x0002, o & 0x0001);
+  shown.terms = terms.terms;
+  shown.semester = terms.semester;
+  shown.currentSemester = terms.secondSemester ? 1 : 0;
+  shown.year = terms.year;
   shown.pointsLayout =
       shown.terms.size() == 1 && !shown.semester && !shown.year && gGrading[shown.terms[0]] == 0;
   return shown;
@@ -77,11 +57,9 @@ int ExamTerm() {
 
 // Semester terms of the attendance sums.
 void SemesterTerms(int& from, int& to) {
-  const int c = Term();
-  if (gClass.lastTerm == 3)
-    from = c < 2 ? 0 : 2, to = c < 2 ? 1 : 3;
-  else
-    from = c < 3 ? 0 : 3, to = c < 3 ? 2 : 5;
+  const ShownTerms terms = TermsShown(gClass.lastTerm, Term(), false, true, false);
+  from = terms.semesterFrom;
+  to = terms.semesterTo;
 }
 
 int TitleColumns(int y) {

@@ -5,8 +5,8 @@
 
 #include "marktally/common/macroman.h"
 #include "marktally/model/operations.h"
+#include "marktally/model/accessors.h"
 #include "marktally/model/platform.h"
-#include "marktally/shell/common.h"
 #include "marktally/model/tables.h"
 #include "marktally/model/textutil.h"
 #include "marktally/model/undo.h"
@@ -14,13 +14,9 @@
 #include "marktally/reports/export_buffer.h"
 #include "marktally/reports/html_report.h"
 #include "marktally/reports/web_site.h"
+#include "marktally/reports/report_host.h"
 #include "marktally/reports/text_import.h"
-#include "marktally/shell/dialog_items.h"
-#include "marktally/shell/dialogs.h"
-#include "marktally/shell/exchange_dialogs.h"
-#include "marktally/shell/menus.h"
-#include "marktally/shell/window.h"
-#include "marktally/toolbox/dialogs.h"
+#include "marktally/toolbox/desktop.h"
 
 namespace {
 
@@ -32,6 +28,16 @@ bool IsPunct(unsigned char c) {
 }
 
 }  // namespace
+
+Str255 StudentFullName(int16_t s) {
+  Str255 first{}, last{}, name{};
+  GetFirstName(gStudents[s].name, first);
+  GetLastName(gStudents[s].name, last);
+  name.set(first);
+  if (!first.empty() && !last.empty()) AppendC(name, " ");
+  Append(name, last);
+  return name;
+}
 
 bool ValidEmail(ConstStringPtr text, int start) {
   const int n = text[0];
@@ -64,43 +70,6 @@ Str255 gOtherAddresses{};
 int16_t gEmailPopUpItem = 1;
 
 namespace {
-
-enum : DialogItemIndex { kOK = 1, kCancel = 2 };
-enum : DialogItemIndex {
-  kTeacherItem = 3,
-  kServerItem = 4,
-  kPortItem = 5,
-  kUserItem = 6,
-  kSMTPPasswordItem = 7,
-  kSecureItem = 8,
-};
-enum : DialogItemIndex { kRecipientsItem = 2, kStudentItem = 3, kBlindCopiesItem = 4 };
-enum : DialogItemIndex {
-  kSentenceItem = 3,
-  kToRecipientsItem = 5,
-  kToBlindCopiesItem = 6,
-  kToOthersItem = 7,
-  kOthersItem = 8,
-};
-
-const char kExampleAddress[] = "jsmith@myschool.edu";
-const char kTooLong[] =
-    "Email addresses cannot exceed 254 characters. The selected text is beyond that length.";
-
-void Alert(AlertKind type, const char* title, const std::string& text) {
-  InitCursor();
-  ShowModelAlert(type, kAlertOK, PStr(title), PStr(text));
-}
-
-Str255 FullName(int16_t s) {
-  Str255 first{}, last{}, name{};
-  GetFirstName(gStudents[s].name, first);
-  GetLastName(gStudents[s].name, last);
-  name.set(first);
-  if (!first.empty() && !last.empty()) AppendC(name, " ");
-  Append(name, last);
-  return name;
-}
 
 const char* SubjectPrefix(int16_t kind) {
   switch (kind) {
@@ -210,8 +179,8 @@ bool EmailSingleStudent(EmaiObject* session, int16_t s, int16_t kind) {
   if (addresses.recipients.empty() && addresses.blindCopies.empty()) return false;
   if (kind == 11 && !(gReportOptions & 0x4000) && NumMissing(s) == 0) return false;
   InitCursor();
-  if (gWindow) DeactivateMainWindow();
-  const Str255 name = FullName(s);
+  DeactivateHostWindow();
+  const Str255 name = StudentFullName(s);
   const std::string what = "sending the email report for " + name.str();
   // A report the buffer cannot hold is said, with the student's name, and ends the run.
   gEmailReport = 1;
@@ -271,7 +240,7 @@ void EmailClassReports(int16_t kind) {
     gEmailReport = 0;
     return;
   }
-  ShowEmailProgress(PStr(""));
+  BeginEmailProgress(PStr(""));
   int taken = 0;
   for (int16_t s = 0; s < kMaxStudents && Named(s); s++) {
     const EmailAddressRecord& a = gEmailAddresses[s];
@@ -280,11 +249,11 @@ void EmailClassReports(int16_t kind) {
                         !gOtherAddresses.empty();
     if (!chosen) continue;
     taken++;
-    NextEmailProgress(FullName(s));
+    StepEmailProgress(StudentFullName(s));
     if (EmailSingleStudent(run.session, s, kind)) break;
   }
   CloseSession(run);
-  HideEmailProgress();
+  EndEmailProgress();
   gEmailReport = 0;
   if (taken == 0)
     Alert(kNoteAlert, "Invalid Email Address",
@@ -293,344 +262,23 @@ void EmailClassReports(int16_t kind) {
 
 void EmailSingleReport(int16_t student, int16_t kind) {
   if (!Named(student)) return;
-  const Str255 name = FullName(student);
+  const Str255 name = StudentFullName(student);
   gEmailReport = 1;
   gEmailBufferLength = 0;
   gEmailBuffer[0] = 0;
-  ShowEmailOneProgress(name);
+  BeginEmailOneProgress(name);
   RunSession run;
   if (OpenSession(run)) {
-    NextEmailProgress(name);
+    StepEmailProgress(name);
     EmailSingleStudent(run.session, student, kind);
   }
   CloseSession(run);
-  HideEmailProgress();
+  EndEmailProgress();
   gEmailReport = 0;
 }
-
-// ---- Dialogs ---------------------------------------------------------------------------
-
-namespace {
-
-void ShowModal(DialogRef d) {
-  CenterDialog(d);
-  SelectDialog(d);
-  ShowDialog(d);
-}
-
-DialogItemIndex NextItem() {
-  DialogItemIndex item = 0;
-  ModalDialog(gEventFilter, &item);
-  return item;
-}
-
-void Flip(DialogRef d, DialogItemIndex item) { SetCheckBox(d, item, GetCheckBox(d, item) ? 0 : 1); }
-
-int16_t PopUpValue(DialogRef d, DialogItemIndex item) {
-  ControlRef control = nullptr;
-  GetDialogItemAsControl(d, item, &control);
-  return control ? GetControlValue(control) : 1;
-}
-
-void SetPopUpValue(DialogRef d, DialogItemIndex item, int16_t value) {
-  ControlRef control = nullptr;
-  GetDialogItemAsControl(d, item, &control);
-  if (!control) return;
-  SetControlMaximum(control, static_cast<int16_t>(std::max<int>(1, NumStudents())));
-  SetControlValue(control, value);
-}
-
-// A whole number from 1 to 32767 and nothing else.
-bool ParsePort(ConstStringPtr text, int16_t& port) {
-  Str255 t{};
-  StripBlanks(text, t);
-  if (t.empty() || t.length() > 5) return false;
-  int value = 0;
-  for (int i = 1; i <= t.length(); i++) {
-    if (t[i] < '0' || t[i] > '9') return false;
-    value = value * 10 + (t[i] - '0');
-  }
-  if (value < 1 || value > 32767) return false;
-  port = static_cast<int16_t>(value);
-  return true;
-}
-
-bool ValidServerName(const Str255& server) {
-  if (server.str() == "localhost") return true;
-  bool dot = false;
-  for (int i = 1; i <= server.length(); i++) {
-    if (server[i] == ' ' || server[i] == ':') return false;
-    if (server[i] == '.') dot = true;
-  }
-  return dot;
-}
-
-void RefuseField(DialogRef d, DialogItemIndex item, const char* title, const std::string& text) {
-  Alert(kStopAlert, title, text);
-  SetEditFocus(d, item);
-}
-
-bool ValidServerDialog(DialogRef d) {
-  Str255 text{};
-  GetEditText(d, kPortItem, text);
-  int16_t port = 0;
-  if (!ParsePort(text, port)) {
-    RefuseField(d, kPortItem, "Invalid SMTP port", "The SMTP port must be between 1 and 32767.");
-    return false;
-  }
-  Str255 teacher{};
-  GetEditText(d, kTeacherItem, text);
-  StripBlanks(text, teacher);
-  if (!ValidEmail(teacher, 1)) {
-    RefuseField(d, kTeacherItem, "Invalid teacher email address",
-                std::string("The teacher email address cannot be left blank, and must be "
-                            "formatted like ") +
-                    kExampleAddress);
-    return false;
-  }
-  Str255 server{};
-  GetEditText(d, kServerItem, text);
-  StripBlanks(text, server);
-  if (!ValidServerName(server)) {
-    RefuseField(d, kServerItem, "Invalid SMTP server address",
-                "The SMTP server address cannot be left blank, and must be formatted like "
-                "smtp.myschool.edu");
-    return false;
-  }
-  return true;
-}
-
-// A refusal of the addresses dialog: the pop-up back on the shown student, the field
-// focused.
-bool RefuseAddresses(DialogRef d, DialogItemIndex item, const std::string& text) {
-  Alert(kStopAlert, "Invalid Email Address", text);
-  SetPopUpValue(d, kStudentItem, gEmailPopUpItem);
-  SetEditFocus(d, item);
-  return false;
-}
-
-bool TooLong(DialogRef d, DialogItemIndex item) {
-  Str255 text{};
-  GetEditText(d, item, text);
-  if (text.length() < 255) return false;
-  SetEditFocus(d, item);
-  SelectDialogItemText(d, item, 253, 32767);
-  return true;
-}
-
-bool ValidStudentEmails(DialogRef d) {
-  for (DialogItemIndex item : {kRecipientsItem, kBlindCopiesItem}) {
-    if (TooLong(d, item)) {
-      Alert(kStopAlert, "Invalid Email Address", kTooLong);
-      SetPopUpValue(d, kStudentItem, gEmailPopUpItem);
-      return false;
-    }
-    Str255 text{};
-    GetEditText(d, item, text);
-    if (!ValidImportedAddresses(text))
-      return RefuseAddresses(d, item,
-                             std::string("Invalid email address. Email addresses must be "
-                                         "formatted as: ") +
-                                 kExampleAddress);
-  }
-  Str255 recipients{}, copies{}, text{};
-  GetEditText(d, kRecipientsItem, text);
-  StripBlanks(text, recipients);
-  GetEditText(d, kBlindCopiesItem, text);
-  StripBlanks(text, copies);
-  if (recipients.empty() && !copies.empty())
-    return RefuseAddresses(d, kRecipientsItem,
-                           "At least one recipient email address must be specified.");
-  return true;
-}
-
-// The shown student's fields into the class (both as the OK button stores them, so that
-// a comma typed between addresses never reaches the mail).
-void StoreAddresses(DialogRef d, int16_t s) {
-  if (s < 0 || s >= kMaxStudents) return;
-  Str255 text{}, normal{};
-  GetEditText(d, kRecipientsItem, text);
-  NormalizeAddresses(text, normal);
-  gEmailAddresses[s].recipients.set(normal);
-  GetEditText(d, kBlindCopiesItem, text);
-  NormalizeAddresses(text, normal);
-  gEmailAddresses[s].blindCopies.set(normal);
-  SetChanged(1);
-}
-
-void ShowAddresses(DialogRef d, int16_t s) {
-  SetEditText(d, kRecipientsItem, gEmailAddresses[s].recipients);
-  SetEditText(d, kBlindCopiesItem, gEmailAddresses[s].blindCopies);
-  SetPopUpValue(d, kStudentItem, static_cast<int16_t>(s + 1));
-  SetEditFocus(d, kRecipientsItem);
-}
-
-const char* KindPhrase(int16_t kind) {
-  switch (kind) {
-    case 7: return "a progress report to ";
-    case 8: return "a progress summary to ";
-    case 9: return "an attendance report to ";
-    case 11: return "a missing asssignments report to ";
-    default: return "";
-  }
-}
-
-bool ValidSendEmail(DialogRef d, int16_t student) {
-  const bool recipients = GetCheckBox(d, kToRecipientsItem);
-  const bool copies = GetCheckBox(d, kToBlindCopiesItem);
-  const bool others = GetCheckBox(d, kToOthersItem);
-  if (recipients && !others) return true;
-  if (student >= 0 && copies && !others && gEmailAddresses[student].blindCopies.empty()) {
-    Alert(kStopAlert, "No email addresses chosen", "This student has no blind copy email addresses.");
-    return false;
-  }
-  if (!others) return true;
-  Str255 text{};
-  GetEditText(d, kOthersItem, text);
-  Str255 stripped{};
-  StripBlanks(text, stripped);
-  if (stripped.empty()) {
-    RefuseField(d, kOthersItem, "Missing email address",
-                "You must enter an email address if you check the Others box.");
-    return false;
-  }
-  if (TooLong(d, kOthersItem)) {
-    Alert(kStopAlert, "Invalid Email Address", kTooLong);
-    return false;
-  }
-  if (!ValidImportedAddresses(text)) {
-    RefuseField(d, kOthersItem, "Invalid Email Address",
-                std::string("This is an invalid email address. Email addresses must be "
-                            "formatted as: ") +
-                    kExampleAddress);
-    return false;
-  }
-  return true;
-}
-
-}  // namespace
 
 void NormalizeAddresses(ConstStringPtr field, Str255& out) {
   StripBlanks(field, out);
   for (int i = 1; i < out.length(); i++)
     if (out[i] == ',' || out[i] == ';') out[i] = ' ';
-}
-
-void DoServerDialog() {
-  DialogRef d = gServerDialog;
-  InitCursor();
-  SetCheckBox(d, kSecureItem, gEmailData.port < 0 ? 1 : 0);
-  const int shown = gEmailData.port < 0 ? -static_cast<int>(gEmailData.port) : gEmailData.port;
-  SetEditText(d, kPortItem, PStr(std::to_string(shown)));
-  SetEditText(d, kTeacherItem, gEmailData.address);
-  SetEditText(d, kServerItem, gEmailData.server);
-  SetEditText(d, kUserItem, gEmailData.user);
-  SetPWText(d, kSMTPPasswordItem, gEmailData.password);
-  SetEditFocus(d, kTeacherItem);
-  ShowModal(d);
-  for (;;) {
-    const DialogItemIndex item = NextItem();
-    if (item == kCancel) {
-      HideDialog(d);
-      return;
-    }
-    if (item == kSecureItem) Flip(d, kSecureItem);
-    if (item == kOK && ValidServerDialog(d)) break;
-  }
-  HideDialog(d);
-  SetChanged(1);
-  Str255 text{};
-  int16_t port = 25;
-  GetEditText(d, kPortItem, text);
-  ParsePort(text, port);
-  gEmailData.port = GetCheckBox(d, kSecureItem) ? static_cast<int16_t>(-port) : port;
-  GetEditText(d, kTeacherItem, text);
-  StripBlanks(text, gEmailData.address);
-  GetEditText(d, kServerItem, text);
-  StripBlanks(text, gEmailData.server);
-  GetEditText(d, kUserItem, text);
-  StripBlanks(text, gEmailData.user);
-  GetPWText(d, kSMTPPasswordItem, text);
-  StripBlanks(text, gEmailData.password);
-  AdjustMenus();
-}
-
-void DoEmailDialog(int16_t student) {
-  if (!Named(student)) return;
-  DialogRef d = gEmailDialog;
-  InitCursor();
-  gEmailPopUpItem = static_cast<int16_t>(student + 1);
-  ShowAddresses(d, student);
-  ShowModal(d);
-  for (;;) {
-    const DialogItemIndex item = NextItem();
-    if (item == kStudentItem) {
-      const int16_t chosen = PopUpValue(d, kStudentItem);
-      if (chosen == gEmailPopUpItem) continue;
-      if (!ValidStudentEmails(d)) continue;
-      StoreAddresses(d, static_cast<int16_t>(gEmailPopUpItem - 1));
-      if (!Named(chosen - 1)) {
-        SetPopUpValue(d, kStudentItem, gEmailPopUpItem);
-        continue;
-      }
-      gEmailPopUpItem = chosen;
-      ShowAddresses(d, static_cast<int16_t>(chosen - 1));
-    } else if (item == kOK && ValidStudentEmails(d)) {
-      break;
-    }
-  }
-  HideDialog(d);
-  StoreAddresses(d, static_cast<int16_t>(gEmailPopUpItem - 1));
-  AdjustMenus();
-}
-
-void DoSendEmailDialog(int16_t student, int16_t kind) {
-  if (student >= 0 && !Named(student)) return;
-  DialogRef d = gSendEmailDialog;
-  InitCursor();
-  std::string whom;
-  if (student >= 0)
-    whom = FullName(student).str();
-  else if (kind == 11 && !(gReportOptions & 0x4000))
-    whom = "students with missing assignments";
-  else
-    whom = "every student in this class";
-  SetStaticText(d, kSentenceItem, PStr("This will email " + std::string(KindPhrase(kind)) + whom + "."));
-  SetCheckBox(d, kToRecipientsItem, 1);
-  SetCheckBox(d, kToBlindCopiesItem, 1);
-  SetCheckBox(d, kToOthersItem, 0);
-  SetEditText(d, kOthersItem, PStr(""));
-  gItemsChecked = 2;
-  ControlOn(d, kOK);
-  SetEditFocus(d, kOthersItem);
-  ShowModal(d);
-  for (;;) {
-    const DialogItemIndex item = NextItem();
-    if (item == kCancel) {
-      HideDialog(d);
-      return;
-    }
-    if (item >= kToRecipientsItem && item <= kToOthersItem) {
-      Flip(d, item);
-      gItemsChecked = static_cast<int16_t>(gItemsChecked + (GetCheckBox(d, item) ? 1 : -1));
-      if (gItemsChecked > 0)
-        ControlOn(d, kOK);
-      else
-        ControlOff(d, kOK);
-    }
-    if (item == kOK && gItemsChecked > 0 && ValidSendEmail(d, student)) break;
-  }
-  HideDialog(d);
-  gOtherAddresses.clear();
-  if (GetCheckBox(d, kToOthersItem)) {
-    Str255 text{};
-    GetEditText(d, kOthersItem, text);
-    NormalizeAddresses(text, gOtherAddresses);
-  }
-  gIncludeRecipients = GetCheckBox(d, kToRecipientsItem) ? 1 : 0;
-  gIncludeBlindCopies = GetCheckBox(d, kToBlindCopiesItem) ? 1 : 0;
-  if (student < 0)
-    EmailClassReports(kind);
-  else
-    EmailSingleReport(student, kind);
 }

@@ -1,6 +1,6 @@
-// E-mail reports: the address check the whole program uses, the class's mail server and
-// each student's addresses, the send dialog, and the run that mails one HTML report per
-// student over one SMTP session.
+// E-mail reports: the address check the whole program uses, the send options the dialogs
+// (shell/email_dialogs) set, and the run that mails one HTML report per student over one
+// SMTP session.
 #pragma once
 
 #include <cstdint>
@@ -30,10 +30,8 @@ constexpr int kEmailReportTooLarge = -45;
 using WideText = uint16_t[257];
 void Unicode(ConstStringPtr text, WideText& wide);
 
-void DoServerDialog();
-void DoEmailDialog(int16_t student);
-// student: a slot, or -1 for the whole class; kind: the report kind (7, 8, 9 or 11).
-void DoSendEmailDialog(int16_t student, int16_t kind);
+// The student's first and last name, as the messages and the progress window give it.
+Str255 StudentFullName(int16_t s);
 
 void EmailClassReports(int16_t kind);
 void EmailSingleReport(int16_t student, int16_t kind);

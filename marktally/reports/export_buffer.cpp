@@ -3,12 +3,9 @@
 #include <cstdio>
 #include <string>
 
-// The Mac Roman table: in common/ where model and toolbox share it, else the toolbox's.
-#if __has_include("marktally/common/macroman.h")
+#include "marktally/model/document.h"  // gWindows1252
+
 #include "marktally/common/macroman.h"
-#else
-#include "marktally/toolbox/macroman.h"
-#endif
 
 uint8_t gExportSchool = 0;
 uint8_t gExportSubject = 0;
@@ -162,6 +159,33 @@ bool AppendBytesToBuffer(const FileSpec& spec, FileRef& refNum, WriteBuffer& buf
   return true;
 }
 
+bool WriteFileWhole(const FileSpec& target, const FileWriter& write, bool durable) {
+  Str255 name{};
+  GetFileName(target, name);
+  SafeSave save(target);
+  FileRef ref = kNoFile;
+  OSErr err = save.Begin(ref);
+  if (err != noErr) {
+    HandleError(name, err);
+    return false;
+  }
+  WriteBuffer buffer{};
+  // A failed append has been reported and has closed the file.
+  if (!write(target, ref, buffer) || !FlushBuffer(target, ref, buffer)) {
+    if (ref != kNoFile) FSClose(ref);
+    return false;
+  }
+  err = durable ? FlushFile(ref) : noErr;
+  const OSErr closed = FSClose(ref);
+  if (err == noErr) err = closed;
+  if (err == noErr) err = save.Commit(durable);
+  if (err != noErr) {
+    HandleError(name, err);
+    return false;
+  }
+  return true;
+}
+
 bool AppendItemToBuffer(const FileSpec& spec, FileRef& refNum, WriteBuffer& buffer,
                         ConstStringPtr item) {
   // Doubled quotes can make the item twice as long as a piece: it goes out in parts.
@@ -187,27 +211,79 @@ void ConvertQuotes(ConstStringPtr item, Str255& result) {
   result.setBytes(out + 1, static_cast<size_t>(length));
 }
 
+namespace {
+
+// The named entity of a Mac Roman byte in page text, or null.
+const char* HtmlTextEntity(unsigned char c) {
+  switch (c) {
+    case 0x2F: return "&frasl;";
+    case 0xAD: return "&ne;";
+    case 0xB0: return "&infin;";
+    case 0xB2: return "&le;";
+    case 0xB3: return "&ge;";
+    case 0xB6: return "&part;";
+    case 0xB7: return "&sum;";
+    case 0xB8: return "&prod;";
+    case 0xB9: return "&pi;";
+    case 0xBA: return "&int;";
+    case 0xC3: return "&radic;";
+    case 0xC5: return "&asymp;";
+    case 0xC6: return "&Delta;";
+    default: return nullptr;
+  }
+}
+
+bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7F; }
+
+}  // namespace
+
+void AppendEscapedByte(std::string& out, unsigned char c, Markup mode) {
+  const bool page = mode == Markup::kHtmlText || mode == Markup::kHtmlLink;
+  switch (c) {
+    case '"': out += "&quot;"; return;
+    case '<': out += "&lt;"; return;
+    case '>': out += "&gt;"; return;
+    case '&': out += mode == Markup::kHtmlLink ? "&" : "&amp;"; return;
+    case '\'': out += mode == Markup::kHtmlLink ? "'" : "&#39;"; return;
+    default: break;
+  }
+  if (mode == Markup::kHtmlText) {
+    if (const char* entity = HtmlTextEntity(c)) {
+      out += entity;
+      return;
+    }
+  }
+  char reference[16] = {};
+  if (c >= 0x80) {
+    if (page)
+      std::snprintf(reference, sizeof reference, "&#%03d;",
+                    static_cast<int>(gWindows1252[c - 0x80]));
+    else
+      std::snprintf(reference, sizeof reference, "&#%d;", static_cast<int>(MacRomanToUnicode(c)));
+    out += reference;
+    return;
+  }
+  if (mode == Markup::kXml && (c == '\t' || c == '\r')) {
+    out += c == '\t' ? "&#9;" : "&#13;";
+    return;
+  }
+  if (page && (c == '\t' || c == '\n' || c == '\r')) {
+    out += static_cast<char>(c);
+    return;
+  }
+  out += IsControl(c) ? ' ' : static_cast<char>(c);
+}
+
+bool AppendEscapedToBuffer(const FileSpec& spec, FileRef& refNum, WriteBuffer& buffer,
+                           ConstStringPtr text, Markup mode) {
+  std::string out;
+  out.reserve(static_cast<size_t>(text[0]) * 2);
+  for (int i = 1; i <= text[0]; i++) AppendEscapedByte(out, text[i], mode);
+  return AppendBytesToBuffer(spec, refNum, buffer,
+                             reinterpret_cast<const unsigned char*>(out.data()), out.size());
+}
+
 bool AppendEscapedHTML(const FileSpec& spec, FileRef& refNum, WriteBuffer& buffer,
                        ConstStringPtr text) {
-  for (int i = 1; i <= text[0]; i++) {
-    const unsigned char c = text[i];
-    char entity[16] = {};
-    switch (c) {
-      case '&': std::snprintf(entity, sizeof entity, "&amp;"); break;
-      case '<': std::snprintf(entity, sizeof entity, "&lt;"); break;
-      case '>': std::snprintf(entity, sizeof entity, "&gt;"); break;
-      case '"': std::snprintf(entity, sizeof entity, "&quot;"); break;
-      case '\'': std::snprintf(entity, sizeof entity, "&#39;"); break;
-      default:
-        if (c >= 128)
-          std::snprintf(entity, sizeof entity, "&#%d;", static_cast<int>(MacRomanToUnicode(c)));
-        else if (c < 32)
-          entity[0] = ' ';  // a control byte has no place in a cell
-        else
-          entity[0] = static_cast<char>(c);
-        break;
-    }
-    if (!AppendCToBuffer(spec, refNum, buffer, entity)) return false;
-  }
-  return true;
+  return AppendEscapedToBuffer(spec, refNum, buffer, text, Markup::kHtmlAttribute);
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "marktally/model/fileutil.h"
@@ -76,6 +77,15 @@ bool FlushBuffer(const FileSpec& spec, FileRef& refNum, WriteBuffer& buffer);
 // file's name), the file closed, and false answered.
 bool WriteBlock(const FileSpec& spec, FileRef& refNum, const unsigned char* bytes,
                 size_t count);
+// What a writer appends through the buffer; spec names the target in every message.
+using FileWriter =
+    std::function<bool(const FileSpec& spec, FileRef& refNum, WriteBuffer& buffer)>;
+// Writes the file beside its target and puts it in place only once it is whole
+// (SafeSave): a kill, a full disk or a failed write leaves the old file, or none, never a
+// part of one. Every failure is reported with the target's name. Durable sends the data
+// to the disk before the rename; the pages of a site skip that, as 250 pages would wait on
+// the disk 250 times and a page is cheaply written again.
+bool WriteFileWhole(const FileSpec& target, const FileWriter& write, bool durable = true);
 
 // One data item in the quoting of gExportFormat (without the delimiter). Format 1 turns
 // a tab, CR or LF inside the item into a blank, so that it can never split a row or
@@ -88,7 +98,24 @@ bool AppendItemToBuffer(const FileSpec& spec, FileRef& refNum, WriteBuffer& buff
 // the result holds at most 255 bytes and never ends inside a doubled quote.
 void ConvertQuotes(ConstStringPtr item, Str255& result);
 
-// One typed text as HTML: markup characters as entities and every byte above 127 as a
-// numeric reference of its character, so that the output is pure ASCII.
+// How a typed (Mac Roman) byte is written into mark-up, by where it goes. Every mode gives
+// pure ASCII: markup characters as entities, bytes above 127 as references, and a control
+// byte (below 32 or 127) that the mark-up cannot carry as a blank.
+//   kHtmlText       student and report pages: "/" as &frasl;, named entities for the
+//                   math signs, other bytes above 127 as &#NNN; of their Windows-1252
+//                   value; tab, LF and CR kept (white space)
+//   kHtmlLink       a link or address in a page: only quotes and angle brackets as
+//                   entities, bytes above 127 as in kHtmlText
+//   kHtmlAttribute  cells of the grades page and values of the upload file: bytes above
+//                   127 as &#N; of their Unicode character; tab, LF and CR as blanks
+//   kXml            the XML files: as kHtmlAttribute, but tab and CR as &#9; and &#13;
+//                   (a reader folds a raw CR into LF, a raw tab in an attribute into a
+//                   blank)
+enum class Markup { kHtmlText, kHtmlLink, kHtmlAttribute, kXml };
+void AppendEscapedByte(std::string& out, unsigned char c, Markup mode);
+// The text escaped byte by byte, through the buffer.
+bool AppendEscapedToBuffer(const FileSpec& spec, FileRef& refNum, WriteBuffer& buffer,
+                           ConstStringPtr text, Markup mode);
+// One typed text as an HTML attribute value or table cell (kHtmlAttribute).
 bool AppendEscapedHTML(const FileSpec& spec, FileRef& refNum, WriteBuffer& buffer,
                        ConstStringPtr text);

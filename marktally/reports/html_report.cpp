@@ -26,52 +26,12 @@ bool IsPunct(unsigned char c) {
          (c >= 123 && c <= 126);
 }
 
-// The named entity of a Mac Roman byte, or null.
-const char* Entity(unsigned char c) {
-  switch (c) {
-    case 0x22: return "&quot;";
-    case 0x26: return "&amp;";
-    case 0x27: return "&#39;";
-    case 0x2F: return "&frasl;";
-    case 0x3C: return "&lt;";
-    case 0x3E: return "&gt;";
-    case 0xAD: return "&ne;";
-    case 0xB0: return "&infin;";
-    case 0xB2: return "&le;";
-    case 0xB3: return "&ge;";
-    case 0xB6: return "&part;";
-    case 0xB7: return "&sum;";
-    case 0xB8: return "&prod;";
-    case 0xB9: return "&pi;";
-    case 0xBA: return "&int;";
-    case 0xC3: return "&radic;";
-    case 0xC5: return "&asymp;";
-    case 0xC6: return "&Delta;";
-    default: return nullptr;
-  }
-}
-
-// A byte above 127 as the numeric reference of its Windows-1252 value, three digits.
-std::string NumericReference(unsigned char c) {
-  char text[8] = {};
-  std::snprintf(text, sizeof text, "&#%03d;", static_cast<int>(gWindows1252[c - 0x80]));
-  return text;
-}
-
-// A link or address as it goes into the attribute and the element: quotes and angle
-// brackets as entities and bytes above 127 as references, the rest (& and / included) as
-// typed. White space never reaches here: it ends the word.
+// A link or address as it goes into the attribute and the element. White space never
+// reaches here: it ends the word.
 std::string LinkText(const std::string& run) {
   std::string out;
-  for (const char ch : run) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (c == '"' || c == '<' || c == '>')
-      out += Entity(c);
-    else if (c >= 0x80)
-      out += NumericReference(c);
-    else
-      out += ch;
-  }
+  for (const char ch : run)
+    AppendEscapedByte(out, static_cast<unsigned char>(ch), Markup::kHtmlLink);
   return out;
 }
 
@@ -658,14 +618,8 @@ bool AppendHTMLToBuffer(const FileSpec& spec, FileRef& refNum, WriteBuffer& buff
       flush();
       run = static_cast<char>(c);
       mode = kMail;
-    } else if (const char* entity = Entity(c)) {
-      flush();
-      write(entity);
-    } else if (c >= 0x80) {
-      flush();
-      write(NumericReference(c));
     } else {
-      run += static_cast<char>(c);
+      AppendEscapedByte(run, c, Markup::kHtmlText);
     }
   }
   // A link can be pending only when it would have begun on the last byte, which is then

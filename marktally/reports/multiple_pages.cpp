@@ -10,7 +10,7 @@
 #include "marktally/model/textutil.h"
 #include "marktally/reports/report_draw.h"
 #include "marktally/reports/reports.h"
-#include "marktally/shell/common.h"
+#include "marktally/model/accessors.h"
 #include "marktally/toolbox/quickdraw.h"
 #include "marktally/toolbox/textedit.h"
 
@@ -27,39 +27,20 @@ int SubjectCount(int16_t s) {
   return std::min<int>(gMultipleStudents[s].subjectCount, kMaxMultipleSubjects);
 }
 
-// The second half of the year is shown once the current term is past the first.
-bool SecondSemester() {
-  const int t = LastTerm(), c = CurrentTermShown();
-  return (t == 3 && c > 1) || (t == 5 && c > 2);
+// The multiple-class report's terms, by the rule of the class reports.
+ShownTerms Shown() {
+  return TermsShown(LastTerm(), CurrentTermShown(), gShowAllTerms, gShowSemester == 1,
+                    gShowYear == 1);
 }
-
-bool SemesterColumn() { return gShowSemester == 1 && (LastTerm() == 3 || LastTerm() == 5); }
-bool YearColumn() { return gShowYear == 1 && LastTerm() != 0; }
-
-// The terms of a semester: four terms in halves of two, six in halves of three.
+bool SecondSemester() { return Shown().secondSemester; }
+bool SemesterColumn() { return Shown().semester; }
+bool YearColumn() { return Shown().year; }
 void SemesterTerms(int& first, int& last) {
-  const int half = LastTerm() == 5 ? 3 : 2;
-  first = SecondSemester() ? half : 0;
-  last = first + half - 1;
+  const ShownTerms shown = Shown();
+  first = shown.semesterFrom;
+  last = shown.semesterTo;
 }
-
-std::vector<int> TermColumns() {
-  const int t = LastTerm(), c = CurrentTermShown();
-  std::vector<int> terms;
-  auto range = [&terms](int a, int b) {
-    for (int k = a; k <= b; k++) terms.push_back(k);
-  };
-  if (!gShowAllTerms || t == 4) {
-    terms.push_back(c);
-  } else if (t <= 2 || (t == 3 && !SemesterColumn())) {
-    range(0, t);
-  } else {
-    int a = 0, b = 0;
-    SemesterTerms(a, b);
-    range(a, b);
-  }
-  return terms;
-}
+std::vector<int> TermColumns() { return Shown().terms; }
 
 int ColumnX(int k) { return Margin() + 120 + 6 * Z() + 12 * Z() * k; }
 

@@ -19,10 +19,7 @@
 #include "marktally/model/textutil.h"
 #include "marktally/reports/html_report.h"
 #include "marktally/reports/web_site.h"
-#include "marktally/shell/exchange_dialogs.h"
-#include "marktally/shell/grid.h"
-#include "marktally/shell/nav_dialogs.h"
-#include "marktally/shell/window.h"
+#include "marktally/reports/report_host.h"
 #include "marktally/toolbox/desktop.h"
 
 namespace {
@@ -63,7 +60,7 @@ Str31 NameKey(ConstStringPtr name) {
   return cut;
 }
 
-void Progress(int16_t s) { NextExportProgress(gStudents[s].name); }
+void Progress(int16_t s) { StepExportProgress(gStudents[s].name); }
 
 bool gShowProgress = false;
 
@@ -80,9 +77,9 @@ bool ExportSubject(const std::string& folder, std::string& subfolder) {
     ReportSiteFileError(dir, ErrnoToOSErr(errno));
     return false;
   }
-  if (gShowProgress) ShowExportProgress(gClass.subject, false);
+  if (gShowProgress) BeginExportProgress(gClass.subject, false);
   const bool ok = ExportClassSite(dir.path, gShowProgress ? Progress : nullptr);
-  if (gShowProgress) HideExportProgress(false);
+  if (gShowProgress) EndExportProgress(false);
   return ok;
 }
 
@@ -135,35 +132,33 @@ bool ExportSubjectDetails(const FileSpec& file, FileRef& ref, WriteBuffer& buffe
 bool CreateStudentPage(const std::string& folder) {
   if (gStudentID.empty()) return true;
   const FileSpec file{Join(folder, PageOf(gStudentName, gStudentID))};
-  FileRef ref = kNoFile;
-  if (!CreateSiteFile(file, ref)) return false;
-  WriteBuffer buffer{};
-  Str255 today{};
-  DateToString(GetDateTime(), today);
-  auto put = [&](const char* text) { return AppendCToBuffer(file, ref, buffer, text); };
-  auto html = [&](ConstStringPtr text) { return AppendHTMLToBuffer(file, ref, buffer, text); };
-  bool ok = put(kDocTypeTag) && put("<html>\r<head>\r\r<title>\rProgress Report (") &&
-            html(today) && put(")\r</title>\r\r") && put(kRobotsTag) && put(kCharsetTag) &&
-            put("\r") && put(kStylesheetTag) &&
-            put("\r\r</head>\r\r<body bgcolor=white>\r\r<h2 align=left>\r") &&
-            html(gStudentSchool) && put("</h2>\r\r<table cellspacing=0>\r") &&
-            put("\r<tr><td height=30></td></tr>\r");
-  if (ok && gShowStudentName) {
-    ok = put("<tr><td colspan=6><b>\r") && html(gStudentName) &&
-         put("\r</b></td></tr>\r\r\r<tr><td height=20></td></tr>\r");
-  }
-  ok = ok && put("</table>\r<table cellspacing=0>\r\r") &&
-       ExportSubjectHeaders(file, ref, buffer) && ExportSubjectDetails(file, ref, buffer) &&
-       put("</table>\r\r</body>\r</html>\r");
-  if (!ok) {
-    if (ref != kNoFile) FSClose(ref);
-    return false;
-  }
-  return FinishSiteFile(file, ref, buffer);
+  return WriteSitePage(file, [](const FileSpec& f, FileRef& ref, WriteBuffer& buffer) {
+    Str255 today{};
+    DateToString(GetDateTime(), today);
+    auto put = [&](const char* text) { return AppendCToBuffer(f, ref, buffer, text); };
+    auto html = [&](ConstStringPtr text) { return AppendHTMLToBuffer(f, ref, buffer, text); };
+    bool ok = put(kDocTypeTag) && put("<html>\r<head>\r\r<title>\rProgress Report (") &&
+              html(today) && put(")\r</title>\r\r") && put(kRobotsTag) && put(kCharsetTag) &&
+              put("\r") && put(kStylesheetTag) &&
+              put("\r\r</head>\r\r<body bgcolor=white>\r\r<h2 align=left>\r") &&
+              html(gStudentSchool) && put("</h2>\r\r<table cellspacing=0>\r") &&
+              put("\r<tr><td height=30></td></tr>\r");
+    if (ok && gShowStudentName) {
+      ok = put("<tr><td colspan=6><b>\r") && html(gStudentName) &&
+           put("\r</b></td></tr>\r\r\r<tr><td height=20></td></tr>\r");
+    }
+    return ok && put("</table>\r<table cellspacing=0>\r\r") &&
+           ExportSubjectHeaders(f, ref, buffer) && ExportSubjectDetails(f, ref, buffer) &&
+           put("</table>\r\r</body>\r</html>\r");
+  });
 }
 
-bool WriteMultipleSite(const std::string& folder) {
+bool WriteMultipleSite(const std::string& folder, bool progress) {
   const uint16_t term = gCurrentTerm;
+  gShowProgress = progress;
+  struct ProgressOff {
+    ~ProgressOff() { gShowProgress = false; }
+  } off;
   gUsedFolders.clear();
   // Which classes the report holds, and for each of their students with a page, where
   // its class site put it.
@@ -197,7 +192,7 @@ bool WriteMultipleSite(const std::string& folder) {
   std::vector<int> doubled;
   for (int i = 0; i < gNumStudents; i++) {
     const MultipleStudentRecord& r = gMultipleStudents[i];
-    if (gShowProgress) NextExportProgress(r.name);
+    if (gShowProgress) StepExportProgress(r.name);
     if (!r.id.empty() && !taken.insert(PageOf(r.name, r.id)).second) {
       doubled.push_back(i);
       continue;
@@ -228,24 +223,3 @@ bool WriteMultipleSite(const std::string& folder) {
   return true;
 }
 
-void ExportMultipleReport() {
-  gShowStudentName = 0;
-  InitCursor();
-  const int16_t answer =
-      ShowModelAlert(kNoteAlert, kAlertYesNo, PStr("Export to Web"),
-                     PStr("Many schools do not allow student names on web pages. Do you want "
-                          "to include student names on your student web pages?"));
-  if (answer == 1) gShowStudentName = 1;
-  FileSpec folder;
-  if (!PickFolder(&folder)) {
-    gShowStudentName = 0;
-    return;
-  }
-  UpdateWindow();
-  gShowProgress = true;
-  ShowExportProgress(PStr(""), true);
-  WriteMultipleSite(folder.path);
-  HideExportProgress(true);
-  gShowProgress = false;
-  gShowStudentName = 0;
-}

@@ -10,10 +10,9 @@
 #include "marktally/model/records.h"
 #include "marktally/reports/export_buffer.h"
 
-// Asks whether names may appear, lets the teacher pick a folder and writes the site.
-void ExportMultipleReport();
-// The site into the folder, without asking; false at the first failure (reported).
-bool WriteMultipleSite(const std::string& folder);
+// The site into the folder, without asking; false at the first failure (reported). With
+// progress, each class shows its students in the host's progress window.
+bool WriteMultipleSite(const std::string& folder, bool progress = false);
 // The class web site of the class just read, in a sub-folder of the folder named by its
 // subject made a web name; the sub-folder used is answered in subfolder.
 bool ExportSubject(const std::string& folder, std::string& subfolder);

@@ -6,9 +6,8 @@
 #include "marktally/model/tables.h"
 #include "marktally/reports/report_draw.h"
 #include "marktally/reports/reports.h"
-#include "marktally/shell/common.h"
-#include "marktally/shell/pagesize.h"
-#include "marktally/shell/window.h"
+#include "marktally/model/accessors.h"
+#include "marktally/reports/report_host.h"
 
 int16_t gPagesPerClass = 0;
 int16_t gPagesPerStu = 1;
@@ -41,9 +40,9 @@ int AssignmentRowsPerPage() {
 }
 
 int16_t PagesPerClass() {
-  if (gPrinting) return gPagesPerClass;
+  if (CurrentPage().printing) return gPagesPerClass;
   const int n = NumStudents(), k = ClassRowsPerPage();
-  const bool breakdown = gCurrView == kClassGradesView && (gReportOptions & 0x0008);
+  const bool breakdown = CurrentPage().view == kClassGradesView && (gReportOptions & 0x0008);
   int pages = n / k + (n % k > 0 ? 1 : 0);
   if (breakdown) {
     const int last = n == 0 ? 0 : (n % k == 0 ? k : n % k);
@@ -54,7 +53,7 @@ int16_t PagesPerClass() {
 }
 
 int16_t PagesPerSummary() {
-  if (gPrinting) return gPagesPerClass;
+  if (CurrentPage().printing) return gPagesPerClass;
   const int z = Z();
   int width = PageW() - 2 * Margin() - 12 * z;
   if (ShowsIDs()) width -= 16 * z;
@@ -92,7 +91,7 @@ int StudentTrailerLines() {
 }
 
 int16_t PagesPerStudent() {
-  if (gPrinting) return gPagesPerStu;
+  if (CurrentPage().printing) return gPagesPerStu;
   const int k = ClassRowsPerPage();
   const int a = std::max<int>(1, NumActualAssignments());
   const int rowPages = (a + k - 1) / k;
@@ -108,7 +107,7 @@ int16_t PagesPerStudent() {
 int16_t PagesPerAttendance() { return 1; }
 
 int16_t PagesPerAssignment() {
-  if (gPrinting) return gPagesPerAss;
+  if (CurrentPage().printing) return gPagesPerAss;
   const int n = NumStudents(), k = AssignmentRowsPerPage();
   int extra = (gReportOptions & 0x0004) ? 6 : 0;
   // The statistics lines stand below the last row and need their room too.
@@ -151,7 +150,7 @@ int16_t PagesPerMissing() {
 }
 
 int ReportPageCount() {
-  switch (gCurrView) {
+  switch (CurrentPage().view) {
     case kClassGradesView:
     case kAttendanceTotalsView:
     case kAttendanceSummaryView:
@@ -191,7 +190,7 @@ int NamedAssignment(int n) {
 void DrawReport(int16_t page) {
   if (page < 0) return;
   UseReportFont();
-  switch (gCurrView) {
+  switch (CurrentPage().view) {
     case kClassGradesView:
       DrawGradesReport(page);
       break;

@@ -1,4 +1,4 @@
-// How many pages each report view has at the window's page size, zoom and options,
+// How many pages each report view has at the page context's page size, zoom and options,
 // which student or assignment a page shows, and the one entry that draws a page.
 #pragma once
 

@@ -1,12 +1,20 @@
-// Printing the views: the class's page setup, the page size all report geometry rests
-// on, the page setup and print dialogs, and the page loops of the grids, the seating
-// chart and the reports. Everything prints at zoom 5.
+// Printing: the class's page setup, the page size all report geometry rests on, the page
+// setup and print dialogs, the one page loop every print job runs, and the report pages
+// of the view shown printed through it. Report pages print at the context's zoom (the
+// shell's print zoom, 5).
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 extern int16_t gPrintError;
 extern double gPageRect[4];  // top, left, bottom, right in points
+extern int16_t gPageWidth;   // printable size in points at 100 %
+extern int16_t gPageHeight;
+
+// The printable size at a zoom; an invalid stored size becomes 576 x 752.
+int16_t PageWidthAt(int zoom);
+int16_t PageHeightAt(int zoom);
 
 // Applies the class's scale and orientation and reads the page size.
 void UpdatePageInfo();
@@ -17,31 +25,14 @@ bool PrintJobDialog();
 // 1-based pages of the next job, replacing the range chosen in the dialog.
 void SetPrintRange(uint32_t first, uint32_t last);
 
-void PrintGradebook();
-void PrintSeatingChart();
-void PrintReport();
-void PrintGradebookPages();
+// The pages of the job's range among count (from 1), each drawn by draw between the
+// page's begin and end; a page that hasPage refuses is left out. A range without pages
+// says so. The first failure ends the job and stays in gPrintError; the range chosen
+// serves this job only.
+void PrintPageLoop(int count, const std::function<void(uint32_t page)>& draw,
+                   const std::function<bool(uint32_t page)>& hasPage = nullptr);
+// The alert of a failed job (gPrintError), if it failed.
+void ReportPrintError();
+
+// The report of the context's view, counted and drawn at the context's zoom.
 void PrintReportPages();
-void PrintGradebookPage(int16_t r0, int16_t r1, int16_t c0, int16_t c1);
-void PrintSeatingChartPages();
-void PrintSeatingChartPage(int16_t r0, int16_t r1, int16_t c0, int16_t c1);
-
-// The seating chart's view gives printing its header and its drawing of seat rows r0..r1
-// and columns c0..c1 (0-based, inclusive, shifted by gMargin); until it has, printing
-// the chart tells the teacher that it cannot.
-using SeatingHeaderDrawer = void (*)();
-using SeatingPageDrawer = void (*)(int16_t r0, int16_t r1, int16_t c0, int16_t c1);
-void SetSeatingChartDrawers(SeatingHeaderDrawer header, SeatingPageDrawer page);
-
-// Runs fn with the zoom, text sizes and title width of the printed page, and gives the
-// window's back afterwards.
-template <typename F>
-void AtPrintZoom(F fn);
-void BeginPrintZoom();
-void EndPrintZoom();
-template <typename F>
-void AtPrintZoom(F fn) {
-  BeginPrintZoom();
-  fn();
-  EndPrintZoom();
-}

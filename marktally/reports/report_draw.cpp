@@ -9,9 +9,9 @@
 #include "marktally/model/scoretext.h"
 #include "marktally/model/tables.h"
 #include "marktally/model/textutil.h"
-#include "marktally/shell/common.h"
-#include "marktally/shell/pagesize.h"
-#include "marktally/shell/window.h"
+#include "marktally/model/accessors.h"
+#include "marktally/reports/print_pages.h"
+#include "marktally/reports/report_host.h"
 #include "marktally/toolbox/quickdraw.h"
 
 namespace reports {
@@ -23,11 +23,11 @@ bool IsBlank(ConstStringPtr s) {
 }
 }  // namespace
 
-int Z() { return gZoom; }
-int Line() { return 12 * gZoom / 5; }
-int Margin() { return 24 * gZoom / 5; }
-int PageH() { return std::max<int>(PageHeight(), Line()); }
-int PageW() { return std::max<int>(PageWidth(), Line()); }
+int Z() { return CurrentPage().zoom; }
+int Line() { return 12 * Z() / 5; }
+int Margin() { return 24 * Z() / 5; }
+int PageH() { return std::max<int>(PageHeightAt(Z()), Line()); }
+int PageW() { return std::max<int>(PageWidthAt(Z()), Line()); }
 
 Str255 Text(const char* s) {
   Str255 t{};
@@ -55,13 +55,15 @@ void Rule(int h0, int h1, int v) {
 }
 
 void UseReportFont() {
-  TextFont(gReportFont);
-  TextSize(gReportSize);
+  const PageContext page = CurrentPage();
+  TextFont(page.reportFont);
+  TextSize(page.reportSize);
   TextFace(normal);
 }
 void UseHeaderFont() {
-  TextFont(gReportFont);
-  TextSize(gHeaderSize);
+  const PageContext page = CurrentPage();
+  TextFont(page.reportFont);
+  TextSize(page.headerSize);
   TextFace(normal);
 }
 
@@ -121,6 +123,26 @@ void DrawGradePair(int16_t percent, int x, int y, bool useOffset) {
   DrawRight(x + off, y, text);
   PercentToGrade(percent, text);
   DrawAt(x + off + 8, y, text);
+}
+
+ShownTerms TermsShown(int last, int current, bool allTerms, bool semester, bool year) {
+  ShownTerms shown;
+  const bool halves = last == 3 || last == 5;
+  shown.semester = semester && halves;
+  shown.secondSemester = (last == 3 && current > 1) || (last == 5 && current > 2);
+  shown.year = year && last > 0;
+  const int half = last == 5 ? 3 : 2;
+  shown.semesterFrom = shown.secondSemester ? half : 0;
+  shown.semesterTo = shown.semesterFrom + half - 1;
+  int from = current, to = current;
+  if (allTerms && last >= 0 && last <= 5 && last != 4) {
+    if (last <= 2 || (last == 3 && !shown.semester))
+      from = 0, to = last;
+    else
+      from = shown.semesterFrom, to = shown.semesterTo;
+  }
+  for (int t = from; t <= to && t < kMaxTerms; t++) shown.terms.push_back(t);
+  return shown;
 }
 
 }  // namespace reports

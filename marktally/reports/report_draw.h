@@ -4,13 +4,14 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "marktally/model/accessors.h"  // Term(), Named(), S16(): every page uses them
 #include "marktally/model/types.h"
-#include "marktally/shell/common.h"
 
 namespace reports {
 
-// z, L = 12z/5 and M = 24z/5 of the window's zoom (5 while printing).
+// z, L = 12z/5 and M = 24z/5 of the page context's zoom (5 while printing).
 int Z();
 int Line();
 int Margin();
@@ -46,6 +47,21 @@ bool ShowsNames();
 Str255 SubjectLine();
 // Today as a long date.
 Str255 Today();
+
+// Which terms and which semester a report shows, for a class of terms 0..last seen at
+// term current. With all terms, the terms of the current semester (a year of three terms
+// or fewer, or four without a semester column, shows them all); else the current term.
+// The semester and year columns appear where the class has them (four or six terms; more
+// than one term).
+struct ShownTerms {
+  std::vector<int> terms;
+  bool semester = false;        // a semester column
+  bool secondSemester = false;  // the current term is past the first half of the year
+  bool year = false;            // a year column
+  int semesterFrom = 0;         // the terms of the current semester
+  int semesterTo = 0;
+};
+ShownTerms TermsShown(int last, int current, bool allTerms, bool semester, bool year);
 
 // A percent and its letter placed around x by the class's display flags: the percent
 // ends at x + off, the letter starts at x + off + 8.

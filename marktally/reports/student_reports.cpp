@@ -12,8 +12,8 @@
 #include "marktally/reports/pagination.h"
 #include "marktally/reports/report_draw.h"
 #include "marktally/reports/reports.h"
-#include "marktally/shell/common.h"
-#include "marktally/shell/window.h"
+#include "marktally/model/accessors.h"
+#include "marktally/reports/report_host.h"
 #include "marktally/toolbox/quickdraw.h"
 #include "marktally/toolbox/textedit.h"
 
@@ -49,11 +49,12 @@ void DrawStudentHeader(int16_t s) {
   DrawAt(m, m + 5 * l, SubjectLine());
   DrawAt(m, m + 6 * l, gClass.teacher);
   int right = m;
-  if (gCurrView == kStudentScoresView)
+  const uint16_t view = CurrentPage().view;
+  if (view == kStudentScoresView)
     right = m + 86 * z + W("Possible");
-  else if (gCurrView == kStudentSummaryView)
+  else if (view == kStudentSummaryView)
     right = (gClass.flags & 0x10) ? m + 54 * z + W("Grade") + 3 : m + 44 * z;
-  else if (gCurrView == kStudentAttendanceView)
+  else if (view == kStudentAttendanceView)
     right = PageW() - 2 * m;
   DrawRight(right, m + 6 * l, today);
 }

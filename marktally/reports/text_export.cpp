@@ -7,13 +7,8 @@
 #include "marktally/model/scoretext.h"
 #include "marktally/model/tables.h"
 #include "marktally/model/textutil.h"
-#include "marktally/shell/common.h"
-// The Mac Roman table: in common/ where model and toolbox share it, else the toolbox's.
-#if __has_include("marktally/common/macroman.h")
+#include "marktally/model/accessors.h"
 #include "marktally/common/macroman.h"
-#else
-#include "marktally/toolbox/macroman.h"
-#endif
 
 namespace {
 
@@ -417,36 +412,27 @@ int16_t CurrentSemester() {
 }
 
 bool ExportClass(const FileSpec& spec, const ExportScope& scope) {
-  Str255 name{};
-  GetFileName(spec, name);
-  SafeSave save(spec);
-  ExportFile f{spec};
-  OSErr err = save.Begin(f.ref);
-  if (err != noErr) {
-    HandleError(name, err);
-    return false;
-  }
-  if (Html()) {
-    PageHead(f) && ExportHeaders(f);
-  } else {
-    if (gExportDates && f.ok) ExportDates(f, scope);
-    if (gExportAssignments && f.ok) ExportAssignments(f, scope);
-    if (gExportCategories && f.ok) ExportCategories(f, scope);
-    if (gExportPoints && f.ok) ExportPoints(f, scope);
-  }
-  for (int16_t s = 0; s < kMaxStudents && f.ok && !gStudents[s].name.empty(); s++) {
-    if (scope.progress) scope.progress(s);
-    ExportStudent(f, scope, s);
-  }
-  if (Html() && f.ok) f.Text("</table>\r</body>\r</html>\r");
-  if (!f.ok || !f.Drain()) return false;  // reported, and the file is closed
-  err = FlushFile(f.ref);
-  const OSErr closed = FSClose(f.ref);
-  if (err == noErr) err = closed;
-  if (err == noErr) err = save.Commit();
-  if (err != noErr) {
-    HandleError(name, err);
-    return false;
-  }
-  return true;
+  const auto write = [&scope](const FileSpec& target, FileRef& ref, WriteBuffer&) {
+    ExportFile f{target};
+    f.ref = ref;
+    if (Html()) {
+      PageHead(f) && ExportHeaders(f);
+    } else {
+      if (gExportDates && f.ok) ExportDates(f, scope);
+      if (gExportAssignments && f.ok) ExportAssignments(f, scope);
+      if (gExportCategories && f.ok) ExportCategories(f, scope);
+      if (gExportPoints && f.ok) ExportPoints(f, scope);
+    }
+    for (int16_t s = 0; s < kMaxStudents && f.ok && !gStudents[s].name.empty(); s++) {
+      if (scope.progress) scope.progress(s);
+      ExportStudent(f, scope, s);
+    }
+    if (Html() && f.ok) f.Text("</table>\r</body>\r</html>\r");
+    // What is gathered goes out here; the save closes and renames the file (a failure has
+    // been reported and closed it).
+    const bool written = f.ok && f.Drain();
+    ref = f.ref;
+    return written;
+  };
+  return WriteFileWhole(spec, write);
 }

@@ -14,13 +14,8 @@
 #include "marktally/model/textutil.h"
 #include "marktally/reports/email.h"
 #include "marktally/reports/text_export.h"
-#include "marktally/shell/common.h"
-// The Mac Roman table: in common/ where model and toolbox share it, else the toolbox's.
-#if __has_include("marktally/common/macroman.h")
+#include "marktally/model/accessors.h"
 #include "marktally/common/macroman.h"
-#else
-#include "marktally/toolbox/macroman.h"
-#endif
 
 uint8_t gImportIDs = 0;
 uint8_t gImportNames = 1;

@@ -18,8 +18,7 @@
 #include "marktally/model/tables.h"
 #include "marktally/reports/framework_link.h"
 #include "marktally/reports/html_report.h"
-#include "marktally/shell/common.h"
-#include "marktally/shell/exchange_dialogs.h"
+#include "marktally/reports/report_host.h"
 #include "marktally/toolbox/desktop.h"
 #include "marktally/toolbox/events.h"
 
@@ -174,12 +173,12 @@ bool ExportClassLorvex(FileSpec& spec) {
     ReportFileError(spec, err);
     return false;
   }
-  ShowExportProgress(gClass.subject, false);
+  BeginExportProgress(gClass.subject, false);
   WriteBuffer buffer{};
   bool ok = AppendCToBuffer(spec, ref, buffer, "<uploadfile>\r<format>es_rpt_01</format>\r\r");
   for (int16_t s = 0; ok && s < kMaxStudents && !gStudents[s].name.empty(); s++) {
     if (gStudents[s].id.empty()) continue;
-    NextExportProgress(gStudents[s].name);
+    StepExportProgress(gStudents[s].name);
     ok = ExportLorvexHeader(spec, ref, buffer, s) &&
          ExportStudentReportBody(spec, ref, buffer, s) &&
          ExportLorvexFooter(spec, ref, buffer);
@@ -194,7 +193,7 @@ bool ExportClassLorvex(FileSpec& spec) {
     if (err != noErr) ReportFileError(spec, err);
     ok = err == noErr;
   }
-  HideExportProgress(false);
+  EndExportProgress(false);
   return ok;
 }
 
@@ -259,7 +258,7 @@ bool SaveToSchoolSpeak(const FileSpec& spec) {
 // ---- Waiting off the loop ------------------------------------------------------------
 
 int RunWithProgress(ConstStringPtr text, const std::function<int()>& work) {
-  ShowExportProgress(text, false);
+  BeginExportProgress(text, false);
   std::packaged_task<int()> task(work);
   std::future<int> result = task.get_future();
   std::thread worker(std::move(task));
@@ -272,7 +271,7 @@ int RunWithProgress(ConstStringPtr text, const std::function<int()>& work) {
   worker.join();
   // What the teacher clicked or typed meanwhile was meant for the progress window.
   FlushEvents(mDownMask | mUpMask | keyDownMask | keyUpMask | autoKeyMask, 0);
-  HideExportProgress(false);
+  EndExportProgress(false);
   return result.get();
 }
 

@@ -8,8 +8,6 @@
 #include "marktally/model/tables.h"
 #include "marktally/model/textutil.h"
 #include "marktally/reports/html_report.h"
-#include "marktally/shell/nav_dialogs.h"
-#include "marktally/shell/window.h"
 #include "marktally/toolbox/desktop.h"
 
 const char kDocTypeTag[] =
@@ -90,35 +88,8 @@ void ReportSiteFileError(const FileSpec& file, OSErr err) {
   HandleError(name, err);
 }
 
-// Creates the file afresh (an older one of that name goes first) and opens it for
-// writing; reported on failure.
-bool CreateSiteFile(const FileSpec& file, FileRef& ref) {
-  OSErr err = FSCreate(file);
-  if (err == dupFNErr) {
-    err = FSDelete(file);
-    if (err == noErr) err = FSCreate(file);
-  }
-  if (err == noErr) err = FSOpen(file, kWritePermission, ref);
-  if (err != noErr) {
-    ref = kNoFile;
-    ReportSiteFileError(file, err);
-    return false;
-  }
-  return true;
-}
-
-// Writes what is left in the buffer and closes the file. Pages are closed normally, not
-// pushed to the disk one by one: a site of 250 pages would wait on the disk 250 times.
-bool FinishSiteFile(const FileSpec& file, FileRef& ref, WriteBuffer& buffer) {
-  if (ref == kNoFile) return false;  // a failed write closed it and was reported
-  if (!FlushBuffer(file, ref, buffer)) return false;
-  const OSErr err = FSClose(ref);
-  ref = kNoFile;
-  if (err != noErr) {
-    ReportSiteFileError(file, err);
-    return false;
-  }
-  return true;
+bool WriteSitePage(const FileSpec& file, const FileWriter& write) {
+  return WriteFileWhole(file, write, false);
 }
 
 namespace {
@@ -130,11 +101,9 @@ bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
 bool IsMark(unsigned char c) { return c == ' ' || c == ',' || c == '-' || c == '.'; }
 
 bool WriteFixedFile(const FileSpec& file, const char* text) {
-  FileRef ref = kNoFile;
-  if (!CreateSiteFile(file, ref)) return false;
-  WriteBuffer buffer{};
-  if (!AppendCToBuffer(file, ref, buffer, text)) return false;
-  return FinishSiteFile(file, ref, buffer);
+  return WriteSitePage(file, [text](const FileSpec& f, FileRef& ref, WriteBuffer& buffer) {
+    return AppendCToBuffer(f, ref, buffer, text);
+  });
 }
 
 FileSpec InFolder(const std::string& folder, const std::string& name) {
@@ -212,20 +181,14 @@ bool CreateIndexPages(const std::string& folder) {
 bool ExportStudentReport(int16_t s) {
   if (s < 0 || s >= kMaxStudents || gStudents[s].id.empty()) return true;
   const FileSpec file = InFolder(gExportFilename, PageName(s));
-  FileRef ref = kNoFile;
-  if (!CreateSiteFile(file, ref)) return false;
-  WriteBuffer buffer{};
-  auto put = [&](const char* text) { return AppendCToBuffer(file, ref, buffer, text); };
-  const bool written =
-      put(kDocTypeTag) && put("<html>\r<head>\r\r<title>\rProgress Report\r</title>\r\r") &&
-      put(kRobotsTag) && put(kCharsetTag) && put(kViewportTag) && put("\r") &&
-      put(kStylesheetTag) && put("\r\r</head>\r\r<body bgcolor=white>\r\r") &&
-      ExportStudentReportBody(file, ref, buffer, s) && put("</body>\r</html>\r");
-  if (!written) {
-    if (ref != kNoFile) FSClose(ref);  // in e-mail mode nothing closed it
-    return false;
-  }
-  return FinishSiteFile(file, ref, buffer);
+  return WriteSitePage(file, [s](const FileSpec& f, FileRef& ref, WriteBuffer& buffer) {
+    auto put = [&](const char* text) { return AppendCToBuffer(f, ref, buffer, text); };
+    return put(kDocTypeTag) &&
+           put("<html>\r<head>\r\r<title>\rProgress Report\r</title>\r\r") &&
+           put(kRobotsTag) && put(kCharsetTag) && put(kViewportTag) && put("\r") &&
+           put(kStylesheetTag) && put("\r\r</head>\r\r<body bgcolor=white>\r\r") &&
+           ExportStudentReportBody(f, ref, buffer, s) && put("</body>\r</html>\r");
+  });
 }
 
 bool ExportClassSite(const std::string& folder, SiteProgress progress) {
@@ -254,70 +217,16 @@ bool ExportClassSite(const std::string& folder, SiteProgress progress) {
 const std::vector<int16_t>& SkippedStudentPages() { return gSkipped; }
 
 bool WriteSingleStudentPage(const FileSpec& file, uint16_t view, int16_t s) {
-  Str255 name{};
-  GetFileName(file, name);
-  SafeSave save(file);
-  FileRef ref = kNoFile;
-  OSErr err = save.Begin(ref);
-  if (err != noErr) {
-    HandleError(name, err);
-    return false;
-  }
-  const FileSpec& temp = save.temporary();
-  WriteBuffer buffer{};
-  Str255 today{};
-  DateToString(GetDateTime(), today);
-  auto put = [&](const char* text) { return AppendCToBuffer(temp, ref, buffer, text); };
-  const bool written =
-      put("<html>\r<head>\r<title>\rProgress Report (") &&
-      AppendHTMLToBuffer(temp, ref, buffer, today) &&
-      put(")\r</title>\r\r") && put(kCharsetTag) &&
-      put("<meta name=\"robots\" content=\"noindex,nofollow\">\r") && put(kViewportTag) &&
-      put("\r") && put(kImbeddedStyleTag) &&
-      put("\r\r</head>\r\r<body bgcolor=white>\r\r") &&
-      ExportStudentViewBody(temp, ref, buffer, view, s) && put("</body>\r</html>\r");
-  if (!written) {
-    if (ref != kNoFile) FSClose(ref);
-    return false;
-  }
-  if (!FlushBuffer(temp, ref, buffer)) return false;
-  err = FlushFile(ref);
-  const OSErr closed = FSClose(ref);
-  if (err == noErr) err = closed;
-  if (err == noErr) err = save.Commit();
-  if (err != noErr) {
-    HandleError(name, err);
-    return false;
-  }
-  return true;
+  return WriteFileWhole(file, [view, s](const FileSpec& f, FileRef& ref, WriteBuffer& buffer) {
+    Str255 today{};
+    DateToString(GetDateTime(), today);
+    auto put = [&](const char* text) { return AppendCToBuffer(f, ref, buffer, text); };
+    return put("<html>\r<head>\r<title>\rProgress Report (") &&
+           AppendHTMLToBuffer(f, ref, buffer, today) && put(")\r</title>\r\r") &&
+           put(kCharsetTag) && put("<meta name=\"robots\" content=\"noindex,nofollow\">\r") &&
+           put(kViewportTag) && put("\r") &&
+           put(kImbeddedStyleTag) && put("\r\r</head>\r\r<body bgcolor=white>\r\r") &&
+           ExportStudentViewBody(f, ref, buffer, view, s) && put("</body>\r</html>\r");
+  });
 }
 
-void ExportSingleStudent(int16_t s) {
-  gShowStudentName = 0;
-  if (s < 0 || s >= kMaxStudents || gStudents[s].name.empty()) return;
-  Str255 last{}, first{};
-  GetLastName(gStudents[s].name, last);
-  GetFirstName(gStudents[s].name, first);
-  Str255 suggested = last;
-  AppendC(suggested, "-");
-  Append(suggested, first);
-  MakeWebName(suggested);
-  AppendC(suggested, ".html");
-  FileSpec file;
-  bool replacing = false;
-  InitCursor();
-  if (!GetExportFile(suggested, &file, &replacing)) return;
-  Str255 chosen{};
-  GetFileName(file, chosen);
-  if (chosen.length() > 0 && chosen[1] == '.') {
-    InitCursor();
-    ShowModelAlert(kStopAlert, kAlertOK, PStr("Illegal file name"),
-                   PStr("This document could not be saved because file names may not begin "
-                        "with a period."));
-    return;
-  }
-  // The page replaces an older file only once it is whole.
-  gShowStudentName = 1;
-  WriteSingleStudentPage(file, gCurrView, s);
-  gShowStudentName = 0;
-}

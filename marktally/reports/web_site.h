@@ -23,11 +23,11 @@ extern const char kIndexPageText[];
 extern const char kRobotsText[];
 extern const char kStyleText[];
 
-// Every file of a site is created afresh (an older one of that name goes first), written
-// through a buffer and closed; a failure is reported with the file's name.
+// Every file of a site is written beside its place and put there once whole
+// (WriteFileWhole, without waiting on the disk); a failure is reported with the file's
+// name.
 void ReportSiteFileError(const FileSpec& file, OSErr err);
-bool CreateSiteFile(const FileSpec& file, FileRef& ref);
-bool FinishSiteFile(const FileSpec& file, FileRef& ref, WriteBuffer& buffer);
+bool WriteSitePage(const FileSpec& file, const FileWriter& write);
 
 // The site folder that ExportClassSite writes into (a path, without a trailing slash).
 extern std::string gExportFilename;
@@ -63,7 +63,3 @@ const std::vector<int16_t>& SkippedStudentPages();
 // The student's report of the given view as a stand-alone page (no style sheet link; the
 // style is in the page), written beside the file and moved into place once whole.
 bool WriteSingleStudentPage(const FileSpec& file, uint16_t view, int16_t s);
-// Asks for the file (suggested: last name, "-", first name, made a web name, ".html") and
-// writes the student's report of the current view. gShowStudentName is set while writing
-// and cleared on every way out.
-void ExportSingleStudent(int16_t s);

@@ -4,16 +4,17 @@
 #include <string>
 
 #include "marktally/common/platform.h"
+#include "marktally/model/accessors.h"
 #include "marktally/model/dates.h"
 #include "marktally/model/grading.h"
 #include "marktally/model/operations.h"
 #include "marktally/model/scoretext.h"
 #include "marktally/model/tables.h"
 #include "marktally/model/textutil.h"
+#include "marktally/reports/report_host.h"
 #include "marktally/reports/text_export.h"
-#include "marktally/shell/common.h"
-#include "marktally/shell/exchange_dialogs.h"
-#include "marktally/shell/service_dialogs.h"
+
+uint8_t gUpdateLastReport = 0;
 
 // Only the path is the service's; the host is a placeholder that never resolves, as the
 // Lorvex default is.
@@ -83,7 +84,7 @@ template <typename F>
 bool ForEachStudent(F&& write) {
   for (int16_t s = 0; s < kMaxStudents && !gStudents[s].name.empty(); s++) {
     if (gStudents[s].id.empty()) continue;
-    NextExportProgress(gStudents[s].name);
+    StepExportProgress(gStudents[s].name);
     if (!write(s)) return false;
   }
   return true;
@@ -139,30 +140,12 @@ bool HasMarkedDay(int16_t s) {
 // and puts the file in place when the body and the last write succeed.
 template <typename F>
 bool RunExport(const FileSpec& file, F&& body) {
-  Str255 name{};
-  GetFileName(file, name);
-  SafeSave save(file);
-  FileRef ref = kNoFile;
-  OSErr err = save.Begin(ref);
-  if (err != noErr) {
-    HandleError(name, err);
-    return false;
-  }
-  WriteBuffer buffer{};
-  ShowExportProgress(gClass.subject, false);
-  // A failed append has been reported and has closed the file.
-  const bool written = body(file, ref, buffer) && FlushBuffer(file, ref, buffer);
-  HideExportProgress(false);
-  if (!written) return false;
-  err = FlushFile(ref);
-  const OSErr closed = FSClose(ref);
-  if (err == noErr) err = closed;
-  if (err == noErr) err = save.Commit();
-  if (err != noErr) {
-    HandleError(name, err);
-    return false;
-  }
-  return true;
+  return WriteFileWhole(file, [&body](const FileSpec& f, FileRef& ref, WriteBuffer& buffer) {
+    BeginExportProgress(gClass.subject, false);
+    const bool written = body(f, ref, buffer);
+    EndExportProgress(false);
+    return written;
+  });
 }
 
 // A later rule wins: every absence code is "Absence", even one worth nothing. A code of
@@ -190,39 +173,7 @@ const char* SchoolCtrDayType(const CodeRecord& code) {
 
 bool AppendXMLToBuffer(const FileSpec& file, FileRef& ref, WriteBuffer& buffer,
                        ConstStringPtr text) {
-  // At most 255 bytes of input, each at most 8 bytes out ("&#8776;" and the like).
-  unsigned char out[255 * 8];
-  size_t n = 0;
-  auto put = [&out, &n](const char* s) {
-    while (*s) out[n++] = static_cast<unsigned char>(*s++);
-  };
-  for (int i = 1; i <= text[0]; i++) {
-    const unsigned char c = text[i];
-    char reference[16] = {};
-    switch (c) {
-      case '"': put("&quot;"); break;
-      case '&': put("&amp;"); break;
-      case '\'': put("&#39;"); break;
-      case '<': put("&lt;"); break;
-      case '>': put("&gt;"); break;
-      // Kept as references: a reader folds a raw CR into a line feed, and a raw tab in
-      // an attribute into a blank.
-      case '\t': put("&#9;"); break;
-      case '\r': put("&#13;"); break;
-      default:
-        if (c >= 0x80) {
-          std::snprintf(reference, sizeof reference, "&#%d;",
-                        static_cast<int>(MacRomanToUnicode(c)));
-          put(reference);
-        } else if (c < 0x20 || c == 0x7F) {
-          out[n++] = ' ';  // no other control character may appear in XML 1.0
-        } else {
-          out[n++] = c;
-        }
-        break;
-    }
-  }
-  return AppendBytesToBuffer(file, ref, buffer, out, n);
+  return AppendEscapedToBuffer(file, ref, buffer, text, Markup::kXml);
 }
 
 void SecondsToBasmati(uint32_t seconds, Str255& text) {

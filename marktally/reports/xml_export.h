@@ -19,6 +19,9 @@ bool ExportClassSchoolCtr(const FileSpec& file);
 // ".xml"), creates and writes it, and leaves its name in file whatever happens. True only
 // when the file was written whole: the upload must not send a file that failed.
 bool ExportClassSchoolSpeak(FileSpec& file);
+// Set by the SchoolSpeak upload dialog: the upload replaces the last report sent. The
+// box is unchecked at every showing, so it never carries over to the next upload.
+extern uint8_t gUpdateLastReport;
 
 // ---- Element writers -----------------------------------------------------------------
 // Each appends one element (or the header elements) and answers false at the first

@@ -78,22 +78,6 @@ bool StudentReportView() {
   return gCurrView == kStudentScoresView || gCurrView == kStudentSummaryView;
 }
 
-ControlRef Control(DialogRef d, DialogItemIndex item) {
-  ControlRef c = nullptr;
-  GetDialogItemAsControl(d, item, &c);
-  return c;
-}
-int16_t Value(DialogRef d, DialogItemIndex item) {
-  ControlRef c = Control(d, item);
-  return c ? GetControlValue(c) : 0;
-}
-void SetValue(DialogRef d, DialogItemIndex item, int16_t value) {
-  if (ControlRef c = Control(d, item)) SetControlValue(c, value);
-}
-void Flip(DialogRef d, DialogItemIndex item) {
-  SetCheckBox(d, item, GetCheckBox(d, item) ? 0 : 1);
-}
-
 // The true length of an edit text (GetEditText gives at most 255 bytes).
 int TextLength(DialogRef d, DialogItemIndex item) {
   TEHandle te = nullptr;
@@ -102,14 +86,6 @@ int TextLength(DialogRef d, DialogItemIndex item) {
   Str255 text{};
   GetEditText(d, item, text);
   return text.length();
-}
-
-// A stop alert; the focus goes to the item (0: none).
-bool Refuse(DialogRef d, const char* title, const char* text, DialogItemIndex focus) {
-  InitCursor();
-  ShowModelAlert(kStopAlert, kAlertOK, PStr(title), PStr(text));
-  if (focus) SetEditFocus(d, focus);
-  return false;
 }
 
 // A comment of 255 bytes or more shows where it goes past the limit.
@@ -121,12 +97,6 @@ bool CommentFits(DialogRef d, DialogItemIndex item) {
                  PStr("Comments cannot exceed 254 characters. The selected text is beyond that "
                       "length."));
   return false;
-}
-
-void Open(DialogRef d) {
-  CenterDialog(d);
-  SelectDialog(d);
-  ShowDialog(d);
 }
 
 void PutScore(DialogRef d, DialogItemIndex item, int32_t tenths) {
@@ -158,14 +128,10 @@ void DoFootnotesDialog() {
   if (!d) return;
   InitCursor();
   SetFootnotesItems();
-  Open(d);
   static const ModalFilterUPP filter = NewModalFilterUPP(FootnotesFilter);
-  DialogItemIndex item = 0;
-  do {
-    ModalDialog(filter, &item);
-  } while (item != kOK && item != kCancel);
-  HideDialog(d);
-  if (item == kCancel) return;
+  ModalLoop loop;
+  loop.filter = filter;
+  if (!RunModal(d, loop)) return;
   SetUndoEditFootnotes();
   GetFootnotesItems();
   SetChanged(1);
@@ -221,21 +187,17 @@ void DoGlobalCommentsDialog() {
   if (!d) return;
   InitCursor();
   SetGlobalCommentsItems();
-  Open(d);
-  for (;;) {
-    DialogItemIndex item = 0;
-    ModalDialog(gEventFilter, &item);
-    if (item == kCancel) {
-      HideDialog(d);
-      AdjustMenus();
-      return;
-    }
-    if (item == kCopyGlobalItem) Flip(d, kCopyGlobalItem);
-    if (item == kOK && ValidGlobalComments()) break;
+  ModalLoop loop;
+  loop.onItem = [d](DialogItemIndex item) {
+    if (item == kCopyGlobalItem) FlipCheckBox(d, kCopyGlobalItem);
+  };
+  loop.valid = ValidGlobalComments;
+  if (!RunModal(d, loop)) {
+    AdjustMenus();
+    return;
   }
   SetUndoGlobalComments();
   GetGlobalCommentsItems();
-  HideDialog(d);
   if (StudentReportView()) ForceUpdate();
   AdjustMenus();
 }
@@ -284,7 +246,7 @@ void AdjustCommentsMenu() {
   for (int s = 0; s < n; s++) {
     if (Named(s)) SetMenuItemText(menu, static_cast<int16_t>(s + 1), gStudents[s].name);
   }
-  if (ControlRef c = Control(gCommentsDialog, kStudentPopUp))
+  if (ControlRef c = ItemControl(gCommentsDialog, kStudentPopUp))
     SetControlMaximum(c, static_cast<int16_t>(n));
 }
 
@@ -296,15 +258,14 @@ void DoCommentsDialog(int16_t student) {
   InitCursor();
   AdjustCommentsMenu();
   SetCommentsItems(student);
-  Open(d);
-  for (;;) {
-    DialogItemIndex item = 0;
-    ModalDialog(gEventFilter, &item);
-    if (item == kShowCommentsItem || item == kCopyCommentItem) Flip(d, item);
+  ModalLoop loop;
+  loop.onItem = [d](DialogItemIndex item) {
+    if (item == kShowCommentsItem || item == kCopyCommentItem) FlipCheckBox(d, item);
     if (item == kStudentPopUp) UpdateCommentsItems();
-    if (item == kOK && ValidStudentComments()) break;
-  }
-  HideDialog(d);
+  };
+  loop.valid = ValidStudentComments;
+  loop.hasCancel = false;
+  RunModal(d, loop);
   GetCommentsItems();
   if (GetCheckBox(d, kShowCommentsItem))
     gReportOptions |= kCommentsOnReports;
@@ -320,14 +281,14 @@ void SetCommentsItems(int16_t student) {
   SetEditText(d, kCommentItem, gComments[ShownStudent()][Term()]);
   SetCheckBox(d, kShowCommentsItem, (gReportOptions & kCommentsOnReports) ? 1 : 0);
   SetCheckBox(d, kCopyCommentItem, 0);
-  SetValue(d, kStudentPopUp, gStudentPopUpItem);
+  SetItemValue(d, kStudentPopUp, gStudentPopUpItem);
   SetEditFocus(d, kCommentItem);
 }
 
 bool ValidStudentComments() {
   DialogRef d = gCommentsDialog;
   if (CommentFits(d, kCommentItem)) return true;
-  SetValue(d, kStudentPopUp, gStudentPopUpItem);
+  SetItemValue(d, kStudentPopUp, gStudentPopUpItem);
   return false;
 }
 
@@ -343,7 +304,7 @@ void GetCommentsItems() {
 
 void UpdateCommentsItems() {
   DialogRef d = gCommentsDialog;
-  const int16_t chosen = Value(d, kStudentPopUp);
+  const int16_t chosen = ItemValue(d, kStudentPopUp);
   if (chosen == gStudentPopUpItem) return;
   if (!ValidStudentComments()) return;
   GetCommentsItems();
@@ -465,18 +426,12 @@ void DoCurveDialog() {
   if (!d || !ValidColumn(gCurveColumn)) return;
   InitCursor();
   SetCurveItems();
-  Open(d);
-  for (;;) {
-    DialogItemIndex item = 0;
-    ModalDialog(gEventFilter, &item);
-    if (item == kCancel) {
-      HideDialog(d);
-      return;
-    }
-    if (item == kRoundItem) Flip(d, kRoundItem);
-    if (item == kOK && ValidCurve()) break;
-  }
-  HideDialog(d);
+  ModalLoop loop;
+  loop.onItem = [d](DialogItemIndex item) {
+    if (item == kRoundItem) FlipCheckBox(d, kRoundItem);
+  };
+  loop.valid = ValidCurve;
+  if (!RunModal(d, loop)) return;
   GetCurveItems();
 }
 
@@ -509,26 +464,28 @@ bool ValidCurve() {
   const char* const kTitle = "Unable to curve assignment";
   const int32_t high = TypedScore(d, kNewHighItem);
   if (high < 0)
-    return Refuse(d, kTitle, "The new high score must be a decimal from 0 to 1000.",
-                  kNewHighItem);
+    return RefuseItem(d, kTitle, "The new high score must be a decimal from 0 to 1000.",
+                      kNewHighItem);
   const int32_t low = TypedScore(d, kNewLowItem);
   if (low < 0)
-    return Refuse(d, kTitle, "The new low score must be a decimal from 0 to 1000.", kNewLowItem);
+    return RefuseItem(d, kTitle, "The new low score must be a decimal from 0 to 1000.",
+                      kNewLowItem);
   const int32_t average = TypedScore(d, kNewAverageItem);
   if (average < 0)
-    return Refuse(d, kTitle, "The new average score must be a decimal from 0 to 1000.",
-                  kNewAverageItem);
+    return RefuseItem(d, kTitle, "The new average score must be a decimal from 0 to 1000.",
+                      kNewAverageItem);
   if (gCurve.oldHigh == gCurve.oldLow)
-    return Refuse(d, kTitle,
-                  "This assignment cannot be curved since there are no numeric scores or all "
-                  "the scores are the same.",
-                  kNewHighItem);
+    return RefuseItem(d, kTitle,
+                      "This assignment cannot be curved since there are no numeric scores or all "
+                      "the scores are the same.",
+                      kNewHighItem);
   if (high <= low)
-    return Refuse(d, kTitle, "The new high score must be greater than the new low score.",
-                  kNewHighItem);
+    return RefuseItem(d, kTitle, "The new high score must be greater than the new low score.",
+                      kNewHighItem);
   if (average <= low || average >= high)
-    return Refuse(d, kTitle, "The new average score must be between the new high and low scores.",
-                  kNewHighItem);
+    return RefuseItem(d, kTitle,
+                      "The new average score must be between the new high and low scores.",
+                      kNewHighItem);
   gCurve.newHigh = high;
   gCurve.newLow = low;
   gCurve.newAverage = average;
@@ -576,24 +533,18 @@ void DoAssignSeatsDialog() {
   if (!d) return;
   InitCursor();
   SetSeatingItems();
-  Open(d);
-  for (;;) {
-    DialogItemIndex item = 0;
-    ModalDialog(gEventFilter, &item);
-    if (item == kCancel) {
-      HideDialog(d);
-      return;
-    }
+  ModalLoop loop;
+  loop.onItem = [d](DialogItemIndex item) {
     if (item == kPlaceItem) {
-      Flip(d, kPlaceItem);
+      FlipCheckBox(d, kPlaceItem);
       AdjustAssignSeats();
     } else if (item == kAlphaItem || item == kRandomItem) {
       SetRadioButton(d, kAlphaItem, item == kAlphaItem ? 1 : 0);
       SetRadioButton(d, kRandomItem, item == kRandomItem ? 1 : 0);
     }
-    if (item == kOK && ValidSeating()) break;
-  }
-  HideDialog(d);
+  };
+  loop.valid = ValidSeating;
+  if (!RunModal(d, loop)) return;
   GetSeatingItems();
 }
 
@@ -622,27 +573,27 @@ bool ValidSeating() {
   DialogRef d = gAssignSeatsDialog;
   const uint16_t rows = TypedSize(kRowsItem);
   if (rows < 1 || rows > kMaxSeatRows)
-    return Refuse(d, "Invalid number of rows",
-                  "The number of rows must be a whole number between 1 and 20.", kRowsItem);
+    return RefuseItem(d, "Invalid number of rows",
+                      "The number of rows must be a whole number between 1 and 20.", kRowsItem);
   const uint16_t columns = TypedSize(kColumnsItem);
   if (columns < 1 || columns > kMaxSeatColumns)
-    return Refuse(d, "Invalid number of columns",
-                  "The number of columns must be a whole number between 1 and 20.",
-                  kColumnsItem);
+    return RefuseItem(d, "Invalid number of columns",
+                      "The number of columns must be a whole number between 1 and 20.",
+                      kColumnsItem);
   const int students = NumStudents();
   if (rows * columns < students)
-    return Refuse(d, "Not enough seats",
-                  "The number of rows and columns in your seating arrangement will not provide "
-                  "enough seats for all of the students in this class.",
-                  kRowsItem);
+    return RefuseItem(d, "Not enough seats",
+                      "The number of rows and columns in your seating arrangement will not provide "
+                      "enough seats for all of the students in this class.",
+                      kRowsItem);
   int seats = 0;
   for (int r = 0; r < rows; r++)
     for (int c = 0; c < columns; c++) seats += IsPlace(gSeatingChart.seats[r][c]) ? 1 : 0;
   if (seats < students)
-    return Refuse(d, "Not enough seats",
-                  "The number of seats in your seating arrangement will not provide enough seats "
-                  "for all of the students in this class.",
-                  kRowsItem);
+    return RefuseItem(d, "Not enough seats",
+                      "The number of seats in your seating arrangement will not provide enough seats "
+                      "for all of the students in this class.",
+                      kRowsItem);
   return true;
 }
 
@@ -708,18 +659,11 @@ void DoReportsDialog() {
   if (!d) return;
   InitCursor();
   SetReportsItems();
-  Open(d);
-  for (;;) {
-    DialogItemIndex item = 0;
-    ModalDialog(gEventFilter, &item);
-    if (item == kCancel) {
-      HideDialog(d);
-      return;
-    }
-    if (item >= kFirstReportBox && item <= kLastReportBox) Flip(d, item);
-    if (item == kOK) break;
-  }
-  HideDialog(d);
+  ModalLoop loop;
+  loop.onItem = [d](DialogItemIndex item) {
+    if (item >= kFirstReportBox && item <= kLastReportBox) FlipCheckBox(d, item);
+  };
+  if (!RunModal(d, loop)) return;
   SetUndoOptions();
   SetChanged(1);
   GetReportsItems();

@@ -1,6 +1,8 @@
 #include "marktally/shell/dialog_items.h"
 
 #include "marktally/model/platform.h"
+#include "marktally/shell/dialogs.h"
+#include "marktally/toolbox/desktop.h"
 
 namespace {
 
@@ -128,4 +130,49 @@ void SetUserProc(DialogRef dialog, DialogItemIndex item, UserItemUPP proc) {
   Rect box;
   GetDialogItem(dialog, item, &kind, &handle, &box);
   SetDialogItem(dialog, item, kind, proc, &box);
+}
+
+void OpenModal(DialogRef dialog) {
+  CenterDialog(dialog);
+  SelectDialog(dialog);
+  ShowDialog(dialog);
+}
+
+bool RunModal(DialogRef dialog, const ModalLoop& loop) {
+  OpenModal(dialog);
+  for (;;) {
+    DialogItemIndex item = 0;
+    ModalDialog(loop.filter ? loop.filter : gEventFilter, &item);
+    if (item == 1 && (!loop.valid || loop.valid())) break;
+    if (item == 2 && loop.hasCancel) {
+      HideDialog(dialog);
+      return false;
+    }
+    if (item != 1 && loop.onItem) loop.onItem(item);
+  }
+  HideDialog(dialog);
+  return true;
+}
+
+ControlRef ItemControl(DialogRef dialog, DialogItemIndex item) { return Item(dialog, item); }
+
+int16_t ItemValue(DialogRef dialog, DialogItemIndex item, int16_t none) {
+  ControlRef control = Item(dialog, item);
+  return control ? GetControlValue(control) : none;
+}
+
+void SetItemValue(DialogRef dialog, DialogItemIndex item, int16_t value) {
+  if (ControlRef control = Item(dialog, item)) SetControlValue(control, value);
+}
+
+void FlipCheckBox(DialogRef dialog, DialogItemIndex item) {
+  SetCheckBox(dialog, item, GetCheckBox(dialog, item) ? 0 : 1);
+}
+
+bool RefuseItem(DialogRef dialog, const std::string& title, const std::string& text,
+                DialogItemIndex focus) {
+  InitCursor();
+  ShowModelAlert(kStopAlert, kAlertOK, PStr(title), PStr(text));
+  if (focus) SetEditFocus(dialog, focus);
+  return false;
 }

@@ -4,6 +4,9 @@
 // since 1904 and always land on noon of their day.
 #pragma once
 
+#include <functional>
+#include <string>
+
 #include "marktally/model/types.h"
 #include "marktally/toolbox/toolbox.h"
 
@@ -42,3 +45,28 @@ void SetItemDate(DialogRef dialog, DialogItemIndex item, uint32_t seconds);
 void SetItemTitle(DialogRef dialog, DialogItemIndex item, ConstStringPtr title);
 // Keeps the user item's kind and rectangle and installs the procedure that draws it.
 void SetUserProc(DialogRef dialog, DialogItemIndex item, UserItemUPP proc);
+
+// ---- The modal loop every dialog runs --------------------------------------------------
+// Centred, in front and shown.
+void OpenModal(DialogRef dialog);
+// The loop of a modal dialog with OK (item 1) and, when it has one, Cancel (item 2): the
+// dialog is opened, every other item hit goes to onItem, and OK is taken once valid says
+// so (at once without valid). The dialog is hidden on both ways out; true for OK.
+struct ModalLoop {
+  std::function<void(DialogItemIndex item)> onItem;
+  std::function<bool()> valid;
+  bool hasCancel = true;
+  ModalFilterUPP filter = nullptr;  // null: the program's event filter
+};
+bool RunModal(DialogRef dialog, const ModalLoop& loop);
+// A control item's value (a pop-up's choice, a box's state); none when the item is no
+// control.
+ControlRef ItemControl(DialogRef dialog, DialogItemIndex item);
+int16_t ItemValue(DialogRef dialog, DialogItemIndex item, int16_t none = 0);
+void SetItemValue(DialogRef dialog, DialogItemIndex item, int16_t value);
+// A click on a check box turns it over.
+void FlipCheckBox(DialogRef dialog, DialogItemIndex item);
+// A stop alert that refuses what the dialog holds; the focus then goes to the item (0:
+// stays). Always false, for `return RefuseItem(...)` in a check.
+bool RefuseItem(DialogRef dialog, const std::string& title, const std::string& text,
+                DialogItemIndex focus = 0);

@@ -3,6 +3,7 @@
 #include "marktally/model/password.h"
 #include "marktally/model/platform.h"
 #include "marktally/shell/dialog_items.h"
+#include "marktally/shell/host.h"
 
 DialogRef gAboutDialog;
 DialogRef gPasswordDialog;
@@ -162,6 +163,7 @@ void SetupFilters() {
 
 void SetupDialogs() {
   RegisterDialogLayouts();
+  InstallReportHost();
   gPreviousPassword.clear();
   struct Entry {
     DialogRef* global;

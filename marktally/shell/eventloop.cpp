@@ -4,7 +4,7 @@
 #include "marktally/model/tables.h"
 #include "marktally/model/textutil.h"
 #include "marktally/model/undo.h"
-#include "marktally/reports/print_pages.h"
+#include "marktally/shell/print_commands.h"
 #include "marktally/shell/celledit.h"
 #include "marktally/shell/document_commands.h"
 #include "marktally/shell/export_commands.h"

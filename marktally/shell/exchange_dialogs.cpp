@@ -80,17 +80,6 @@ uint8_t* ImportFlag(DialogItemIndex item) {
 
 bool Box(DialogRef dialog, DialogItemIndex item) { return GetCheckBox(dialog, item); }
 
-int16_t PopUpValue(DialogRef dialog, DialogItemIndex item) {
-  ControlRef control = nullptr;
-  GetDialogItemAsControl(dialog, item, &control);
-  return control ? GetControlValue(control) : 1;
-}
-void SetPopUpValue(DialogRef dialog, DialogItemIndex item, int16_t value) {
-  ControlRef control = nullptr;
-  GetDialogItemAsControl(dialog, item, &control);
-  if (control) SetControlValue(control, value);
-}
-
 void EnableOK(DialogRef dialog) {
   if (gItemsChecked > 0)
     ControlOn(dialog, kOK);
@@ -100,16 +89,10 @@ void EnableOK(DialogRef dialog) {
 
 // A click on a box flips it; OK is there only while some box is checked.
 void FlipBox(DialogRef dialog, DialogItemIndex item) {
-  const bool on = !GetCheckBox(dialog, item);
-  SetCheckBox(dialog, item, on ? 1 : 0);
+  FlipCheckBox(dialog, item);
+  const bool on = GetCheckBox(dialog, item);
   gItemsChecked = static_cast<int16_t>(gItemsChecked + (on ? 1 : -1));
   EnableOK(dialog);
-}
-
-bool Refuse(const char* title, const char* text) {
-  InitCursor();
-  ShowModelAlert(kStopAlert, kAlertOK, PStr(title), PStr(text));
-  return false;
 }
 
 void RequestRedraw() {
@@ -119,23 +102,13 @@ void RequestRedraw() {
 // The modal loop both option dialogs share: boxes flip, OK asks the check.
 bool RunOptionsDialog(DialogRef dialog, std::initializer_list<DialogItemIndex> boxes,
                       bool (*valid)()) {
-  CenterDialog(dialog);
-  SelectDialog(dialog);
-  ShowDialog(dialog);
-  for (;;) {
-    DialogItemIndex item = 0;
-    ModalDialog(gEventFilter, &item);
-    if (item == kCancel) {
-      HideDialog(dialog);
-      return false;
-    }
-    if (item == kOK && gItemsChecked > 0 && valid()) {
-      HideDialog(dialog);
-      return true;
-    }
+  ModalLoop loop;
+  loop.onItem = [dialog, boxes](DialogItemIndex item) {
     for (DialogItemIndex box : boxes)
       if (item == box) FlipBox(dialog, item);
-  }
+  };
+  loop.valid = [valid] { return gItemsChecked > 0 && valid(); };
+  return RunModal(dialog, loop);
 }
 
 const char* const kTermWords[] = {"Term", "Semester", "Trimester", "Quarter"};
@@ -159,12 +132,12 @@ bool DoImportDialog() {
     SetCheckBox(d, item, on);
     gItemsChecked = static_cast<int16_t>(gItemsChecked + on);
   }
-  SetPopUpValue(d, kImportFormatItem, gImportFormat == 2 ? 2 : 1);
+  SetItemValue(d, kImportFormatItem, gImportFormat == 2 ? 2 : 1);
   EnableOK(d);
   if (!RunOptionsDialog(d, {3, 4, 5, 6, 7, 8, 9, 10, 11, kImportEmailsItem}, ValidImport))
     return false;
   for (DialogItemIndex item : kImportBoxes) *ImportFlag(item) = Box(d, item) ? 1 : 0;
-  gImportFormat = static_cast<uint16_t>(PopUpValue(d, kImportFormatItem) == 2 ? 2 : 1);
+  gImportFormat = static_cast<uint16_t>(ItemValue(d, kImportFormatItem, 1) == 2 ? 2 : 1);
   RequestRedraw();
   return true;
 }
@@ -177,18 +150,18 @@ bool ValidImport() {
   const bool codes = Box(d, kImportCodesItem);
   const bool emails = Box(d, kImportEmailsItem);
   if (codes && (scores || assignments))
-    return Refuse("Unable to import assignments and attendance",
+    return RefuseItem(nullptr, "Unable to import assignments and attendance",
                   "You may not import assignments, scores, and attendance codes at the same "
                   "time.");
   if (emails && (scores || assignments))
-    return Refuse("Unable to import assignments and email addresses",
+    return RefuseItem(nullptr, "Unable to import assignments and email addresses",
                   "You may not import assignments, scores, and email addresses at the same "
                   "time.");
   if (emails && codes)
-    return Refuse("Unable to import attendance and email addresses",
+    return RefuseItem(nullptr, "Unable to import attendance and email addresses",
                   "You may not import attendance codes and email addresses at the same time.");
   if (scores && !assignments)
-    return Refuse("Unable to import scores",
+    return RefuseItem(nullptr, "Unable to import scores",
                   "You may not import scores without also importing assignments.");
   return true;
 }
@@ -224,7 +197,7 @@ bool DoExportToTextDialog() {
     SetCheckBox(d, item, on);
     gItemsChecked = static_cast<int16_t>(gItemsChecked + on);
   }
-  SetPopUpValue(d, kExportFormatItem,
+  SetItemValue(d, kExportFormatItem,
                 gExportFormat >= 1 && gExportFormat <= 3 ? static_cast<int16_t>(gExportFormat)
                                                          : 1);
   EnableOK(d);
@@ -237,7 +210,7 @@ bool DoExportToTextDialog() {
     *kExportFlags[item - kFirstExportBox] = Box(d, item) ? 1 : 0;
   if (!(gClass.flags & kLetterGrades))
     gExportExamGrades = gExportTermGrades = gExportSemeGrades = gExportYearGrades = 0;
-  const int16_t format = PopUpValue(d, kExportFormatItem);
+  const int16_t format = ItemValue(d, kExportFormatItem, 1);
   SetExportFormat(static_cast<uint16_t>(format >= 1 && format <= 3 ? format : 1));
   RequestRedraw();
   return true;
@@ -249,25 +222,16 @@ bool DoExportToHTMLDialog() {
   // Every showing offers the web site first.
   SetRadioButton(d, kGradesPageItem, 0);
   SetRadioButton(d, kWebSiteItem, 1);
-  CenterDialog(d);
-  SelectDialog(d);
-  ShowDialog(d);
-  for (;;) {
-    DialogItemIndex item = 0;
-    ModalDialog(gEventFilter, &item);
-    if (item == kCancel) {
-      HideDialog(d);
-      return false;
-    }
-    if (item == kOK) break;
+  ModalLoop loop;
+  loop.onItem = [d](DialogItemIndex item) {
     const bool grades = item == kGradesPageItem || item == kGradesPageItem + 1;
     const bool site = item == kWebSiteItem || item == kWebSiteItem + 1;
     if (grades || site) {
       SetRadioButton(d, kGradesPageItem, grades ? 1 : 0);
       SetRadioButton(d, kWebSiteItem, site ? 1 : 0);
     }
-  }
-  HideDialog(d);
+  };
+  if (!RunModal(d, loop)) return false;
   GetExportHTMLItems(GetRadioButton(d, kGradesPageItem));
   RequestRedraw();
   return true;
@@ -308,17 +272,17 @@ bool ValidExport() {
   const bool codes = Box(d, kExportCodesItem);
   const bool emails = Box(d, kExportEmailsItem);
   if (grades && !(gClass.flags & kLetterGrades))
-    return Refuse("Unable to export grades",
+    return RefuseItem(nullptr, "Unable to export grades",
                   "You may not export letter grades because there are no letter grades "
                   "defined.");
   if (!codes && emails && assignments)
-    return Refuse("Unable to export assignments and codes",
+    return RefuseItem(nullptr, "Unable to export assignments and codes",
                   "You may not export email addresses with assignments or scores.");
   if (codes && assignments)
-    return Refuse("Unable to export assignments and codes",
+    return RefuseItem(nullptr, "Unable to export assignments and codes",
                   "You may not export assignments, scores, and attendance at the same time.");
   if (codes && emails)
-    return Refuse("Unable to export attendance codes",
+    return RefuseItem(nullptr, "Unable to export attendance codes",
                   "You may not export email addresses with attendance codes.");
   return true;
 }
@@ -362,9 +326,7 @@ void ShowProgress(DialogRef dialog, const char* prefix, ConstStringPtr text, int
   }
   gProgress = 0;
   StepProgress(dialog, prefix, text);
-  CenterDialog(dialog);
-  SelectDialog(dialog);
-  ShowDialog(dialog);
+  OpenModal(dialog);
   DrawDialog(dialog);
 }
 

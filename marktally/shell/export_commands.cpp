@@ -18,6 +18,7 @@
 #include "marktally/shell/celledit.h"
 #include "marktally/shell/common.h"
 #include "marktally/shell/document_commands.h"
+#include "marktally/shell/email_dialogs.h"
 #include "marktally/shell/exchange_dialogs.h"
 #include "marktally/shell/grid.h"
 #include "marktally/shell/menus.h"
@@ -430,4 +431,54 @@ void DoEmailCmd() {
   }
   student = std::clamp<long>(student, 0, NumStudents() - 1);
   DoEmailDialog(static_cast<int16_t>(student));
+}
+
+void ExportSingleStudent(int16_t s) {
+  gShowStudentName = 0;
+  if (s < 0 || s >= kMaxStudents || gStudents[s].name.empty()) return;
+  Str255 last{}, first{};
+  GetLastName(gStudents[s].name, last);
+  GetFirstName(gStudents[s].name, first);
+  Str255 suggested = last;
+  AppendC(suggested, "-");
+  Append(suggested, first);
+  MakeWebName(suggested);
+  AppendC(suggested, ".html");
+  FileSpec file;
+  bool replacing = false;
+  InitCursor();
+  if (!GetExportFile(suggested, &file, &replacing)) return;
+  Str255 chosen{};
+  GetFileName(file, chosen);
+  if (chosen.length() > 0 && chosen[1] == '.') {
+    InitCursor();
+    ShowModelAlert(kStopAlert, kAlertOK, PStr("Illegal file name"),
+                   PStr("This document could not be saved because file names may not begin "
+                        "with a period."));
+    return;
+  }
+  // The page replaces an older file only once it is whole.
+  gShowStudentName = 1;
+  WriteSingleStudentPage(file, gCurrView, s);
+  gShowStudentName = 0;
+}
+
+void ExportMultipleReport() {
+  gShowStudentName = 0;
+  InitCursor();
+  const int16_t answer =
+      ShowModelAlert(kNoteAlert, kAlertYesNo, PStr("Export to Web"),
+                     PStr("Many schools do not allow student names on web pages. Do you want "
+                          "to include student names on your student web pages?"));
+  if (answer == 1) gShowStudentName = 1;
+  FileSpec folder;
+  if (!PickFolder(&folder)) {
+    gShowStudentName = 0;
+    return;
+  }
+  UpdateWindow();
+  ShowExportProgress(PStr(""), true);
+  WriteMultipleSite(folder.path, true);
+  HideExportProgress(true);
+  gShowStudentName = 0;
 }

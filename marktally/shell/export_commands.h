@@ -27,6 +27,13 @@ void DoEmailSingleReport(int16_t student, int16_t kind);
 // The Edit menu's e-mail addresses item: the addresses dialog on the student in view.
 void DoEmailCmd();
 void AdjustEmailMenu();
+// Asks for the file (suggested: last name, "-", first name, made a web name, ".html") and
+// writes the student's report of the current view. gShowStudentName is set while writing
+// and cleared on every way out.
+void ExportSingleStudent(int16_t s);
+// Asks whether names may appear, lets the teacher pick a folder and writes the
+// multiple-class web site.
+void ExportMultipleReport();
 // A roster file opens as a new untitled class holding its IDs and names.
 void OpenRosterFile(const FileSpec& spec);
 

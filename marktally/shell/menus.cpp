@@ -15,6 +15,7 @@
 #include "marktally/model/undo.h"
 #include "marktally/reports/email.h"
 #include "marktally/shell/celledit.h"
+#include "marktally/shell/email_dialogs.h"
 #include "marktally/shell/class_dialogs.h"
 #include "marktally/shell/common.h"
 #include "marktally/shell/dialogs.h"

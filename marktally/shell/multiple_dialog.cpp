@@ -59,22 +59,12 @@ void DoMultipleDialog() {
   if (!d) return;
   InitCursor();
   SetMultipleItems();
-  CenterDialog(d);
-  SelectDialog(d);
-  ShowDialog(d);
   SetEditFocus(d, kSchoolItem);
-  for (;;) {
-    DialogItemIndex item = 0;
-    ModalDialog(gEventFilter, &item);
-    if (item == kCancel) {
-      HideDialog(d);
-      return;
-    }
-    if (item == kOK) break;
-    if (item >= kAllTermsItem && item <= kSignatureItem)
-      SetCheckBox(d, item, GetCheckBox(d, item) ? 0 : 1);
-  }
-  HideDialog(d);
+  ModalLoop loop;
+  loop.onItem = [d](DialogItemIndex item) {
+    if (item >= kAllTermsItem && item <= kSignatureItem) FlipCheckBox(d, item);
+  };
+  if (!RunModal(d, loop)) return;
   GetMultipleItems();
   if (gWindow) {
     AdjustScrollBars();

@@ -1,6 +1,7 @@
 #include "marktally/shell/pagesize.h"
 
 #include "marktally/model/tables.h"
+#include "marktally/shell/host.h"
 #include "marktally/shell/window.h"
 #include "marktally/toolbox/quickdraw.h"
 
@@ -11,8 +12,6 @@ int16_t gPageNoFont = 1;
 int16_t gPageNoSize = 9;
 int16_t gMargin = 0;
 uint8_t gPrinting = 0;
-int16_t gPageWidth = 552;
-int16_t gPageHeight = 752;
 
 namespace {
 
@@ -22,13 +21,10 @@ int16_t FontNumber(const char* name) {
   return number == 0 ? 1 : number;
 }
 
-// Sizes are compared as unsigned after taking 216 off, so that negative ones fail too.
-bool ValidWidth(int16_t w) { return static_cast<uint16_t>(w - 216) <= 24480 - 216; }
-bool ValidHeight(int16_t h) { return static_cast<uint16_t>(h - 216) <= 31680 - 216; }
-
 }  // namespace
 
 void SetupPrinting() {
+  InstallReportHost();
   gMargin = 0;
   gPrinting = 0;
   gPageNoSize = 9;
@@ -43,12 +39,6 @@ void SetupPrinting() {
 
 void CleanupPrinting() {}
 
-int16_t PageWidth() {
-  if (!ValidWidth(gPageWidth)) gPageWidth = 576;
-  return static_cast<int16_t>(gPageWidth * gZoom / 5);
-}
+int16_t PageWidth() { return PageWidthAt(gZoom); }
 
-int16_t PageHeight() {
-  if (!ValidHeight(gPageHeight)) gPageHeight = 752;
-  return static_cast<int16_t>(gPageHeight * gZoom / 5);
-}
+int16_t PageHeight() { return PageHeightAt(gZoom); }

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "marktally/reports/print_pages.h"  // the printable size, gPageWidth x gPageHeight
+
 extern int16_t gReportFont;   // the grid's and the reports' font ("Arial")
 extern int16_t gReportSize;   // 2z
 extern int16_t gHeaderSize;   // 18z/5
@@ -12,12 +14,10 @@ extern int16_t gPageNoFont;   // the placard's font ("Geneva")
 extern int16_t gPageNoSize;   // 9
 extern int16_t gMargin;       // offset of grid drawing on a printed page; 0 on screen
 extern uint8_t gPrinting;     // a print job runs
-extern int16_t gPageWidth;    // printable size in points at 100 %
-extern int16_t gPageHeight;
 
 // Fonts, sizes, margin, the default page and the class's default page set-up.
 void SetupPrinting();
 void CleanupPrinting();
-// The printable size at the window's zoom; an invalid stored size becomes 576 x 752.
+// The printable size at the window's zoom (PageWidthAt).
 int16_t PageWidth();
 int16_t PageHeight();

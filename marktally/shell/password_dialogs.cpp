@@ -70,25 +70,17 @@ bool AskForPassword(Str255& password) {
   }
   InitCursor();
   SetPasswordItems();
-  CenterDialog(gPasswordDialog);
-  SelectDialog(gPasswordDialog);
-  ShowDialog(gPasswordDialog);
-  for (;;) {
-    DialogItemIndex item = 0;
-    ModalDialog(gEventFilter, &item);
-    if (item == kCancel) {
-      HideDialog(gPasswordDialog);
-      return false;
-    }
-    if (item == kRemember)
-      SetCheckBox(gPasswordDialog, kRemember, !GetCheckBox(gPasswordDialog, kRemember));
-    if (item == kOK && ValidPassword()) {
-      HideDialog(gPasswordDialog);
-      GetPWText(gPasswordDialog, kPassword, password);
-      CutPassword(password);
-      return true;
-    }
+  ModalLoop loop;
+  loop.onItem = [](DialogItemIndex item) {
+    if (item == kRemember) FlipCheckBox(gPasswordDialog, kRemember);
+  };
+  loop.valid = ValidPassword;
+  if (RunModal(gPasswordDialog, loop)) {
+    GetPWText(gPasswordDialog, kPassword, password);
+    CutPassword(password);
+    return true;
   }
+  return false;
 }
 
 void SetPasswordItems() {
@@ -125,22 +117,9 @@ bool ValidPassword() {
 void DoNewPasswordDialog() {
   InitCursor();
   SetNewPasswordItems();
-  CenterDialog(gNewPasswordDialog);
-  SelectDialog(gNewPasswordDialog);
-  ShowDialog(gNewPasswordDialog);
-  for (;;) {
-    DialogItemIndex item = 0;
-    ModalDialog(gEventFilter, &item);
-    if (item == kCancel) {
-      HideDialog(gNewPasswordDialog);
-      return;
-    }
-    if (item == kOK && ValidPasswords()) {
-      HideDialog(gNewPasswordDialog);
-      GetNewPasswordItems();
-      return;
-    }
-  }
+  ModalLoop loop;
+  loop.valid = ValidPasswords;
+  if (RunModal(gNewPasswordDialog, loop)) GetNewPasswordItems();
 }
 
 void SetNewPasswordItems() {

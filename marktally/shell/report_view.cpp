@@ -9,7 +9,7 @@
 #include "marktally/model/textutil.h"
 #include "marktally/model/undo.h"
 #include "marktally/reports/pagination.h"
-#include "marktally/reports/print_pages.h"
+#include "marktally/shell/print_commands.h"
 #include "marktally/reports/web_site.h"
 #include "marktally/shell/celledit.h"
 #include "marktally/shell/export_commands.h"

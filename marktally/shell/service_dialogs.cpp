@@ -4,8 +4,6 @@
 #include "marktally/shell/dialog_items.h"
 #include "marktally/shell/dialogs.h"
 
-uint8_t gUpdateLastReport = 0;
-
 namespace {
 
 enum : DialogItemIndex { kOK = 1, kCancel = 2, kFirstField = 3 };

@@ -4,9 +4,7 @@
 
 #include <cstdint>
 
-// Set by the SchoolSpeak upload dialog: the upload replaces the last report sent. The
-// box is unchecked at every showing, so it never carries over to the next upload.
-extern uint8_t gUpdateLastReport;
+#include "marktally/reports/xml_export.h"  // gUpdateLastReport, set by the upload dialog
 
 // Each answers true for OK (every field stored, cut to its capacity) and false for
 // Cancel (nothing changes). A password field always starts empty, so OK with it left

@@ -18,7 +18,7 @@
 #include "marktally/shell/password_dialogs.h"
 #include "marktally/shell/preferences.h"
 #include "marktally/shell/report_view.h"
-#include "marktally/reports/print_pages.h"
+#include "marktally/shell/print_commands.h"
 #include "marktally/shell/seating_input.h"
 #include "marktally/shell/seating_view.h"
 #include "marktally/shell/window.h"

@@ -4,25 +4,10 @@
 
 #include <cstdint>
 
+#include "marktally/reports/report_host.h"
 #include "marktally/toolbox/controls.h"
 
-// ViewKind, in gCurrView.
-enum ViewKind : uint16_t {
-  kGradebookView = 0,
-  kAttendanceView = 1,
-  kSeatingChartView = 2,
-  kClassGradesView = 3,
-  kClassSummaryView = 4,
-  kAttendanceTotalsView = 5,
-  kAttendanceSummaryView = 6,
-  kStudentScoresView = 7,
-  kStudentSummaryView = 8,
-  kStudentAttendanceView = 9,
-  kAssignmentScoresView = 10,
-  kMissingAssignmentsView = 11,
-  kMultipleClassesView = 12,
-};
-
+// ViewKind (report_host.h) is in gCurrView.
 extern WindowRef gWindow;  // null when no class is open
 extern ControlRef gVScrollBar;
 extern ControlRef gHScrollBar;

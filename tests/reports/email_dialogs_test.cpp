@@ -4,6 +4,7 @@
 
 #include "marktally/reports/email.h"
 #include "marktally/shell/dialog_items.h"
+#include "marktally/shell/email_dialogs.h"
 #include "marktally/shell/export_commands.h"
 #include "tests/shell/dialog_fixture.h"
 

@@ -36,6 +36,48 @@ TEST_F(ExportBufferTest, ThePieceThatWouldOverflowSendsTheBufferFirst) {
   EXPECT_EQ(Sizes({0, 0}), (std::vector<size_t>{0, 0, 0}));
 }
 
+// One row per byte class: what each kind of mark-up makes of it. The pages and the XML
+// files share the table, so a control byte is a blank in every one of them.
+TEST(MarkupEscapeTest, EachModeWritesEachByteClassByItsRule) {
+  struct Row {
+    const char* what;
+    unsigned char byte;
+    const char* text;
+    const char* link;
+    const char* attribute;
+    const char* xml;
+  };
+  const Row rows[] = {
+      {"letter", 'a', "a", "a", "a", "a"},
+      {"ampersand", '&', "&amp;", "&", "&amp;", "&amp;"},
+      {"apostrophe", '\'', "&#39;", "'", "&#39;", "&#39;"},
+      {"quote", '"', "&quot;", "&quot;", "&quot;", "&quot;"},
+      {"less than", '<', "&lt;", "&lt;", "&lt;", "&lt;"},
+      {"slash", '/', "&frasl;", "/", "/", "/"},
+      {"not equal sign", 0xAD, "&ne;", "&#129;", "&#8800;", "&#8800;"},
+      {"e acute", 0x8E, "&#233;", "&#233;", "&#233;", "&#233;"},
+      {"bullet", 0xA5, "&#149;", "&#149;", "&#8226;", "&#8226;"},
+      {"tab", '\t', "\t", "\t", " ", "&#9;"},
+      {"carriage return", '\r', "\r", "\r", " ", "&#13;"},
+      {"line feed", '\n', "\n", "\n", " ", " "},
+      {"start of heading", 0x01, " ", " ", " ", " "},
+      {"escape", 0x1B, " ", " ", " ", " "},
+      {"delete", 0x7F, " ", " ", " ", " "},
+      {"zero byte", 0x00, " ", " ", " ", " "},
+  };
+  for (const Row& r : rows) {
+    const std::pair<Markup, const char*> modes[] = {{Markup::kHtmlText, r.text},
+                                                    {Markup::kHtmlLink, r.link},
+                                                    {Markup::kHtmlAttribute, r.attribute},
+                                                    {Markup::kXml, r.xml}};
+    for (const auto& [mode, want] : modes) {
+      std::string out;
+      AppendEscapedByte(out, r.byte, mode);
+      EXPECT_EQ(out, want) << r.what << " in mode " << static_cast<int>(mode);
+    }
+  }
+}
+
 TEST_F(ExportBufferTest, TheEmailBufferHoldsAtMost65535BytesAndAZero) {
   gEmailReport = 1;
   const FileSpec none;

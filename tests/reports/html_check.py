@@ -1,8 +1,8 @@
 #!/usr/bin/python3
 """Outside checks of the web pages the program writes, with Debian's html5lib.
 
-  html_check.py site DIR    every .htm/.html file of DIR and its sub-folders: parses,
-                            declares its charset, holds only the elements and attributes
+  html_check.py site DIR    every .htm/.html file of DIR and its sub-folders: pure
+                            ASCII without control bytes, parses, declares its charset, holds only the elements and attributes
                             of the page templates, and every site-relative link names a
                             file that exists
   html_check.py dom NAME    a DOM as Chromium dumps it, read from standard input: only the
@@ -74,7 +74,14 @@ def main():
                 data = open(path, "rb").read()
                 if any(b > 0x7F for b in data):
                     problems.append("%s: bytes above 127" % leaf)
-                root = html5lib.parse(data, treebuilder="etree")
+                # HTML allows no control character but white space in a page.
+                if any((b < 0x20 and b not in b"\t\n\r\f") or b == 0x7F for b in data):
+                    problems.append("%s: a control byte" % leaf)
+                parser = html5lib.HTMLParser(tree=html5lib.getTreeBuilder("etree"))
+                root = parser.parse(data)
+                for _, code, _ in parser.errors:
+                    if code == "invalid-codepoint":
+                        problems.append("%s: an invalid character" % leaf)
                 check_tree(os.path.relpath(path, top), root, folder, problems, links)
                 pages += 1
     else:

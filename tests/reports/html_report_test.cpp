@@ -57,7 +57,11 @@ TEST_F(HtmlReportTest, AppendHTMLToBufferEscapesAndLinksEveryText) {
       {"math symbols", "\xB2 \xB3 \xAD \xB0 \xC6", "&le; &ge; &ne; &infin; &Delta;"},
       {"Mac Roman letter", "caf\x8E", "caf&#233;"},
       {"three digits from the 1252 table", "\xA5\xC9", "&#149;&#133;"},
-      {"CR and control bytes stay", "a\rb\x01", "a\rb\x01"},
+      // White space stays; a control byte from an old document or an import is a blank.
+      {"CR and tab stay", "a\rb\tc", "a\rb\tc"},
+      {"control bytes become blanks", "a\x01" "b\x1B\x7F", "a b  "},
+      {"control byte in a link", "www.a.com/\x02x",
+       "<a href=\"http://www.a.com/ x\">www.a.com/ x</a>"},
       {"www gains http", "see www.a.com, ok",
        "see <a href=\"http://www.a.com\">www.a.com</a>, ok"},
       {"sentence stop stays out", "at http://x.org/a.b.",

@@ -12,7 +12,7 @@
 
 #include "marktally/model/dates.h"
 #include "marktally/reports/pagination.h"
-#include "marktally/reports/print_pages.h"
+#include "marktally/shell/print_commands.h"
 #include "marktally/shell/pagesize.h"
 #include "marktally/shell/report_view.h"
 #include "marktally/shell/view_commands.h"

@@ -1,11 +1,16 @@
 // The class web site: page and web names, a 250-student site full of hostile texts read
 // back by html5lib and headless Chromium, its file tree against a golden listing, page
 // name collisions, a failed fixed file, and the stand-alone student page.
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 
 #include "marktally/reports/web_site.h"
 #include "tests/reports/html_fixture.h"
@@ -54,6 +59,64 @@ class WebSiteTest : public HtmlTest {
     for (const std::string& n : names) text += n + "\n";
     return text;
   }
+  // Every visible file of the folder by name; the hidden temporaries of a save that was
+  // killed are counted apart.
+  static std::map<std::string, std::string> Files(const std::string& folder,
+                                                  int* temporaries = nullptr) {
+    std::map<std::string, std::string> files;
+    if (temporaries) *temporaries = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+      const std::string name = entry.path().filename().string();
+      if (name.rfind(".~", 0) == 0) {
+        if (temporaries) ++*temporaries;
+        continue;
+      }
+      files[name] = Slurp(entry.path().string());
+    }
+    return files;
+  }
+  // Each file the old site had is there and is its old or its new self, whole; a file
+  // the old site lacked is missing or new.
+  static void ExpectOldOrNew(const std::map<std::string, std::string>& now,
+                             const std::map<std::string, std::string>& old,
+                             const std::map<std::string, std::string>& fresh,
+                             const std::string& when) {
+    for (const auto& [name, bytes] : fresh) {
+      const auto was = old.find(name);
+      const auto is = now.find(name);
+      if (is == now.end()) {
+        EXPECT_EQ(was, old.end()) << name << " is gone " << when;
+        continue;
+      }
+      const bool whole = is->second == bytes || (was != old.end() && is->second == was->second);
+      EXPECT_TRUE(whole) << name << " is neither old nor new " << when << " ("
+                         << is->second.size() << " bytes)";
+    }
+    EXPECT_EQ(now.size(), fresh.size()) << when;
+  }
+  // A class whose site is written once (old), then changed so that every student page
+  // changes, and written into a second folder (fresh): the two versions of each page.
+  void TwoVersionsOfTheSite(const std::string& folder, std::map<std::string, std::string>& old,
+                            std::map<std::string, std::string>& fresh) {
+    FullHostileClass();
+    ASSERT_TRUE(ExportClassSite(folder));
+    old = Files(folder);
+    gReportOptions |= 0x1000;
+    for (int s = 0; s < kMaxStudents && !gStudents[s].name.empty(); s++)
+      gComments[s][gCurrentTerm].setC(("changed comment " + std::to_string(s)).c_str());
+    const std::string other = Folder("fresh");
+    ASSERT_TRUE(ExportClassSite(other));
+    fresh = Files(other);
+    ASSERT_EQ(old.size(), fresh.size());
+    ASSERT_NE(old.at(PageName(0)), fresh.at(PageName(0)));
+  }
+  static void Restore(const std::string& folder,
+                      const std::map<std::string, std::string>& files) {
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    for (const auto& [name, bytes] : files) Spit(folder + "/" + name, bytes);
+  }
+
   // A full class of 250 students with hostile names on the fixture's hostile texts.
   void FullHostileClass() {
     BuildClass(Hostile());
@@ -177,6 +240,61 @@ TEST_F(WebSiteTest, AFixedFileThatCannotBeWrittenEndsTheSiteBeforeAnyPage) {
   SetFileFaultsForTesting(nullptr);
   EXPECT_EQ(alerts.size(), 1u);
   EXPECT_EQ(Listing(folder), "");
+}
+
+// The site written again over an older one, with the disk failing at a chosen byte of
+// every file: the export stops and says so, and no page is left cut short or empty.
+TEST_F(WebSiteTest, AWriteThatFailsAtAnyByteLeavesEveryPageOldOrNewWhole) {
+  const std::string folder = Folder("site");
+  std::map<std::string, std::string> old, fresh;
+  TwoVersionsOfTheSite(folder, old, fresh);
+  for (const int64_t at : {0, 1, 255, 256, 1000, 4096, 1 << 20}) {
+    Restore(folder, old);
+    alerts.clear();
+    FileFaults faults;
+    faults.failWriteAt = at;
+    SetFileFaultsForTesting(&faults);
+    const bool written = ExportClassSite(folder);
+    SetFileFaultsForTesting(nullptr);
+    const std::string when = "after a write failing at byte " + std::to_string(at);
+    EXPECT_EQ(written, alerts.empty()) << when;
+    EXPECT_EQ(written, at == 1 << 20) << when;
+    int temporaries = 0;
+    ExpectOldOrNew(Files(folder, &temporaries), old, fresh, when);
+    EXPECT_EQ(temporaries, 0) << when;
+  }
+}
+
+// The export killed at moments spread over its whole run, as a crash or a forced quit
+// would stop it: every page is still old or new, whole.
+TEST_F(WebSiteTest, AnExportKilledAtAnyMomentLeavesEveryPageOldOrNewWhole) {
+  const std::string folder = Folder("site");
+  std::map<std::string, std::string> old, fresh;
+  TwoVersionsOfTheSite(folder, old, fresh);
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_TRUE(ExportClassSite(Folder("timed")));
+  const auto run = std::chrono::duration_cast<std::chrono::microseconds>(
+                       std::chrono::steady_clock::now() - start).count();
+  constexpr int kKills = 40;
+  for (int k = 0; k < kKills; k++) {
+    Restore(folder, old);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      ExportClassSite(folder);
+      _exit(0);
+    }
+    usleep(static_cast<useconds_t>(run * k / kKills));
+    kill(child, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ExpectOldOrNew(Files(folder), old, fresh, "after a kill at " + std::to_string(k) + "/40");
+  }
+  // The next export clears what the killed ones left behind.
+  ASSERT_TRUE(ExportClassSite(folder));
+  int temporaries = 0;
+  EXPECT_EQ(Files(folder, &temporaries), fresh);
+  EXPECT_EQ(temporaries, 0);
 }
 
 TEST_F(WebSiteTest, TheStandAlonePageDeclaresItsCharsetAndFollowsTheView) {

@@ -1,0 +1,30 @@
+#include "marktally/shell/host.h"
+
+#include "marktally/shell/exchange_dialogs.h"
+#include "marktally/shell/pagesize.h"
+#include "marktally/shell/window.h"
+
+PageContext WindowPage() {
+  PageContext page;
+  page.view = gCurrView;
+  page.zoom = gZoom;
+  page.printing = gPrinting;
+  page.reportFont = gReportFont;
+  page.reportSize = gReportSize;
+  page.headerSize = gHeaderSize;
+  return page;
+}
+
+void InstallReportHost() {
+  ReportHost host;
+  host.page = WindowPage;
+  host.showExportProgress = ShowExportProgress;
+  host.nextExportProgress = NextExportProgress;
+  host.hideExportProgress = HideExportProgress;
+  host.showEmailProgress = ShowEmailProgress;
+  host.showEmailOneProgress = ShowEmailOneProgress;
+  host.nextEmailProgress = NextEmailProgress;
+  host.hideEmailProgress = HideEmailProgress;
+  host.deactivateWindow = DeactivateMainWindow;
+  SetReportHost(host);
+}
