@@ -94,7 +94,9 @@ class UploadTest : public WindowTest {
       unsetenv(name);
     // The browser that shows the result page, and the upload tool's Java runtime.
     Spit(suite_ + "/bin/xdg-open",
-         "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + suite_ + "/opened.txt'\n", 0700);
+         "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + suite_ + "/opened.txt'\n"
+         "exit \"${OPEN_EXIT:-0}\"\n",
+         0700);
     Spit(suite_ + "/bin/java",
          "#!/bin/sh\n: > '" + suite_ + "/java-args'\n"
          "for a in \"$@\"; do printf '%s\\0' \"$a\" >> '" + suite_ + "/java-args'; done\n"
@@ -112,8 +114,12 @@ class UploadTest : public WindowTest {
         dlsym(library, "vexo25_overrideConfigOption"));
     ASSERT_NE(nullptr, override);
     override("urlprefix", service_->url("").c_str());
-    override("uploadurl", service_->url("/AdminDataUpload.page").c_str());
+    override_ = override;
+    UploadTo(service_->url("/AdminDataUpload.page"));
   }
+
+  // Where the framework sends the next upload.
+  static void UploadTo(const std::string& url) { override_("uploadurl", url.c_str()); }
 
   void SetUp() override {
     WindowTest::SetUp();
@@ -135,6 +141,9 @@ class UploadTest : public WindowTest {
     SetFrameworkNamesForTesting(VEXOKIT_LIBRARY, nullptr, nullptr);
     unsetenv("JAVA_EXIT");
     unsetenv("JAVA_SLEEP");
+    unsetenv("OPEN_EXIT");
+    UploadTo(service_->url("/AdminDataUpload.page"));
+    ForgetSchoolSpeakPassword();
     setenv("PATH", (suite_ + "/bin:/usr/bin:/bin").c_str(), 1);
     gExportData = ExportDataRecord{};
     WindowTest::TearDown();
@@ -184,6 +193,7 @@ class UploadTest : public WindowTest {
 
   static inline std::string suite_;
   static inline std::string oldPath_;
+  static inline void (*override_)(const char*, const char*) = nullptr;
   static inline std::unique_ptr<vexotest::LorvexService> service_;
 };
 
@@ -249,20 +259,59 @@ TEST_F(UploadTest, AClassWithoutIDsStillSendsItsEmptyFile) {
   EXPECT_EQ(Slurp(Path(UploadName())), "earlier");
 }
 
-TEST_F(UploadTest, TheFrameworksStatusesAreShownByNumberAndTheFileStays) {
-  // 103: the service's answer names no upload batch.
+TEST_F(UploadTest, EveryFailureIsASentenceAndTheFileStaysForTheNextTry) {
   OpenSample(Path("Chem.mtb"), 3, 2);
-  service_->script("/AdminDataUpload.page", {Answer("url:" + service_->url("/r?x=1") + " ")});
-  FileSpec spec;
-  ASSERT_TRUE(ExportClassLorvex(spec));
-  answers = {1};
-  EXPECT_FALSE(SendToLorvex("es_rpt_01", spec));
-  ASSERT_EQ(alerts.size(), 1u);
-  EXPECT_EQ(alerts[0].kind, kStopAlert);
-  EXPECT_EQ(alerts[0].title, "Unable to export to Lorvex");
-  EXPECT_EQ(alerts[0].text, "Error number 103 occurred while exporting to Lorvex.\r\r");
-  EXPECT_TRUE(std::filesystem::exists(spec.path));
-  EXPECT_EQ(UploadRequests().size(), 1u);
+  // A port that was just free: nobody answers there.
+  const std::string closed = [] {
+    vexotest::LorvexService gone(VEXO_UPLOAD_SERVICE_SCRIPT);
+    return gone.url("/AdminDataUpload.page");
+  }();
+  vexotest::ScriptedAnswer unavailable = Answer("busy");
+  unavailable.status = 503;
+  vexotest::ScriptedAnswer forbidden = Answer("no");
+  forbidden.status = 403;
+  struct Row {
+    const char* name;
+    std::vector<vexotest::ScriptedAnswer> answers;  // empty: the closed port
+    std::string text;
+  };
+  const Row rows[] = {
+      {"no batch", {Answer("url:" + service_->url("/r?x=1") + " ")},
+       "The upload to Lorvex failed: no batch. Your report was not uploaded. (Error 103)"},
+      {"HTTP 503", {unavailable},
+       "The Lorvex service is not working right now (HTTP 503). Try again later. Your report "
+       "was not uploaded. (Error 125)"},
+      {"HTTP 403", {forbidden},
+       "The Lorvex service refused your account. Your report was not uploaded. (Error 125)"},
+      {"service message", {Answer("<!-- VexoMessage:Unknown class code PHY-9 -->")},
+       "The Lorvex service refused the upload: Unknown class code PHY-9. Your report was not "
+       "uploaded. (Error 119)"},
+      {"nobody there", {},
+       "The Lorvex service cannot be reached. Check that this computer is connected to the "
+       "Internet. Your report was not uploaded. (Error 125)"},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.name);
+    service_->clear();
+    alerts.clear();
+    if (r.answers.empty())
+      UploadTo(closed);
+    else
+      service_->script("/AdminDataUpload.page", r.answers);
+    FileSpec spec;
+    ASSERT_TRUE(ExportClassLorvex(spec));
+    answers = {1};
+    EXPECT_FALSE(SendToLorvex("es_rpt_01", spec));
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0].kind, kStopAlert);
+    EXPECT_EQ(alerts[0].title, "Unable to export to Lorvex");
+    EXPECT_EQ(alerts[0].text, r.text);
+    EXPECT_TRUE(std::filesystem::exists(spec.path));
+    std::filesystem::remove(spec.path);
+    UploadTo(service_->url("/AdminDataUpload.page"));
+    // The next export must not find this second's name taken.
+    SetClockForTesting(GetDateTime() + 1);
+  }
 
   // 123: the document's folder is too deep for the framework's paths; nothing is sent.
   std::string deep = dir_;
@@ -273,17 +322,118 @@ TEST_F(UploadTest, TheFrameworksStatusesAreShownByNumberAndTheFileStays) {
   OpenSample(deep + "/Deep.mtb", 3, 2);
   service_->clear();
   alerts.clear();
+  FileSpec spec;
   ASSERT_TRUE(ExportClassLorvex(spec));
   answers = {1};
   EXPECT_FALSE(SendToLorvex("es_rpt_01", spec));
   ASSERT_EQ(alerts.size(), 1u);
-  EXPECT_EQ(alerts[0].text, "Error number 123 occurred while exporting to Lorvex.\r\r");
+  EXPECT_EQ(alerts[0].text,
+            "The upload file could not be handed over (its path is too long, or it is gone). "
+            "Your report was not uploaded. (Error 123)");
   EXPECT_TRUE(std::filesystem::exists(spec.path));
   EXPECT_TRUE(UploadRequests().empty());
 }
 
+TEST_F(UploadTest, AnUploadWhosePageCannotBeOpenedIsDoneAndShowsTheAddress) {
+  OpenSample(Path("Page.mtb"), 3, 2);
+  const std::string page = service_->url("/r?uploadBatchEntid=42");
+  service_->script("/AdminDataUpload.page", {Answer("<!-- url:" + page + " -->")});
+  setenv("OPEN_EXIT", "3", 1);  // the browser cannot be started
+  FileSpec spec;
+  ASSERT_TRUE(ExportClassLorvex(spec));
+  answers = {1};
+  EXPECT_TRUE(SendToLorvex("es_rpt_01", spec));
+  ASSERT_EQ(alerts.size(), 1u);
+  EXPECT_EQ(alerts[0].kind, kNoteAlert);
+  EXPECT_EQ(alerts[0].title, "Exported to Lorvex");
+  EXPECT_EQ(alerts[0].text,
+            "Your report was uploaded to Lorvex, but its page could not be opened in your web "
+            "browser. To see it, open this address by hand:\r" + page);
+  EXPECT_FALSE(std::filesystem::exists(spec.path)) << "uploaded, so the framework deleted it";
+  EXPECT_EQ(UploadRequests().size(), 1u) << "nothing is uploaded twice";
+}
+
+TEST(LorvexOutcomeTest, TheFrameworksStatusAndMessageBecomeOneSentence) {
+  const std::string notSent = " Your report was not uploaded.";
+  const std::string unreachable =
+      "The Lorvex service cannot be reached. Check that this computer is connected to the "
+      "Internet.";
+  struct Row {
+    int status;
+    std::string message;
+    bool uploaded;
+    std::string text;
+  };
+  const Row rows[] = {
+      {0, "", true, ""},
+      // Status 125 as the framework words it today, and as it may name the cause.
+      {125, "Error HTTP response: 0", false, unreachable + notSent + " (Error 125)"},
+      {125, "Failed to connect to 127.0.0.1 port 9: Connection refused", false,
+       unreachable + notSent + " (Error 125)"},
+      {125, "Could not resolve host: lorvex.invalid", false,
+       unreachable + notSent + " (Error 125)"},
+      {125, "Operation too slow. Less than 1 bytes/sec transferred the last 120 seconds", false,
+       "The Lorvex service did not answer for 120 seconds, so the upload was stopped." +
+           notSent + " (Error 125)"},
+      {125, "The transfer stalled", false,
+       "The Lorvex service did not answer, so the upload was stopped." + notSent +
+           " (Error 125)"},
+      {125, "SSL certificate problem: self-signed certificate", false,
+       "The Lorvex service's security certificate is not trusted, so the connection was "
+       "refused." + notSent + " (Error 125)"},
+      {125, "The proxy server did not answer", false,
+       "The proxy server did not answer." + notSent + " (Error 125)"},
+      {125, "CONNECT refused by the proxy", false,
+       "The proxy server refused the connection to the Lorvex service." + notSent +
+           " (Error 125)"},
+      {125, "Error HTTP response: 407", false,
+       "The proxy server refused the connection to the Lorvex service." + notSent +
+           " (Error 125)"},
+      {125, "Error HTTP response: 401", false,
+       "The Lorvex service refused your account." + notSent + " (Error 125)"},
+      {125, "Error HTTP response: 404", false,
+       "The Lorvex service refused the upload (HTTP 404)." + notSent + " (Error 125)"},
+      {201, "Failed to connect to https://lorvex.invalid/AdminDataUpload.page", false,
+       unreachable + notSent + " (Error 201)"},
+      {301, "returnCode = 'authenticationFailed'", false,
+       "The Lorvex service refused your account." + notSent + " (Error 301)"},
+      {305, "returnCode = 'dataMaintenance'", false,
+       "The Lorvex service is under maintenance. Try again later." + notSent + " (Error 305)"},
+      {119, "'Unknown class'", false,
+       "The Lorvex service refused the upload: Unknown class." + notSent + " (Error 119)"},
+      {102, "'Empty Response'", false,
+       "The Lorvex service gave an answer that could not be understood. Your report may not "
+       "have been uploaded. (Error 102)"},
+      {105, "Failure in reading input file", false,
+       "The upload file could not be read." + notSent + " (Error 105)"},
+      {103, "internal error", false,
+       "The upload to Lorvex failed: internal error." + notSent + " (Error 103)"},
+      {103, std::string(300, 'x'), false,
+       "The upload to Lorvex failed." + notSent + " (Error 103)"},
+      // Done, only the browser was missing: the page's address to open by hand.
+      {114, "Failed to open browser to url: 'https://lorvex.example/r?b=7'", true,
+       "Your report was uploaded to Lorvex, but its page could not be opened in your web "
+       "browser. To see it, open this address by hand:\rhttps://lorvex.example/r?b=7"},
+      {114, "Failed to init Internet Config", true,
+       "Your report was uploaded to Lorvex, but its page could not be opened in your web "
+       "browser. Open Lorvex in your browser to see it."},
+  };
+  for (const Row& r : rows) {
+    const LorvexOutcome outcome = LorvexUploadOutcome(r.status, r.message);
+    EXPECT_EQ(outcome.uploaded, r.uploaded) << r.status << " " << r.message;
+    EXPECT_EQ(outcome.text, r.text) << r.status << " " << r.message;
+    EXPECT_LE(outcome.text.size(), 255u);
+  }
+  // An address too long for the whole sentence keeps a shorter one.
+  const std::string page = "https://lorvex.example/r?" + std::string(150, 'b');
+  const LorvexOutcome longPage =
+      LorvexUploadOutcome(114, "Failed to open browser to url: '" + page + "'");
+  EXPECT_LE(longPage.text.size(), 255u);
+  EXPECT_NE(longPage.text.find("\r" + page), std::string::npos);
+}
+
 TEST_F(UploadTest, TheProgressWindowDrawsWhileTheWorkerUploadsAndNoCommandRuns) {
-  OpenSample(Path("Slow.mtb"), 3, 2);
+  OpenSample(Path("Slow.mtb"), 60, 20);
   // The service takes a second to answer; meanwhile the loop's thread keeps turning.
   service_->script("/AdminDataUpload.page",
                    {Answer("<!-- url:" + service_->url("/r?uploadBatchEntid=42") + " -->", 1.0)});
@@ -291,20 +441,34 @@ TEST_F(UploadTest, TheProgressWindowDrawsWhileTheWorkerUploadsAndNoCommandRuns) 
   ASSERT_TRUE(ExportClassLorvex(spec));
   int turns = 0;
   bool shown = true;
-  std::string text;
+  std::vector<std::pair<std::string, int>> seen;  // each change of the line or the bar
+  ControlRef bar = nullptr;
+  GetDialogItemAsControl(gExportProgressDialog, 1, &bar);
+  ASSERT_NE(nullptr, bar);
   SetUploadWaitHookForTesting([&] {
     if (turns++ == 0) {
-      text = DialogText(gExportProgressDialog, 2);
       // The teacher clicks the window's close box and types: neither reaches the class.
       PostWindowPartClick(inGoAway);
       InjectKey('x', 0);
     }
+    const std::pair<std::string, int> now{DialogText(gExportProgressDialog, 2),
+                                          GetControlValue(bar) * 1000 /
+                                              std::max<int>(1, GetControlMaximum(bar))};
+    if (seen.empty() || seen.back() != now) seen.push_back(now);
     shown = shown && FrontWindow() == GetDialogWindow(gExportProgressDialog);
   });
   EXPECT_TRUE(SendToLorvex("es_rpt_01", spec));
   EXPECT_GT(turns, 3);
   EXPECT_TRUE(shown);
-  EXPECT_EQ(text, "Exporting to Lorvex");
+  // The bar only moves forward, with the bytes sent, and is full while the service works.
+  ASSERT_FALSE(seen.empty());
+  for (size_t i = 1; i < seen.size(); i++) EXPECT_GE(seen[i].second, seen[i - 1].second);
+  for (const auto& s : seen)
+    EXPECT_TRUE(s.first == "Exporting to Lorvex" || s.first == "Connecting to Lorvex" ||
+                s.first.rfind("Sending to Lorvex: ", 0) == 0 ||
+                s.first == "Waiting for Lorvex to answer")
+        << s.first;
+  EXPECT_EQ(seen.back(), (std::pair<std::string, int>{"Waiting for Lorvex to answer", 1000}));
   Run();
   EXPECT_NE(nullptr, gWindow) << "the click during the upload was dropped";
   EXPECT_NE(FrontWindow(), GetDialogWindow(gExportProgressDialog));
@@ -332,10 +496,10 @@ TEST_F(UploadTest, TheUploadToolGetsEveryArgumentIntactWithoutAShell) {
   OpenSample(Path("Speak $HOME `id` \"q\".mtb"), 3, 2);
   gExportData.classCode.setC("C 1;$(rm -rf x)");
   gExportData.account.setC("t\"eacher `whoami` $USER");
-  gExportData.teacherID.setC("p w'\"$1\\");
   const std::string tool = UploadToolPath();
   EXPECT_EQ(tool.substr(tool.size() - 15), "/UploadTool.jar");
 
+  SetSchoolSpeakPassword(PStr("p w'\"$1\\"));
   EXPECT_TRUE(SaveToSchoolSpeak(gFileSpec));
   EXPECT_EQ(JavaArguments(),
             (std::vector<std::string>{"-jar", tool, "-action", "GradeFileSave", "-file",
@@ -344,15 +508,16 @@ TEST_F(UploadTest, TheUploadToolGetsEveryArgumentIntactWithoutAShell) {
                                       "-username", "t\"eacher `whoami` $USER", "-password",
                                       "p w'\"$1\\"}));
   const FileSpec grades{Path("39$ `x` \"y\".xml")};
+  SetSchoolSpeakPassword(PStr("p w'\"$1\\"));
   EXPECT_TRUE(SendToSchoolSpeak(grades));
   EXPECT_EQ(JavaArguments(),
             (std::vector<std::string>{"-jar", tool, "-action", "GradeUpload", "-file",
                                       grades.path, "-app", "Marktally 6.4", "-username",
                                       "t\"eacher `whoami` $USER", "-password",
                                       "p w'\"$1\\"}));
-  // Empty account and password: the command line ends after the application.
+  // Empty account and password: the command line ends after the application. The
+  // password lived for one run of the tool only.
   gExportData.account.clear();
-  gExportData.teacherID.clear();
   EXPECT_TRUE(SendToSchoolSpeak(grades));
   EXPECT_EQ(JavaArguments().back(), "Marktally 6.4");
   // A name in the program's text (Mac Roman) reaches the tool in the system's (UTF-8).
@@ -364,7 +529,6 @@ TEST_F(UploadTest, TheUploadToolGetsEveryArgumentIntactWithoutAShell) {
 
 TEST_F(UploadTest, AToolThatFailsCannotStartOrHangsIsReportedWithoutThePassword) {
   OpenSample(Path("Fail.mtb"), 3, 2);
-  gExportData.teacherID.setC("secret-pw");
   gExportData.account.setC("teacher");
   struct Row {
     const char* exitCode;
@@ -392,6 +556,7 @@ TEST_F(UploadTest, AToolThatFailsCannotStartOrHangsIsReportedWithoutThePassword)
     if (r.exitCode) setenv("JAVA_EXIT", r.exitCode, 1); else unsetenv("JAVA_EXIT");
     if (r.sleep) setenv("JAVA_SLEEP", r.sleep, 1); else unsetenv("JAVA_SLEEP");
     setenv("PATH", (suite_ + (r.withJava ? "/bin" : "/nojava")).c_str(), 1);
+    SetSchoolSpeakPassword(PStr("secret-pw"));
     EXPECT_FALSE(r.save ? SaveToSchoolSpeak(gFileSpec) : SendToSchoolSpeak(gFileSpec));
     ASSERT_EQ(alerts.size(), 1u);
     EXPECT_EQ(alerts[0].kind, kStopAlert);
@@ -527,6 +692,49 @@ TEST_F(UploadTest, SaveToSchoolSpeakSavesFirstThenHandsTheDocumentToTheTool) {
   EXPECT_FALSE(alerts.empty());
   EXPECT_FALSE(std::filesystem::exists(suite_ + "/java-args"));
   EXPECT_EQ(PendingDialogSteps(gSaveSchoolSpeakDialog), 0u);
+}
+
+TEST_F(UploadTest, TheSchoolSpeakPasswordLivesForTheUploadOnlyAndNeverReachesTheFile) {
+  OpenSample(Path("Secret.mtb"), 3, 2);
+  const std::string password = "Tr0ub4dor&3";
+  // Upload, then save: the class file never holds the password.
+  ScriptDialog(gExportSchoolSpeakDialog, {TypeStep(3, "C-9"), TypeStep(4, "mr roy"),
+                                          TypeStep(5, password), ClickStep(1)});
+  ASSERT_TRUE(Choose(kExportMenu, kSchoolSpeakItem));
+  EXPECT_EQ(JavaArguments().back(), password);
+  ScriptDialog(gSaveSchoolSpeakDialog,
+               {TypeStep(3, "C-9"), TypeStep(4, "mr roy"), TypeStep(5, password), ClickStep(1)});
+  ASSERT_TRUE(Choose(kFileMenu, kSaveToSpeakItem));
+  EXPECT_EQ(JavaArguments().back(), password);
+  // Save to SchoolSpeak saved first; a plain save after it too.
+  const std::string afterUpload = Slurp(gFileSpec.path);
+  gStudents[0].name.setC("Changed, Now");
+  SetChanged(1);
+  ASSERT_TRUE(Choose(kFileMenu, kSaveItem));
+  const std::string saved = Slurp(gFileSpec.path);
+  EXPECT_NE(saved, afterUpload);
+  for (const std::string& bytes : {afterUpload, saved}) {
+    EXPECT_EQ(bytes.find(password), std::string::npos);
+    EXPECT_EQ(bytes.find("Tr0ub4"), std::string::npos);
+  }
+  EXPECT_EQ(gExportData.account.str(), "mr roy");  // the account stays with the class
+  // Nothing is left for a later run of the tool.
+  const std::vector<std::string> later = SchoolSpeakUploadArguments(gFileSpec);
+  EXPECT_EQ(std::find(later.begin(), later.end(), password), later.end());
+
+  // A class file that holds a password from before loses it at its next save.
+  const std::string path = Path("Older.mtb");
+  std::string bytes = saved;
+  const size_t field = 2 + sizeof(ClassRecord) + 32 + 16 + 64;  // the fourth export field
+  ASSERT_EQ(sizeof(ExportDataRecord::teacherID), 16u);
+  bytes.replace(field, 10, std::string("\x09oldsecret"));
+  Spit(path, bytes);
+  OpenThroughMenu(path);
+  ASSERT_EQ(gFileSpec.path, path);
+  SetChanged(1);
+  ASSERT_TRUE(Choose(kFileMenu, kSaveItem));
+  EXPECT_EQ(Slurp(path).find("oldsecret"), std::string::npos);
+  EXPECT_TRUE(alerts.empty());
 }
 
 }  // namespace
