@@ -154,10 +154,10 @@ struct RunSession {
 
 // Creates the session and connects (and logs in); false after the alert.
 bool OpenSession(RunSession& run) {
-  WideText server{}, user{}, wordText{};
+  WideText server{}, user{}, secret{};
   Unicode(gEmailData.server, server);
   Unicode(gEmailData.user, user);
-  Unicode(gEmailData.password, wordText);
+  Unicode(gEmailData.password, secret);
   // A password never crosses the network in clear: with one, TLS is required whatever
   // the secure box says.
   const bool password = !gEmailData.password.empty();
@@ -171,7 +171,7 @@ bool OpenSession(RunSession& run) {
   }
   run.connected = true;
   if (!gEmailData.user.empty()) {
-    rc = EmaiSmtpAuthenticate(run.session, user, wordText, 0);
+    rc = EmaiSmtpAuthenticate(run.session, user, secret, 0);
     if (rc == kEmaiNoSecureConnection) rc = kEmailPasswordNotSent;
     if (rc != 0) {
       NotifyEmailError("authenticating the SMTP session", rc);
@@ -217,10 +217,14 @@ std::string EmailReason(int code) {
   }
 }
 
+std::string ErrorSentence(const std::string& what, const std::string& reason) {
+  return "There was an error while " + what + ": " + reason;
+}
+
 }  // namespace
 
 std::string EmailErrorText(const std::string& what, int code) {
-  return "There was an error while " + what + ": " + EmailReason(code);
+  return ErrorSentence(what, EmailReason(code));
 }
 
 void NotifyEmailError(const std::string& what, int code) {
@@ -304,8 +308,7 @@ bool EmailSingleStudent(EmaiObject* session, int16_t s, int16_t kind) {
   const EmailOutcome outcome = SendStudentReport(session, s, kind);
   if (outcome.kind == EmailOutcome::kSkipped || outcome.kind == EmailOutcome::kFailed)
     Alert(kStopAlert, "Unable to send email report",
-          "There was an error while sending the email report for " + FullName(s).str() +
-              ": " + outcome.reason);
+          ErrorSentence("sending the email report for " + FullName(s).str(), outcome.reason));
   return outcome.kind == EmailOutcome::kFailed;
 }
 

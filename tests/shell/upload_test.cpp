@@ -172,6 +172,16 @@ class UploadTest : public WindowTest {
 
   std::string UploadName() const { return std::to_string(GetDateTime()); }
 
+  // Writes the upload file into spec, hands it over and gives the one alert it showed.
+  AlertRequest ExportAndSend(FileSpec& spec, bool uploaded) {
+    alerts.clear();
+    EXPECT_TRUE(ExportClassLorvex(spec));
+    answers = {1};
+    EXPECT_EQ(SendToLorvex("es_rpt_01", spec), uploaded);
+    EXPECT_EQ(alerts.size(), 1u);
+    return alerts.empty() ? AlertRequest{} : alerts[0];
+  }
+
   std::vector<vexotest::RecordedRequest> UploadRequests() {
     std::vector<vexotest::RecordedRequest> out;
     for (const vexotest::RecordedRequest& r : service_->requests())
@@ -293,19 +303,15 @@ TEST_F(UploadTest, EveryFailureIsASentenceAndTheFileStaysForTheNextTry) {
   for (const Row& r : rows) {
     SCOPED_TRACE(r.name);
     service_->clear();
-    alerts.clear();
     if (r.answers.empty())
       UploadTo(closed);
     else
       service_->script("/AdminDataUpload.page", r.answers);
     FileSpec spec;
-    ASSERT_TRUE(ExportClassLorvex(spec));
-    answers = {1};
-    EXPECT_FALSE(SendToLorvex("es_rpt_01", spec));
-    ASSERT_EQ(alerts.size(), 1u);
-    EXPECT_EQ(alerts[0].kind, kStopAlert);
-    EXPECT_EQ(alerts[0].title, "Unable to export to Lorvex");
-    EXPECT_EQ(alerts[0].text, r.text);
+    const AlertRequest alert = ExportAndSend(spec, false);
+    EXPECT_EQ(alert.kind, kStopAlert);
+    EXPECT_EQ(alert.title, "Unable to export to Lorvex");
+    EXPECT_EQ(alert.text, r.text);
     EXPECT_TRUE(std::filesystem::exists(spec.path));
     std::filesystem::remove(spec.path);
     UploadTo(service_->url("/AdminDataUpload.page"));
@@ -321,13 +327,8 @@ TEST_F(UploadTest, EveryFailureIsASentenceAndTheFileStaysForTheNextTry) {
   }
   OpenSample(deep + "/Deep.mtb", 3, 2);
   service_->clear();
-  alerts.clear();
   FileSpec spec;
-  ASSERT_TRUE(ExportClassLorvex(spec));
-  answers = {1};
-  EXPECT_FALSE(SendToLorvex("es_rpt_01", spec));
-  ASSERT_EQ(alerts.size(), 1u);
-  EXPECT_EQ(alerts[0].text,
+  EXPECT_EQ(ExportAndSend(spec, false).text,
             "The upload file could not be handed over (its path is too long, or it is gone). "
             "Your report was not uploaded. (Error 123)");
   EXPECT_TRUE(std::filesystem::exists(spec.path));
@@ -340,13 +341,10 @@ TEST_F(UploadTest, AnUploadWhosePageCannotBeOpenedIsDoneAndShowsTheAddress) {
   service_->script("/AdminDataUpload.page", {Answer("<!-- url:" + page + " -->")});
   setenv("OPEN_EXIT", "3", 1);  // the browser cannot be started
   FileSpec spec;
-  ASSERT_TRUE(ExportClassLorvex(spec));
-  answers = {1};
-  EXPECT_TRUE(SendToLorvex("es_rpt_01", spec));
-  ASSERT_EQ(alerts.size(), 1u);
-  EXPECT_EQ(alerts[0].kind, kNoteAlert);
-  EXPECT_EQ(alerts[0].title, "Exported to Lorvex");
-  EXPECT_EQ(alerts[0].text,
+  const AlertRequest alert = ExportAndSend(spec, true);
+  EXPECT_EQ(alert.kind, kNoteAlert);
+  EXPECT_EQ(alert.title, "Exported to Lorvex");
+  EXPECT_EQ(alert.text,
             "Your report was uploaded to Lorvex, but its page could not be opened in your web "
             "browser. To see it, open this address by hand:\r" + page);
   EXPECT_FALSE(std::filesystem::exists(spec.path)) << "uploaded, so the framework deleted it";
