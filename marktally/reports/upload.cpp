@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -295,9 +296,12 @@ std::string Kilobytes(uint64_t bytes) { return std::to_string((bytes + 1023) / 1
 // The line and bar of the progress window from what the connections moved.
 class UploadProgress {
  public:
-  explicit UploadProgress(uint64_t expected) : expected_(expected) {}
+  // From the worker: what the upload will move, once it is known.
+  void Expect(uint64_t bytes) { expected_ = bytes; }
 
   void Turn() {
+    const uint64_t expected = expected_;
+    if (expected == 0) return;  // still measuring the file
     const ConnectionWatch::Totals t = watch_.Poll();
     const auto now = std::chrono::steady_clock::now();
     if (t.sent != lastSent_) {
@@ -306,26 +310,26 @@ class UploadProgress {
     }
     // All sent, or nothing more leaving for a second: the service has it and is working.
     const bool waiting = t.connected && t.sent > 0 &&
-                         (t.sent >= expected_ || now - lastMove_ >= std::chrono::seconds(1));
+                         (t.sent >= expected || now - lastMove_ >= std::chrono::seconds(1));
     std::string line;
-    uint64_t done = std::min(t.sent, expected_);
+    uint64_t done = std::min(t.sent, expected);
     if (!t.connected) {
       line = "Connecting to Lorvex";
     } else if (waiting) {
       line = "Waiting for Lorvex to answer";
-      done = expected_;
+      done = expected;
     } else {
-      line = "Sending to Lorvex: " + Kilobytes(done) + " of " + Kilobytes(expected_);
+      line = "Sending to Lorvex: " + Kilobytes(done) + " of " + Kilobytes(expected);
     }
     if (line == shown_ && done == shownDone_) return;
     shown_ = line;
     shownDone_ = done;
-    SetExportProgress(PStr(line), done, expected_);
+    SetExportProgress(PStr(line), done, expected);
   }
 
  private:
   ConnectionWatch watch_;
-  uint64_t expected_;
+  std::atomic<uint64_t> expected_{0};
   uint64_t lastSent_ = 0;
   std::chrono::steady_clock::time_point lastMove_ = std::chrono::steady_clock::now();
   std::string shown_;
@@ -520,12 +524,13 @@ bool SendToLorvex(const char* format, const FileSpec& spec) {
   if (!framework.addFile || !framework.sendFiles) return false;
   const std::string kind = format;
   const std::string path = spec.path;
-  UploadProgress progress(ExpectedUploadBytes(path));
+  UploadProgress progress;
   std::string message;
   // Only the worker calls the framework, which runs the whole upload before it returns.
   const int status = RunWithProgress(
       PStr("to Lorvex"),
-      [framework, kind, path, &message] {
+      [framework, kind, path, &message, &progress] {
+        progress.Expect(ExpectedUploadBytes(path));
         const VexoFileSpec file = {path.c_str()};
         const int added = framework.addFile(kind.c_str(), &file);
         if (added != 0) return added;
