@@ -5,8 +5,15 @@
 // PATH.
 #include "marktally/reports/upload.h"
 
+#include <arpa/inet.h>
 #include <dlfcn.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <memory>
@@ -52,6 +59,97 @@ std::string DialogText(DialogRef d, DialogItemIndex item) {
     GetControlData(c, kControlEntireControl, kControlStaticTextTextTag, size, buffer, nullptr);
   return std::string(buffer, static_cast<size_t>(size > 0 && size < 256 ? size : 0));
 }
+
+// A slow link in front of the service: what the program sends goes on in small slices, so
+// that an upload takes about a second and its progress can be watched; answers pass at
+// once. It runs in a child process, so that its own sockets are not the program's, and
+// ends when its owner closes the pipe; every wait is bounded.
+class SlowRelay {
+ public:
+  explicit SlowRelay(int servicePort) {
+    const int listener = socket(AF_INET, SOCK_STREAM, 0);
+    // A small window: the program's side sees its bytes acknowledged as the relay reads.
+    const int small = 4096;
+    setsockopt(listener, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof at;
+    bind(listener, reinterpret_cast<sockaddr*>(&at), sizeof at);
+    listen(listener, 4);
+    getsockname(listener, reinterpret_cast<sockaddr*>(&at), &length);
+    port_ = ntohs(at.sin_port);
+    int fds[2] = {-1, -1};
+    if (pipe(fds) != 0) return;
+    child_ = fork();
+    if (child_ == 0) {
+      close(fds[1]);
+      Serve(listener, fds[0], servicePort);
+      _exit(0);
+    }
+    close(fds[0]);
+    close(listener);
+    owner_ = fds[1];
+  }
+  SlowRelay(const SlowRelay&) = delete;
+  SlowRelay& operator=(const SlowRelay&) = delete;
+  ~SlowRelay() {
+    close(owner_);
+    if (child_ <= 0) return;
+    for (int i = 0; i < 100 && waitpid(child_, nullptr, WNOHANG) == 0; i++) usleep(20000);
+    if (waitpid(child_, nullptr, WNOHANG) == 0) {
+      kill(child_, SIGKILL);
+      waitpid(child_, nullptr, 0);
+    }
+  }
+  int port() const { return port_; }
+
+ private:
+  static bool OwnerGone(int owner) {
+    pollfd p{owner, POLLIN, 0};
+    return poll(&p, 1, 0) > 0;  // end of file: the owner closed its end
+  }
+
+  static void Serve(int listener, int owner, int servicePort) {
+    while (!OwnerGone(owner)) {
+      pollfd p{listener, POLLIN, 0};
+      if (poll(&p, 1, 50) <= 0) continue;
+      const int client = accept(listener, nullptr, nullptr);
+      if (client < 0) continue;
+      const int service = socket(AF_INET, SOCK_STREAM, 0);
+      sockaddr_in to{};
+      to.sin_family = AF_INET;
+      to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+      to.sin_port = htons(static_cast<uint16_t>(servicePort));
+      if (connect(service, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0)
+        Pump(client, service, owner);
+      close(service);
+      close(client);
+    }
+  }
+
+  // Until either side closes: the client's bytes 512 at a time every 20 ms.
+  static void Pump(int client, int service, int owner) {
+    char buffer[4096];
+    while (!OwnerGone(owner)) {
+      pollfd p[2] = {{client, POLLIN, 0}, {service, POLLIN, 0}};
+      if (poll(p, 2, 50) <= 0) continue;
+      if (p[0].revents) {
+        const ssize_t n = recv(client, buffer, 512, 0);
+        if (n <= 0 || send(service, buffer, static_cast<size_t>(n), MSG_NOSIGNAL) != n) return;
+        usleep(20000);
+      }
+      if (p[1].revents) {
+        const ssize_t n = recv(service, buffer, sizeof buffer, 0);
+        if (n <= 0 || send(client, buffer, static_cast<size_t>(n), MSG_NOSIGNAL) != n) return;
+      }
+    }
+  }
+
+  int port_ = 0;
+  int owner_ = -1;
+  pid_t child_ = -1;
+};
 
 class UploadTest : public WindowTest {
  protected:
@@ -432,7 +530,12 @@ TEST(LorvexOutcomeTest, TheFrameworksStatusAndMessageBecomeOneSentence) {
 
 TEST_F(UploadTest, TheProgressWindowDrawsWhileTheWorkerUploadsAndNoCommandRuns) {
   OpenSample(Path("Slow.mtb"), 60, 20);
-  // The service takes a second to answer; meanwhile the loop's thread keeps turning.
+  // A slow link, and a service that takes a second to answer; meanwhile the loop's thread
+  // keeps turning.
+  const std::string page = service_->url("/AdminDataUpload.page");
+  const int servicePort = std::stoi(page.substr(page.rfind(':') + 1));
+  SlowRelay relay(servicePort);
+  UploadTo("http://127.0.0.1:" + std::to_string(relay.port()) + "/AdminDataUpload.page");
   service_->script("/AdminDataUpload.page",
                    {Answer("<!-- url:" + service_->url("/r?uploadBatchEntid=42") + " -->", 1.0)});
   FileSpec spec;
@@ -458,15 +561,22 @@ TEST_F(UploadTest, TheProgressWindowDrawsWhileTheWorkerUploadsAndNoCommandRuns) 
   EXPECT_TRUE(SendToLorvex("es_rpt_01", spec));
   EXPECT_GT(turns, 3);
   EXPECT_TRUE(shown);
-  // The bar only moves forward, with the bytes sent, and is full while the service works.
+  // The bar moves forward with the bytes sent, and is full while the service works.
   ASSERT_FALSE(seen.empty());
+  int sending = 0;
   for (size_t i = 1; i < seen.size(); i++) EXPECT_GE(seen[i].second, seen[i - 1].second);
-  for (const auto& s : seen)
+  for (const auto& s : seen) {
+    const bool isSending = s.first.rfind("Sending to Lorvex: ", 0) == 0;
+    if (isSending && s.second > 0 && s.second < 1000) sending++;
     EXPECT_TRUE(s.first == "Exporting to Lorvex" || s.first == "Connecting to Lorvex" ||
-                s.first.rfind("Sending to Lorvex: ", 0) == 0 ||
-                s.first == "Waiting for Lorvex to answer")
+                isSending || s.first == "Waiting for Lorvex to answer")
         << s.first;
+  }
+  std::string all;
+  for (const auto& s : seen) all += s.first + " " + std::to_string(s.second) + "\n";
+  EXPECT_GE(sending, 2) << "the bar stood still while the bytes went out:\n" << all;
   EXPECT_EQ(seen.back(), (std::pair<std::string, int>{"Waiting for Lorvex to answer", 1000}));
+  EXPECT_EQ(UploadRequests().size(), 1u);
   Run();
   EXPECT_NE(nullptr, gWindow) << "the click during the upload was dropped";
   EXPECT_NE(FrontWindow(), GetDialogWindow(gExportProgressDialog));
