@@ -43,20 +43,11 @@ run: configure
 	cmake --build $(BUILD) -j $(JOBS) --target marktally vexokit
 	$(BUILD)/marktally/shell/marktally $(ARGS)
 
-# Installs the program, the framework library it opens (lib/, found through its run path),
-# its guide, the desktop entry and the .mtb document type.
+# Installs the program, the framework library it opens (lib/, found through its run path,
+# which names that folder alone), its guide, the desktop entry and the .mtb document type.
 PREFIX ?= $(HOME)/.local
 install: build
-	install -Dm755 $(BUILD)/marktally/shell/marktally $(DESTDIR)$(PREFIX)/bin/marktally
-	install -Dm755 $(BUILD)/src/vexolib/libvexokit.so.1 $(DESTDIR)$(PREFIX)/lib/libvexokit.so.1
-	install -Dm644 docs/users-guide.html \
-	  $(DESTDIR)$(PREFIX)/share/doc/marktally/users-guide.html
-	install -Dm644 desktop/marktally.desktop \
-	  $(DESTDIR)$(PREFIX)/share/applications/marktally.desktop
-	install -Dm644 desktop/marktally-mime.xml \
-	  $(DESTDIR)$(PREFIX)/share/mime/packages/marktally.xml
-	install -Dm644 desktop/marktally.svg \
-	  $(DESTDIR)$(PREFIX)/share/icons/hicolor/scalable/apps/marktally.svg
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
 	-update-mime-database $(DESTDIR)$(PREFIX)/share/mime
 	-update-desktop-database $(DESTDIR)$(PREFIX)/share/applications
 

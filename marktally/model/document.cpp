@@ -116,7 +116,10 @@ bool WriteBlocks(FileRef ref, int n, int lastTerm) {
   ToFileText(exportData.classCode);
   ToFileText(exportData.section);
   ToFileText(exportData.account);
-  ToFileText(exportData.teacherID);
+  // Every dialog asks for this field afresh (a password field), and older classes may hold
+  // an upload password here: it never reaches the file, and the open class drops it too.
+  std::fill(std::begin(exportData.teacherID.bytes), std::end(exportData.teacherID.bytes), 0);
+  gExportData.teacherID = exportData.teacherID;
   if (!WriteValue(ref, exportData)) return false;
 
   if (!WriteValue(ref, gReportOptions) || !WriteValue(ref, gGrading) ||

@@ -80,6 +80,7 @@ struct Session : EmaiObject {
   std::unique_ptr<CurlHandle> handle;
   int timeout = 30;
   bool secure = false;
+  bool tls = false;     // the connection is protected (implicit TLS or STARTTLS)
   std::string pending;  // bytes received after the last reply
 };
 
@@ -119,8 +120,8 @@ int StatusOf(CURLcode code) {
     case CURLE_OPERATION_TIMEDOUT: return kEmaiTimedOut;
     case CURLE_COULDNT_CONNECT: return kEmaiConnectFailed;
     case CURLE_PEER_FAILED_VERIFICATION: return kEmaiUntrustedServer;
-    case CURLE_SSL_CONNECT_ERROR:
-    case CURLE_USE_SSL_FAILED: return kEmaiTLSFailed;
+    case CURLE_SSL_CONNECT_ERROR: return kEmaiTLSFailed;
+    case CURLE_USE_SSL_FAILED: return kEmaiNoSecureConnection;
     case CURLE_SEND_ERROR:
     case CURLE_RECV_ERROR:
     case CURLE_GOT_NOTHING: return kEmaiConnectionReset;
@@ -272,6 +273,13 @@ std::string DotStuffed(const std::string& text) {
     lineStart = c == '\n';
   }
   return out;
+}
+
+// Whether libcurl put TLS on the connection (STARTTLS taken when the server offered it).
+bool Protected(CURL* e) {
+  const curl_tlssessioninfo* info = nullptr;
+  if (curl_easy_getinfo(e, CURLINFO_TLS_SSL_PTR, &info) != CURLE_OK || !info) return false;
+  return info->backend != CURLSSLBACKEND_NONE && info->internals != nullptr;
 }
 
 std::string NewMessageID(const std::string& sender) {
@@ -439,6 +447,7 @@ int EmaiSmtpConnect(EmaiObject* object, const EmaiUnit* server, int port, int) {
   if (!gTrustedCA.empty()) curl_easy_setopt(e, CURLOPT_CAINFO, gTrustedCA.c_str());
   const CURLcode rc = curl_easy_perform(e);
   if (rc != CURLE_OK) return StatusOf(rc);
+  s->tls = implicitTLS || s->secure || Protected(e);
   s->handle = std::move(handle);
   return 0;
 }
@@ -450,6 +459,7 @@ int EmaiSmtpAuthenticate(EmaiObject* object, const EmaiUnit* user, const EmaiUni
   if (!s->handle) return kEmaiNotConnected;
   const std::string name = ToUtf8(Units(user));
   const std::string secret = ToUtf8(Units(password));
+  if (!secret.empty() && !s->tls) return kEmaiNoSecureConnection;
   // The mechanisms the server offers now (after STARTTLS, when there was one).
   std::string capabilities;
   if (int rc = Command(*s, "EHLO " + std::string("marktally.localdomain"), 2, &capabilities))
@@ -543,8 +553,15 @@ int EmaiSmtpSendMessage(EmaiObject* object, EmaiObject* messageObject, int) {
   const std::string text =
       DotStuffed(EmaiFormatMessage(m, std::time(nullptr), NewMessageID(from)));
   int rc = Command(*s, "MAIL FROM:<" + from + ">", 2);
-  for (size_t i = 0; rc == 0 && i < recipients.size(); i++)
-    rc = Command(*s, "RCPT TO:<" + recipients[i] + ">", 2);
+  for (size_t i = 0; rc == 0 && i < recipients.size(); i++) {
+    int code = 0;
+    rc = Command(*s, "RCPT TO:<" + recipients[i] + ">", 2, nullptr, &code);
+    // A mailbox the server will never take is the address's fault, not the session's.
+    if (rc == kEmaiCommandRejected && (code == 550 || code == 551 || code == 553)) {
+      Command(*s, "RSET", 2);
+      return kEmaiRecipientRefused;
+    }
+  }
   if (rc == 0) rc = Command(*s, "DATA", 3);
   if (rc == 0) {
     rc = SendAll(*s, text + ".\r\n");

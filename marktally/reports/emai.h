@@ -23,6 +23,8 @@ enum : int {
   kEmaiUntrustedServer = -42,    // the server's certificate was not accepted
   kEmaiNotConnected = -43,
   kEmaiBadArgument = -44,
+  kEmaiNoSecureConnection = -46,  // TLS was required and the server offers no STARTTLS
+  kEmaiRecipientRefused = -47,    // the server refused a recipient; the session goes on
 };
 
 // Contact roles and message fields.
@@ -41,6 +43,8 @@ struct EmaiPartDescription {
 
 // secure: implicit TLS on port 465, STARTTLS required on every other port; without it
 // STARTTLS is still used whenever the server offers it. timeoutSeconds bounds every wait.
+// A password is only ever sent over TLS: without it, authentication answers
+// kEmaiNoSecureConnection before a byte of the login goes out.
 int EmaiSmtpSessionCreate(EmaiObject** session, int reserved1, int reserved2, int timeoutSeconds,
                           int secure);
 int EmaiSmtpConnect(EmaiObject* session, const EmaiUnit* server, int port, int reserved);

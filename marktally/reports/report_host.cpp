@@ -30,6 +30,9 @@ void BeginExportProgress(ConstStringPtr text, bool multiple) {
 void StepExportProgress(ConstStringPtr text) {
   if (gHost.nextExportProgress) gHost.nextExportProgress(text);
 }
+void SetExportProgressLine(ConstStringPtr line, uint64_t done, uint64_t total) {
+  if (gHost.setExportProgress) gHost.setExportProgress(line, done, total);
+}
 void EndExportProgress(bool multiple) {
   if (gHost.hideExportProgress) gHost.hideExportProgress(multiple);
 }

@@ -43,6 +43,8 @@ struct ReportHost {
   void (*showExportProgress)(ConstStringPtr text, bool multiple) = nullptr;
   void (*nextExportProgress)(ConstStringPtr text) = nullptr;
   void (*hideExportProgress)(bool multiple) = nullptr;
+  // The whole line and the bar at done of total (a total of 0 leaves the bar).
+  void (*setExportProgress)(ConstStringPtr line, uint64_t done, uint64_t total) = nullptr;
   void (*showEmailProgress)(ConstStringPtr text) = nullptr;
   void (*showEmailOneProgress)(ConstStringPtr text) = nullptr;
   void (*nextEmailProgress)(ConstStringPtr text) = nullptr;
@@ -72,6 +74,7 @@ class PageOverride {
 void BeginExportProgress(ConstStringPtr text, bool multiple);
 void StepExportProgress(ConstStringPtr text);
 void EndExportProgress(bool multiple);
+void SetExportProgressLine(ConstStringPtr line, uint64_t done, uint64_t total);
 void BeginEmailProgress(ConstStringPtr text);
 void BeginEmailOneProgress(ConstStringPtr text);
 void StepEmailProgress(ConstStringPtr text);

@@ -911,18 +911,7 @@ void AddCode(ConstStringPtr name, int16_t& code) {
   gTooManyCodes = 1;
 }
 
-bool ValidImportedAddresses(ConstStringPtr addresses) {
-  Str255 text{};
-  StripBlanks(addresses, text);
-  const int n = text.length();
-  if (n < 2) return true;
-  for (int i = 1; i < n; i++)
-    if (text[i] == ';' || text[i] == ',') text[i] = ' ';
-  if (!ValidEmail(text, 1)) return false;
-  for (int i = 2; i <= n; i++)
-    if (text[i - 1] == ' ' && text[i] != ' ' && !ValidEmail(text, i)) return false;
-  return true;
-}
+bool ValidImportedAddresses(ConstStringPtr addresses) { return ValidAddresses(addresses); }
 
 // ---- The import ----------------------------------------------------------------------
 

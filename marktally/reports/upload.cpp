@@ -1,14 +1,30 @@
 #include "marktally/reports/upload.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <linux/tcp.h>
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <zlib.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
+#include <cctype>
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <chrono>
+#include <fstream>
 #include <future>
+#include <initializer_list>
+#include <map>
+#include <set>
+#include <sstream>
 #include <thread>
 #include <utility>
 
@@ -27,6 +43,7 @@ extern char** environ;
 namespace {
 
 std::function<void()> gWaitHook;
+Str15 gSchoolSpeakPassword{};
 int gToolTimeoutSeconds = 0;
 constexpr int kToolTimeoutSeconds = 600;
 
@@ -118,13 +135,16 @@ bool ReportToolOutcome(const ToolOutcome& outcome, const char* title, int limitS
   return false;
 }
 
-bool RunSchoolSpeakTool(const std::vector<std::string>& arguments, const char* title) {
+bool RunSchoolSpeakTool(std::vector<std::string> arguments, const char* title) {
+  // The password lives in the argument vector only as long as the tool runs.
+  ForgetSchoolSpeakPassword();
   const int limit = gToolTimeoutSeconds > 0 ? gToolTimeoutSeconds : kToolTimeoutSeconds;
   ToolOutcome outcome;
   RunWithProgress(PStr("to SchoolSpeak"), [&arguments, &outcome, limit] {
     outcome = RunTool(arguments, limit);
     return 0;
   });
+  for (std::string& a : arguments) std::fill(a.begin(), a.end(), '\0');
   return ReportToolOutcome(outcome, title, limit);
 }
 
@@ -197,25 +217,337 @@ bool ExportClassLorvex(FileSpec& spec) {
   return ok;
 }
 
+namespace {
+
+// ---- What the upload moves --------------------------------------------------------------
+// The framework reports no progress of its own, so the window watches the TCP connections
+// that appear while it runs: what their peers acknowledged and what came back.
+class ConnectionWatch {
+ public:
+  ConnectionWatch() {
+    ForEachSocket([this](int, unsigned long inode) { before_.insert(inode); });
+  }
+
+  struct Totals {
+    uint64_t sent = 0;
+    uint64_t received = 0;
+    bool connected = false;
+  };
+
+  Totals Poll() {
+    ForEachSocket([this](int fd, unsigned long inode) {
+      if (before_.count(inode)) return;
+      tcp_info info{};
+      socklen_t length = sizeof info;
+      if (getsockopt(fd, IPPROTO_TCP, TCP_INFO, &info, &length) != 0) return;
+      auto& seen = seen_[inode];
+      seen.first = std::max<uint64_t>(seen.first, info.tcpi_bytes_acked);
+      seen.second = std::max<uint64_t>(seen.second, info.tcpi_bytes_received);
+    });
+    Totals t;
+    t.connected = !seen_.empty();
+    for (const auto& s : seen_) {
+      t.sent += s.second.first;
+      t.received += s.second.second;
+    }
+    return t;
+  }
+
+ private:
+  template <typename F>
+  static void ForEachSocket(F f) {
+    DIR* folder = opendir("/proc/self/fd");
+    if (!folder) return;
+    while (const dirent* entry = readdir(folder)) {
+      const int fd = std::atoi(entry->d_name);
+      if (fd <= 2 || fd == dirfd(folder)) continue;
+      char link[64] = {};
+      const std::string path = std::string("/proc/self/fd/") + entry->d_name;
+      const ssize_t n = readlink(path.c_str(), link, sizeof link - 1);
+      unsigned long inode = 0;
+      if (n > 0 && std::sscanf(link, "socket:[%lu]", &inode) == 1) f(fd, inode);
+    }
+    closedir(folder);
+  }
+
+  std::set<unsigned long> before_;
+  std::map<unsigned long, std::pair<uint64_t, uint64_t>> seen_;
+};
+
+// About what the framework will send: the file as it compresses it, and the form around.
+uint64_t ExpectedUploadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  const std::string text = bytes.str();
+  uLongf size = compressBound(static_cast<uLong>(text.size()));
+  std::string packed(size, '\0');
+  if (compress2(reinterpret_cast<Bytef*>(&packed[0]), &size,
+                reinterpret_cast<const Bytef*>(text.data()), static_cast<uLong>(text.size()),
+                9) != Z_OK)
+    size = static_cast<uLongf>(text.size());
+  constexpr uint64_t kFormBytes = 2048;
+  return static_cast<uint64_t>(size) + kFormBytes;
+}
+
+std::string Kilobytes(uint64_t bytes) { return std::to_string((bytes + 1023) / 1024) + " KB"; }
+
+// The line and bar of the progress window from what the connections moved.
+class UploadProgress {
+ public:
+  // From the worker: what the upload will move, once it is known.
+  void Expect(uint64_t bytes) { expected_ = bytes; }
+
+  void Turn() {
+    const uint64_t expected = expected_;
+    if (expected == 0) return;  // still measuring the file
+    const ConnectionWatch::Totals t = watch_.Poll();
+    const auto now = std::chrono::steady_clock::now();
+    if (t.sent != lastSent_) {
+      lastSent_ = t.sent;
+      lastMove_ = now;
+    }
+    // All sent, or nothing more leaving for a second: the service has it and is working.
+    const bool waiting = t.connected && t.sent > 0 &&
+                         (t.sent >= expected || now - lastMove_ >= std::chrono::seconds(1));
+    std::string line;
+    uint64_t done = std::min(t.sent, expected);
+    if (!t.connected) {
+      line = "Connecting to Lorvex";
+    } else if (waiting) {
+      line = "Waiting for Lorvex to answer";
+      done = expected;
+    } else {
+      line = "Sending to Lorvex: " + Kilobytes(done) + " of " + Kilobytes(expected);
+    }
+    if (line == shown_ && done == shownDone_) return;
+    shown_ = line;
+    shownDone_ = done;
+    SetExportProgressLine(PStr(line), done, expected);
+  }
+
+ private:
+  ConnectionWatch watch_;
+  std::atomic<uint64_t> expected_{0};
+  uint64_t lastSent_ = 0;
+  std::chrono::steady_clock::time_point lastMove_ = std::chrono::steady_clock::now();
+  std::string shown_;
+  uint64_t shownDone_ = 0;
+};
+
+// ---- The framework's answer in words ----------------------------------------------------
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+bool Has(const std::string& lower, std::initializer_list<const char*> words) {
+  for (const char* w : words)
+    if (lower.find(w) != std::string::npos) return true;
+  return false;
+}
+
+// The number before "seconds" in the message, or "".
+std::string SecondsIn(const std::string& lower) {
+  const size_t at = lower.find(" seconds");
+  if (at == std::string::npos) return "";
+  size_t start = at;
+  while (start > 0 && std::isdigit(static_cast<unsigned char>(lower[start - 1]))) start--;
+  return lower.substr(start, at - start);
+}
+
+// The HTTP status named by "HTTP response: 404" and its kin, or -1.
+int HTTPStatusIn(const std::string& lower) {
+  for (const char* marker : {"http response: ", "http result code: ", "http result: "}) {
+    const size_t at = lower.find(marker);
+    if (at == std::string::npos) continue;
+    const std::string digits = lower.substr(at + std::strlen(marker), 3);
+    if (!digits.empty() && std::all_of(digits.begin(), digits.end(), ::isdigit))
+      return std::atoi(digits.c_str());
+  }
+  return -1;
+}
+
+// The page named by the browser failure: "... url: '<page>'".
+std::string PageIn(const std::string& message) {
+  const size_t at = message.find("url: '");
+  if (at == std::string::npos) return "";
+  const size_t start = at + 6;
+  const size_t end = message.find('\'', start);
+  return end == std::string::npos ? "" : message.substr(start, end - start);
+}
+
+// The framework's own words after a sentence of ours, when they are short and plain.
+// (The whole alert holds 255 bytes.)
+std::string Said(const std::string& message, size_t room = 120) {
+  std::string said;
+  for (unsigned char c : message) said += c < 32 || c >= 127 ? ' ' : static_cast<char>(c);
+  while (!said.empty() && (said.back() == ' ' || said.back() == '.')) said.pop_back();
+  said.erase(0, said.find_first_not_of(' ') == std::string::npos ? said.size()
+                                                                  : said.find_first_not_of(' '));
+  if (said.empty() || said.size() > room) return ".";
+  return ": " + said + ".";
+}
+
+const char kNothingSent[] = " Your report was not uploaded.";
+
+// What a failed transfer says about its cause, or "" when it names none.
+std::string CauseOfTransferFailure(const std::string& lower) {
+  if (Has(lower, {"certificate", "ssl", "tls"}))
+    return "The Lorvex service's security certificate is not trusted, so the connection was "
+           "refused.";
+  if (Has(lower, {"proxy"})) {
+    if (Has(lower, {"silent", "no answer", "did not answer", "timed out", "timeout", "stall"}))
+      return "The proxy server did not answer.";
+    return "The proxy server refused the connection to the Lorvex service.";
+  }
+  if (Has(lower, {"stall", "too slow", "timed out", "timeout", "no answer", "did not answer",
+                  "silent"})) {
+    const std::string seconds = SecondsIn(lower);
+    return "The Lorvex service did not answer" +
+           (seconds.empty() ? std::string() : " for " + seconds + " seconds") +
+           ", so the upload was stopped.";
+  }
+  if (Has(lower, {"refused", "couldn't connect", "could not connect", "failed to connect",
+                  "resolve", "unreachable", "no route"}))
+    return "The Lorvex service cannot be reached. Check that this computer is connected to "
+           "the Internet.";
+  return "";
+}
+
+std::string HTTPSentence(int http) {
+  if (http == 0 || http == 509)
+    return "The Lorvex service cannot be reached. Check that this computer is connected to "
+           "the Internet.";
+  if (http == 407) return "The proxy server refused the connection to the Lorvex service.";
+  if (http == 401 || http == 403) return "The Lorvex service refused your account.";
+  if (http >= 500) return "The Lorvex service is not working right now (HTTP " +
+                          std::to_string(http) + "). Try again later.";
+  return "The Lorvex service refused the upload (HTTP " + std::to_string(http) + ").";
+}
+
+}  // namespace
+
+LorvexOutcome LorvexUploadOutcome(int status, const std::string& message) {
+  LorvexOutcome out;
+  const std::string lower = Lower(message);
+  if (status == 0) {
+    out.uploaded = true;
+    return out;
+  }
+  if (status == 114) {
+    // The upload is done; only the browser was missing.
+    out.uploaded = true;
+    const std::string page = PageIn(message);
+    out.text = page.empty()
+                   ? "Your report was uploaded to Lorvex, but its page could not be opened in "
+                     "your web browser. Open Lorvex in your browser to see it."
+                   : "Your report was uploaded to Lorvex, but its page could not be opened in "
+                     "your web browser. To see it, open this address by hand:\r" +
+                         page;
+    if (out.text.size() > 255 && !page.empty())
+      out.text = "Uploaded. Its page could not be opened; open this address by hand:\r" + page;
+    return out;
+  }
+  std::string sentence;
+  switch (status) {
+    case 102:
+      out.text = "The Lorvex service gave an answer that could not be understood. Your report "
+                 "may not have been uploaded. (Error 102)";
+      return out;
+    case 105:
+    case 106: sentence = "The upload file could not be read."; break;
+    case 108: sentence = "The upload was cancelled."; break;
+    case 115:
+    case 116: sentence = "The upload file could not be compressed."; break;
+    case 119: {
+      // The service's own words, between quotes.
+      std::string said = message;
+      if (said.size() >= 2 && said.front() == '\'' && said.back() == '\'')
+        said = said.substr(1, said.size() - 2);
+      sentence = "The Lorvex service refused the upload" + Said(said, 150);
+      break;
+    }
+    case 123:
+      sentence = "The upload file could not be handed over (its path is too long, or it is "
+                 "gone).";
+      break;
+    case 125: {
+      sentence = CauseOfTransferFailure(lower);
+      if (sentence.empty()) {
+        const int http = HTTPStatusIn(lower);
+        sentence = http >= 0 ? HTTPSentence(http)
+                             : "The connection to the Lorvex service failed.";
+      }
+      break;
+    }
+    case 127: sentence = "A temporary file for the upload could not be written."; break;
+    case 201:
+    case 203:
+    case 204:
+      sentence = CauseOfTransferFailure(lower);
+      if (sentence.empty())
+        sentence = "The Lorvex service cannot be reached. Check that this computer is "
+                   "connected to the Internet.";
+      break;
+    case 301:
+    case 302:
+    case 303:
+    case 304:
+    case 306:
+    case 307:
+    case 308:
+    case 311:
+    case 312:
+    case 313: sentence = "The Lorvex service refused your account."; break;
+    case 305: sentence = "The Lorvex service is under maintenance. Try again later."; break;
+    case 316:
+      sentence = "The Lorvex service could not finish the upload.";
+      break;
+    default:
+      if (status >= 300 && status < 400) {
+        sentence = "The Lorvex service could not take the upload.";
+      } else {
+        sentence = CauseOfTransferFailure(lower);
+        if (sentence.empty()) sentence = "The upload to Lorvex failed" + Said(message);
+      }
+      break;
+  }
+  out.text = sentence + kNothingSent + " (Error " + std::to_string(status) + ")";
+  return out;
+}
+
 bool SendToLorvex(const char* format, const FileSpec& spec) {
   const FrameworkEntryPoints framework = FrameworkEntries();
   if (!framework.addFile || !framework.sendFiles) return false;
   const std::string kind = format;
   const std::string path = spec.path;
+  UploadProgress progress;
+  std::string message;
   // Only the worker calls the framework, which runs the whole upload before it returns.
-  const int status = RunWithProgress(PStr("to Lorvex"), [framework, kind, path] {
-    const VexoFileSpec file = {path.c_str()};
-    const int added = framework.addFile(kind.c_str(), &file);
-    if (added != 0) return added;
-    char message[1024] = {};  // the framework's text is not shown
-    return framework.sendFiles("marktally", "marktally", "65", nullptr, 1, message,
-                               static_cast<int>(sizeof message));
-  });
-  if (status == 0) return true;
+  const int status = RunWithProgress(
+      PStr("to Lorvex"),
+      [framework, kind, path, &message, &progress] {
+        progress.Expect(ExpectedUploadBytes(path));
+        const VexoFileSpec file = {path.c_str()};
+        const int added = framework.addFile(kind.c_str(), &file);
+        if (added != 0) return added;
+        char buffer[1024] = {};
+        const int sent = framework.sendFiles("marktally", "marktally", "65", nullptr, 1,
+                                             buffer, static_cast<int>(sizeof buffer));
+        message.assign(buffer, strnlen(buffer, sizeof buffer));
+        return sent;
+      },
+      [&progress] { progress.Turn(); });
+  const LorvexOutcome outcome = LorvexUploadOutcome(status, message);
+  if (outcome.text.empty()) return outcome.uploaded;
   InitCursor();
-  Alert(kStopAlert, "Unable to export to Lorvex",
-        "Error number " + std::to_string(status) + " occurred while exporting to Lorvex.\r\r");
-  return false;
+  if (outcome.uploaded)
+    Alert(kNoteAlert, "Exported to Lorvex", outcome.text);
+  else
+    Alert(kStopAlert, "Unable to export to Lorvex", outcome.text);
+  return outcome.uploaded;
 }
 
 // ---- SchoolSpeak ---------------------------------------------------------------------
@@ -232,7 +564,7 @@ std::vector<std::string> SchoolSpeakUploadArguments(const FileSpec& spec) {
                                 "GradeUpload", "-file", spec.path,       "-app",
                                 "Marktally 6.4"};
   AddOption(a, "-username", gExportData.account);
-  AddOption(a, "-password", gExportData.teacherID);
+  AddOption(a, "-password", gSchoolSpeakPassword);
   return a;
 }
 
@@ -243,8 +575,14 @@ std::vector<std::string> SchoolSpeakSaveArguments(const FileSpec& spec) {
                                 "-app",          "Marktally 6.3"};
   AddOption(a, "-class", gExportData.classCode);
   AddOption(a, "-username", gExportData.account);
-  AddOption(a, "-password", gExportData.teacherID);
+  AddOption(a, "-password", gSchoolSpeakPassword);
   return a;
+}
+
+void SetSchoolSpeakPassword(ConstStringPtr password) { gSchoolSpeakPassword.set(password); }
+
+void ForgetSchoolSpeakPassword() {
+  std::fill(std::begin(gSchoolSpeakPassword.bytes), std::end(gSchoolSpeakPassword.bytes), 0);
 }
 
 bool SendToSchoolSpeak(const FileSpec& spec) {
@@ -257,7 +595,8 @@ bool SaveToSchoolSpeak(const FileSpec& spec) {
 
 // ---- Waiting off the loop ------------------------------------------------------------
 
-int RunWithProgress(ConstStringPtr text, const std::function<int()>& work) {
+int RunWithProgress(ConstStringPtr text, const std::function<int()>& work,
+                    const std::function<void()>& eachTurn) {
   BeginExportProgress(text, false);
   std::packaged_task<int()> task(work);
   std::future<int> result = task.get_future();
@@ -266,6 +605,7 @@ int RunWithProgress(ConstStringPtr text, const std::function<int()>& work) {
   // Each turn waits for the worker at most two ticks, then lets the window draw.
   while (result.wait_for(std::chrono::milliseconds(33)) != std::future_status::ready) {
     WaitNextEvent(0, &event, 0, nullptr);
+    if (eachTurn) eachTurn();
     if (gWaitHook) gWaitHook();
   }
   worker.join();

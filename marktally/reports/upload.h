@@ -23,13 +23,27 @@ bool ExportClassLorvex(FileSpec& spec);
 bool ExportLorvexHeader(const FileSpec& spec, FileRef& refNum, WriteBuffer& buffer,
                         int16_t student);
 bool ExportLorvexFooter(const FileSpec& spec, FileRef& refNum, WriteBuffer& buffer);
-// Hands the file to the framework as the format and shows a failure with its status
-// number. True when the upload was done; false at once when the framework is missing.
+// Hands the file to the framework as the format and tells the teacher what came of it
+// when it was not a plain success. True when the file was uploaded (also when its result
+// page could not be opened); false at once when the framework is missing.
 bool SendToLorvex(const char* format, const FileSpec& spec);
 
+// The framework's status and message as the teacher reads them: whether the file was
+// uploaded, and a sentence (empty for a plain success). The cause is taken from the
+// message where it names one; every status has a sentence of its own otherwise.
+struct LorvexOutcome {
+  bool uploaded = false;
+  std::string text;
+};
+LorvexOutcome LorvexUploadOutcome(int status, const std::string& message);
+
 // ---- SchoolSpeak ---------------------------------------------------------------------
+// The password typed in a SchoolSpeak dialog for the next run of the upload tool. It is
+// never part of the class (so never saved) and is wiped when the tool has run.
+void SetSchoolSpeakPassword(ConstStringPtr password);
+void ForgetSchoolSpeakPassword();
 // Runs the upload tool on an exported SchoolSpeak grade file / on the class's document
-// (the class code, account and password from gExportData). The tool is started without a
+// (the class code and account from gExportData, the password set above). The tool is started without a
 // shell; a tool that cannot start, fails, or outlasts its time limit is reported. True
 // when it ended with status 0.
 bool SendToSchoolSpeak(const FileSpec& spec);
@@ -44,7 +58,9 @@ std::string UploadToolPath();
 // Runs work on a worker thread while the export progress window shows "Exporting " + text;
 // the loop draws and lets the desktop run but takes no event. Clicks and keys that came
 // meanwhile are dropped. Answers work's result.
-int RunWithProgress(ConstStringPtr text, const std::function<int()>& work);
+// eachTurn, when given, runs on the loop's thread at every turn (about 30 times a second).
+int RunWithProgress(ConstStringPtr text, const std::function<int()>& work,
+                    const std::function<void()>& eachTurn = {});
 
 // Test seams: a hook called on the loop's thread at each turn of the wait, and the upload
 // tool's time limit in seconds (0: the program's own, ten minutes).

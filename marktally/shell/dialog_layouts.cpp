@@ -322,7 +322,7 @@ void EmailDialogs() {
           Label(5, 20, 52, 460, "Recipients (the student, parents):", bold),
           Label(6, 20, 122, 460, "Blind copies:", bold),
           StaticTextItem(7, At(20, 192, 460, kLineHeight),
-                         "Separate several addresses with blanks or commas.")});
+                         "Separate several addresses with blanks, commas or semicolons.")});
   Register(kEmailDialogID, "Email Addresses", 500, 250, std::move(addresses));
 
   std::vector<DialogItemTemplate> send = OKCancel(500, 250, "Send");

@@ -136,7 +136,7 @@ bool ValidStudentEmails(DialogRef d) {
     }
     Str255 text{};
     GetEditText(d, item, text);
-    if (!ValidImportedAddresses(text))
+    if (!ValidAddresses(text))
       return RefuseAddresses(d, item,
                              std::string("Invalid email address. Email addresses must be "
                                          "formatted as: ") +
@@ -179,7 +179,7 @@ const char* KindPhrase(int16_t kind) {
     case 7: return "a progress report to ";
     case 8: return "a progress summary to ";
     case 9: return "an attendance report to ";
-    case 11: return "a missing asssignments report to ";
+    case 11: return "a missing assignments report to ";
     default: return "";
   }
 }
@@ -207,7 +207,7 @@ bool ValidSendEmail(DialogRef d, int16_t student) {
     Alert(kStopAlert, "Invalid Email Address", kTooLong);
     return false;
   }
-  if (!ValidImportedAddresses(text)) {
+  if (!ValidAddresses(text)) {
     RefuseField(d, kOthersItem, "Invalid Email Address",
                 std::string("This is an invalid email address. Email addresses must be "
                             "formatted as: ") +

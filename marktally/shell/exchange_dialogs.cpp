@@ -1,5 +1,6 @@
 #include "marktally/shell/exchange_dialogs.h"
 
+#include <algorithm>
 #include <initializer_list>
 
 #include "marktally/model/grading.h"
@@ -351,6 +352,21 @@ void HideExportProgress(bool multiple) {
   if ((multiple ? 1 : 0) != gMultiple) return;
   HideDialog(gExportProgressDialog);
   if (multiple) gMultiple = 0;
+}
+
+void SetExportProgress(ConstStringPtr line, uint64_t done, uint64_t total) {
+  DialogRef dialog = gExportProgressDialog;
+  SetStaticText(dialog, kProgressTextItem, line);
+  ControlRef textItem = nullptr;
+  GetDialogItemAsControl(dialog, kProgressTextItem, &textItem);
+  if (textItem) Draw1Control(textItem);
+  ControlRef bar = Bar(dialog);
+  if (!bar || total == 0) return;
+  constexpr int16_t kSteps = 1000;
+  SetControlMinimum(bar, 0);
+  SetControlMaximum(bar, kSteps);
+  SetControlValue(bar, static_cast<int16_t>(std::min<uint64_t>(done, total) * kSteps / total));
+  Draw1Control(bar);
 }
 
 void ShowEmailProgress(ConstStringPtr text) {

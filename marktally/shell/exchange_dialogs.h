@@ -25,6 +25,9 @@ bool ValidExport();
 void ShowExportProgress(ConstStringPtr text, bool multiple);
 void NextExportProgress(ConstStringPtr text);
 void HideExportProgress(bool multiple);
+// The export progress window during a transfer: the whole line and the bar at done of
+// total (a total of 0 leaves the bar where it is).
+void SetExportProgress(ConstStringPtr line, uint64_t done, uint64_t total);
 void ShowEmailProgress(ConstStringPtr text);
 void ShowEmailOneProgress(ConstStringPtr text);
 void NextEmailProgress(ConstStringPtr text);

@@ -21,6 +21,7 @@ void InstallReportHost() {
   host.showExportProgress = ShowExportProgress;
   host.nextExportProgress = NextExportProgress;
   host.hideExportProgress = HideExportProgress;
+  host.setExportProgress = SetExportProgress;
   host.showEmailProgress = ShowEmailProgress;
   host.showEmailOneProgress = ShowEmailOneProgress;
   host.nextEmailProgress = NextEmailProgress;

@@ -1,6 +1,9 @@
 #include "marktally/shell/service_dialogs.h"
 
+#include <algorithm>
+
 #include "marktally/model/tables.h"
+#include "marktally/reports/upload.h"
 #include "marktally/shell/dialog_items.h"
 #include "marktally/shell/dialogs.h"
 
@@ -9,8 +12,10 @@ namespace {
 enum : DialogItemIndex { kOK = 1, kCancel = 2, kFirstField = 3 };
 
 // Which gExportData field an item shows; a password item shows nothing and stores into
-// the teacher ID field.
-enum class Field { kClassCode, kSection, kAccount, kPassword };
+// the teacher ID field. The upload tool's password goes to the tool alone.
+enum class Field { kClassCode, kSection, kAccount, kPassword, kToolPassword };
+
+bool IsPassword(Field f) { return f == Field::kPassword || f == Field::kToolPassword; }
 
 struct FieldItem {
   DialogItemIndex item;
@@ -22,13 +27,14 @@ void Fill(DialogRef d, const FieldItem& f) {
     case Field::kClassCode: SetEditText(d, f.item, gExportData.classCode); break;
     case Field::kSection: SetEditText(d, f.item, gExportData.section); break;
     case Field::kAccount: SetEditText(d, f.item, gExportData.account); break;
-    case Field::kPassword: SetPWText(d, f.item, PStr("")); break;
+    case Field::kPassword:
+    case Field::kToolPassword: SetPWText(d, f.item, PStr("")); break;
   }
 }
 
 void Store(DialogRef d, const FieldItem& f) {
   Str255 text{};
-  if (f.field == Field::kPassword)
+  if (IsPassword(f.field))
     GetPWText(d, f.item, text);
   else
     GetEditText(d, f.item, text);
@@ -37,13 +43,16 @@ void Store(DialogRef d, const FieldItem& f) {
     case Field::kSection: gExportData.section.set(text); break;
     case Field::kAccount: gExportData.account.set(text); break;
     case Field::kPassword: gExportData.teacherID.set(text); break;
+    case Field::kToolPassword: SetSchoolSpeakPassword(text); break;
   }
+  std::fill(std::begin(text.bytes), std::end(text.bytes), 0);
 }
 
 // The loop every service dialog runs; updateBox is the check box a click flips (0: none).
 template <size_t N>
 bool RunServiceDialog(DialogRef d, const FieldItem (&fields)[N], DialogItemIndex updateBox = 0) {
   InitCursor();
+  ForgetSchoolSpeakPassword();
   for (const FieldItem& f : fields) Fill(d, f);
   if (updateBox) SetCheckBox(d, updateBox, 0);
   CenterDialog(d);
@@ -57,7 +66,7 @@ bool RunServiceDialog(DialogRef d, const FieldItem (&fields)[N], DialogItemIndex
       HideDialog(d);
       // The typed password goes no further than the dialog.
       for (const FieldItem& f : fields)
-        if (f.field == Field::kPassword) SetPWText(d, f.item, PStr(""));
+        if (IsPassword(f.field)) SetPWText(d, f.item, PStr(""));
       return false;
     }
     if (item == kOK) break;
@@ -67,7 +76,7 @@ bool RunServiceDialog(DialogRef d, const FieldItem (&fields)[N], DialogItemIndex
   for (const FieldItem& f : fields) Store(d, f);
   if (updateBox) gUpdateLastReport = GetCheckBox(d, updateBox) ? 1 : 0;
   for (const FieldItem& f : fields)
-    if (f.field == Field::kPassword) SetPWText(d, f.item, PStr(""));
+    if (IsPassword(f.field)) SetPWText(d, f.item, PStr(""));
   return true;
 }
 
@@ -77,7 +86,7 @@ constexpr FieldItem kFourFields[] = {{3, Field::kClassCode},
                                      {5, Field::kAccount},
                                      {6, Field::kPassword}};
 constexpr FieldItem kSpeakFields[] = {
-    {3, Field::kClassCode}, {4, Field::kAccount}, {5, Field::kPassword}};
+    {3, Field::kClassCode}, {4, Field::kAccount}, {5, Field::kToolPassword}};
 constexpr DialogItemIndex kUpdateLastReportItem = 10;
 
 }  // namespace

@@ -8,7 +8,8 @@
 
 // Each answers true for OK (every field stored, cut to its capacity) and false for
 // Cancel (nothing changes). A password field always starts empty, so OK with it left
-// empty clears the stored value.
+// empty clears the stored value. The SchoolSpeak password is never stored in the class:
+// it is kept for the upload tool's next run only.
 bool DoExportToLorvexDialog();
 bool DoExportToBasmatiDialog();
 bool DoExportToSchoolSpeakDialog();

@@ -35,6 +35,7 @@ struct Mail {
 
 struct Received {
   int connections = 0;
+  int logins = 0;  // AUTH commands the server saw
   std::vector<Mail> mails;
 };
 
@@ -43,6 +44,7 @@ Received Parse(const Records& records) {
   for (const auto& f : records) {
     if (f.empty()) continue;
     if (f[0] == "C" && f.size() > 1) r.connections = std::stoi(f[1]);
+    if (f[0] == "A" && f.size() > 1) r.logins = std::stoi(f[1]);
     if (f[0] == "M" && f.size() > 3) {
       Mail m;
       m.peer = f[1];
@@ -138,6 +140,7 @@ TEST_F(EmailSendTest, AFullClassGoesOutOneMessagePerAddressedStudentOverOneConne
     AddStudent(s, name, hasAddress ? to : "", hasAddress && s % 2 == 0 ? bcc : "");
     if (hasAddress) addressed.insert(s);
   }
+  ExpectAlert(kNoteAlert, "Email reports sent", "214 reports were sent.");
   EmailClassReports(7);
   const Received got = Got();
   EXPECT_EQ(got.connections, 1);
@@ -208,6 +211,7 @@ TEST_F(EmailSendTest, BlindCopiesAloneNameNobodyAndOthersJoinTheRecipients) {
   AddStudent(1, "Roe, Bo", "bo@school.org");
   gIncludeRecipients = 0;
   gOtherAddresses.setC("office@school.org");
+  ExpectAlert(kNoteAlert, "Email reports sent", "2 reports were sent.");
   EmailClassReports(9);
   const Received got = Got();
   ASSERT_EQ(got.mails.size(), 2u);
@@ -317,25 +321,117 @@ TEST_F(EmailSendTest, FailedSessionsGiveTheirAlerts) {
   }
 }
 
-TEST_F(EmailSendTest, AnAddressThatCouldInjectIsRefusedBeforeAnythingIsSent) {
+TEST_F(EmailSendTest, AStudentWithABadAddressIsSkippedAndTheRunGoesOn) {
   Serve("plain", "--reject-rcpt nobody");
   AddStudent(0, "Lee, Ann", "ann@school.org");
   AddStudent(1, "Roe, Bo", "bo@school.org\r\nRCPT TO:<spy@evil.org>");
-  AddStudent(2, "Cy, Al", "al@school.org");
-  ExpectAlert(kStopAlert, "Unable to send email report",
-              Failure("sending the email report for Bo Roe", "an email address is not valid."));
+  AddStudent(2, "Cy, Al", "al@school.org", "mum@home.net,dad@home");
+  AddStudent(3, "Day, Di", "nobody@school.org");
+  AddStudent(4, "Eve, Ed", "ed@school.org");
+  ExpectAlert(kCautionAlert, "Some email reports were not sent",
+              "2 reports were sent. Not sent: Bo Roe (the address \"RCPT\" is "
+              "not valid); Al Cy (the address \"dad@home\" is not valid); Di Day (the server "
+              "refused an email address).");
   EmailClassReports(7);
-  Received got = Got();
-  ASSERT_EQ(got.mails.size(), 1u);  // the run stops at the refused student
+  const Received got = Got();
+  ASSERT_EQ(got.mails.size(), 2u);
   EXPECT_EQ(got.mails[0].rcpt, std::vector<std::string>{"ann@school.org"});
+  EXPECT_EQ(got.mails[1].rcpt, std::vector<std::string>{"ed@school.org"});
+  EXPECT_EQ(got.connections, 1);
 
-  // A recipient the server refuses stops the run with the command alert.
-  AddStudent(1, "Roe, Bo", "nobody@school.org");
-  Serve("plain", "--reject-rcpt nobody");
+  // One student alone: the same reason in the run's own alert.
+  Serve("plain");
   ExpectAlert(kStopAlert, "Unable to send email report",
-              Failure("sending the email report for Bo Roe", "the server rejected the command."));
+              Failure("sending the email report for Al Cy",
+                      "the address \"dad@home\" is not valid."));
+  EmailSingleReport(2, 7);
+  EXPECT_TRUE(Got().mails.empty());
+}
+
+TEST_F(EmailSendTest, AddressesSeparatedByBlanksCommasOrSemicolonsAllReceive) {
+  Serve("plain");
+  // As an import leaves them: the separators as typed.
+  AddStudent(0, "Lee, Ann", "ann@school.org, dad@home.net", "mum@home.net;gran@home.net");
+  AddStudent(1, "Roe, Bo", " bo@school.org ;; \tkid@school.org,");
+  gOtherAddresses.setC("office@school.org;head@school.org");
+  ExpectAlert(kNoteAlert, "Email reports sent", "2 reports were sent.");
   EmailClassReports(7);
-  EXPECT_EQ(Got().mails.size(), 1u);
+  const Received got = Got();
+  ASSERT_EQ(got.mails.size(), 2u);
+  EXPECT_EQ(got.mails[0].rcpt,
+            (std::vector<std::string>{"ann@school.org", "dad@home.net", "office@school.org",
+                                      "head@school.org", "mum@home.net", "gran@home.net"}));
+  EXPECT_EQ(got.mails[1].rcpt,
+            (std::vector<std::string>{"bo@school.org", "kid@school.org", "office@school.org",
+                                      "head@school.org"}));
+}
+
+TEST_F(EmailSendTest, AFailureOfTheConnectionEndsTheRunAndNamesWhoGotNothing) {
+  // The server takes one message, then answers 421 as one going down does.
+  Serve("plain", "--close-after 1");
+  AddStudent(0, "Lee, Ann", "ann@school.org");
+  AddStudent(1, "Roe, Bo", "bo@example");  // skipped: the run goes on
+  AddStudent(2, "Cy, Al", "al@school.org");
+  AddStudent(3, "Day, Di", "di@school.org");
+  AddStudent(4, "Eve, Ed", "");  // no address: never part of the run
+  ExpectAlert(kStopAlert, "Unable to send email report",
+              "1 report was sent. Not sent: Bo Roe (the address \"bo@example\" is not "
+              "valid); Al Cy (the server rejected the command); Di Day (the run ended).");
+  EmailClassReports(7);
+  const Received got = Got();
+  ASSERT_EQ(got.mails.size(), 1u);
+  EXPECT_EQ(got.mails[0].rcpt, std::vector<std::string>{"ann@school.org"});
+}
+
+TEST_F(EmailSendTest, ThePasswordIsNeverSentWithoutTLS) {
+  ASSERT_TRUE(certificate_);
+  AddStudent(0, "Lee, Ann", "ann@school.org");
+  struct Case {
+    const char* mode;
+    bool secureBox;
+    const char* password;
+    const char* reason;
+  };
+  const Case cases[] = {
+      // No STARTTLS at all, and a STARTTLS offer taken out on the way.
+      {"plain", false, "s3cret",
+       "the server offers no secure connection, so your password was not sent."},
+      {"strip", false, "s3cret",
+       "the server offers no secure connection, so your password was not sent."},
+      {"plain", true, "s3cret",
+       "the server offers no secure connection, so your password was not sent."},
+      // Without a password the box alone asks for TLS.
+      {"strip", true, "", "the server offers no secure connection."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.mode) + (c.secureBox ? " secure" : "") + " " + c.password);
+    Serve(c.mode, TLSFiles() + " --auth teacher:s3cret");
+    TrustThrowAwayCertificate();
+    gEmailData.server.setC("localhost");
+    if (c.secureBox) gEmailData.port = static_cast<int16_t>(-gEmailData.port);
+    gEmailData.user.setC("teacher");
+    gEmailData.password.setC(c.password);
+    ExpectAlert(kStopAlert, "Unable to send email report",
+                Failure("connecting to the SMTP server", c.reason));
+    EmailSingleReport(0, 7);
+    const Received got = Got();
+    EXPECT_EQ(got.logins, 0);
+    EXPECT_TRUE(got.mails.empty());
+    EXPECT_EQ(gEmailReport, 0);
+  }
+  // The library itself never sends a password over a plain connection.
+  Serve("plain", "--auth teacher:s3cret");
+  EmaiObject* session = nullptr;
+  EmaiSmtpSessionCreate(&session, 0, 0, 5, 0);
+  WideText server{}, user{}, password{};
+  Unicode(PStr("127.0.0.1"), server);
+  Unicode(PStr("teacher"), user);
+  Unicode(PStr("s3cret"), password);
+  ASSERT_EQ(EmaiSmtpConnect(session, server, gEmailData.port, 0), 0);
+  EXPECT_EQ(EmaiSmtpAuthenticate(session, user, password, 0), kEmaiNoSecureConnection);
+  EmaiSmtpDisconnect(session, 0);
+  EmaiObjectRelease(session);
+  EXPECT_EQ(Got().logins, 0);
 }
 
 TEST_F(EmailSendTest, TheStudentReportIsTheBodyAndOneTooLargeIsNamed) {
@@ -360,9 +456,10 @@ TEST_F(EmailSendTest, TheStudentReportIsTheBodyAndOneTooLargeIsNamed) {
   gComments[1][t].setC(std::string(255, '\xA5').c_str());
   Serve("plain");
   ExpectAlert(kStopAlert, "Unable to send email report",
-              Failure("sending the email report for Ann Lee", "the report is too large to send."));
+              "No report was sent. Not sent: Ann Lee (the report is too large to send); Bo "
+              "Roe (the run ended).");
   EmailClassReports(7);
-  EXPECT_TRUE(Got().mails.empty());  // the run stopped at Ann, before Bo
+  EXPECT_TRUE(Got().mails.empty());
 }
 
 TEST(EmaiTest, OnlyOnePlainAddressIsAcceptable) {

@@ -1,4 +1,5 @@
-// The e-mail address check and the import's check of a field of several addresses.
+// The e-mail address check, the one splitter of a field of several addresses (dialogs,
+// import and run), and the closing alert of a class run.
 #include "marktally/reports/email.h"
 #include "marktally/reports/text_import.h"
 #include "tests/reports/reports_fixture.h"
@@ -50,7 +51,63 @@ TEST(EmailTest, ImportedFieldsCheckEveryAddressAfterASeparator) {
       {"ann@school.org,", true},  // a separator at the very end stays and is not checked
       {"not an address", false},
   };
-  for (const Case& c : cases) EXPECT_EQ(ValidImportedAddresses(PStr(c.field)), c.valid) << c.field;
+  for (const Case& c : cases) {
+    EXPECT_EQ(ValidImportedAddresses(PStr(c.field)), c.valid) << c.field;
+    EXPECT_EQ(ValidAddresses(PStr(c.field)), c.valid) << c.field;
+  }
+}
+
+TEST(EmailTest, AddressesAreCutAtBlanksCommasAndSemicolons) {
+  using List = std::vector<std::string>;
+  struct Case {
+    const char* field;
+    List addresses;
+  };
+  const Case cases[] = {
+      {"", {}},
+      {" ,; ", {}},
+      {"ann@school.org", {"ann@school.org"}},
+      {"ann@school.org, dad@home.net", {"ann@school.org", "dad@home.net"}},
+      {"ann@school.org;dad@home.net", {"ann@school.org", "dad@home.net"}},
+      {"ann@school.org,dad@home.net", {"ann@school.org", "dad@home.net"}},
+      {" a@b.org\t;;c@d.org ,\r\ne@f.org;", {"a@b.org", "c@d.org", "e@f.org"}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(SplitAddresses(PStr(c.field)), c.addresses) << c.field;
+
+  // What the dialogs store is read back into the same addresses.
+  Str255 stored{};
+  NormalizeAddresses(PStr(" ann@school.org, dad@home.net;mum@home.net "), stored);
+  EXPECT_EQ(stored.str(), "ann@school.org  dad@home.net mum@home.net");
+  EXPECT_EQ(SplitAddresses(stored), (List{"ann@school.org", "dad@home.net", "mum@home.net"}));
+}
+
+TEST(EmailTest, TheRunSummaryCountsTheSentAndNamesTheRestWithinOneAlert) {
+  struct Case {
+    int sent;
+    std::vector<EmailNotSent> notSent;
+    std::string text;
+  };
+  std::vector<EmailNotSent> many;
+  for (int i = 0; i < 30; i++)
+    many.push_back({"Student Number " + std::to_string(i), "the run ended."});
+  const Case cases[] = {
+      {1, {}, "1 report was sent."},
+      {12, {}, "12 reports were sent."},
+      {0, {{"Ann Lee", "the report is too large to send."}},
+       "No report was sent. Not sent: Ann Lee (the report is too large to send)."},
+      {3, {{"Ann Lee", "a."}, {"Bo Roe", "b"}}, "3 reports were sent. Not sent: Ann Lee (a); Bo Roe (b)."},
+      {2, many,
+       "2 reports were sent. Not sent: Student Number 0 (the run ended); Student Number 1 (the "
+       "run ended); Student Number 2 (the run ended); Student Number 3 (the run ended); "
+       "Student Number 4 (the run ended); Student Number 5 (the run ended); and 24 more."},
+      {0, {{std::string(300, 'x'), "the run ended."}},
+       "No report was sent. Not sent: 1 student."},
+  };
+  for (const Case& c : cases) {
+    const std::string text = EmailRunSummary(c.sent, c.notSent);
+    EXPECT_EQ(text, c.text);
+    EXPECT_LE(text.size(), 255u);
+  }
 }
 
 }  // namespace

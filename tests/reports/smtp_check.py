@@ -2,6 +2,7 @@
 """Reads the loopback mail server's log with Python's email package and prints, one
 tab-separated record a line, what a mail reader would see:
   C <connections>
+  A <login attempts the server saw>
   M <peer> <tls 0/1> <login or ->
   F <envelope sender>
   R <envelope recipient>
@@ -23,6 +24,7 @@ def clean(text):
 def main():
     peers = set()
     connections = 0
+    logins = 0
     out = []
     with open(sys.argv[1], encoding="utf-8") as f:
         for line in f:
@@ -33,6 +35,9 @@ def main():
                 if peer is None or peer not in peers:
                     connections += 1
                 peers.add(peer)
+                continue
+            if entry["event"] == "auth":
+                logins += 1
                 continue
             out.append(f"M\t{entry['peer']}\t{1 if entry['tls'] else 0}\t{entry['login'] or '-'}")
             out.append(f"F\t{clean(entry['mail_from'])}")
@@ -52,6 +57,7 @@ def main():
             charset = message.get_content_charset() or "us-ascii"
             out.append(f"B\t{clean(payload.decode(charset))}")
     print(f"C\t{connections}")
+    print(f"A\t{logins}")
     for line in out:
         print(line)
 

@@ -3,11 +3,16 @@
 
 Prints "PORT <port> PID <pid>" once it listens, then logs one JSON line per connection
 and per message into --log until it is terminated. Modes:
-  plain     aiosmtpd, no TLS
+  plain     aiosmtpd, no TLS (--close-after N: every message after N is answered
+            with 421, as a server going down does)
   starttls  aiosmtpd offering STARTTLS with --cert/--key
   smtps     aiosmtpd behind implicit TLS with --cert/--key
   refuse    answers every connection with 554 and closes it
   silent    accepts connections and never says a word
+  strip     STARTTLS offered by aiosmtpd, but taken out of its EHLO answer by a relay in
+            front of it (as an attacker on the path would); the relay logs every AUTH line
+            the client sends
+With --auth, every login attempt the server sees is logged too, in any mode.
 """
 import argparse
 import asyncio
@@ -25,6 +30,7 @@ from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
 args = None
 log_lock = threading.Lock()
 ready = False
+accepted = 0
 
 
 def log(entry):
@@ -48,6 +54,10 @@ class Handler:
         return "250 OK"
 
     async def handle_DATA(self, server, session, envelope):
+        global accepted
+        if args.close_after is not None and accepted >= args.close_after:
+            return "421 closing transmission channel"
+        accepted += 1
         log({
             "event": "message",
             "peer": id(server),
@@ -62,6 +72,7 @@ class Handler:
 
 
 def authenticate(server, session, envelope, mechanism, auth_data):
+    log({"event": "auth"})
     if not isinstance(auth_data, LoginPassword):
         return AuthResult(success=False, handled=False)
     user, password = args.auth.split(":", 1)
@@ -112,6 +123,42 @@ async def raw_server(port, greeting):
         await server.serve_forever()
 
 
+async def stripping_relay(port, inner_port):
+    async def pump(reader, writer, rewrite):
+        try:
+            while True:
+                line = await reader.readline()
+                if not line:
+                    break
+                line = rewrite(line)
+                if line:
+                    writer.write(line)
+                    await writer.drain()
+        except (ConnectionError, asyncio.IncompleteReadError):
+            pass
+        finally:
+            writer.close()
+
+    def from_server(line):
+        return b"" if b"STARTTLS" in line.upper() else line
+
+    def from_client(line):
+        if line.upper().startswith(b"AUTH"):
+            log({"event": "auth"})
+        return line
+
+    async def serve(reader, writer):
+        log({"event": "connect"})
+        inner_reader, inner_writer = await asyncio.open_connection(args.host, inner_port)
+        await asyncio.gather(pump(inner_reader, writer, from_server),
+                             pump(reader, inner_writer, from_client))
+
+    server = await asyncio.start_server(serve, args.host, port)
+    announce(port)
+    async with server:
+        await server.serve_forever()
+
+
 def announce(port):
     print(f"PORT {port} PID {os.getpid()}", flush=True)
 
@@ -127,6 +174,7 @@ def main():
     p.add_argument("--key")
     p.add_argument("--auth")
     p.add_argument("--reject-rcpt")
+    p.add_argument("--close-after", type=int)
     args = p.parse_args()
     signal.signal(signal.SIGTERM, lambda *_: os._exit(0))
     port = args.port or free_port()
@@ -141,15 +189,19 @@ def main():
         kwargs["authenticator"] = authenticate
         kwargs["auth_required"] = True
         kwargs["auth_require_tls"] = args.mode != "plain"
-    if args.mode == "starttls":
+    if args.mode in ("starttls", "strip"):
         kwargs["tls_context"] = tls_context()
         kwargs["require_starttls"] = True
+    inner_port = free_port() if args.mode == "strip" else port
     controller = LoggingController(
-        Handler(), hostname=args.host, port=port,
+        Handler(), hostname=args.host, port=inner_port,
         ssl_context=tls_context() if args.mode == "smtps" else None,
         server_hostname="localhost", **kwargs)
     controller.start()
-    ready = True
+    ready = args.mode != "strip"  # the relay logs the connections
+    if args.mode == "strip":
+        asyncio.run(stripping_relay(port, inner_port))
+        return
     announce(port)
     threading.Event().wait()
 

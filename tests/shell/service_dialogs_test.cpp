@@ -1,8 +1,12 @@
 // The service dialogs driven by scripts: fields filled from the class's export data, the
 // password field always empty, the focus on the first field, OK storing every field cut
-// to its capacity, Cancel storing nothing, and the SchoolSpeak box unchecked every time.
+// to its capacity, Cancel storing nothing, the SchoolSpeak password kept for the upload
+// tool alone, and the SchoolSpeak box unchecked every time.
 #include "marktally/shell/service_dialogs.h"
 
+#include <algorithm>
+
+#include "marktally/reports/upload.h"
 #include "marktally/shell/dialog_items.h"
 #include "tests/shell/dialog_fixture.h"
 
@@ -22,22 +26,32 @@ std::string Password(DialogRef d, DialogItemIndex item) {
   return text.str();
 }
 
-// Which item shows which field; 0 where the dialog has none.
+// Which item shows which field; 0 where the dialog has none. toolPassword: the password
+// goes to the upload tool, never into the class.
 struct Layout {
   const char* name;
   bool (*run)();
   DialogRef* dialog;
   DialogItemIndex section, account, password;
+  bool toolPassword;
 };
 
 const Layout kLayouts[] = {
-    {"Lorvex", DoExportToLorvexDialog, &gExportLorvexDialog, 0, 0, 0},
-    {"Basmati", DoExportToBasmatiDialog, &gExportBasmatiDialog, 4, 5, 6},
-    {"SchoolFusion", DoExportToSchoolFusionDialog, &gExportSchoolFusionDialog, 4, 5, 6},
-    {"SchoolSpeak upload", DoExportToSchoolSpeakDialog, &gExportSchoolSpeakDialog, 0, 4, 5},
-    {"SchoolSpeak save", DoSaveToSchoolSpeakDialog, &gSaveSchoolSpeakDialog, 0, 4, 5},
-    {"SchoolCenter", DoExportToSchoolCtrDialog, &gExportSchoolCtrDialog, 0, 0, 0},
+    {"Lorvex", DoExportToLorvexDialog, &gExportLorvexDialog, 0, 0, 0, false},
+    {"Basmati", DoExportToBasmatiDialog, &gExportBasmatiDialog, 4, 5, 6, false},
+    {"SchoolFusion", DoExportToSchoolFusionDialog, &gExportSchoolFusionDialog, 4, 5, 6, false},
+    {"SchoolSpeak upload", DoExportToSchoolSpeakDialog, &gExportSchoolSpeakDialog, 0, 4, 5,
+     true},
+    {"SchoolSpeak save", DoSaveToSchoolSpeakDialog, &gSaveSchoolSpeakDialog, 0, 4, 5, true},
+    {"SchoolCenter", DoExportToSchoolCtrDialog, &gExportSchoolCtrDialog, 0, 0, 0, false},
 };
+
+// The password the upload tool would be given now, or "".
+std::string ToolPassword() {
+  const std::vector<std::string> a = SchoolSpeakUploadArguments(FileSpec{"/tmp/x.xml"});
+  const auto at = std::find(a.begin(), a.end(), "-password");
+  return at == a.end() || at + 1 == a.end() ? "" : *(at + 1);
+}
 
 class ServiceDialogsTest : public DialogTest {
  protected:
@@ -47,6 +61,7 @@ class ServiceDialogsTest : public DialogTest {
     Preset();
   }
   void TearDown() override {
+    ForgetSchoolSpeakPassword();
     gExportData = ExportDataRecord{};
     gUpdateLastReport = 0;
     DialogTest::TearDown();
@@ -82,7 +97,8 @@ TEST_F(ServiceDialogsTest, EveryDialogShowsTheStoredFieldsButNeverThePassword) {
     EXPECT_EQ(PendingDialogSteps(*l.dialog), 0u);
     EXPECT_EQ(gExportData.classCode.str(), "MATH-7");
     // OK with the empty password field clears the stored one.
-    EXPECT_EQ(gExportData.teacherID.str(), l.password ? "" : "s3cret");
+    EXPECT_EQ(gExportData.teacherID.str(), l.password && !l.toolPassword ? "" : "s3cret");
+    EXPECT_EQ(ToolPassword(), "");
     EXPECT_EQ(gExportData.section.str(), "B");
     EXPECT_EQ(gExportData.account.str(), "acct@school");
   }
@@ -104,6 +120,7 @@ TEST_F(ServiceDialogsTest, OkStoresEveryFieldCutToItsCapacityAndCancelStoresNoth
     EXPECT_EQ(gExportData.section.str(), "B");
     EXPECT_EQ(gExportData.account.str(), "acct@school");
     EXPECT_EQ(gExportData.teacherID.str(), "s3cret");
+    EXPECT_EQ(ToolPassword(), "");
 
     steps.back() = ClickStep(1);
     ScriptDialog(*l.dialog, steps);
@@ -112,8 +129,14 @@ TEST_F(ServiceDialogsTest, OkStoresEveryFieldCutToItsCapacityAndCancelStoresNoth
     EXPECT_EQ(gExportData.section.str(), l.section ? ("C" + longText).substr(0, 15) : "B");
     EXPECT_EQ(gExportData.account.str(),
               l.account ? ("teacher " + longText).substr(0, 63) : "acct@school");
+    // The SchoolSpeak password reaches the tool's arguments and never the class.
     EXPECT_EQ(gExportData.teacherID.str(),
-              l.password ? ("pw " + longText).substr(0, 15) : "s3cret");
+              l.password && !l.toolPassword ? ("pw " + longText).substr(0, 15) : "s3cret");
+    EXPECT_EQ(ToolPassword(), l.toolPassword ? ("pw " + longText).substr(0, 15) : "");
+    // A cancelled dialog leaves no password for the tool.
+    ScriptDialog(*l.dialog, {ClickStep(2)});
+    EXPECT_FALSE(l.run());
+    EXPECT_EQ(ToolPassword(), "");
     // The typed password is not left in the hidden dialog.
     if (l.password) {
       EXPECT_EQ(Password(*l.dialog, l.password), "");

@@ -5,8 +5,15 @@
 // PATH.
 #include "marktally/reports/upload.h"
 
+#include <arpa/inet.h>
 #include <dlfcn.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <memory>
@@ -53,6 +60,97 @@ std::string DialogText(DialogRef d, DialogItemIndex item) {
   return std::string(buffer, static_cast<size_t>(size > 0 && size < 256 ? size : 0));
 }
 
+// A slow link in front of the service: what the program sends goes on in small slices, so
+// that an upload takes about a second and its progress can be watched; answers pass at
+// once. It runs in a child process, so that its own sockets are not the program's, and
+// ends when its owner closes the pipe; every wait is bounded.
+class SlowRelay {
+ public:
+  explicit SlowRelay(int servicePort) {
+    const int listener = socket(AF_INET, SOCK_STREAM, 0);
+    // A small window: the program's side sees its bytes acknowledged as the relay reads.
+    const int small = 4096;
+    setsockopt(listener, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof at;
+    bind(listener, reinterpret_cast<sockaddr*>(&at), sizeof at);
+    listen(listener, 4);
+    getsockname(listener, reinterpret_cast<sockaddr*>(&at), &length);
+    port_ = ntohs(at.sin_port);
+    int fds[2] = {-1, -1};
+    if (pipe(fds) != 0) return;
+    child_ = fork();
+    if (child_ == 0) {
+      close(fds[1]);
+      Serve(listener, fds[0], servicePort);
+      _exit(0);
+    }
+    close(fds[0]);
+    close(listener);
+    owner_ = fds[1];
+  }
+  SlowRelay(const SlowRelay&) = delete;
+  SlowRelay& operator=(const SlowRelay&) = delete;
+  ~SlowRelay() {
+    close(owner_);
+    if (child_ <= 0) return;
+    for (int i = 0; i < 100 && waitpid(child_, nullptr, WNOHANG) == 0; i++) usleep(20000);
+    if (waitpid(child_, nullptr, WNOHANG) == 0) {
+      kill(child_, SIGKILL);
+      waitpid(child_, nullptr, 0);
+    }
+  }
+  int port() const { return port_; }
+
+ private:
+  static bool OwnerGone(int owner) {
+    pollfd p{owner, POLLIN, 0};
+    return poll(&p, 1, 0) > 0;  // end of file: the owner closed its end
+  }
+
+  static void Serve(int listener, int owner, int servicePort) {
+    while (!OwnerGone(owner)) {
+      pollfd p{listener, POLLIN, 0};
+      if (poll(&p, 1, 50) <= 0) continue;
+      const int client = accept(listener, nullptr, nullptr);
+      if (client < 0) continue;
+      const int service = socket(AF_INET, SOCK_STREAM, 0);
+      sockaddr_in to{};
+      to.sin_family = AF_INET;
+      to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+      to.sin_port = htons(static_cast<uint16_t>(servicePort));
+      if (connect(service, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0)
+        Pump(client, service, owner);
+      close(service);
+      close(client);
+    }
+  }
+
+  // Until either side closes: the client's bytes 512 at a time every 20 ms.
+  static void Pump(int client, int service, int owner) {
+    char buffer[4096];
+    while (!OwnerGone(owner)) {
+      pollfd p[2] = {{client, POLLIN, 0}, {service, POLLIN, 0}};
+      if (poll(p, 2, 50) <= 0) continue;
+      if (p[0].revents) {
+        const ssize_t n = recv(client, buffer, 512, 0);
+        if (n <= 0 || send(service, buffer, static_cast<size_t>(n), MSG_NOSIGNAL) != n) return;
+        usleep(20000);
+      }
+      if (p[1].revents) {
+        const ssize_t n = recv(service, buffer, sizeof buffer, 0);
+        if (n <= 0 || send(client, buffer, static_cast<size_t>(n), MSG_NOSIGNAL) != n) return;
+      }
+    }
+  }
+
+  int port_ = 0;
+  int owner_ = -1;
+  pid_t child_ = -1;
+};
+
 class UploadTest : public WindowTest {
  protected:
   // One service, one framework and one set of stand-in programs for the whole suite: the
@@ -94,7 +192,9 @@ class UploadTest : public WindowTest {
       unsetenv(name);
     // The browser that shows the result page, and the upload tool's Java runtime.
     Spit(suite_ + "/bin/xdg-open",
-         "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + suite_ + "/opened.txt'\n", 0700);
+         "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + suite_ + "/opened.txt'\n"
+         "exit \"${OPEN_EXIT:-0}\"\n",
+         0700);
     Spit(suite_ + "/bin/java",
          "#!/bin/sh\n: > '" + suite_ + "/java-args'\n"
          "for a in \"$@\"; do printf '%s\\0' \"$a\" >> '" + suite_ + "/java-args'; done\n"
@@ -112,8 +212,12 @@ class UploadTest : public WindowTest {
         dlsym(library, "vexo25_overrideConfigOption"));
     ASSERT_NE(nullptr, override);
     override("urlprefix", service_->url("").c_str());
-    override("uploadurl", service_->url("/AdminDataUpload.page").c_str());
+    override_ = override;
+    UploadTo(service_->url("/AdminDataUpload.page"));
   }
+
+  // Where the framework sends the next upload.
+  static void UploadTo(const std::string& url) { override_("uploadurl", url.c_str()); }
 
   void SetUp() override {
     WindowTest::SetUp();
@@ -135,6 +239,9 @@ class UploadTest : public WindowTest {
     SetFrameworkNamesForTesting(VEXOKIT_LIBRARY, nullptr, nullptr);
     unsetenv("JAVA_EXIT");
     unsetenv("JAVA_SLEEP");
+    unsetenv("OPEN_EXIT");
+    UploadTo(service_->url("/AdminDataUpload.page"));
+    ForgetSchoolSpeakPassword();
     setenv("PATH", (suite_ + "/bin:/usr/bin:/bin").c_str(), 1);
     gExportData = ExportDataRecord{};
     WindowTest::TearDown();
@@ -163,6 +270,16 @@ class UploadTest : public WindowTest {
 
   std::string UploadName() const { return std::to_string(GetDateTime()); }
 
+  // Writes the upload file into spec, hands it over and gives the one alert it showed.
+  AlertRequest ExportAndSend(FileSpec& spec, bool uploaded) {
+    alerts.clear();
+    EXPECT_TRUE(ExportClassLorvex(spec));
+    answers = {1};
+    EXPECT_EQ(SendToLorvex("es_rpt_01", spec), uploaded);
+    EXPECT_EQ(alerts.size(), 1u);
+    return alerts.empty() ? AlertRequest{} : alerts[0];
+  }
+
   std::vector<vexotest::RecordedRequest> UploadRequests() {
     std::vector<vexotest::RecordedRequest> out;
     for (const vexotest::RecordedRequest& r : service_->requests())
@@ -184,6 +301,7 @@ class UploadTest : public WindowTest {
 
   static inline std::string suite_;
   static inline std::string oldPath_;
+  static inline void (*override_)(const char*, const char*) = nullptr;
   static inline std::unique_ptr<vexotest::LorvexService> service_;
 };
 
@@ -249,20 +367,55 @@ TEST_F(UploadTest, AClassWithoutIDsStillSendsItsEmptyFile) {
   EXPECT_EQ(Slurp(Path(UploadName())), "earlier");
 }
 
-TEST_F(UploadTest, TheFrameworksStatusesAreShownByNumberAndTheFileStays) {
-  // 103: the service's answer names no upload batch.
+TEST_F(UploadTest, EveryFailureIsASentenceAndTheFileStaysForTheNextTry) {
   OpenSample(Path("Chem.mtb"), 3, 2);
-  service_->script("/AdminDataUpload.page", {Answer("url:" + service_->url("/r?x=1") + " ")});
-  FileSpec spec;
-  ASSERT_TRUE(ExportClassLorvex(spec));
-  answers = {1};
-  EXPECT_FALSE(SendToLorvex("es_rpt_01", spec));
-  ASSERT_EQ(alerts.size(), 1u);
-  EXPECT_EQ(alerts[0].kind, kStopAlert);
-  EXPECT_EQ(alerts[0].title, "Unable to export to Lorvex");
-  EXPECT_EQ(alerts[0].text, "Error number 103 occurred while exporting to Lorvex.\r\r");
-  EXPECT_TRUE(std::filesystem::exists(spec.path));
-  EXPECT_EQ(UploadRequests().size(), 1u);
+  // A port that was just free: nobody answers there.
+  const std::string closed = [] {
+    vexotest::LorvexService gone(VEXO_UPLOAD_SERVICE_SCRIPT);
+    return gone.url("/AdminDataUpload.page");
+  }();
+  vexotest::ScriptedAnswer unavailable = Answer("busy");
+  unavailable.status = 503;
+  vexotest::ScriptedAnswer forbidden = Answer("no");
+  forbidden.status = 403;
+  struct Row {
+    const char* name;
+    std::vector<vexotest::ScriptedAnswer> answers;  // empty: the closed port
+    std::string text;
+  };
+  const Row rows[] = {
+      {"no batch", {Answer("url:" + service_->url("/r?x=1") + " ")},
+       "The upload to Lorvex failed: no batch. Your report was not uploaded. (Error 103)"},
+      {"HTTP 503", {unavailable},
+       "The Lorvex service is not working right now (HTTP 503). Try again later. Your report "
+       "was not uploaded. (Error 125)"},
+      {"HTTP 403", {forbidden},
+       "The Lorvex service refused your account. Your report was not uploaded. (Error 125)"},
+      {"service message", {Answer("<!-- VexoMessage:Unknown class code PHY-9 -->")},
+       "The Lorvex service refused the upload: Unknown class code PHY-9. Your report was not "
+       "uploaded. (Error 119)"},
+      {"nobody there", {},
+       "The Lorvex service cannot be reached. Check that this computer is connected to the "
+       "Internet. Your report was not uploaded. (Error 125)"},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.name);
+    service_->clear();
+    if (r.answers.empty())
+      UploadTo(closed);
+    else
+      service_->script("/AdminDataUpload.page", r.answers);
+    FileSpec spec;
+    const AlertRequest alert = ExportAndSend(spec, false);
+    EXPECT_EQ(alert.kind, kStopAlert);
+    EXPECT_EQ(alert.title, "Unable to export to Lorvex");
+    EXPECT_EQ(alert.text, r.text);
+    EXPECT_TRUE(std::filesystem::exists(spec.path));
+    std::filesystem::remove(spec.path);
+    UploadTo(service_->url("/AdminDataUpload.page"));
+    // The next export must not find this second's name taken.
+    SetClockForTesting(GetDateTime() + 1);
+  }
 
   // 123: the document's folder is too deep for the framework's paths; nothing is sent.
   std::string deep = dir_;
@@ -272,39 +425,158 @@ TEST_F(UploadTest, TheFrameworksStatusesAreShownByNumberAndTheFileStays) {
   }
   OpenSample(deep + "/Deep.mtb", 3, 2);
   service_->clear();
-  alerts.clear();
-  ASSERT_TRUE(ExportClassLorvex(spec));
-  answers = {1};
-  EXPECT_FALSE(SendToLorvex("es_rpt_01", spec));
-  ASSERT_EQ(alerts.size(), 1u);
-  EXPECT_EQ(alerts[0].text, "Error number 123 occurred while exporting to Lorvex.\r\r");
+  FileSpec spec;
+  EXPECT_EQ(ExportAndSend(spec, false).text,
+            "The upload file could not be handed over (its path is too long, or it is gone). "
+            "Your report was not uploaded. (Error 123)");
   EXPECT_TRUE(std::filesystem::exists(spec.path));
   EXPECT_TRUE(UploadRequests().empty());
 }
 
+TEST_F(UploadTest, AnUploadWhosePageCannotBeOpenedIsDoneAndShowsTheAddress) {
+  OpenSample(Path("Page.mtb"), 3, 2);
+  const std::string page = service_->url("/r?uploadBatchEntid=42");
+  service_->script("/AdminDataUpload.page", {Answer("<!-- url:" + page + " -->")});
+  setenv("OPEN_EXIT", "3", 1);  // the browser cannot be started
+  FileSpec spec;
+  const AlertRequest alert = ExportAndSend(spec, true);
+  EXPECT_EQ(alert.kind, kNoteAlert);
+  EXPECT_EQ(alert.title, "Exported to Lorvex");
+  EXPECT_EQ(alert.text,
+            "Your report was uploaded to Lorvex, but its page could not be opened in your web "
+            "browser. To see it, open this address by hand:\r" + page);
+  EXPECT_FALSE(std::filesystem::exists(spec.path)) << "uploaded, so the framework deleted it";
+  EXPECT_EQ(UploadRequests().size(), 1u) << "nothing is uploaded twice";
+}
+
+TEST(LorvexOutcomeTest, TheFrameworksStatusAndMessageBecomeOneSentence) {
+  const std::string notSent = " Your report was not uploaded.";
+  const std::string unreachable =
+      "The Lorvex service cannot be reached. Check that this computer is connected to the "
+      "Internet.";
+  struct Row {
+    int status;
+    std::string message;
+    bool uploaded;
+    std::string text;
+  };
+  const Row rows[] = {
+      {0, "", true, ""},
+      // Status 125 as the framework words it today, and as it may name the cause.
+      {125, "Error HTTP response: 0", false, unreachable + notSent + " (Error 125)"},
+      {125, "Failed to connect to 127.0.0.1 port 9: Connection refused", false,
+       unreachable + notSent + " (Error 125)"},
+      {125, "Could not resolve host: lorvex.invalid", false,
+       unreachable + notSent + " (Error 125)"},
+      {125, "Operation too slow. Less than 1 bytes/sec transferred the last 120 seconds", false,
+       "The Lorvex service did not answer for 120 seconds, so the upload was stopped." +
+           notSent + " (Error 125)"},
+      {125, "The transfer stalled", false,
+       "The Lorvex service did not answer, so the upload was stopped." + notSent +
+           " (Error 125)"},
+      {125, "SSL certificate problem: self-signed certificate", false,
+       "The Lorvex service's security certificate is not trusted, so the connection was "
+       "refused." + notSent + " (Error 125)"},
+      {125, "The proxy server did not answer", false,
+       "The proxy server did not answer." + notSent + " (Error 125)"},
+      {125, "CONNECT refused by the proxy", false,
+       "The proxy server refused the connection to the Lorvex service." + notSent +
+           " (Error 125)"},
+      {125, "Error HTTP response: 407", false,
+       "The proxy server refused the connection to the Lorvex service." + notSent +
+           " (Error 125)"},
+      {125, "Error HTTP response: 401", false,
+       "The Lorvex service refused your account." + notSent + " (Error 125)"},
+      {125, "Error HTTP response: 404", false,
+       "The Lorvex service refused the upload (HTTP 404)." + notSent + " (Error 125)"},
+      {201, "Failed to connect to https://lorvex.invalid/AdminDataUpload.page", false,
+       unreachable + notSent + " (Error 201)"},
+      {301, "returnCode = 'authenticationFailed'", false,
+       "The Lorvex service refused your account." + notSent + " (Error 301)"},
+      {305, "returnCode = 'dataMaintenance'", false,
+       "The Lorvex service is under maintenance. Try again later." + notSent + " (Error 305)"},
+      {119, "'Unknown class'", false,
+       "The Lorvex service refused the upload: Unknown class." + notSent + " (Error 119)"},
+      {102, "'Empty Response'", false,
+       "The Lorvex service gave an answer that could not be understood. Your report may not "
+       "have been uploaded. (Error 102)"},
+      {105, "Failure in reading input file", false,
+       "The upload file could not be read." + notSent + " (Error 105)"},
+      {103, "internal error", false,
+       "The upload to Lorvex failed: internal error." + notSent + " (Error 103)"},
+      {103, std::string(300, 'x'), false,
+       "The upload to Lorvex failed." + notSent + " (Error 103)"},
+      // Done, only the browser was missing: the page's address to open by hand.
+      {114, "Failed to open browser to url: 'https://lorvex.example/r?b=7'", true,
+       "Your report was uploaded to Lorvex, but its page could not be opened in your web "
+       "browser. To see it, open this address by hand:\rhttps://lorvex.example/r?b=7"},
+      {114, "Failed to init Internet Config", true,
+       "Your report was uploaded to Lorvex, but its page could not be opened in your web "
+       "browser. Open Lorvex in your browser to see it."},
+  };
+  for (const Row& r : rows) {
+    const LorvexOutcome outcome = LorvexUploadOutcome(r.status, r.message);
+    EXPECT_EQ(outcome.uploaded, r.uploaded) << r.status << " " << r.message;
+    EXPECT_EQ(outcome.text, r.text) << r.status << " " << r.message;
+    EXPECT_LE(outcome.text.size(), 255u);
+  }
+  // An address too long for the whole sentence keeps a shorter one.
+  const std::string page = "https://lorvex.example/r?" + std::string(150, 'b');
+  const LorvexOutcome longPage =
+      LorvexUploadOutcome(114, "Failed to open browser to url: '" + page + "'");
+  EXPECT_LE(longPage.text.size(), 255u);
+  EXPECT_NE(longPage.text.find("\r" + page), std::string::npos);
+}
+
 TEST_F(UploadTest, TheProgressWindowDrawsWhileTheWorkerUploadsAndNoCommandRuns) {
-  OpenSample(Path("Slow.mtb"), 3, 2);
-  // The service takes a second to answer; meanwhile the loop's thread keeps turning.
+  OpenSample(Path("Slow.mtb"), 60, 20);
+  // A slow link, and a service that takes a second to answer; meanwhile the loop's thread
+  // keeps turning.
+  const std::string page = service_->url("/AdminDataUpload.page");
+  const int servicePort = std::stoi(page.substr(page.rfind(':') + 1));
+  SlowRelay relay(servicePort);
+  UploadTo("http://127.0.0.1:" + std::to_string(relay.port()) + "/AdminDataUpload.page");
   service_->script("/AdminDataUpload.page",
                    {Answer("<!-- url:" + service_->url("/r?uploadBatchEntid=42") + " -->", 1.0)});
   FileSpec spec;
   ASSERT_TRUE(ExportClassLorvex(spec));
   int turns = 0;
   bool shown = true;
-  std::string text;
+  std::vector<std::pair<std::string, int>> seen;  // each change of the line or the bar
+  ControlRef bar = nullptr;
+  GetDialogItemAsControl(gExportProgressDialog, 1, &bar);
+  ASSERT_NE(nullptr, bar);
   SetUploadWaitHookForTesting([&] {
     if (turns++ == 0) {
-      text = DialogText(gExportProgressDialog, 2);
       // The teacher clicks the window's close box and types: neither reaches the class.
       PostWindowPartClick(inGoAway);
       InjectKey('x', 0);
     }
+    const std::pair<std::string, int> now{DialogText(gExportProgressDialog, 2),
+                                          GetControlValue(bar) * 1000 /
+                                              std::max<int>(1, GetControlMaximum(bar))};
+    if (seen.empty() || seen.back() != now) seen.push_back(now);
     shown = shown && FrontWindow() == GetDialogWindow(gExportProgressDialog);
   });
   EXPECT_TRUE(SendToLorvex("es_rpt_01", spec));
   EXPECT_GT(turns, 3);
   EXPECT_TRUE(shown);
-  EXPECT_EQ(text, "Exporting to Lorvex");
+  // The bar moves forward with the bytes sent, and is full while the service works.
+  ASSERT_FALSE(seen.empty());
+  int sending = 0;
+  for (size_t i = 1; i < seen.size(); i++) EXPECT_GE(seen[i].second, seen[i - 1].second);
+  for (const auto& s : seen) {
+    const bool isSending = s.first.rfind("Sending to Lorvex: ", 0) == 0;
+    if (isSending && s.second > 0 && s.second < 1000) sending++;
+    EXPECT_TRUE(s.first == "Exporting to Lorvex" || s.first == "Connecting to Lorvex" ||
+                isSending || s.first == "Waiting for Lorvex to answer")
+        << s.first;
+  }
+  std::string all;
+  for (const auto& s : seen) all += s.first + " " + std::to_string(s.second) + "\n";
+  EXPECT_GE(sending, 2) << "the bar stood still while the bytes went out:\n" << all;
+  EXPECT_EQ(seen.back(), (std::pair<std::string, int>{"Waiting for Lorvex to answer", 1000}));
+  EXPECT_EQ(UploadRequests().size(), 1u);
   Run();
   EXPECT_NE(nullptr, gWindow) << "the click during the upload was dropped";
   EXPECT_NE(FrontWindow(), GetDialogWindow(gExportProgressDialog));
@@ -332,10 +604,10 @@ TEST_F(UploadTest, TheUploadToolGetsEveryArgumentIntactWithoutAShell) {
   OpenSample(Path("Speak $HOME `id` \"q\".mtb"), 3, 2);
   gExportData.classCode.setC("C 1;$(rm -rf x)");
   gExportData.account.setC("t\"eacher `whoami` $USER");
-  gExportData.teacherID.setC("p w'\"$1\\");
   const std::string tool = UploadToolPath();
   EXPECT_EQ(tool.substr(tool.size() - 15), "/UploadTool.jar");
 
+  SetSchoolSpeakPassword(PStr("p w'\"$1\\"));
   EXPECT_TRUE(SaveToSchoolSpeak(gFileSpec));
   EXPECT_EQ(JavaArguments(),
             (std::vector<std::string>{"-jar", tool, "-action", "GradeFileSave", "-file",
@@ -344,15 +616,16 @@ TEST_F(UploadTest, TheUploadToolGetsEveryArgumentIntactWithoutAShell) {
                                       "-username", "t\"eacher `whoami` $USER", "-password",
                                       "p w'\"$1\\"}));
   const FileSpec grades{Path("39$ `x` \"y\".xml")};
+  SetSchoolSpeakPassword(PStr("p w'\"$1\\"));
   EXPECT_TRUE(SendToSchoolSpeak(grades));
   EXPECT_EQ(JavaArguments(),
             (std::vector<std::string>{"-jar", tool, "-action", "GradeUpload", "-file",
                                       grades.path, "-app", "Marktally 6.4", "-username",
                                       "t\"eacher `whoami` $USER", "-password",
                                       "p w'\"$1\\"}));
-  // Empty account and password: the command line ends after the application.
+  // Empty account and password: the command line ends after the application. The
+  // password lived for one run of the tool only.
   gExportData.account.clear();
-  gExportData.teacherID.clear();
   EXPECT_TRUE(SendToSchoolSpeak(grades));
   EXPECT_EQ(JavaArguments().back(), "Marktally 6.4");
   // A name in the program's text (Mac Roman) reaches the tool in the system's (UTF-8).
@@ -364,7 +637,6 @@ TEST_F(UploadTest, TheUploadToolGetsEveryArgumentIntactWithoutAShell) {
 
 TEST_F(UploadTest, AToolThatFailsCannotStartOrHangsIsReportedWithoutThePassword) {
   OpenSample(Path("Fail.mtb"), 3, 2);
-  gExportData.teacherID.setC("secret-pw");
   gExportData.account.setC("teacher");
   struct Row {
     const char* exitCode;
@@ -392,6 +664,7 @@ TEST_F(UploadTest, AToolThatFailsCannotStartOrHangsIsReportedWithoutThePassword)
     if (r.exitCode) setenv("JAVA_EXIT", r.exitCode, 1); else unsetenv("JAVA_EXIT");
     if (r.sleep) setenv("JAVA_SLEEP", r.sleep, 1); else unsetenv("JAVA_SLEEP");
     setenv("PATH", (suite_ + (r.withJava ? "/bin" : "/nojava")).c_str(), 1);
+    SetSchoolSpeakPassword(PStr("secret-pw"));
     EXPECT_FALSE(r.save ? SaveToSchoolSpeak(gFileSpec) : SendToSchoolSpeak(gFileSpec));
     ASSERT_EQ(alerts.size(), 1u);
     EXPECT_EQ(alerts[0].kind, kStopAlert);
@@ -527,6 +800,49 @@ TEST_F(UploadTest, SaveToSchoolSpeakSavesFirstThenHandsTheDocumentToTheTool) {
   EXPECT_FALSE(alerts.empty());
   EXPECT_FALSE(std::filesystem::exists(suite_ + "/java-args"));
   EXPECT_EQ(PendingDialogSteps(gSaveSchoolSpeakDialog), 0u);
+}
+
+TEST_F(UploadTest, TheSchoolSpeakPasswordLivesForTheUploadOnlyAndNeverReachesTheFile) {
+  OpenSample(Path("Secret.mtb"), 3, 2);
+  const std::string password = "Tr0ub4dor&3";
+  // Upload, then save: the class file never holds the password.
+  ScriptDialog(gExportSchoolSpeakDialog, {TypeStep(3, "C-9"), TypeStep(4, "mr roy"),
+                                          TypeStep(5, password), ClickStep(1)});
+  ASSERT_TRUE(Choose(kExportMenu, kSchoolSpeakItem));
+  EXPECT_EQ(JavaArguments().back(), password);
+  ScriptDialog(gSaveSchoolSpeakDialog,
+               {TypeStep(3, "C-9"), TypeStep(4, "mr roy"), TypeStep(5, password), ClickStep(1)});
+  ASSERT_TRUE(Choose(kFileMenu, kSaveToSpeakItem));
+  EXPECT_EQ(JavaArguments().back(), password);
+  // Save to SchoolSpeak saved first; a plain save after it too.
+  const std::string afterUpload = Slurp(gFileSpec.path);
+  gStudents[0].name.setC("Changed, Now");
+  SetChanged(1);
+  ASSERT_TRUE(Choose(kFileMenu, kSaveItem));
+  const std::string saved = Slurp(gFileSpec.path);
+  EXPECT_NE(saved, afterUpload);
+  for (const std::string& bytes : {afterUpload, saved}) {
+    EXPECT_EQ(bytes.find(password), std::string::npos);
+    EXPECT_EQ(bytes.find("Tr0ub4"), std::string::npos);
+  }
+  EXPECT_EQ(gExportData.account.str(), "mr roy");  // the account stays with the class
+  // Nothing is left for a later run of the tool.
+  const std::vector<std::string> later = SchoolSpeakUploadArguments(gFileSpec);
+  EXPECT_EQ(std::find(later.begin(), later.end(), password), later.end());
+
+  // A class file that holds a password from before loses it at its next save.
+  const std::string path = Path("Older.mtb");
+  std::string bytes = saved;
+  const size_t field = 2 + sizeof(ClassRecord) + 32 + 16 + 64;  // the fourth export field
+  ASSERT_EQ(sizeof(ExportDataRecord::teacherID), 16u);
+  bytes.replace(field, 10, std::string("\x09oldsecret"));
+  Spit(path, bytes);
+  OpenThroughMenu(path);
+  ASSERT_EQ(gFileSpec.path, path);
+  SetChanged(1);
+  ASSERT_TRUE(Choose(kFileMenu, kSaveItem));
+  EXPECT_EQ(Slurp(path).find("oldsecret"), std::string::npos);
+  EXPECT_TRUE(alerts.empty());
 }
 
 }  // namespace
