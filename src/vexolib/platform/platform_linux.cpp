@@ -299,8 +299,12 @@ std::string getFileLastModifiedString(const std::string& path) {
     throw std::runtime_error("getFileLastModifiedString: stat(\"" + path +
                              "\") failed (errno = " + errnoText(errno) + ")");
   }
+  return lastModifiedString(st.st_mtime);
+}
+
+std::string lastModifiedString(std::time_t time) {
   std::tm local{};
-  localtime_r(&st.st_mtime, &local);
+  localtime_r(&time, &local);
   char text[64];
   std::snprintf(text, sizeof text, "%4.4d-%2.2d-%2.2d-%2.2d%2.2d-%2.2d", local.tm_year + 1900,
                 local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);

@@ -20,12 +20,17 @@ std::pair<std::string, std::uint64_t> readAndCompressFile(const std::string& fil
 
 // Inflates the pieces, in order, as one zlib stream into outputPath. The result is written
 // beside the target and renamed into place only when whole, so a failure leaves the old file
-// as it was.
+// as it was. More than maxSize bytes, or bytes after the end of the stream, are
+// VexoException 103.
 void decompressFilesIntoFile(const std::string& outputPath,
-                             const std::vector<std::string>& pieces);
+                             const std::vector<std::string>& pieces,
+                             std::uint64_t maxSize = UINT64_MAX);
 
-// The standard CRC-32 (that of zlib and PKZIP) of the whole file.
+// The standard CRC-32 (that of zlib and PKZIP) of the whole file; VexoException 103 for
+// anything that is not a regular file once links are followed.
 unsigned int calcFileCRC(const boost::filesystem::path& filePath);
+// The same of the next `size` bytes of an open file.
+unsigned int calcHandleCRC(int handle, std::uint64_t size);
 
 }  // namespace util
 }  // namespace vexo

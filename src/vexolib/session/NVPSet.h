@@ -17,6 +17,10 @@
 
 namespace vexo {
 
+// The largest file a directory synchronisation carries either way: the wire gives sizes as
+// signed 32-bit decimals.
+constexpr std::uint64_t maxSyncFileSize = 0x7fffffffu;
+
 class NVPSet {
  public:
   boost::optional<std::shared_ptr<NVP>> lookupNVP(const std::string& name) const;
@@ -66,9 +70,11 @@ class NVPSet {
   void setChunksFromFile(const boost::filesystem::path& filePath, const std::string& prefix,
                          int chunkSize);
   // Joins prefix + "chunk.<k>" into localRoot / relPath, then applies "lastModified" and
-  // "isExecutable". A missing chunk is VexoException 103 "Chunk lookup failed". A relPath
-  // that is absolute or climbs out of localRoot is refused with VexoException 103.
-  void downloadFile(const boost::filesystem::path& localRoot, const std::string& prefix) const;
+  // "isExecutable". A missing chunk is VexoException 103 "Chunk lookup failed", and so are
+  // chunks that inflate past maxSize bytes. A relPath that leaves localRoot is refused with
+  // VexoException 103.
+  void downloadFile(const boost::filesystem::path& localRoot, const std::string& prefix,
+                    std::uint64_t maxSize = maxSyncFileSize) const;
   // Applies prefix + "lastModified" to localRoot / relPath; nothing when none was sent.
   void setFileTime(const boost::filesystem::path& localRoot, const std::string& prefix) const;
 

@@ -1,9 +1,11 @@
 #include "vexolib/sync/DirImage.h"
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
-#include <climits>
-#include <cstdlib>
+#include <cerrno>
 #include <set>
 #include <stdexcept>
 
@@ -12,8 +14,11 @@
 #include "vexolib/platform/VexoException.h"
 #include "vexolib/platform/fileio.h"
 #include "vexolib/platform/platform.h"
+#include "vexolib/platform/safe_paths.h"
+#include "vexolib/platform/status.h"
 #include "vexolib/platform/strutil.h"
 #include "vexolib/platform/util.h"
+#include "vexolib/session/NVPSet.h"
 
 namespace fs = boost::filesystem;
 
@@ -21,88 +26,174 @@ namespace vexo {
 
 namespace {
 
-// The wire carries sizes as signed 32-bit decimals.
-constexpr std::uint64_t maxFileSize = 0x7fffffffu;
-
 std::string joinRel(const std::string& parent, const std::string& name) {
   return parent.empty() ? name : parent + "/" + name;
 }
 
-std::string realPathOf(const std::string& path) {
-  char buffer[PATH_MAX];
-  if (::realpath(path.c_str(), buffer) == nullptr) {
-    return std::string();
-  }
-  return buffer;
+// errno is read first, before building the path can change it.
+[[noreturn]] void raiseScanError(const fs::path& root, const std::string& relPath) {
+  const int error = errno;
+  throw fs::filesystem_error("scan", relPath.empty() ? root : root / relPath,
+                             boost::system::error_code(error, boost::system::system_category()));
 }
 
-bool strictlyInside(const std::string& real, const std::string& realRoot) {
-  if (realRoot == "/") {
-    return real.size() > 1 && real[0] == '/';
-  }
-  return real.size() > realRoot.size() + 1 && real.compare(0, realRoot.size(), realRoot) == 0 &&
-         real[realRoot.size()] == '/';
+// Opened without following a link unless asked, and without waiting: O_DIRECTORY refuses a
+// FIFO before it is opened.
+int openFolderAt(int folderHandle, const char* name, bool followLink) {
+  return ::openat(folderHandle, name,
+                  O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK | (followLink ? 0 : O_NOFOLLOW));
 }
 
-[[noreturn]] void refuse(const std::string& relPath, const char* why) {
-  throw VexoException(103, "Refused relative path '" + relPath + "' from the server: " + why);
-}
+// Closes the listing, and with it its folder's descriptor.
+struct FolderListing {
+  explicit FolderListing(DIR* listing) : listing(listing) {}
+  ~FolderListing() {
+    if (listing) {
+      ::closedir(listing);
+    }
+  }
+  FolderListing(const FolderListing&) = delete;
+  FolderListing& operator=(const FolderListing&) = delete;
+  DIR* listing;
+};
 
 }  // namespace
 
 DirProxy::DirProxy(const fs::path& root) : root(root) {
-  std::vector<FolderId> ancestors;
-  scan(std::string(), ancestors);
-}
-
-void DirProxy::scan(const std::string& relPath, std::vector<FolderId>& ancestors) {
-  const fs::path full =
-      (relPath.empty() ? root : root / fs::path(relPath)).lexically_normal();
-  struct stat st;
-  if (::stat(full.c_str(), &st) != 0) {
-    // Vanished since it was listed, or a dangling link.
+  const fs::path full = root.lexically_normal();
+  fileio::FileHandle folder(openFolderAt(AT_FDCWD, full.c_str(), true));
+  if (!folder.valid()) {
+    // Missing, a dangling link or not a folder: an empty image.
     if (errno == ENOENT || errno == ENOTDIR) {
       return;
     }
-    throw fs::filesystem_error("scan", full,
-                               boost::system::error_code(errno, boost::system::system_category()));
+    raiseScanError(full, std::string());
   }
-  const bool isDirectory = S_ISDIR(st.st_mode);
-  if (isDirectory) {
-    const FolderId id{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
-    for (const FolderId& entered : ancestors) {
-      if (entered == id) {
+  std::vector<FolderId> ancestors;
+  struct stat st;
+  if (::fstat(folder.get(), &st) != 0) {
+    raiseScanError(full, std::string());
+  }
+  ancestors.push_back(
+      FolderId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)});
+  scanFolder(folder.release(), std::string(), ancestors);
+}
+
+void DirProxy::scanFolder(int folderHandle, const std::string& relPath,
+                          std::vector<FolderId>& ancestors) {
+  DIR* opened = ::fdopendir(folderHandle);
+  if (!opened) {
+    fileio::FileHandle unlisted(folderHandle);
+    raiseScanError(root, relPath);
+  }
+  FolderListing listing(opened);
+  const int folder = ::dirfd(listing.listing);
+  for (;;) {
+    errno = 0;
+    const struct dirent* entry = ::readdir(listing.listing);
+    if (!entry) {
+      if (errno != 0) {
+        raiseScanError(root, relPath);
+      }
+      break;
+    }
+    const char* name = entry->d_name;
+    if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) {
+      continue;
+    }
+    const std::string rel = joinRel(relPath, name);
+    unsigned char type = entry->d_type;
+    struct stat st;
+    if (type == DT_UNKNOWN) {
+      if (::fstatat(folder, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        continue;  // gone since it was listed
+      }
+      type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG
+                                          : S_ISLNK(st.st_mode) ? DT_LNK : DT_FIFO;
+    }
+    const bool link = type == DT_LNK;
+    if (link) {
+      // Orders for what lies outside would all be refused, so it is not shown to the server.
+      fs::path resolved;
+      if (!fileio::resolveInRoot(root, rel, resolved)) {
+        platform::trace("Leaving out a link that leads outside the folder: " + rel);
+        continue;
+      }
+      if (::fstatat(folder, name, &st, 0) != 0) {
+        continue;  // dangling
+      }
+      type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : DT_FIFO;
+    }
+    if (type == DT_REG) {
+      recordFile(folder, name, rel, link);
+    } else if (type == DT_DIR) {
+      const int sub = openFolderAt(folder, name, link);
+      if (sub < 0) {
+        if (errno == ENOENT || errno == ENOTDIR || errno == ELOOP) {
+          continue;  // gone, or replaced by something else since it was listed
+        }
+        raiseScanError(root, rel);
+      }
+      fileio::FileHandle subFolder(sub);
+      if (::fstat(sub, &st) != 0) {
+        raiseScanError(root, rel);
+      }
+      const FolderId id{static_cast<std::uint64_t>(st.st_dev),
+                        static_cast<std::uint64_t>(st.st_ino)};
+      bool entered = false;
+      for (const FolderId& above : ancestors) {
+        entered = entered || above == id;
+      }
+      if (entered) {
         // A link back to a folder above: its contents are already in the image.
-        platform::trace("Skipping symbolic link cycle at " + full.string());
-        return;
+        platform::trace("Skipping symbolic link cycle at " + (root / rel).string());
+        continue;
       }
+      PathInfo info;
+      info.relPath = rel;
+      info.isDirectory = true;
+      pathInfos[rel] = info;
+      ancestors.push_back(id);
+      scanFolder(subFolder.release(), rel, ancestors);
+      ancestors.pop_back();
+    } else {
+      // Opening a pipe would wait for a writer, a device could be read for ever.
+      platform::trace("Leaving out what is neither file nor folder: " + rel);
     }
-    ancestors.push_back(id);
   }
-  if (!relPath.empty()) {
-    PathInfo info;
-    info.relPath = relPath;
-    info.isDirectory = isDirectory;
-    if (!isDirectory) {
-      const std::uint64_t size = platform::fileSize(full.string());
-      if (size > maxFileSize) {
-        throw VexoException(103, "File '" + relPath + "' is " + std::to_string(size) +
-                                     " bytes; files of 2 GiB or more cannot be synchronised.");
+}
+
+void DirProxy::recordFile(int folderHandle, const char* name, const std::string& relPath,
+                          bool followLink) {
+  const bool withCrc = platform::getBoolConfigOption("calcfilecrc", true);
+  struct stat st;
+  fileio::FileHandle file;
+  if (withCrc) {
+    file = fileio::openRegularFileAt(folderHandle, name, st, followLink);
+    if (!file.valid()) {
+      if (errno == ENOENT || errno == EINVAL || errno == EISDIR || errno == ELOOP) {
+        return;  // gone, or no longer a regular file
       }
-      info.lastModified = platform::getFileLastModifiedString(full.string());
-      info.fileSize = static_cast<std::uint32_t>(size);
-      if (platform::getBoolConfigOption("calcfilecrc", true)) {
-        info.crc = util::calcFileCRC(full);
-      }
+      raiseScanError(root, relPath);
     }
-    pathInfos[relPath] = info;
+  } else if (::fstatat(folderHandle, name, &st, followLink ? 0 : AT_SYMLINK_NOFOLLOW) != 0 ||
+             !S_ISREG(st.st_mode)) {
+    return;
   }
-  if (isDirectory) {
-    for (fs::directory_iterator it(full), end; it != end; ++it) {
-      scan(joinRel(relPath, it->path().filename().string()), ancestors);
-    }
-    ancestors.pop_back();
+  const std::uint64_t size = static_cast<std::uint64_t>(st.st_size);
+  if (size > maxSyncFileSize) {
+    throw VexoException(status::generalFailure,
+                        "File '" + relPath + "' is " + std::to_string(size) +
+                            " bytes; files of 2 GiB or more cannot be synchronised.");
   }
+  PathInfo info;
+  info.relPath = relPath;
+  info.lastModified = platform::lastModifiedString(st.st_mtime);
+  info.fileSize = static_cast<std::uint32_t>(size);
+  if (withCrc) {
+    info.crc = util::calcHandleCRC(file.get(), size);
+  }
+  pathInfos[relPath] = info;
 }
 
 PathInfo& DirProxy::accessPathInfo(const std::string& relPath) {
@@ -143,53 +234,11 @@ void DirProxy::mkdirAtRelPath(const std::string& relPath) {
 
 void DirProxy::deleteAtRelPath(const std::string& relPath) {
   if (relPath.empty()) {
-    refuse(relPath, "it names the synchronised folder itself");
+    throw VexoException(status::generalFailure,
+                        "Refused relative path '' from the server: it names the folder itself");
   }
   // remove_all removes a link itself and never enters the folder it points to.
   fs::remove_all(root / fs::path(relPath));
-}
-
-fs::path confinedPath(const fs::path& root, const std::string& relPath) {
-  if (relPath.empty()) {
-    refuse(relPath, "empty");
-  }
-  if (relPath[0] == '/') {
-    refuse(relPath, "absolute");
-  }
-  const std::vector<std::string> components = strutil::split(relPath, '/');
-  for (const std::string& component : components) {
-    if (component.empty() || component == "." || component == "..") {
-      refuse(relPath, "not a plain relative path");
-    }
-    if (component.find('\0') != std::string::npos) {
-      refuse(relPath, "holds a NUL byte");
-    }
-  }
-  fs::path resolved;
-  if (!fileio::resolveInRoot(root, relPath, resolved)) {
-    refuse(relPath, "it leads out of the synchronised folder");
-  }
-  const std::string realRoot = realPathOf(root.string());
-  if (realRoot.empty()) {
-    refuse(relPath, "the synchronised folder cannot be resolved");
-  }
-  // Every component that exists must stay inside the root once links are followed; the
-  // first missing one ends the walk, as nothing below it can be a link yet.
-  std::string walked = root.string();
-  for (const std::string& component : components) {
-    walked += "/" + component;
-    struct stat st;
-    if (::lstat(walked.c_str(), &st) != 0) {
-      break;
-    }
-    if (S_ISLNK(st.st_mode)) {
-      const std::string real = realPathOf(walked);
-      if (real.empty() || !strictlyInside(real, realRoot)) {
-        refuse(relPath, "a symbolic link leads out of the synchronised folder");
-      }
-    }
-  }
-  return root / fs::path(relPath);
 }
 
 }  // namespace vexo

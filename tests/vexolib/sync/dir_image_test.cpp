@@ -1,9 +1,12 @@
 // The local directory image on real folders of the sandbox: what a scan records, links and
 // their cycles, the letter-case check, the disk changes made through the image, and the
 // confinement of the server's relative paths.
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -15,6 +18,7 @@
 #include "sandbox.h"
 #include "vexolib/platform/VexoException.h"
 #include "vexolib/platform/platform.h"
+#include "vexolib/platform/safe_paths.h"
 #include "vexolib/sync/DirImage.h"
 
 namespace vexotest {
@@ -80,13 +84,13 @@ TEST_F(DirImageTest, MissingOrFileRootGivesAnEmptyImage) {
   EXPECT_FALSE(DirProxy(root).containsDuplicatePathsWhenLetterCaseIgnored());
 }
 
-TEST_F(DirImageTest, LinksAreFollowedDanglingOnesSkippedAndCyclesNotEntered) {
-  const std::string outside = makeFolder("image-outside");
-  writeFile(outside + "/target.txt", "target bytes");
+TEST_F(DirImageTest, LinksInsideAreFollowedDanglingOnesSkippedAndCyclesNotEntered) {
+  fs::create_directories(at("store"));
+  writeFile(at("store/target.txt"), "target bytes");
   fs::create_directories(at("d/e"));
   writeFile(at("d/e/f"), "f");
-  symlinkTo(outside + "/target.txt", "file-link");
-  symlinkTo(outside, "dir-link");
+  symlinkTo("store/target.txt", "file-link");
+  symlinkTo(at("store"), "dir-link");
   symlinkTo(at("gone"), "dangling");
   // Both lead back up the tree: without the guard the walk would never end.
   symlinkTo("..", "d/e/up");
@@ -94,10 +98,53 @@ TEST_F(DirImageTest, LinksAreFollowedDanglingOnesSkippedAndCyclesNotEntered) {
   DirProxy image(root);
   EXPECT_EQ(image.getRelPaths(),
             (std::vector<std::string>{"d", "d/e", "d/e/f", "dir-link", "dir-link/target.txt",
-                                      "file-link"}));
+                                      "file-link", "store", "store/target.txt"}));
   EXPECT_TRUE(image.accessPathInfo("dir-link").isDirectory);
   EXPECT_EQ(*image.accessPathInfo("file-link").crc, crcOf("target bytes"));
   EXPECT_EQ(*image.accessPathInfo("file-link").fileSize, 12u);
+}
+
+// The server could give no order for a path that leads out of the folder without it being
+// refused, so the folder would never finish a sync: such paths are not shown to it at all.
+TEST_F(DirImageTest, LinksThatLeadOutOfTheFolderAreLeftOut) {
+  const std::string outside = makeFolder("image-outside");
+  writeFile(outside + "/target.txt", "target bytes");
+  fs::create_directories(at("in"));
+  writeFile(at("in/kept.txt"), "kept");
+  symlinkTo(outside + "/target.txt", "file-out");
+  symlinkTo(outside, "dir-out");
+  symlinkTo("../image-outside", "in/relative-out");
+  symlinkTo("/etc/passwd", "in/system-file");
+  symlinkTo(".", "in/self");  // inside, and a cycle
+  for (const bool crc : {true, false}) {
+    vexo::platform::overrideBoolConfigOption("calcfilecrc", crc);
+    EXPECT_EQ(DirProxy(root).getRelPaths(), (std::vector<std::string>{"in", "in/kept.txt"}))
+        << "CRC " << crc;
+  }
+}
+
+// Opening a FIFO for its CRC waits for a writer that never comes; a socket cannot be opened
+// at all. Neither is a file the server can hold, so the scan leaves them out unopened.
+TEST_F(DirImageTest, PipesSocketsAndLinksToThemAreLeftOutUnopened) {
+  fs::create_directories(at("sub"));
+  writeFile(at("sub/real.txt"), "real");
+  ASSERT_EQ(::mkfifo(at("pipe").c_str(), 0600), 0);
+  ASSERT_EQ(::mkfifo(at("sub/pipe").c_str(), 0600), 0);
+  symlinkTo("pipe", "pipe-link");
+  const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_GE(listener, 0);
+  struct sockaddr_un address {};
+  address.sun_family = AF_UNIX;
+  const std::string socketPath = at("sub/socket");
+  ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+  std::strcpy(address.sun_path, socketPath.c_str());
+  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  for (const bool crc : {true, false}) {
+    vexo::platform::overrideBoolConfigOption("calcfilecrc", crc);
+    EXPECT_EQ(DirProxy(root).getRelPaths(), (std::vector<std::string>{"sub", "sub/real.txt"}))
+        << "CRC " << crc;
+  }
+  ::close(listener);
 }
 
 TEST_F(DirImageTest, LetterCaseDuplicatesAreFoundAnywhereInThePath) {
@@ -190,15 +237,17 @@ TEST_F(DirImageTest, ServerPathsAreConfinedToTheFolder) {
       {"a.txt", true},           {"in/deep/new.txt", true}, {"inner/x", true},
       {"not/yet/there", true},   {"", false},               {"/etc/x", false},
       {"../x", false},           {"a/../../b", false},      {"in/..", false},
-      {".", false},              {"in/./x", false},         {"out", false},
+      {".", false},              {"in/./x", true},         {"out", false},
       {"out/x", false},          {"passwd", false},
   };
   for (const auto& c : cases) {
     if (c.accepted) {
-      EXPECT_EQ(vexo::confinedPath(root, c.relPath), fs::path(root) / c.relPath) << c.relPath;
+      EXPECT_EQ(vexo::fileio::confinedPath(root, c.relPath),
+                (fs::path(root) / c.relPath).lexically_normal())
+          << c.relPath;
     } else {
       try {
-        vexo::confinedPath(root, c.relPath);
+        vexo::fileio::confinedPath(root, c.relPath);
         ADD_FAILURE() << "accepted '" << c.relPath << "'";
       } catch (const vexo::VexoException& e) {
         EXPECT_EQ(e.statusCode, 103) << c.relPath;
