@@ -26,9 +26,9 @@ unsigned char inBuffer[bufferSize];
 unsigned char outBuffer[bufferSize];
 
 // Much larger than a stream buffer: with small reads the system calls, not the checksum,
-// set the pace.
+// set the pace. One per thread: a folder scan reads files on several.
 constexpr std::size_t crcBufferSize = 256 * 1024;
-unsigned char crcBuffer[crcBufferSize];
+thread_local unsigned char crcBuffer[crcBufferSize];
 
 const char compressFailure[] = "Error occurred while compressing data for transmission";
 

@@ -1,5 +1,6 @@
 // Compression of the files the framework sends and receives, and CRC-32 of files.
-// The operations share static buffers: one at a time per process.
+// The compression operations share static buffers: one at a time per process. The CRCs
+// may run on several threads at once.
 #pragma once
 
 #include <cstdint>

@@ -25,8 +25,8 @@ struct PathInfo {
 
 class DirProxy {
  public:
-  // Scans the tree. A root that is missing or not a folder gives an empty image. Folder
-  // listing errors raise boost::filesystem::filesystem_error; a file of 2 GiB or more,
+  // Scans the tree, its folders on several threads. A root that is missing or not a folder
+  // gives an empty image. Folder listing errors raise boost::filesystem::filesystem_error; a file of 2 GiB or more,
   // which the wire's signed 32-bit size cannot carry, raises VexoException 103. Pipes,
   // sockets and devices are left out unopened, and so is a symbolic link that leads out of
   // the root: the server could give no order for it that would not be refused.
@@ -46,21 +46,6 @@ class DirProxy {
   const boost::filesystem::path& getRoot() const { return root; }
 
  private:
-  struct FolderId {
-    std::uint64_t device = 0;
-    std::uint64_t inode = 0;
-    bool operator==(const FolderId& other) const {
-      return device == other.device && inode == other.inode;
-    }
-  };
-  // Every entry of the open folder, each looked at once, relative to the folder. ancestors:
-  // the folders entered on the way down, to stop at a link that leads back.
-  void scanFolder(int folderHandle, const std::string& relPath,
-                  std::vector<FolderId>& ancestors);
-  // A regular file below the open folder; nothing when it has gone or is no longer one.
-  void recordFile(int folderHandle, const char* name, const std::string& relPath,
-                  bool followLink);
-
   boost::filesystem::path root;
   std::map<std::string, PathInfo> pathInfos;
 };

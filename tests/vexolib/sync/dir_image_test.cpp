@@ -6,6 +6,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <string>
@@ -185,6 +186,45 @@ TEST_F(DirImageTest, FilesOfTwoGibibytesOrMoreAreRefusedBeforeTheyAreRead) {
   ASSERT_EQ(::truncate(at("big.bin").c_str(), 0x7fffffffLL), 0);
   vexo::platform::overrideBoolConfigOption("calcfilecrc", false);
   EXPECT_EQ(*DirProxy(root).accessPathInfo("big.bin").fileSize, 0x7fffffffu);
+}
+
+// Folders are listed on several threads, and past a bound the thread that finds a folder
+// lists it itself: a tree wider than that bound and one deeper than a few levels come out
+// whole, and a refusal deep in one branch still ends the scan.
+TEST_F(DirImageTest, AWideAndDeepTreeIsImagedWholeAndAFailureAnywhereEndsTheScan) {
+  std::vector<std::string> expected;
+  for (int i = 0; i < 150; ++i) {
+    const std::string folder = "w" + std::to_string(i);
+    fs::create_directories(at(folder));
+    writeFile(at(folder + "/f"), folder);
+    expected.push_back(folder);
+    expected.push_back(folder + "/f");
+  }
+  std::string deep = "deep";
+  for (int level = 0; level < 40; ++level) {
+    fs::create_directories(at(deep));
+    writeFile(at(deep + "/leaf"), deep);
+    expected.push_back(deep);
+    expected.push_back(deep + "/leaf");
+    deep += "/d";
+  }
+  std::sort(expected.begin(), expected.end());
+  for (const bool crc : {true, false}) {
+    vexo::platform::overrideBoolConfigOption("calcfilecrc", crc);
+    DirProxy image(root);
+    EXPECT_EQ(image.getRelPaths(), expected) << "CRC " << crc;
+    if (crc) {
+      EXPECT_EQ(*image.accessPathInfo("w149/f").crc, crcOf("w149"));
+      EXPECT_EQ(*image.accessPathInfo("deep/d/d/leaf").crc, crcOf("deep/d/d"));
+    }
+  }
+  for (const std::string where : {"w77", "deep/d/d/d/d/d/d/d/d/d/d/d"}) {
+    SCOPED_TRACE(where);
+    { std::ofstream big(at(where + "/big.bin"), std::ios::binary); }
+    ASSERT_EQ(::truncate(at(where + "/big.bin").c_str(), 0x80000000LL), 0);
+    EXPECT_THROW(DirProxy image(root), vexo::VexoException);
+    fs::remove(at(where + "/big.bin"));
+  }
 }
 
 TEST_F(DirImageTest, AnUnreadableFolderFailsTheScan) {
