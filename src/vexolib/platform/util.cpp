@@ -241,8 +241,8 @@ std::pair<std::string, std::uint64_t> readAndCompressFile(const std::string& fil
   return {output.path(), size};
 }
 
-void decompressFilesIntoFile(const std::string& outputPath,
-                             const std::vector<std::string>& pieces, std::uint64_t maxSize) {
+void decompressRangesIntoFile(const std::string& outputPath,
+                              const std::vector<CompressedRange>& ranges, std::uint64_t maxSize) {
   fileio::AtomicFileWriter output(outputPath);
   if (!output.open()) {
     throw VexoException(status::fileOpenFailed, "Unable to open output file '" + outputPath + "'.");
@@ -250,17 +250,15 @@ void decompressFilesIntoFile(const std::string& outputPath,
   z_stream stream;
   initDecompressor(stream);
   StreamGuard<inflateEnd> streamGuard(stream);
-  for (const std::string& piece : pieces) {
-    std::uint64_t remaining = platform::fileSize(piece);
-    const int input = platform::openBinaryReadOnlyFile(piece);
-    if (input < 0) {
-      throw VexoException(status::generalFailure, "Failed to open compressed file.");
+  for (const CompressedRange& range : ranges) {
+    if (!platform::seekFileHandleToOffset(range.handle, range.offset)) {
+      throw VexoException(status::generalFailure, "I/O error.");
     }
-    fileio::FileHandle inputCloser(input);
+    std::uint64_t remaining = range.length;
     while (remaining > 0) {
       const std::size_t want =
           static_cast<std::size_t>(std::min<std::uint64_t>(remaining, bufferSize));
-      if (fileio::readFull(input, inBuffer, want) != want) {
+      if (fileio::readFull(range.handle, inBuffer, want) != want) {
         throw VexoException(status::generalFailure, "I/O error.");
       }
       decompressBlock(stream, static_cast<int>(want), maxSize, output.handle(), outputPath);
@@ -276,6 +274,21 @@ void decompressFilesIntoFile(const std::string& outputPath,
   if (!output.replace()) {
     throw VexoException(status::fileOpenFailed, "Unable to open output file '" + outputPath + "'.");
   }
+}
+
+void decompressFilesIntoFile(const std::string& outputPath,
+                             const std::vector<std::string>& pieces, std::uint64_t maxSize) {
+  std::vector<fileio::FileHandle> files;
+  std::vector<CompressedRange> ranges;
+  for (const std::string& piece : pieces) {
+    const std::uint64_t size = platform::fileSize(piece);
+    files.emplace_back(platform::openBinaryReadOnlyFile(piece));
+    if (!files.back().valid()) {
+      throw VexoException(status::generalFailure, "Failed to open compressed file.");
+    }
+    ranges.push_back(CompressedRange{files.back().get(), 0, size});
+  }
+  decompressRangesIntoFile(outputPath, ranges, maxSize);
 }
 
 unsigned int calcHandleCRC(int handle, std::uint64_t size) {

@@ -19,10 +19,20 @@ namespace util {
 std::pair<std::string, std::uint64_t> readAndCompressFile(const std::string& filePath,
                                                           std::uint64_t fileSize);
 
-// Inflates the pieces, in order, as one zlib stream into outputPath. The result is written
+// length bytes at offset of an open file.
+struct CompressedRange {
+  int handle = -1;
+  std::uint64_t offset = 0;
+  std::uint64_t length = 0;
+};
+
+// Inflates the ranges, in order, as one zlib stream into outputPath. The result is written
 // beside the target and renamed into place only when whole, so a failure leaves the old file
 // as it was. More than maxSize bytes, or bytes after the end of the stream, are
 // VexoException 103.
+void decompressRangesIntoFile(const std::string& outputPath,
+                              const std::vector<CompressedRange>& ranges, std::uint64_t maxSize);
+// The same of whole files.
 void decompressFilesIntoFile(const std::string& outputPath,
                              const std::vector<std::string>& pieces,
                              std::uint64_t maxSize = UINT64_MAX);

@@ -151,6 +151,12 @@ void NVPSet::setChunkFromHandle(const std::string& name, int handle, std::uint64
   put(name, std::make_shared<NVP>(name, handle, offset, length));
 }
 
+void NVPSet::setChunkInAnswer(const std::string& name,
+                              std::shared_ptr<const fileio::FileHandle> answer,
+                              std::uint64_t offset, std::uint64_t length) {
+  put(name, std::make_shared<NVP>(name, std::move(answer), offset, length));
+}
+
 void NVPSet::setChunk(const std::string& name, const boost::filesystem::path& filePath,
                       bool adopt) {
   const std::uint64_t size = platform::fileSize(filePath.string());
@@ -207,19 +213,23 @@ void NVPSet::downloadFile(const boost::filesystem::path& localRoot, const std::s
                           std::uint64_t maxSize) const {
   const std::string relPath = getString(prefix + "relPath");
   const int count = getInteger(prefix + "chunk.count");
-  std::vector<std::string> chunkFiles;
+  // Inflated from where the chunks lie, without a copy of them.
+  std::vector<NVP::ChunkBytes> chunks;
+  std::vector<util::CompressedRange> ranges;
   for (int k = 0; k < count; ++k) {
     const boost::optional<std::shared_ptr<NVP>> chunk = lookupNVP(chunkName(prefix, k));
     if (!chunk) {
       throw VexoException(status::generalFailure, "Chunk lookup failed");
     }
-    chunkFiles.push_back((*chunk)->getChunkFileTempPath());
+    chunks.push_back((*chunk)->getChunkBytes());
+    ranges.push_back(
+        util::CompressedRange{chunks.back().file->get(), chunks.back().offset, chunks.back().length});
   }
   const std::string target = fileio::confinedPath(localRoot, relPath).string();
   // The new file takes the old one's place only once it is whole, so a download that fails
   // loses nothing; the other spellings of its name go after that.
   const std::vector<std::string> spellings = spellingsOfLeaf(target);
-  util::decompressFilesIntoFile(target, chunkFiles, maxSize);
+  util::decompressRangesIntoFile(target, ranges, maxSize);
   const std::string leaf = boost::filesystem::path(target).filename().string();
   for (const std::string& path : spellings) {
     if (boost::filesystem::path(path).filename().string() != leaf) {

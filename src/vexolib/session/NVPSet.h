@@ -55,6 +55,9 @@ class NVPSet {
   // A copy of that byte range of an open file; the file's position stays where it was.
   void setChunkFromHandle(const std::string& name, int handle, std::uint64_t offset,
                           std::uint64_t length);
+  // That byte range of an answer's temporary file, left where it lies (NVP).
+  void setChunkInAnswer(const std::string& name, std::shared_ptr<const fileio::FileHandle> answer,
+                        std::uint64_t offset, std::uint64_t length);
   // The whole file: adopted (deleted with the value) or copied.
   void setChunk(const std::string& name, const boost::filesystem::path& filePath, bool adopt);
 
