@@ -291,17 +291,18 @@ void decompressFilesIntoFile(const std::string& outputPath,
   decompressRangesIntoFile(outputPath, ranges, maxSize);
 }
 
-unsigned int calcHandleCRC(int handle, std::uint64_t size) {
-  uLong crc = crc32(0L, Z_NULL, 0);
+bool calcHandleCRC(int handle, std::uint64_t size, unsigned int& crc) noexcept {
+  uLong sum = crc32(0L, Z_NULL, 0);
   while (size > 0) {
     const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(size, crcBufferSize));
     if (fileio::readFull(handle, crcBuffer, want) != want) {
-      throw VexoException(status::generalFailure, "I/O error.");
+      return false;
     }
-    crc = crc32(crc, crcBuffer, static_cast<uInt>(want));
+    sum = crc32(sum, crcBuffer, static_cast<uInt>(want));
     size -= want;
   }
-  return static_cast<unsigned int>(crc);
+  crc = static_cast<unsigned int>(sum);
+  return true;
 }
 
 unsigned int calcFileCRC(const boost::filesystem::path& filePath) {
@@ -313,7 +314,11 @@ unsigned int calcFileCRC(const boost::filesystem::path& filePath) {
   if (!input.valid()) {
     throw VexoException(status::generalFailure, "Failed to open file for CRC calc.");
   }
-  return calcHandleCRC(input.get(), static_cast<std::uint64_t>(info.st_size));
+  unsigned int crc = 0;
+  if (!calcHandleCRC(input.get(), static_cast<std::uint64_t>(info.st_size), crc)) {
+    throw VexoException(status::generalFailure, "I/O error.");
+  }
+  return crc;
 }
 
 }  // namespace util

@@ -63,6 +63,13 @@ struct FolderListing {
   DIR* listing;
 };
 
+// A refusal found on a scanning thread, raised as VexoException on the caller's thread once
+// the others have stopped: its constructor traces, and tracing belongs to one thread.
+struct ScanFailure {
+  int code;
+  std::string message;
+};
+
 struct FolderId {
   std::uint64_t device = 0;
   std::uint64_t inode = 0;
@@ -109,7 +116,11 @@ class TreeScan {
       }
     }
     if (error_) {
-      std::rethrow_exception(error_);
+      try {
+        std::rethrow_exception(error_);
+      } catch (const ScanFailure& failure) {
+        throw VexoException(failure.code, failure.message);
+      }
     }
     for (Found& part : found) {
       for (PathInfo& info : part.records) {
@@ -279,16 +290,20 @@ class TreeScan {
     }
     const std::uint64_t size = static_cast<std::uint64_t>(st.st_size);
     if (size > maxSyncFileSize) {
-      throw VexoException(status::generalFailure,
-                          "File '" + rel + "' is " + std::to_string(size) +
-                              " bytes; files of 2 GiB or more cannot be synchronised.");
+      throw ScanFailure{status::generalFailure,
+                        "File '" + rel + "' is " + std::to_string(size) +
+                            " bytes; files of 2 GiB or more cannot be synchronised."};
     }
     PathInfo info;
     info.relPath = rel;
     info.lastModified = platform::lastModifiedString(st.st_mtime);
     info.fileSize = static_cast<std::uint32_t>(size);
     if (withCrc_) {
-      info.crc = util::calcHandleCRC(file.get(), size);
+      unsigned int crc = 0;
+      if (!util::calcHandleCRC(file.get(), size, crc)) {
+        throw ScanFailure{status::generalFailure, "I/O error."};
+      }
+      info.crc = crc;
     }
     found.records.push_back(std::move(info));
   }
