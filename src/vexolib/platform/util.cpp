@@ -291,7 +291,7 @@ void decompressFilesIntoFile(const std::string& outputPath,
   decompressRangesIntoFile(outputPath, ranges, maxSize);
 }
 
-bool calcHandleCRC(int handle, std::uint64_t size, unsigned int& crc) noexcept {
+bool calcHandleCRC(int handle, std::uint64_t size, unsigned int& crc) {
   uLong sum = crc32(0L, Z_NULL, 0);
   while (size > 0) {
     const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(size, crcBufferSize));

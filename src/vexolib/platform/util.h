@@ -40,9 +40,9 @@ void decompressFilesIntoFile(const std::string& outputPath,
 // The standard CRC-32 (that of zlib and PKZIP) of the whole file; VexoException 103 for
 // anything that is not a regular file once links are followed.
 unsigned int calcFileCRC(const boost::filesystem::path& filePath);
-// The same of the next `size` bytes of an open file; false when fewer can be read. Raises
-// and traces nothing, so any thread may call it.
-bool calcHandleCRC(int handle, std::uint64_t size, unsigned int& crc) noexcept;
+// The same of the next `size` bytes of an open file; false when fewer can be read. Traces
+// nothing, so any thread may call it.
+bool calcHandleCRC(int handle, std::uint64_t size, unsigned int& crc);
 
 }  // namespace util
 }  // namespace vexo
