@@ -222,8 +222,8 @@ void NVPSet::downloadFile(const boost::filesystem::path& localRoot, const std::s
       throw VexoException(status::generalFailure, "Chunk lookup failed");
     }
     chunks.push_back((*chunk)->getChunkBytes());
-    ranges.push_back(
-        util::CompressedRange{chunks.back().file->get(), chunks.back().offset, chunks.back().length});
+    const NVP::ChunkBytes& bytes = chunks.back();
+    ranges.push_back(util::CompressedRange{bytes.file->get(), bytes.offset, bytes.length});
   }
   const std::string target = fileio::confinedPath(localRoot, relPath).string();
   // The new file takes the old one's place only once it is whole, so a download that fails

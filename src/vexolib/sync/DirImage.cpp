@@ -96,7 +96,8 @@ class TreeScan {
   // The records and traces of the whole tree below the open root folder.
   void run(FolderTask top, std::map<std::string, PathInfo>& pathInfos) {
     queue_.push_back(std::move(top));
-    const unsigned threads = std::max(1u, std::min(maxThreads, std::thread::hardware_concurrency()));
+    const unsigned threads =
+        std::max(1u, std::min(maxThreads, std::thread::hardware_concurrency()));
     std::vector<Found> found(threads);
     std::vector<std::thread> workers;
     for (unsigned t = 1; t < threads; ++t) {

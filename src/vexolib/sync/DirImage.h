@@ -26,10 +26,11 @@ struct PathInfo {
 class DirProxy {
  public:
   // Scans the tree, its folders on several threads. A root that is missing or not a folder
-  // gives an empty image. Folder listing errors raise boost::filesystem::filesystem_error; a file of 2 GiB or more,
-  // which the wire's signed 32-bit size cannot carry, raises VexoException 103. Pipes,
-  // sockets and devices are left out unopened, and so is a symbolic link that leads out of
-  // the root: the server could give no order for it that would not be refused.
+  // gives an empty image. Folder listing errors raise boost::filesystem::filesystem_error;
+  // a file of 2 GiB or more, which the wire's signed 32-bit size cannot carry, raises
+  // VexoException 103. Pipes, sockets and devices are left out unopened, and so is a
+  // symbolic link that leads out of the root: the server could give no order for it that
+  // would not be refused.
   explicit DirProxy(const boost::filesystem::path& root);
 
   // std::logic_error for a path the image does not hold.
