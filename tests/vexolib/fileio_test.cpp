@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "sandbox.h"
-#include "vexolib/platform/fileio.h"
+#include "vexolib/platform/safe_paths.h"
 
 namespace vexotest {
 namespace {
@@ -54,8 +54,9 @@ TEST_F(ResolveInRootTest, RefusesEveryPathThatCouldLeaveTheRoot) {
       {"../outside/secret", false},
       {"sub/../../outside", false},
       {"sub/..", false},
-      {"sub//file", false},
-      {"sub/", false},
+      {"sub//file", true},
+      {"sub/", true},
+      {"./.", false},
       {"/", false},
       {std::string("sub/fi\0le", 9), false},
       {"out", false},
@@ -69,7 +70,11 @@ TEST_F(ResolveInRootTest, RefusesEveryPathThatCouldLeaveTheRoot) {
     fs::path resolved;
     EXPECT_EQ(resolveInRoot(root_, c.relPath, resolved), c.accepted);
     if (c.accepted) {
-      EXPECT_EQ(resolved.lexically_normal(), (fs::path(root_) / c.relPath).lexically_normal());
+      fs::path expected = (fs::path(root_) / c.relPath).lexically_normal();
+      if (expected.filename() == ".") {
+        expected = expected.parent_path();  // what a trailing '/' leaves
+      }
+      EXPECT_EQ(resolved, expected);
     }
   }
 }

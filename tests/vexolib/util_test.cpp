@@ -173,6 +173,44 @@ TEST_F(UtilTest, OutputReplacesTheOldFile) {
   EXPECT_EQ(listFolder(dir), (Strings{"compressed", "input", "output"}));
 }
 
+// The cap counts inflated bytes: a stream of exactly the cap is whole, one byte more leaves
+// nothing behind, however many pieces it comes in.
+TEST_F(UtilTest, InflationPastTheCapFailsAndLeavesTheTargetAlone) {
+  const std::string content(300000, 'z');
+  const std::string compressed = compress(content);
+  const std::string output = dir + "/output";
+  const struct {
+    std::uint64_t cap;
+    std::vector<std::size_t> cuts;
+    bool whole;
+  } cases[] = {
+      {content.size(), {}, true},
+      {content.size() - 1, {}, false},
+      {content.size() - 1, {10, compressed.size() / 2}, false},
+      {1000, {}, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.cap);
+    writeFile(output, "keep me");
+    if (c.whole) {
+      vexo::util::decompressFilesIntoFile(output, writePieces(compressed, c.cuts), c.cap);
+      EXPECT_TRUE(readFile(output) == content);
+      continue;
+    }
+    try {
+      vexo::util::decompressFilesIntoFile(output, writePieces(compressed, c.cuts), c.cap);
+      ADD_FAILURE() << "no error";
+    } catch (const vexo::VexoException& e) {
+      EXPECT_EQ(e.statusCode, 103);
+      EXPECT_NE(std::string(e.what()).find("larger than the"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(readFile(output), "keep me");
+    for (const std::string& name : listFolder(dir)) {
+      EXPECT_EQ(name.rfind(".vexo-", 0), std::string::npos) << name;
+    }
+  }
+}
+
 // Bad streams fail with the decompressor's codes and leave the old target untouched and no
 // partial file beside it.
 TEST_F(UtilTest, BadStreamsFailAndLeaveTheTargetAlone) {
@@ -192,6 +230,8 @@ TEST_F(UtilTest, BadStreamsFailAndLeaveTheTargetAlone) {
   };
   const std::string block = "Error occurred during decompression (block): ";
   const std::string flush = "Error occurred during decompression (flush): ";
+  const std::string output = dir + "/output";
+  const std::string trailing = "Compressed data of '" + output + "' goes on after its end.";
   const std::vector<Case> cases = {
       {"corrupt header", {badHeader}, 103, block + "-3"},
       {"corrupt check value", {badCheck}, 103, block + "-3"},
@@ -199,10 +239,9 @@ TEST_F(UtilTest, BadStreamsFailAndLeaveTheTargetAlone) {
       {"cut in half", {halved}, 103, flush + "-5"},
       {"no pieces", {}, 103, flush + "-5"},
       {"one empty piece", {""}, 103, flush + "-5"},
-      {"trailing byte", {compressed + "X"}, 0, "Unexpected control flow."},
-      {"trailing piece", {compressed, "X"}, 0, "Unexpected control flow."},
+      {"trailing byte", {compressed + "X"}, 103, trailing},
+      {"trailing piece", {compressed, "X"}, 103, trailing},
   };
-  const std::string output = dir + "/output";
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     Strings paths;

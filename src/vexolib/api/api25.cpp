@@ -16,7 +16,7 @@
 #include "vexolib/platform/platform.h"
 #include "vexolib/platform/strutil.h"
 #include "vexolib/platform/status.h"
-#include "vexolib/sync/sync_ops.h"
+#include "vexolib/api/sync_ops.h"
 #include <vexokit/vexokit.h>
 
 namespace {

@@ -10,7 +10,7 @@
 #include "vexolib/api/operations.h"
 #include "vexolib/api/api25.h"
 #include "vexolib/platform/platform.h"
-#include "vexolib/sync/sync_ops.h"
+#include "vexolib/api/sync_ops.h"
 
 namespace vexo {
 namespace api25 {

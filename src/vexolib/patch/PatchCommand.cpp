@@ -1,9 +1,10 @@
 #include "vexolib/patch/PatchCommand.h"
 
-#include <fstream>
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <initializer_list>
 #include <iostream>
-#include <iterator>
 #include <stdexcept>
 #include <utility>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "vexolib/patch/PatchPlan.h"
 #include "vexolib/patch/bspatch.h"
 #include "vexolib/platform/fileio.h"
+#include "vexolib/platform/safe_paths.h"
 #include "vexolib/platform/platform.h"
 #include "vexolib/platform/strutil.h"
 #include "vexolib/platform/util.h"
@@ -62,18 +64,20 @@ fs::path realPath(const fs::path& path) {
   return error ? normalised(fs::absolute(path)) : real;
 }
 
-// Read whole, sized to the file; a plan that cannot be opened reads as empty.
+// Read whole, sized to the file; a plan that cannot be opened reads as empty. A FIFO or a
+// device in its place is refused unopened.
 std::string readPlanText(const fs::path& plan) {
-  std::string text;
-  std::ifstream in(plan.string(), std::ios::binary);
-  if (in) {
-    boost::system::error_code error;
-    const boost::uintmax_t size = fs::file_size(plan, error);
-    if (!error) {
-      text.reserve(static_cast<std::size_t>(size));
+  struct stat info;
+  const fileio::FileHandle in = fileio::openRegularFile(plan.string(), info);
+  if (!in.valid()) {
+    if (errno == EINVAL) {
+      throw VexoException(status::generalFailure, "Patch plan is not a regular file: " +
+                                                      plan.string());
     }
-    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return std::string();
   }
+  std::string text(static_cast<std::size_t>(info.st_size), '\0');
+  text.resize(fileio::readFull(in.get(), &text[0], text.size()));
   return text;
 }
 
@@ -86,11 +90,12 @@ fs::path inside(const fs::path& root, const std::string& relative, const PatchPl
 }
 
 void copyFile(const fs::path& source, const fs::path& target) {
-  std::uint64_t remaining = platform::fileSize(source.string());
-  fileio::FileHandle input(platform::openBinaryReadOnlyFile(source.string()));
+  struct stat info;
+  const fileio::FileHandle input = fileio::openRegularFile(source.string(), info);
   if (!input.valid()) {
     throw VexoException(status::generalFailure, "Unable to open file: " + source.string());
   }
+  std::uint64_t remaining = static_cast<std::uint64_t>(info.st_size);
   boost::system::error_code error;
   fs::remove_all(target, error);
   if (fs::exists(fs::symlink_status(target, error))) {

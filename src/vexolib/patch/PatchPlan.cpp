@@ -3,6 +3,7 @@
 #include <boost/lexical_cast.hpp>
 
 #include "vexolib/platform/VexoException.h"
+#include "vexolib/platform/safe_paths.h"
 #include "vexolib/platform/strutil.h"
 #include "vexolib/platform/status.h"
 
@@ -30,24 +31,6 @@ unsigned int crcPiece(const std::string& piece, const std::string& failure) {
     throw VexoException(status::generalFailure, failure);
   }
   return crc;
-}
-
-// Relative, inside its base, and naming something below it: no leading '/', no ".."
-// element, at least one element other than ".", and no NUL that would cut the name short.
-bool isSafeRelativePath(const std::string& path) {
-  if (path.empty() || path[0] == '/' || path.find('\0') != std::string::npos) {
-    return false;
-  }
-  bool named = false;
-  for (const std::string& element : strutil::split(path, '/')) {
-    if (element == "..") {
-      return false;
-    }
-    if (element != ".") {
-      named = true;
-    }
-  }
-  return named;
 }
 
 // The check that setting the time makes, done before anything is set: with five numbers or
@@ -120,9 +103,9 @@ PatchPlanEntry readLine(const std::string& line) {
   }
 
   // Pieces are never empty, so an empty path is one this kind does not have.
-  const bool safe = isSafeRelativePath(entry.target) &&
-                    (entry.source.empty() || isSafeRelativePath(entry.source)) &&
-                    (entry.patchFile.empty() || isSafeRelativePath(entry.patchFile));
+  const bool safe = fileio::isPlainRelativePath(entry.target) &&
+                    (entry.source.empty() || fileio::isPlainRelativePath(entry.source)) &&
+                    (entry.patchFile.empty() || fileio::isPlainRelativePath(entry.patchFile));
   if (!safe) {
     throw VexoException(status::badPatch, "Unsafe path in patch plan line: " + line);
   }

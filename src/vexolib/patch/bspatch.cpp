@@ -12,6 +12,7 @@
 #include "vexolib/platform/VexoException.h"
 #include "vexolib/platform/fileio.h"
 #include "vexolib/platform/platform.h"
+#include "vexolib/platform/safe_paths.h"
 #include "vexolib/platform/status.h"
 
 namespace vexo {
@@ -418,19 +419,33 @@ void buildNewFile(const PatchHeader& header, int patchHandle, int oldHandle,
 void applyPatch(const boost::filesystem::path& patchPath, const boost::filesystem::path& oldPath,
                 const boost::filesystem::path& newPath) {
   const detail::PatchNames names{patchPath.string(), oldPath.string(), newPath.string()};
-  const std::uint64_t patchSize = platform::fileSize(names.patch);
-  fileio::FileHandle patch(platform::openBinaryReadOnlyFile(names.patch));
+  // Neither input may be a FIFO or a device: the open would wait, or the reading never end.
+  // A missing one raises the size reader's error, as it always has.
+  struct stat info;
+  const fileio::FileHandle patch = fileio::openRegularFile(names.patch, info);
+  if (!patch.valid() && errno == ENOENT) {
+    platform::fileSize(names.patch);
+  }
   if (!patch.valid()) {
     fail(status::generalFailure, "Unable to read patch file: " + names.patch);
   }
+  const std::uint64_t patchSize = static_cast<std::uint64_t>(info.st_size);
   const detail::PatchHeader header =
       detail::readHeader(patch.get(), patchSize, names, maxNewFileSize);
 
-  const std::uint64_t oldSize = platform::fileSize(names.oldFile);
-  fileio::FileHandle old(platform::openBinaryReadOnlyFile(names.oldFile));
-  if (!old.valid()) {
-    fail(status::fileOpenFailed, "Error opening old version file: " + names.oldFile);
+  fileio::FileHandle old = fileio::openRegularFile(names.oldFile, info);
+  if (!old.valid() && errno == ENOENT) {
+    platform::fileSize(names.oldFile);
   }
+  if (!old.valid() && errno == EISDIR) {
+    // A folder cannot hang the open; it reads as nothing, as it always has.
+    old = fileio::FileHandle(platform::openBinaryReadOnlyFile(names.oldFile));
+  }
+  if (!old.valid()) {
+    const int code = errno == EINVAL ? status::generalFailure : status::fileOpenFailed;
+    fail(code, "Error opening old version file: " + names.oldFile);
+  }
+  const std::uint64_t oldSize = static_cast<std::uint64_t>(info.st_size);
 
   // The old file stays open and is read to the end before the new one takes its path, so
   // the two may be the same file.

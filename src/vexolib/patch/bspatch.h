@@ -22,9 +22,10 @@ constexpr std::int64_t maxNewFileSize = 0x7FFFFFFF;
 
 // Writes the new file beside newPath and renames it into place only when it is complete and
 // on disk: a failure leaves newPath as it was, and oldPath may equal newPath. Failures are
-// VexoException 126 (malformed patch), 103 (unreadable patch, bzip2 failure), 105 (old or
-// new file cannot be opened), 106 (old file or patch cannot be read), 127 (new file cannot
-// be written); a missing patch or old file raises platform::fileSize's error.
+// VexoException 126 (malformed patch), 103 (unreadable patch, bzip2 failure, an old file or
+// patch that is no regular file), 105 (old or new file cannot be opened), 106 (old file or
+// patch cannot be read), 127 (new file cannot be written); a missing patch or old file
+// raises platform::fileSize's error.
 void applyPatch(const boost::filesystem::path& patchPath, const boost::filesystem::path& oldPath,
                 const boost::filesystem::path& newPath);
 

@@ -115,58 +115,5 @@ bool AtomicFileWriter::replace() {
   return true;
 }
 
-bool isWithin(const fs::path& inner, const fs::path& outer) {
-  auto in = inner.begin();
-  for (auto out = outer.begin(); out != outer.end(); ++out, ++in) {
-    if (in == inner.end() || *in != *out) {
-      return false;
-    }
-  }
-  return true;
-}
-
-bool resolveInRoot(const fs::path& root, const std::string& relPath, fs::path& resolved) {
-  if (relPath.empty() || relPath[0] == '/' || relPath.find('\0') != std::string::npos) {
-    return false;
-  }
-  std::vector<std::string> elements;
-  for (std::string::size_type start = 0;;) {
-    const std::string::size_type end = std::min(relPath.find('/', start), relPath.size());
-    elements.push_back(relPath.substr(start, end - start));
-    if (elements.back().empty() || elements.back() == "..") {
-      return false;
-    }
-    if (end == relPath.size()) {
-      break;
-    }
-    start = end + 1;
-  }
-  boost::system::error_code error;
-  const fs::path realRoot = fs::canonical(root, error);
-  resolved = root;
-  bool checking = !error;  // nothing exists below a missing root, so no link can lead out
-  for (const std::string& element : elements) {
-    if (element == ".") {
-      continue;
-    }
-    resolved /= element;
-    if (!checking) {
-      continue;
-    }
-    const fs::file_status status = fs::symlink_status(resolved, error);
-    if (error || !fs::exists(status)) {
-      checking = false;  // what does not exist yet is made by us, never as a link
-      continue;
-    }
-    if (fs::is_symlink(status)) {
-      const fs::path target = fs::canonical(resolved, error);
-      if (error || !isWithin(target, realRoot)) {
-        return false;
-      }
-    }
-  }
-  return true;
-}
-
 }  // namespace fileio
 }  // namespace vexo

@@ -1,6 +1,5 @@
 // File plumbing shared by the whole framework: a descriptor with one owner, reads and writes
-// that survive EINTR and short counts, a new file that takes its path only when complete, and
-// the one confinement of a relative path to its root folder.
+// that survive EINTR and short counts, and a new file that takes its path only when complete.
 #pragma once
 
 #include <cstddef>
@@ -64,16 +63,6 @@ class AtomicFileWriter {
   FileHandle handle_;
   bool replaced_ = false;
 };
-
-// True when `inner` is `outer` or lies below it, element by element.
-bool isWithin(const boost::filesystem::path& inner, const boost::filesystem::path& outer);
-
-// root / relPath when relPath is relative and has no ".." and no empty element and no NUL
-// ("." elements are skipped), and every symbolic link met on the way from root leads to a
-// place inside root; false otherwise, `resolved` then being unspecified. What does not exist
-// yet is accepted: we make it, never as a link.
-bool resolveInRoot(const boost::filesystem::path& root, const std::string& relPath,
-                   boost::filesystem::path& resolved);
 
 }  // namespace fileio
 }  // namespace vexo

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <exception>
 #include <map>
 #include <string>
@@ -136,6 +137,8 @@ std::pair<int, std::string> createTemporaryFile();
 
 // Modification time as local "YYYY-MM-DD-HHMM-SS".
 std::string getFileLastModifiedString(const std::string& path);
+// The same text of a time already read (a scan that stats each file once).
+std::string lastModifiedString(std::time_t time);
 // False with fewer than five pieces; a piece that is no integer raises
 // boost::bad_lexical_cast.
 bool setFileLastModifiedFromString(const std::string& path, const std::string& text);

@@ -299,12 +299,33 @@ std::string getFileLastModifiedString(const std::string& path) {
     throw std::runtime_error("getFileLastModifiedString: stat(\"" + path +
                              "\") failed (errno = " + errnoText(errno) + ")");
   }
+  return lastModifiedString(st.st_mtime);
+}
+
+std::string lastModifiedString(std::time_t time) {
   std::tm local{};
-  localtime_r(&st.st_mtime, &local);
-  char text[64];
-  std::snprintf(text, sizeof text, "%4.4d-%2.2d-%2.2d-%2.2d%2.2d-%2.2d", local.tm_year + 1900,
-                local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
-  return text;
+  localtime_r(&time, &local);
+  const int year = local.tm_year + 1900;
+  if (year < 0 || year > 9999) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%4.4d-%2.2d-%2.2d-%2.2d%2.2d-%2.2d", year,
+                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+    return text;
+  }
+  // By hand for the years that fill four digits: a folder scan makes one text per file.
+  char text[] = "0000-00-00-0000-00";
+  auto two = [&text](int at, int value) {
+    text[at] = static_cast<char>('0' + value / 10);
+    text[at + 1] = static_cast<char>('0' + value % 10);
+  };
+  two(0, year / 100);
+  two(2, year % 100);
+  two(5, local.tm_mon + 1);
+  two(8, local.tm_mday);
+  two(11, local.tm_hour);
+  two(13, local.tm_min);
+  two(16, local.tm_sec);
+  return std::string(text, sizeof text - 1);
 }
 
 bool setFileLastModifiedFromString(const std::string& path, const std::string& text) {

@@ -12,6 +12,7 @@
 
 #include "vexolib/platform/VexoException.h"
 #include "vexolib/platform/fileio.h"
+#include "vexolib/platform/safe_paths.h"
 #include "vexolib/platform/platform.h"
 #include "vexolib/platform/status.h"
 
@@ -25,9 +26,9 @@ unsigned char inBuffer[bufferSize];
 unsigned char outBuffer[bufferSize];
 
 // Much larger than a stream buffer: with small reads the system calls, not the checksum,
-// set the pace.
+// set the pace. One per thread: a folder scan reads files on several.
 constexpr std::size_t crcBufferSize = 256 * 1024;
-unsigned char crcBuffer[crcBufferSize];
+thread_local unsigned char crcBuffer[crcBufferSize];
 
 const char compressFailure[] = "Error occurred while compressing data for transmission";
 
@@ -81,7 +82,14 @@ void writeCompressed(int handle, std::size_t length) {
   }
 }
 
-void writeInflated(int handle, std::size_t length, const std::string& outputPath) {
+// Checked before the bytes are written: a small answer can inflate to any size.
+void writeInflated(const z_stream& stream, std::uint64_t maxSize, int handle, std::size_t length,
+                   const std::string& outputPath) {
+  if (stream.total_out > maxSize) {
+    throw VexoException(status::generalFailure, "Decompressed data of '" + outputPath +
+                                                    "' is larger than the " +
+                                                    std::to_string(maxSize) + " bytes allowed.");
+  }
   if (!fileio::writeAll(handle, outBuffer, length)) {
     throw VexoException(status::generalFailure, "Failure in writing output file '" + outputPath + "'.");
   }
@@ -147,7 +155,8 @@ void initDecompressor(z_stream& stream) {
   }
 }
 
-void decompressBlock(z_stream& stream, int length, int handle, const std::string& outputPath) {
+void decompressBlock(z_stream& stream, int length, std::uint64_t maxSize, int handle,
+                     const std::string& outputPath) {
   if (length == 0) {
     return;
   }
@@ -161,15 +170,16 @@ void decompressBlock(z_stream& stream, int length, int handle, const std::string
       throw VexoException(status::generalFailure, "Error occurred during decompression (block): " +
                                    std::to_string(rc));
     }
-    writeInflated(handle, bufferSize - stream.avail_out, outputPath);
+    writeInflated(stream, maxSize, handle, bufferSize - stream.avail_out, outputPath);
   } while (stream.avail_out == 0);
   if (stream.avail_in != 0) {
-    // Bytes after the end of the stream.
-    throw std::logic_error("Unexpected control flow.");
+    throw VexoException(status::generalFailure,
+                        "Compressed data of '" + outputPath + "' goes on after its end.");
   }
 }
 
-void finishDecompressor(z_stream& stream, int handle, const std::string& outputPath) {
+void finishDecompressor(z_stream& stream, std::uint64_t maxSize, int handle,
+                        const std::string& outputPath) {
   stream.next_in = Z_NULL;
   stream.avail_in = 0;
   for (;;) {
@@ -181,7 +191,7 @@ void finishDecompressor(z_stream& stream, int handle, const std::string& outputP
                                    std::to_string(rc));
     }
     const std::size_t produced = bufferSize - stream.avail_out;
-    writeInflated(handle, produced, outputPath);
+    writeInflated(stream, maxSize, handle, produced, outputPath);
     if (rc == Z_STREAM_END) {
       break;
     }
@@ -231,8 +241,8 @@ std::pair<std::string, std::uint64_t> readAndCompressFile(const std::string& fil
   return {output.path(), size};
 }
 
-void decompressFilesIntoFile(const std::string& outputPath,
-                             const std::vector<std::string>& pieces) {
+void decompressRangesIntoFile(const std::string& outputPath,
+                              const std::vector<CompressedRange>& ranges, std::uint64_t maxSize) {
   fileio::AtomicFileWriter output(outputPath);
   if (!output.open()) {
     throw VexoException(status::fileOpenFailed, "Unable to open output file '" + outputPath + "'.");
@@ -240,24 +250,22 @@ void decompressFilesIntoFile(const std::string& outputPath,
   z_stream stream;
   initDecompressor(stream);
   StreamGuard<inflateEnd> streamGuard(stream);
-  for (const std::string& piece : pieces) {
-    std::uint64_t remaining = platform::fileSize(piece);
-    const int input = platform::openBinaryReadOnlyFile(piece);
-    if (input < 0) {
-      throw VexoException(status::generalFailure, "Failed to open compressed file.");
+  for (const CompressedRange& range : ranges) {
+    if (!platform::seekFileHandleToOffset(range.handle, range.offset)) {
+      throw VexoException(status::generalFailure, "I/O error.");
     }
-    fileio::FileHandle inputCloser(input);
+    std::uint64_t remaining = range.length;
     while (remaining > 0) {
       const std::size_t want =
           static_cast<std::size_t>(std::min<std::uint64_t>(remaining, bufferSize));
-      if (fileio::readFull(input, inBuffer, want) != want) {
+      if (fileio::readFull(range.handle, inBuffer, want) != want) {
         throw VexoException(status::generalFailure, "I/O error.");
       }
-      decompressBlock(stream, static_cast<int>(want), output.handle(), outputPath);
+      decompressBlock(stream, static_cast<int>(want), maxSize, output.handle(), outputPath);
       remaining -= want;
     }
   }
-  finishDecompressor(stream, output.handle(), outputPath);
+  finishDecompressor(stream, maxSize, output.handle(), outputPath);
   // On disk before it takes the old file's place.
   if (!output.finish()) {
     throw VexoException(status::generalFailure,
@@ -268,24 +276,49 @@ void decompressFilesIntoFile(const std::string& outputPath,
   }
 }
 
+void decompressFilesIntoFile(const std::string& outputPath,
+                             const std::vector<std::string>& pieces, std::uint64_t maxSize) {
+  std::vector<fileio::FileHandle> files;
+  std::vector<CompressedRange> ranges;
+  for (const std::string& piece : pieces) {
+    const std::uint64_t size = platform::fileSize(piece);
+    files.emplace_back(platform::openBinaryReadOnlyFile(piece));
+    if (!files.back().valid()) {
+      throw VexoException(status::generalFailure, "Failed to open compressed file.");
+    }
+    ranges.push_back(CompressedRange{files.back().get(), 0, size});
+  }
+  decompressRangesIntoFile(outputPath, ranges, maxSize);
+}
+
+bool calcHandleCRC(int handle, std::uint64_t size, unsigned int& crc) {
+  uLong sum = crc32(0L, Z_NULL, 0);
+  while (size > 0) {
+    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(size, crcBufferSize));
+    if (fileio::readFull(handle, crcBuffer, want) != want) {
+      return false;
+    }
+    sum = crc32(sum, crcBuffer, static_cast<uInt>(want));
+    size -= want;
+  }
+  crc = static_cast<unsigned int>(sum);
+  return true;
+}
+
 unsigned int calcFileCRC(const boost::filesystem::path& filePath) {
-  std::uint64_t remaining = platform::fileSize(filePath.string());
-  const int input = platform::openBinaryReadOnlyFile(filePath.string());
-  if (input < 0) {
+  struct stat info;
+  const fileio::FileHandle input = fileio::openRegularFile(filePath.string(), info);
+  if (!input.valid() && errno == ENOENT) {
+    platform::fileSize(filePath.string());  // a missing file raises the size reader's error
+  }
+  if (!input.valid()) {
     throw VexoException(status::generalFailure, "Failed to open file for CRC calc.");
   }
-  fileio::FileHandle inputCloser(input);
-  uLong crc = crc32(0L, Z_NULL, 0);
-  while (remaining > 0) {
-    const std::size_t want =
-        static_cast<std::size_t>(std::min<std::uint64_t>(remaining, crcBufferSize));
-    if (fileio::readFull(input, crcBuffer, want) != want) {
-      throw VexoException(status::generalFailure, "I/O error.");
-    }
-    crc = crc32(crc, crcBuffer, static_cast<uInt>(want));
-    remaining -= want;
+  unsigned int crc = 0;
+  if (!calcHandleCRC(input.get(), static_cast<std::uint64_t>(info.st_size), crc)) {
+    throw VexoException(status::generalFailure, "I/O error.");
   }
-  return static_cast<unsigned int>(crc);
+  return crc;
 }
 
 }  // namespace util

@@ -1,5 +1,6 @@
 // Compression of the files the framework sends and receives, and CRC-32 of files.
-// The operations share static buffers: one at a time per process.
+// The compression operations share static buffers: one at a time per process. The CRCs
+// may run on several threads at once.
 #pragma once
 
 #include <cstdint>
@@ -18,14 +19,30 @@ namespace util {
 std::pair<std::string, std::uint64_t> readAndCompressFile(const std::string& filePath,
                                                           std::uint64_t fileSize);
 
-// Inflates the pieces, in order, as one zlib stream into outputPath. The result is written
-// beside the target and renamed into place only when whole, so a failure leaves the old file
-// as it was.
-void decompressFilesIntoFile(const std::string& outputPath,
-                             const std::vector<std::string>& pieces);
+// length bytes at offset of an open file.
+struct CompressedRange {
+  int handle = -1;
+  std::uint64_t offset = 0;
+  std::uint64_t length = 0;
+};
 
-// The standard CRC-32 (that of zlib and PKZIP) of the whole file.
+// Inflates the ranges, in order, as one zlib stream into outputPath. The result is written
+// beside the target and renamed into place only when whole, so a failure leaves the old file
+// as it was. More than maxSize bytes, or bytes after the end of the stream, are
+// VexoException 103.
+void decompressRangesIntoFile(const std::string& outputPath,
+                              const std::vector<CompressedRange>& ranges, std::uint64_t maxSize);
+// The same of whole files.
+void decompressFilesIntoFile(const std::string& outputPath,
+                             const std::vector<std::string>& pieces,
+                             std::uint64_t maxSize = UINT64_MAX);
+
+// The standard CRC-32 (that of zlib and PKZIP) of the whole file; VexoException 103 for
+// anything that is not a regular file once links are followed.
 unsigned int calcFileCRC(const boost::filesystem::path& filePath);
+// The same of the next `size` bytes of an open file; false when fewer can be read. Traces
+// nothing, so any thread may call it.
+bool calcHandleCRC(int handle, std::uint64_t size, unsigned int& crc);
 
 }  // namespace util
 }  // namespace vexo

@@ -2,6 +2,7 @@
 // resets to a fresh process's state, and file handles with fault budgets.
 #include <algorithm>
 #include <cerrno>
+#include <mutex>
 #include <utility>
 
 #include <unistd.h>
@@ -29,10 +30,21 @@ std::function<void()>& pendingThrower() {
   return *thrower;
 }
 
+// The fault state is shared by every thread that reads or writes (a folder scan reads on
+// several).
+std::mutex& faultMutex() {
+  static std::mutex* mutex = new std::mutex;
+  return *mutex;
+}
+
 void throwIfArmed() {
-  if (pendingThrower()) {
-    const std::function<void()> thrower = std::move(pendingThrower());
+  std::function<void()> thrower;
+  {
+    std::lock_guard<std::mutex> lock(faultMutex());
+    thrower = std::move(pendingThrower());
     pendingThrower() = nullptr;
+  }
+  if (thrower) {
     thrower();
   }
 }
@@ -51,6 +63,7 @@ int readFileHandle(int handle, void* buffer, int length) {
     errno = EINVAL;
     return -1;
   }
+  std::lock_guard<std::mutex> lock(faultMutex());
   std::size_t want = static_cast<std::size_t>(length);
   if (readBudget >= 0) {
     if (readBudget == 0 && want > 0) {
@@ -75,6 +88,7 @@ int writeFileHandle(int handle, const void* buffer, int length) {
     errno = EINVAL;
     return -1;
   }
+  std::lock_guard<std::mutex> lock(faultMutex());
   std::size_t want = static_cast<std::size_t>(length);
   if (writeBudget >= 0) {
     if (writeBudget == 0 && want > 0) {
@@ -107,14 +121,19 @@ void resetTracing() {
 
 void setNetworkConfigRoot(const std::string& root) { settableNetworkConfigRoot() = root; }
 
-void failWritesAfter(std::int64_t bytes) { writeBudget = bytes < 0 ? -1 : bytes; }
+void failWritesAfter(std::int64_t bytes) {
+  std::lock_guard<std::mutex> lock(faultMutex());
+  writeBudget = bytes < 0 ? -1 : bytes;
+}
 
 void failReadsAfter(std::int64_t bytes, bool asError) {
+  std::lock_guard<std::mutex> lock(faultMutex());
   readBudget = bytes < 0 ? -1 : bytes;
   readFailsAsError = asError;
 }
 
 void throwAtNextFileAccess(std::function<void()> thrower) {
+  std::lock_guard<std::mutex> lock(faultMutex());
   pendingThrower() = std::move(thrower);
 }
 

@@ -146,6 +146,14 @@ std::string copyHandleRange(int handle, std::uint64_t offset, std::uint64_t leng
 NVP::NVP(const std::string& name, int handle, std::uint64_t offset, std::uint64_t length)
     : type(CHUNK), name(name), chunkTempPath(copyHandleRange(handle, offset, length)) {}
 
+NVP::NVP(const std::string& name, std::shared_ptr<const fileio::FileHandle> answer,
+         std::uint64_t offset, std::uint64_t length)
+    : type(CHUNK),
+      name(name),
+      answer(std::move(answer)),
+      answerOffset(offset),
+      answerLength(length) {}
+
 NVP::NVP(const std::string& name, const std::string& value)
     : type(STRING), name(name), value(value) {}
 
@@ -161,7 +169,7 @@ NVP::NVP(const std::string& name, const boost::filesystem::path& filePath, unsig
                                            filePath.string(), offset, length))) {}
 
 NVP::~NVP() {
-  if (type == CHUNK) {
+  if (type == CHUNK && !chunkTempPath.empty()) {
     platform::deleteTemporaryFile(chunkTempPath.string());
   }
 }
@@ -201,12 +209,28 @@ int NVP::getInteger() const {
 
 std::string NVP::getChunkFileTempPath() const {
   requireChunk();
+  if (answer && chunkTempPath.empty()) {
+    chunkTempPath = copyHandleRange(answer->get(), answerOffset, answerLength);
+  }
   return chunkTempPath.string();
+}
+
+NVP::ChunkBytes NVP::getChunkBytes() const {
+  requireChunk();
+  if (answer) {
+    return ChunkBytes{answer, answerOffset, answerLength};
+  }
+  auto file = std::make_shared<fileio::FileHandle>(
+      platform::openBinaryReadOnlyFile(chunkTempPath.string()));
+  if (!file->valid()) {
+    throw VexoException(status::fileReadFailed, "Error reading '" + chunkTempPath.string() + "'");
+  }
+  return ChunkBytes{file, 0, platform::fileSize(chunkTempPath.string())};
 }
 
 std::uint64_t NVP::getChunkSize() const {
   requireChunk();
-  return platform::fileSize(chunkTempPath.string());
+  return answer ? answerLength : platform::fileSize(chunkTempPath.string());
 }
 
 std::string NVP::valueAsString() const {

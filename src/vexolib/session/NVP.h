@@ -4,9 +4,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include <boost/filesystem/path.hpp>
+
+#include "vexolib/platform/fileio.h"
 
 namespace vexo {
 
@@ -26,6 +29,11 @@ class NVP {
   // A copy of the length bytes at offset of an open file, read without moving the file's
   // position; VexoException 106 "Error reading a chunk of the answer" when it ends early.
   NVP(const std::string& name, int handle, std::uint64_t offset, std::uint64_t length);
+  // The length bytes at offset of an answer's temporary file, left where they lie: a
+  // download inflates them from there, and a file of their own is made only when its path
+  // is asked for.
+  NVP(const std::string& name, std::shared_ptr<const fileio::FileHandle> answer,
+      std::uint64_t offset, std::uint64_t length);
   ~NVP();
   NVP(const NVP&) = delete;
   NVP& operator=(const NVP&) = delete;
@@ -42,6 +50,13 @@ class NVP {
   // boost::bad_lexical_cast for anything but an optionally signed decimal int.
   int getInteger() const;
   std::string getChunkFileTempPath() const;
+  // Where the bytes lie, without a copy; `file` keeps the handle open.
+  struct ChunkBytes {
+    std::shared_ptr<const fileio::FileHandle> file;
+    std::uint64_t offset = 0;
+    std::uint64_t length = 0;
+  };
+  ChunkBytes getChunkBytes() const;
   // Read from the file each time.
   std::uint64_t getChunkSize() const;
   // The text, or "(<size> bytes)" for a chunk.
@@ -57,7 +72,11 @@ class NVP {
 
   const std::string name;
   const std::string value;
-  boost::filesystem::path chunkTempPath;
+  // Made on first request for a chunk that lies in an answer.
+  mutable boost::filesystem::path chunkTempPath;
+  const std::shared_ptr<const fileio::FileHandle> answer;
+  const std::uint64_t answerOffset = 0;
+  const std::uint64_t answerLength = 0;
 };
 
 }  // namespace vexo

@@ -4,11 +4,14 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <memory>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include "vexolib/session/Session.h"
 #include "vexolib/platform/VexoException.h"
+#include "vexolib/platform/fileio.h"
 #include "vexolib/platform/platform.h"
 #include "vexolib/platform/trace_mask.h"
 #include "vexolib/platform/status.h"
@@ -150,9 +153,18 @@ class FileBody final : public NVPBodyView {
     return size_;
   }
 
+  // The chunks stay in the answer's file, which a handle of their own keeps open after the
+  // transport lets it go: a download would otherwise write every byte twice more.
   void setChunk(NVPSet& nvps, const std::string& name, std::uint64_t at,
                 std::uint64_t length) override {
-    nvps.setChunkFromHandle(name, handle_, at, length);
+    if (!shared_) {
+      shared_ = std::make_shared<fileio::FileHandle>(::fcntl(handle_, F_DUPFD_CLOEXEC, 0));
+      if (!shared_->valid()) {
+        shared_.reset();
+        throw VexoException(status::generalFailure, "Error keeping the answer's temporary file");
+      }
+    }
+    nvps.setChunkInAnswer(name, shared_, at, length);
   }
 
  private:
@@ -181,6 +193,7 @@ class FileBody final : public NVPBodyView {
   }
 
   const int handle_;
+  std::shared_ptr<const fileio::FileHandle> shared_;
   std::vector<unsigned char> window_;
   std::uint64_t windowStart_ = 0;
   std::size_t windowLength_ = 0;

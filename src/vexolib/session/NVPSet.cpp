@@ -8,6 +8,7 @@
 
 #include "vexolib/platform/VexoException.h"
 #include "vexolib/platform/platform.h"
+#include "vexolib/platform/safe_paths.h"
 #include "vexolib/platform/strutil.h"
 #include "vexolib/platform/util.h"
 #include "vexolib/platform/status.h"
@@ -18,24 +19,6 @@ namespace {
 
 std::string chunkName(const std::string& prefix, std::uint64_t k) {
   return prefix + "chunk." + std::to_string(k);
-}
-
-// The server names files relative to the synchronised folder; a name that leaves it would
-// let an answer overwrite any file of the user.
-std::string targetInRoot(const boost::filesystem::path& localRoot, const std::string& relPath) {
-  bool named = false;
-  bool escapes = relPath.empty() || relPath[0] == '/';
-  for (const std::string& component : strutil::split(relPath, '/')) {
-    if (component == "..") {
-      escapes = true;
-    } else if (component != ".") {
-      named = true;
-    }
-  }
-  if (escapes || !named) {
-    throw VexoException(status::generalFailure, "Refused relative path '" + relPath + "'");
-  }
-  return localRoot.string() + "/" + relPath;
 }
 
 // Removes the compressed copy on every path unless the set adopted it.
@@ -168,6 +151,12 @@ void NVPSet::setChunkFromHandle(const std::string& name, int handle, std::uint64
   put(name, std::make_shared<NVP>(name, handle, offset, length));
 }
 
+void NVPSet::setChunkInAnswer(const std::string& name,
+                              std::shared_ptr<const fileio::FileHandle> answer,
+                              std::uint64_t offset, std::uint64_t length) {
+  put(name, std::make_shared<NVP>(name, std::move(answer), offset, length));
+}
+
 void NVPSet::setChunk(const std::string& name, const boost::filesystem::path& filePath,
                       bool adopt) {
   const std::uint64_t size = platform::fileSize(filePath.string());
@@ -220,23 +209,27 @@ void NVPSet::setChunksFromFile(const boost::filesystem::path& filePath, const st
   setInteger(prefix + "chunk.count", static_cast<int>(count));
 }
 
-void NVPSet::downloadFile(const boost::filesystem::path& localRoot,
-                          const std::string& prefix) const {
+void NVPSet::downloadFile(const boost::filesystem::path& localRoot, const std::string& prefix,
+                          std::uint64_t maxSize) const {
   const std::string relPath = getString(prefix + "relPath");
   const int count = getInteger(prefix + "chunk.count");
-  std::vector<std::string> chunkFiles;
+  // Inflated from where the chunks lie, without a copy of them.
+  std::vector<NVP::ChunkBytes> chunks;
+  std::vector<util::CompressedRange> ranges;
   for (int k = 0; k < count; ++k) {
     const boost::optional<std::shared_ptr<NVP>> chunk = lookupNVP(chunkName(prefix, k));
     if (!chunk) {
       throw VexoException(status::generalFailure, "Chunk lookup failed");
     }
-    chunkFiles.push_back((*chunk)->getChunkFileTempPath());
+    chunks.push_back((*chunk)->getChunkBytes());
+    const NVP::ChunkBytes& bytes = chunks.back();
+    ranges.push_back(util::CompressedRange{bytes.file->get(), bytes.offset, bytes.length});
   }
-  const std::string target = targetInRoot(localRoot, relPath);
+  const std::string target = fileio::confinedPath(localRoot, relPath).string();
   // The new file takes the old one's place only once it is whole, so a download that fails
   // loses nothing; the other spellings of its name go after that.
   const std::vector<std::string> spellings = spellingsOfLeaf(target);
-  util::decompressFilesIntoFile(target, chunkFiles);
+  util::decompressRangesIntoFile(target, ranges, maxSize);
   const std::string leaf = boost::filesystem::path(target).filename().string();
   for (const std::string& path : spellings) {
     if (boost::filesystem::path(path).filename().string() != leaf) {
@@ -254,7 +247,8 @@ void NVPSet::downloadFile(const boost::filesystem::path& localRoot,
 
 void NVPSet::setFileTime(const boost::filesystem::path& localRoot,
                          const std::string& prefix) const {
-  const std::string target = targetInRoot(localRoot, getString(prefix + "relPath"));
+  const std::string target =
+      fileio::confinedPath(localRoot, getString(prefix + "relPath")).string();
   const std::string lastModified = getString(prefix + "lastModified", "");
   if (lastModified.empty()) {
     platform::trace(

@@ -17,6 +17,10 @@
 
 namespace vexo {
 
+// The largest file a directory synchronisation carries either way: the wire gives sizes as
+// signed 32-bit decimals.
+constexpr std::uint64_t maxSyncFileSize = 0x7fffffffu;
+
 class NVPSet {
  public:
   boost::optional<std::shared_ptr<NVP>> lookupNVP(const std::string& name) const;
@@ -51,6 +55,9 @@ class NVPSet {
   // A copy of that byte range of an open file; the file's position stays where it was.
   void setChunkFromHandle(const std::string& name, int handle, std::uint64_t offset,
                           std::uint64_t length);
+  // That byte range of an answer's temporary file, left where it lies (NVP).
+  void setChunkInAnswer(const std::string& name, std::shared_ptr<const fileio::FileHandle> answer,
+                        std::uint64_t offset, std::uint64_t length);
   // The whole file: adopted (deleted with the value) or copied.
   void setChunk(const std::string& name, const boost::filesystem::path& filePath, bool adopt);
 
@@ -66,9 +73,11 @@ class NVPSet {
   void setChunksFromFile(const boost::filesystem::path& filePath, const std::string& prefix,
                          int chunkSize);
   // Joins prefix + "chunk.<k>" into localRoot / relPath, then applies "lastModified" and
-  // "isExecutable". A missing chunk is VexoException 103 "Chunk lookup failed". A relPath
-  // that is absolute or climbs out of localRoot is refused with VexoException 103.
-  void downloadFile(const boost::filesystem::path& localRoot, const std::string& prefix) const;
+  // "isExecutable". A missing chunk is VexoException 103 "Chunk lookup failed", and so are
+  // chunks that inflate past maxSize bytes. A relPath that leaves localRoot is refused with
+  // VexoException 103.
+  void downloadFile(const boost::filesystem::path& localRoot, const std::string& prefix,
+                    std::uint64_t maxSize = maxSyncFileSize) const;
   // Applies prefix + "lastModified" to localRoot / relPath; nothing when none was sent.
   void setFileTime(const boost::filesystem::path& localRoot, const std::string& prefix) const;
 

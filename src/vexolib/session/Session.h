@@ -29,7 +29,7 @@ class Session {
   static const char DIRECT_GET[];
   static const char DIRECT_PUT[];
 
-  // One local folder to keep in step with a store of the service.
+  // One local folder to keep in step with a store of the service (sync/DirSync.h).
   struct SyncDesc {
     boost::filesystem::path localPath;
     std::string remoteKey;
@@ -97,16 +97,6 @@ class Session {
   int transferNVPs(Transceiver& transceiver,
                    const std::map<std::string, std::string>& clientAttributes,
                    const NVPSet& request, NVPSet& response);
-
-  // ---- Directory synchronisation (sync/SessionSync.cpp) ---------------------------------
-  // All folders in shared cycles, one code per description: 0, 123 for a missing folder
-  // (nothing sent), or the server's code of the folder's last real request. Local paths are
-  // normalised in place. Failures are VexoException.
-  std::vector<int> syncDirs(std::vector<SyncDesc>& descs);
-  // A load of the store "InterfaceDefinitions" into dir.
-  int getInterfaceDefinitionFiles(const std::string& interfaceName,
-                                  const std::string& interfaceId,
-                                  const boost::filesystem::path& dir);
 
   // ---- Login and account operations ------------------------------------------------------
   // The return code; a login while logged in logs out first.

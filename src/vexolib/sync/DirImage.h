@@ -25,9 +25,12 @@ struct PathInfo {
 
 class DirProxy {
  public:
-  // Scans the tree. A root that is missing or not a folder gives an empty image. Folder
-  // listing errors raise boost::filesystem::filesystem_error; a file of 2 GiB or more,
-  // which the wire's signed 32-bit size cannot carry, raises VexoException 103.
+  // Scans the tree, its folders on several threads. A root that is missing or not a folder
+  // gives an empty image. Folder listing errors raise boost::filesystem::filesystem_error;
+  // a file of 2 GiB or more, which the wire's signed 32-bit size cannot carry, raises
+  // VexoException 103. Pipes, sockets and devices are left out unopened, and so is a
+  // symbolic link that leads out of the root: the server could give no order for it that
+  // would not be refused.
   explicit DirProxy(const boost::filesystem::path& root);
 
   // std::logic_error for a path the image does not hold.
@@ -44,24 +47,8 @@ class DirProxy {
   const boost::filesystem::path& getRoot() const { return root; }
 
  private:
-  struct FolderId {
-    std::uint64_t device = 0;
-    std::uint64_t inode = 0;
-    bool operator==(const FolderId& other) const {
-      return device == other.device && inode == other.inode;
-    }
-  };
-  // ancestors: the folders entered on the way down, to stop at a link that leads back.
-  void scan(const std::string& relPath, std::vector<FolderId>& ancestors);
-
   boost::filesystem::path root;
   std::map<std::string, PathInfo> pathInfos;
 };
-
-// The file-system path of relPath below root, refused with VexoException 103 unless it
-// names something strictly inside root: not empty, not absolute, no "." or ".." or empty
-// component, and no existing component that is a symbolic link leading out of root.
-boost::filesystem::path confinedPath(const boost::filesystem::path& root,
-                                     const std::string& relPath);
 
 }  // namespace vexo

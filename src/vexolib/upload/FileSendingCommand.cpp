@@ -15,6 +15,7 @@
 #include "vexolib/platform/VexoException.h"
 #include "vexolib/platform/platform.h"
 #include "vexolib/platform/platform_net.h"
+#include "vexolib/platform/safe_paths.h"
 #include "vexolib/platform/strutil.h"
 #include "vexolib/platform/status.h"
 
@@ -84,10 +85,16 @@ bool writeAll(int fd, const unsigned char* data, std::size_t size) {
 }
 
 // A dump is written over any file of its name, from its first byte: what a longer earlier
-// dump left beyond the new end must not pass for part of this one. A link of that name is
-// not followed.
+// dump left beyond the new end must not pass for part of this one. Its name stays in the
+// working folder by the rule every relative path follows, and a link of that name is not
+// followed.
 int openDumpFile(const std::string& name) {
-  return ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+  boost::filesystem::path path;
+  if (!fileio::resolveInRoot(".", name, path)) {
+    errno = EINVAL;
+    return -1;
+  }
+  return ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
 }
 
 // A format name as part of a dump's file name: "/" would make the name a path into another

@@ -4,6 +4,8 @@
 // intact; the flags, setters and printed results.
 #include "vexolib/patch/PatchCommand.h"
 
+#include <sys/stat.h>
+
 #include <boost/crc.hpp>
 #include <boost/filesystem.hpp>
 #include <boost/lexical_cast.hpp>
@@ -421,6 +423,68 @@ TEST_F(PatchDirTest, ApplyPatchFileCommandRebuildsOneFile) {
   EXPECT_EQ(testing::internal::GetCapturedStdout(),
             "Patch file application failed: VexoException: status code = 126; what = "
             "'Invalid patch format: Notes fo'\n");
+}
+
+// A FIFO in place of the plan, a data or patch file, or an old file would make the open wait
+// for a writer that never comes: each is refused unopened with 103, the new tree untouched.
+TEST_F(PatchDirTest, PipesInPlaceOfAnyInputAreRefusedUnopened) {
+  const std::string t = stamp1;
+  const std::string coreCrc = crcOf(oldCore_);
+  const std::string patchCrc = crcOf(readFile(patch_ + "/patches/core.bsdiff"));
+  const struct {
+    const char* name;
+    std::string pipe;  // made a FIFO
+    std::string planLine;
+    bool validationSees;
+  } rows[] = {
+      {"plan", patch_ + "/patch.plan", "", true},
+      {"data file", patch_ + "/data/pipe", "createfile|n|" + t + "|1|data/pipe", true},
+      {"patch file", patch_ + "/patches/pipe",
+       "patchfile|c|1|" + t + "|core.bin|" + coreCrc + "|patches/pipe|1", true},
+      {"copied old file", old_ + "/pipe", "copyfile|c|" + t + "|pipe|1", false},
+      {"patched old file", old_ + "/pipe",
+       "patchfile|c|1|" + t + "|pipe|1|patches/core.bsdiff|" + patchCrc, false},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    fs::remove(patch_ + "/patch.plan");
+    if (!row.planLine.empty()) {
+      writePlan("version=1.0\n" + row.planLine + "\n");
+    }
+    ASSERT_EQ(::mkfifo(row.pipe.c_str(), 0600), 0);
+    fs::remove_all(new_);
+    fs::create_directories(new_);
+    writeFile(new_ + "/marker", "the previous build");
+    const Outcome applied = applyDir();
+    EXPECT_EQ(applied.code, 103) << applied.message;
+    if (row.validationSees) {
+      const Outcome validated = validateDir(patch_);
+      EXPECT_EQ(validated.code, 103) << validated.message;
+      EXPECT_EQ(listFolder(new_), std::vector<std::string>{"marker"});
+    }
+    fs::remove(row.pipe);
+    expectOldTreeIntact();
+  }
+
+  ASSERT_EQ(::mkfifo((root_ + "/old-pipe").c_str(), 0600), 0);
+  ASSERT_EQ(::mkfifo((root_ + "/patch-pipe").c_str(), 0600), 0);
+  const struct {
+    std::string patch;
+    std::string old;
+  } files[] = {{patch_ + "/patches/core.bsdiff", root_ + "/old-pipe"},
+               {root_ + "/patch-pipe", old_ + "/core.bin"}};
+  for (const auto& f : files) {
+    SCOPED_TRACE(f.patch + " " + f.old);
+    const Outcome outcome = outcomeOf([&] {
+      std::shared_ptr<ApplyPatchFileCommand> command = ApplyPatchFileCommand::make();
+      command->setPatchPath(f.patch.c_str());
+      command->setOldPath(f.old.c_str());
+      command->setNewPath((root_ + "/rebuilt").c_str());
+      command->execute();
+    });
+    EXPECT_EQ(outcome.code, 103) << outcome.message;
+    EXPECT_FALSE(fs::exists(root_ + "/rebuilt"));
+  }
 }
 
 }  // namespace

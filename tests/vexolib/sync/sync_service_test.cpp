@@ -17,6 +17,7 @@
 
 #include "session_service_test.h"
 #include "vexolib/session/Session.h"
+#include "vexolib/sync/DirSync.h"
 #include "vexolib/platform/VexoException.h"
 #include "vexolib/platform/platform.h"
 
@@ -137,7 +138,7 @@ class SyncServiceTest : public SessionServiceTest {
 
   std::vector<int> sync(std::vector<Session::SyncDesc> descs) {
     std::unique_ptr<Session> session = connected();
-    return session->syncDirs(descs);
+    return vexo::DirSync(*session).syncDirs(descs);
   }
 
   // A tree with nested and empty folders, a file of several chunks, an empty file, an
@@ -242,7 +243,7 @@ TEST_F(SyncServiceTest, AMissingFolderGives123AndNothingIsSent) {
                                           desc(a + "/../sync-missing", "b", "anything"),
                                           desc(c + "/.", "c", Session::LOAD_FROM_SERVER)};
   std::unique_ptr<Session> session = connected();
-  EXPECT_EQ(session->syncDirs(descs), (std::vector<int>{0, 123, 0}));
+  EXPECT_EQ(vexo::DirSync(*session).syncDirs(descs), (std::vector<int>{0, 123, 0}));
   EXPECT_TRUE(service().requests().empty());
   EXPECT_EQ(descs[0].localPath, fs::path(a + "/"));
   EXPECT_EQ(descs[1].localPath, fs::path(a).parent_path() / "sync-missing");
@@ -277,7 +278,7 @@ TEST_F(SyncServiceTest, FailuresBeforeAnyTrafficRaiseTheirCodes) {
   Session unconnected;
   std::vector<Session::SyncDesc> descs = {desc(fine, "a", Session::LOAD_FROM_SERVER)};
   try {
-    unconnected.syncDirs(descs);
+    vexo::DirSync(unconnected).syncDirs(descs);
     ADD_FAILURE() << "synchronised without a connection";
   } catch (const vexo::VexoException& e) {
     EXPECT_EQ(e.statusCode, 103);
@@ -340,15 +341,69 @@ TEST_F(SyncServiceTest, ARefusedPrepareSaveIsFollowedByANoopAndReportsItsCode) {
 TEST_F(SyncServiceTest, InterfaceDefinitionsAreLoadedByNameOrElseById) {
   const std::string folder = makeFolder("sync-defs");
   std::unique_ptr<Session> session = connected();
-  EXPECT_EQ(session->getInterfaceDefinitionFiles("grades", "42", folder), 0);
-  EXPECT_EQ(session->getInterfaceDefinitionFiles("", "", folder), 0);
-  EXPECT_EQ(session->getInterfaceDefinitionFiles("x", "", folder + "/missing"), 123);
+  vexo::DirSync dirSync(*session);
+  EXPECT_EQ(dirSync.getInterfaceDefinitionFiles("grades", "42", folder), 0);
+  EXPECT_EQ(dirSync.getInterfaceDefinitionFiles("", "", folder), 0);
+  EXPECT_EQ(dirSync.getInterfaceDefinitionFiles("x", "", folder + "/missing"), 123);
   const auto posts = sessionPosts();
   ASSERT_EQ(posts.size(), 2u);
   EXPECT_EQ(posts[0].at("req.0.remoteKey"), "InterfaceDefinitions");
   EXPECT_EQ(posts[0].at("req.0.type"), "load");
   EXPECT_EQ(posts[0].at("req.0.options"), "interfaceName=grades");
   EXPECT_EQ(posts[1].at("req.0.options"), "interfaceId=");
+}
+
+// A pipe would hang the scan (its CRC open waits for a writer) and a link out of the folder
+// would draw orders that are all refused, so neither may reach the server.
+TEST_F(SyncServiceTest, ASaveOfAFolderWithAPipeAndALinkOutFinishesWithoutThem) {
+  const std::string source = makeFolder("sync-odd");
+  const std::string outside = makeFolder("sync-odd-outside");
+  writeFile(outside + "/secret.txt", "not for the store");
+  writeFile(source + "/a.txt", "a");
+  fs::create_directories(source + "/sub");
+  ASSERT_EQ(::mkfifo((source + "/sub/pipe").c_str(), 0600), 0);
+  ASSERT_EQ(::symlink(outside.c_str(), (source + "/escape").c_str()), 0);
+  ASSERT_EQ(::symlink((outside + "/secret.txt").c_str(), (source + "/secret").c_str()), 0);
+  EXPECT_EQ(sync({desc(source, "odd", Session::SAVE_TO_SERVER)}), std::vector<int>{0});
+  const auto posts = newPosts();
+  ASSERT_EQ(posts.size(), 2u);
+  for (const auto& post : posts) {
+    EXPECT_EQ(post.at("req.0.entry.count"), "2");
+    EXPECT_EQ(post.at("req.0.entry.0.relPath"), "a.txt");
+    EXPECT_EQ(post.at("req.0.entry.1.relPath"), "sub");
+  }
+  const std::string copy = makeFolder("sync-odd-copy");
+  EXPECT_EQ(sync({desc(copy, "odd", Session::LOAD_FROM_SERVER)}), std::vector<int>{0});
+  EXPECT_EQ(listFolder(copy), (std::vector<std::string>{"a.txt", "sub"}));
+  EXPECT_EQ(readFile(outside + "/secret.txt"), "not for the store");
+}
+
+// A downloaded file gets the permissions of any file the user makes: the process's mask is
+// read, never set, so the host's own files are never made while it is cleared.
+TEST_F(SyncServiceTest, DownloadsTakeTheProcessMaskWhichStaysAsItWas) {
+  const std::string source = makeFolder("sync-mask-source");
+  writeFile(source + "/plain.txt", "p");
+  writeFile(source + "/run.sh", "#!/bin/sh\n");
+  ::chmod((source + "/run.sh").c_str(), 0755);
+  ASSERT_EQ(sync({desc(source, "mask", Session::SAVE_TO_SERVER)}), std::vector<int>{0});
+  const struct {
+    mode_t mask;
+    unsigned plain;
+    unsigned executable;
+  } cases[] = {{022, 0644, 0755}, {027, 0640, 0750}, {077, 0600, 0700}, {0, 0666, 0777}};
+  const mode_t original = ::umask(022);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.mask);
+    ::umask(c.mask);
+    const std::string copy = makeFolder("sync-mask-copy");
+    fs::remove_all(copy);
+    fs::create_directories(copy);
+    EXPECT_EQ(sync({desc(copy, "mask", Session::LOAD_FROM_SERVER)}), std::vector<int>{0});
+    EXPECT_EQ(modeOf(copy + "/plain.txt"), c.plain);
+    EXPECT_EQ(modeOf(copy + "/run.sh"), c.executable);
+    EXPECT_EQ(::umask(c.mask), c.mask);
+  }
+  ::umask(original);
 }
 
 // ---- Hostile answers ------------------------------------------------------------------------
@@ -425,6 +480,62 @@ TEST_F(HostileStoreTest, NoAnswerReachesOutsideTheFolderOrChangesItWhenRefused) 
     EXPECT_EQ(snapshot(outside), outsideBefore) << c.what;
     EXPECT_EQ(readFile(siblingPath), "sibling") << c.what;
   }
+}
+
+// A small answer can inflate to any size, and bytes after the end of the stream mean the
+// answer is not what it claims: each ends the sync with 103, and neither the file nor a
+// part of it is left behind.
+TEST_F(HostileStoreTest, ADownloadPastItsSizeOrItsStreamLeavesNothingBehind) {
+  const std::string contents(100000, 'x');
+  const std::string packed = deflated(contents);
+  const struct {
+    const char* what;
+    std::vector<std::pair<std::string, std::string>> fields;
+    const char* message;
+  } cases[] = {
+      {"larger than announced", {{"fileSize", "99999"}, {"chunk.0", "!" + packed}},
+       "larger than the 99999 bytes allowed"},
+      {"announced size not a number", {{"fileSize", "1e5"}, {"chunk.0", "!" + packed}},
+       "Invalid file size '1e5'"},
+      {"announced size beyond 32 bits",
+       {{"fileSize", "99999999999999999999999"}, {"chunk.0", "!" + packed}},
+       "Invalid file size"},
+      {"bytes after the end", {{"chunk.0", "!" + packed + "trailing"}},
+       "goes on after its end"},
+      {"a second stream after the first",
+       {{"chunk.0", "!" + packed + deflated("more")}}, "goes on after its end"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<std::pair<std::string, std::string>> body = {
+        {"resp.0.retcode", "ok"},
+        {"resp.0.clientOp.count", "1"},
+        {"resp.0.clientOp.0.chunk.count", "1"},
+        {"resp.0.clientOp.0.relPath", "new.bin"},
+        {"resp.0.clientOp.0.type", "download"}};
+    for (const auto& field : c.fields) {
+      body.push_back({"resp.0.clientOp.0." + field.first, field.second});
+    }
+    scriptNext(200, nvpBody(body));
+    try {
+      sync({desc(local, "k", Session::LOAD_FROM_SERVER)});
+      ADD_FAILURE() << "accepted";
+    } catch (const vexo::VexoException& e) {
+      EXPECT_EQ(e.statusCode, 103) << e.what();
+      EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(listFolder(local), (std::vector<std::string>{"escape", "keep.txt"}));
+  }
+  // The announced size itself is no error.
+  scriptNext(200, nvpBody({{"resp.0.retcode", "ok"},
+                           {"resp.0.clientOp.count", "1"},
+                           {"resp.0.clientOp.0.chunk.0", "!" + packed},
+                           {"resp.0.clientOp.0.chunk.count", "1"},
+                           {"resp.0.clientOp.0.fileSize", "100000"},
+                           {"resp.0.clientOp.0.relPath", "new.bin"},
+                           {"resp.0.clientOp.0.type", "download"}}));
+  EXPECT_EQ(sync({desc(local, "k", Session::LOAD_FROM_SERVER)}), std::vector<int>{0});
+  EXPECT_TRUE(readFile(local + "/new.bin") == contents);
 }
 
 TEST_F(HostileStoreTest, ABrokenDownloadKeepsTheOldFileAndItsOtherSpellings) {

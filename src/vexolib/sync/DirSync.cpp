@@ -1,5 +1,5 @@
-// Directory synchronisation of a session: every folder's requests travel together, one set
-// per cycle, until each folder's chain of requests has come to a noop.
+#include "vexolib/sync/DirSync.h"
+
 #include <exception>
 #include <memory>
 #include <typeinfo>
@@ -13,6 +13,7 @@
 #include "vexolib/session/Session.h"
 #include "vexolib/platform/VexoException.h"
 #include "vexolib/platform/platform.h"
+#include "vexolib/platform/status.h"
 #include "vexolib/sync/DirImage.h"
 #include "vexolib/sync/SyncRequests.h"
 
@@ -33,7 +34,7 @@ std::shared_ptr<DSRequest> createInitialRequestForSyncDesc(Session& session,
     return std::make_shared<PrepareSaveRequest>(session, desc.localPath, desc.remoteKey,
                                                 desc.options, image);
   }
-  throw VexoException(103, "Unknown sync type");
+  throw VexoException(status::generalFailure, "Unknown sync type");
 }
 
 bool isNoop(const DSRequest& request) {
@@ -47,7 +48,7 @@ bool existsFollowingLinks(const fs::path& path) {
 
 }  // namespace
 
-std::vector<int> Session::syncDirs(std::vector<SyncDesc>& descs) {
+std::vector<int> DirSync::syncDirs(std::vector<Session::SyncDesc>& descs) {
   platform::trace("syncDirs");
   const std::size_t n = descs.size();
   std::vector<int> results(n, 0);
@@ -56,7 +57,7 @@ std::vector<int> Session::syncDirs(std::vector<SyncDesc>& descs) {
       descs[i].localPath = descs[i].localPath.lexically_normal();
       if (!existsFollowingLinks(descs[i].localPath)) {
         results.assign(n, 0);
-        results[i] = 123;
+        results[i] = status::badFileSpecification;
         return results;
       }
     }
@@ -65,14 +66,14 @@ std::vector<int> Session::syncDirs(std::vector<SyncDesc>& descs) {
       platform::trace("Sync dir: " + descs[i].localPath.string());
       images.push_back(std::make_shared<DirProxy>(descs[i].localPath));
       if (images.back()->containsDuplicatePathsWhenLetterCaseIgnored()) {
-        throw VexoException(205,
+        throw VexoException(status::namesDifferOnlyInCase,
                             "Client directory being synced has one or filenames which differ "
                             "only in letter case.");
       }
     }
     std::vector<std::shared_ptr<DSRequest>> requests;
     for (std::size_t i = 0; i < n; ++i) {
-      requests.push_back(createInitialRequestForSyncDesc(*this, descs[i], *images[i]));
+      requests.push_back(createInitialRequestForSyncDesc(session, descs[i], *images[i]));
     }
     for (;;) {
       platform::trace("sending requests");
@@ -82,9 +83,10 @@ std::vector<int> Session::syncDirs(std::vector<SyncDesc>& descs) {
         requests[i]->setRequestNVPs(*request, (boost::format("req.%d.") % i).str());
       }
       std::unique_ptr<NVPSet> response(new NVPSet());
-      const int status = transferNVPs(accessTransceiver(), clientAttributes, *request, *response);
-      if (status != 200) {
-        throw VexoException(125, "First phase data transfer failed.");
+      const int httpStatus = session.transferNVPs(
+          session.accessTransceiver(), session.getClientAttributes(), *request, *response);
+      if (httpStatus != 200) {
+        throw VexoException(status::httpStatusNot200, "First phase data transfer failed.");
       }
       // The request's chunk files go now rather than at the end of the cycle.
       request.reset();
@@ -108,19 +110,19 @@ std::vector<int> Session::syncDirs(std::vector<SyncDesc>& descs) {
   } catch (const VexoException&) {
     throw;
   } catch (const std::exception& e) {
-    throw VexoException(103, std::string("Exception in syncDirs: ") + e.what());
+    throw VexoException(status::generalFailure, std::string("Exception in syncDirs: ") + e.what());
   } catch (...) {
-    throw VexoException(103, "Non-std exception in syncDirs.");
+    throw VexoException(status::generalFailure, "Non-std exception in syncDirs.");
   }
 }
 
-int Session::getInterfaceDefinitionFiles(const std::string& interfaceName,
+int DirSync::getInterfaceDefinitionFiles(const std::string& interfaceName,
                                          const std::string& interfaceId, const fs::path& dir) {
   platform::trace("getInterfaceDefinitionFiles");
-  std::vector<SyncDesc> descs(1);
+  std::vector<Session::SyncDesc> descs(1);
   descs[0].localPath = dir;
   descs[0].remoteKey = "InterfaceDefinitions";
-  descs[0].syncType = LOAD_FROM_SERVER;
+  descs[0].syncType = Session::LOAD_FROM_SERVER;
   descs[0].options =
       interfaceName.empty() ? "interfaceId=" + interfaceId : "interfaceName=" + interfaceName;
   const std::vector<int> codes = syncDirs(descs);

@@ -1,7 +1,7 @@
 // The exports of directory synchronisation, each in the one export guard.
 #include "vexolib/api/export_guard.h"
 #include "vexolib/platform/status.h"
-#include "vexolib/sync/sync_ops.h"
+#include "vexolib/api/sync_ops.h"
 #include <vexokit/vexokit.h>
 
 namespace {

@@ -1,4 +1,4 @@
-#include "vexolib/sync/sync_ops.h"
+#include "vexolib/api/sync_ops.h"
 
 #include <string>
 #include <vector>
@@ -10,6 +10,8 @@
 #include "vexolib/api/internal.h"
 #include "vexolib/api/api25.h"
 #include "vexolib/platform/platform.h"
+#include "vexolib/platform/status.h"
+#include "vexolib/sync/DirSync.h"
 
 namespace vexo {
 namespace api25 {
@@ -33,21 +35,21 @@ int queueSyncDir(const char* localDir, const char* remoteKey, const char* syncTy
     // Only a path the system refuses is invalid; running out of memory is not the caller's
     // path's fault (the export guard makes it 103).
     platform::trace("invalid path passed to queueSyncDir");
-    setStatus(123, std::string("Invalid path: ") + localDir);
-    return 123;
+    setStatus(status::badFileSpecification, std::string("Invalid path: ") + localDir);
+    return status::badFileSpecification;
   }
   desc.remoteKey = remoteKey;
   desc.syncType = syncType;
   desc.options = options;
   _syncDescs.push_back(desc);
   platform::trace("exit queueSyncDir");
-  setStatus(0, std::string());
+  setStatus(status::success, std::string());
   return 0;
 }
 
 int performSync() {
   return runOperation("performSync", SessionNeed::data, true, [] {
-    const std::vector<int> results = accessSession()->syncDirs(_syncDescs);
+    const std::vector<int> results = DirSync(*accessSession()).syncDirs(_syncDescs);
     _syncDescs.clear();
     for (const int code : results) {
       if (code != 0) {
@@ -69,7 +71,7 @@ int getInterfaceDefinitionFiles(const char* interfaceName, const char* interface
   const std::string id = interfaceId ? interfaceId : "";
   const std::string dir = localDir;
   return runOperation("getInterfaceDefinitionFiles", SessionNeed::data, true, [&] {
-    return accessSession()->getInterfaceDefinitionFiles(name, id, dir);
+    return DirSync(*accessSession()).getInterfaceDefinitionFiles(name, id, dir);
   });
 }
 
