@@ -69,7 +69,7 @@ int Transceiver::sendRequest(const std::map<std::string, std::string>& clientAtt
     setStringValue("req.clientAttribute." + attribute.first, attribute.second);
   }
   if (platform::isLogTableEnabled()) {
-    std::vector<platform::LogEntry>& table = platform::accessLogTable();
+    std::deque<platform::LogEntry>& table = platform::accessLogTable();
     for (std::size_t i = 0; i < table.size(); ++i) {
       const platform::LogEntry& entry = table[i];
       setStringValue("log." + std::to_string(i) + ".message",
