@@ -1,5 +1,6 @@
 #include "vexolib/session/Session.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "vexolib/session/DSRequest.h"
@@ -25,13 +26,44 @@ boost::optional<std::string> sidestepEffectiveClassidPeriod;
 boost::optional<std::string> sidestepCoreGroupAlias;
 boost::optional<std::string> sidestepCoreGroupEntid;
 
-std::string listForTrace(const NVPSet& set, const std::vector<std::string>& names) {
-  std::string text;
-  for (const std::string& name : names) {
-    text += name + "=" +
-            filterSensitiveNVPValueForLogging(name, set.getNVP(name)->valueAsString()) + "\n";
+// A value list in a trace shows at most this much: an answer may hold megabytes of text, and
+// a trace line is built whole in memory (and copied into the log table).
+const std::size_t traceListLimit = 64 * 1024;
+
+void addToTraceList(std::string& text, std::size_t& left, const std::string& name,
+                    const std::string& value) {
+  if (text.size() < traceListLimit) {
+    text += name + "=" + filterSensitiveNVPValueForLogging(name, value) + "\n";
+  }
+  if (text.size() >= traceListLimit) {
+    ++left;
+  }
+}
+
+std::string endOfTraceList(std::string text, std::size_t left) {
+  if (left > 0) {
+    text += "... and " + std::to_string(left) + " more\n";
   }
   return text;
+}
+
+std::string listForTrace(const NVPSet& set, const std::vector<std::string>& names) {
+  std::string text;
+  std::size_t left = 0;
+  for (const std::string& name : names) {
+    addToTraceList(text, left, name, set.getNVP(name)->valueAsString());
+  }
+  return endOfTraceList(std::move(text), left);
+}
+
+std::string listForTrace(const NVPSet& set) {
+  std::string text;
+  std::size_t left = 0;
+  set.forEachValue([&](const std::string& name, const std::string& value) {
+    addToTraceList(text, left, name, value);
+    return true;
+  });
+  return endOfTraceList(std::move(text), left);
 }
 
 }  // namespace
@@ -210,7 +242,7 @@ NVPSet Session::sendSingleOperation(const RequestValues& values) {
   if (retcode != "ok") {
     throw VexoException(getRetCodeForString(retcode), "returnCode = '" + retcode + "'");
   }
-  return processor.responseNVPs;
+  return std::move(processor.responseNVPs);
 }
 
 // ---- Request passes ----------------------------------------------------------------------
@@ -272,22 +304,21 @@ int Session::transferNVPs(Transceiver& transport,
       platform::trace(listForTrace(request, sent));
     }
     NVPResponseProcessor processor;
+    // The passes of one request share one cap on the answer's text.
+    processor.textLimit = NVPResponseProcessor::maxAnswerText -
+                          std::min(NVPResponseProcessor::maxAnswerText, response.textBytes());
     const int status = transport.sendRequest(attributes, processor);
     if (status != 200) {
       platform::trace("Received non-200 HTTP status code:" + std::to_string(status));
       return status;
     }
-    const NVPSet& received = processor.responseNVPs;
-    const std::vector<std::string> receivedNames = received.getNVPNames();
     if (platform::isTracingEnabled()) {
       platform::trace("NVPs received in pass " + std::to_string(pass) + ":");
-      platform::trace(listForTrace(received, receivedNames));
+      platform::trace(listForTrace(processor.responseNVPs));
     }
-    // Shared, not copied: a chunk's file lives as long as its last holder, so a large
-    // answer stays one copy on disk.
-    for (const std::string& name : receivedNames) {
-      response.setNVP(received.getNVP(name));
-    }
+    // Chunks are shared, not copied: a chunk's file lives as long as its last holder, so a
+    // large answer stays one copy on disk.
+    response.merge(std::move(processor.responseNVPs));
     if (!more) {
       break;
     }

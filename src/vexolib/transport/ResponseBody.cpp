@@ -67,6 +67,10 @@ bool ResponseBody::append(const void* data, std::size_t length) {
     size_ += length;
     return true;
   }
+  if (length > fileLimit - size_) {
+    failure_ = "Answer longer than " + std::to_string(fileLimit >> 30) + " GiB";
+    return false;
+  }
   const unsigned char* next = static_cast<const unsigned char*>(data);
   while (length > 0) {
     const int n = platform::writeFileHandle(file_.get(), next,
