@@ -236,7 +236,7 @@ NVPSet Session::sendSingleOperation(const RequestValues& values) {
   NVPResponseProcessor processor;
   const int status = transport.sendRequest(clientAttributes, processor);
   if (status != 200) {
-    throw VexoException(status::httpStatusNot200, "HTTP result: " + std::to_string(status));
+    throw VexoException(status::httpStatusNot200, "HTTP result: " + transport.describeStatus(status));
   }
   const std::string retcode = processor.responseNVPs.getString("resp.0.retcode", "");
   if (retcode != "ok") {
@@ -335,9 +335,11 @@ void Session::exchange(DSRequest& request, NVPSet& response) {
   NVPSet requestSet;
   requestSet.setInteger("req.count", 1);
   request.setRequestNVPs(requestSet, "req.0.");
-  const int status = transferNVPs(accessTransceiver(), clientAttributes, requestSet, response);
+  Transceiver& transport = accessTransceiver();
+  const int status = transferNVPs(transport, clientAttributes, requestSet, response);
   if (status != 200) {
-    throw VexoException(status::httpStatusNot200, "HTTP result code: " + std::to_string(status));
+    throw VexoException(status::httpStatusNot200,
+                        "HTTP result code: " + transport.describeStatus(status));
   }
   request.processResponseNVPs(response, "resp.0.");
 }

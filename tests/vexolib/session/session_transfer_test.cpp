@@ -124,6 +124,30 @@ TEST_F(SessionTransferTest, AFailedSecondPassSendsNoThird) {
 
 // A directory load answers with every chunk in one body: far over a page, and kept only on
 // disk. The answer file has no name, so nothing of it is left in the temporary folder.
+// A hostile login answer: millions of short lines of new names. Its text is refused past the
+// cap with 103, and nothing of it is applied: the session stays logged out and keeps no
+// answer file.
+TEST_F(SessionTransferTest, ALoginAnswerPastTheTextCapIsRefusedAndNothingOfItApplied) {
+  ScriptedAnswer lines;
+  lines.body = "resp.0.retcode=ok\r\nresp.0.screenName=intruder\r\n";
+  lines.fill = "r{n}=x\r\n";
+  lines.huge = 30000000;
+  service().script("/DesktopSession.page", {lines});
+  const std::string folder = vexo::platform::getTemporaryDirectory();
+  const std::vector<std::string> before = listFolder(folder);
+  std::unique_ptr<Session> session = connected();
+  try {
+    session->loginUsingPassword("teacher1", "apple-pie");
+    ADD_FAILURE() << "no exception";
+  } catch (const vexo::VexoException& e) {
+    EXPECT_EQ(e.statusCode, 103);
+    EXPECT_EQ(std::string(e.what()), "Answer holds more than 17 MiB of text");
+  }
+  EXPECT_FALSE(session->isLoggedIn());
+  EXPECT_EQ(session->getScreenName(), "");
+  EXPECT_EQ(listFolder(folder), before);
+}
+
 TEST_F(SessionTransferTest, AnAnswerOfAnySizeIsReadFromAFileAndOnlyAFailedWriteEndsIt) {
   const std::string head = "resp.0.retcode=ok\r\nresp.0.blob!20000000\r\n";
   const std::string fill = "0123456789abcdef";
