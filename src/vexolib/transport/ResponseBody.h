@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -46,12 +47,12 @@ class ResponseBody {
   // A page's bytes, for the caller to read or take.
   std::vector<unsigned char>& bytes() { return bytes_; }
   // A file body's descriptor, open for reading.
-  int fileHandle() const { return file_.get(); }
+  int fileHandle() const { return file_ ? file_->handle() : -1; }
 
  private:
   Kind kind_;
   std::vector<unsigned char> bytes_;
-  fileio::FileHandle file_;
+  std::unique_ptr<fileio::TemporaryFile> file_;
   std::uint64_t size_ = 0;
   std::string failure_;
   bool large_ = false;  // the page once held a large block
