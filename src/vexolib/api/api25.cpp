@@ -362,7 +362,7 @@ using vexo::api25::guarded;
 using vexo::api25::guardedVoid;
 
 int vexo25_addFile(const char* format, const VexoFileSpec* fileSpec) noexcept {
-  return guarded(int(vexo::status::generalFailure), [&] {
+  return guarded(vexo::api25::exportFailure, [&] {
     static char pathBuffer[1024];
     if (!convertFileSpec(fileSpec, pathBuffer, sizeof pathBuffer)) {
       vexo::platform::trace("error converting from FSSpec");
@@ -377,13 +377,13 @@ int vexo21_addFile(const char* format, const VexoFileSpec* fileSpec) noexcept {
 }
 
 int vexo25_addFileUsingPath(const char* format, const char* path) noexcept {
-  return guarded(int(vexo::status::generalFailure), [&] {
+  return guarded(vexo::api25::exportFailure, [&] {
     return vexo::api25::addFile(format, path) ? 0 : vexo::api25::getStatusCode();
   });
 }
 
 int vexo25_resetFiles(void) noexcept {
-  return guarded(int(vexo::status::generalFailure), [] {
+  return guarded(vexo::api25::exportFailure, [] {
     vexo::api25::resetFiles();
     return 0;
   });
@@ -393,19 +393,19 @@ int vexo21_resetFiles(void) noexcept { return vexo25_resetFiles(); }
 
 int vexo25_applyPatchFile(const char* patchFile, const char* oldFile,
                           const char* newFile) noexcept {
-  return guarded(int(vexo::status::generalFailure), [&] {
+  return guarded(vexo::api25::exportFailure, [&] {
     return vexo::api25::applyPatchFile(patchFile, oldFile, newFile);
   });
 }
 
 int vexo25_applyPatchDir(const char* patchDir, const char* oldDir, const char* newDir) noexcept {
-  return guarded(int(vexo::status::generalFailure), [&] {
+  return guarded(vexo::api25::exportFailure, [&] {
     return vexo::api25::applyPatchDir(patchDir, oldDir, newDir);
   });
 }
 
 int vexo25_validatePatchDir(const char* patchDir) noexcept {
-  return guarded(int(vexo::status::generalFailure),
+  return guarded(vexo::api25::exportFailure,
                  [&] { return vexo::api25::validatePatchDir(patchDir); });
 }
 
@@ -413,7 +413,7 @@ int vexo25_sendFiles(const char* srcCompId, const char* srcAppId, const char* sr
                      const char* authToken, int deleteInputFiles, char* messageBuffer,
                      int bufferSize) noexcept {
   copyMessage(std::string(), messageBuffer, bufferSize);
-  return guarded(int(vexo::status::generalFailure), [&] {
+  return guarded(vexo::api25::exportFailure, [&] {
     return sendFiles({}, srcCompId, srcAppId, srcAppVer, authToken, deleteInputFiles,
                      messageBuffer, bufferSize);
   });
@@ -424,7 +424,7 @@ int vexo25_sendFilesWithOptions(const char* options, const char* srcCompId,
                                 const char* authToken, int deleteInputFiles,
                                 char* messageBuffer, int bufferSize) noexcept {
   copyMessage(std::string(), messageBuffer, bufferSize);
-  return guarded(int(vexo::status::generalFailure), [&] {
+  return guarded(vexo::api25::exportFailure, [&] {
     std::map<std::string, std::string> parsed;
     try {
       parsed = vexo::strutil::parseNVPString(options ? options : "");

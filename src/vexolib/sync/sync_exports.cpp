@@ -1,12 +1,11 @@
 // The exports of directory synchronisation, each in the one export guard.
 #include "vexolib/api/export_guard.h"
-#include "vexolib/platform/status.h"
 #include "vexolib/sync/sync_ops.h"
 #include <vexokit/vexokit.h>
 
 namespace {
 
-const int failure = vexo::status::generalFailure;
+const int failure = vexo::api25::exportFailure;
 
 }  // namespace
 
