@@ -2,8 +2,8 @@
 // repeating): a 50 MB answer, a page-sized (16 MiB) one and one without end, each with the
 // process's peak memory rise during the attempt and what stays resident after it; and an
 // upload whose page falls silent, with how long it takes to end against the stall period.
-// Then a hostile session page: logins answered by 33 MB of short distinct lines and by
-// 500 MB of them, with peak and resident memory; and 10,000 failing calls with tracing on,
+// Then a hostile session page: logins answered by 16 MB of short distinct lines (read), by
+// 33 MB and by 500 MB of them (refused), with peak and resident memory; and 10,000 failing calls with tracing on,
 // with what stays resident.
 #include <chrono>
 #include <cstdio>
@@ -160,14 +160,19 @@ int main() {
     lines.huge = 33000000;
     vexotest::ScriptedAnswer huge = lines;
     huge.huge = 500000000;
-    service.script("/DesktopSession.page", {lines, lines, huge, huge});
+    vexotest::ScriptedAnswer accepted = lines;
+    accepted.huge = 16000000;
+    service.script("/DesktopSession.page", {accepted, lines, lines, huge, huge});
     std::printf("session answers (17 MiB of text at most; tracing on):\n");
+    print("16 MB of short lines, read", login(service));
     print("33 MB of short lines, first", login(service));
     print("33 MB of short lines, second", login(service));
     print("500 MB of short lines, first", login(service));
     print("500 MB of short lines, second", login(service));
 
-    // A failing call traces about ten lines into the log table.
+    // A failing call traces about ten lines into the log table (which the login answers
+    // switched off).
+    vexo::platform::enableLogTable();
     const std::string missing = root + "/missing";
     long residentAt1000 = 0;
     const auto start = std::chrono::steady_clock::now();

@@ -30,40 +30,40 @@ boost::optional<std::string> sidestepCoreGroupEntid;
 // a trace line is built whole in memory (and copied into the log table).
 const std::size_t traceListLimit = 64 * 1024;
 
-void addToTraceList(std::string& text, std::size_t& left, const std::string& name,
-                    const std::string& value) {
-  if (text.size() < traceListLimit) {
-    text += name + "=" + filterSensitiveNVPValueForLogging(name, value) + "\n";
-  }
-  if (text.size() >= traceListLimit) {
-    ++left;
-  }
-}
+// Values as "name=value" lines, secrets masked, until the limit is reached.
+struct TraceList {
+  std::string text;
+  std::size_t shown = 0;
 
-std::string endOfTraceList(std::string text, std::size_t left) {
-  if (left > 0) {
-    text += "... and " + std::to_string(left) + " more\n";
+  // False once full.
+  bool add(const std::string& name, const std::string& value) {
+    text += name + "=" + filterSensitiveNVPValueForLogging(name, value) + "\n";
+    ++shown;
+    return text.size() < traceListLimit;
   }
-  return text;
-}
+  std::string end(std::size_t total) {
+    if (shown < total) {
+      text += "... and " + std::to_string(total - shown) + " more\n";
+    }
+    return std::move(text);
+  }
+};
 
 std::string listForTrace(const NVPSet& set, const std::vector<std::string>& names) {
-  std::string text;
-  std::size_t left = 0;
+  TraceList list;
   for (const std::string& name : names) {
-    addToTraceList(text, left, name, set.getNVP(name)->valueAsString());
+    if (!list.add(name, set.getNVP(name)->valueAsString())) {
+      break;
+    }
   }
-  return endOfTraceList(std::move(text), left);
+  return list.end(names.size());
 }
 
 std::string listForTrace(const NVPSet& set) {
-  std::string text;
-  std::size_t left = 0;
-  set.forEachValue([&](const std::string& name, const std::string& value) {
-    addToTraceList(text, left, name, value);
-    return true;
-  });
-  return endOfTraceList(std::move(text), left);
+  TraceList list;
+  set.forEachValue(
+      [&list](const std::string& name, const std::string& value) { return list.add(name, value); });
+  return list.end(set.size());
 }
 
 }  // namespace
