@@ -148,6 +148,41 @@ TEST_F(SessionTransferTest, ALoginAnswerPastTheTextCapIsRefusedAndNothingOfItApp
   EXPECT_EQ(listFolder(folder), before);
 }
 
+// The trace lists what an answer brought, but a trace line is built whole in memory: past
+// 64 KiB the list says how many values it left out.
+TEST_F(SessionTransferTest, TheTraceOfALargeAnswerListsItsStartAndCountsTheRest) {
+  const std::string traces = makeFolder("traces");
+  vexo::platform::setTraceLogDirectory(traces);
+  ScriptedAnswer many;
+  many.body = "resp.0.retcode=ok\r\n";
+  many.fill = "v{n}=value\r\n";
+  many.huge = 2000000;
+  service().script("/DesktopSession.page", {many});
+  std::unique_ptr<Session> session = connected();
+  NVPSet request;
+  request.setInteger("req.count", 1);
+  NVPSet response;
+  ASSERT_EQ(session->transferNVPs(session->accessTransceiver(), session->getClientAttributes(),
+                                  request, response),
+            200);
+  const std::vector<std::string> files = listFolder(traces);
+  ASSERT_EQ(files.size(), 1u);
+  const std::string text = readFile(traces + "/" + files[0]);
+  const std::size_t list = text.find("NVPs received in pass 1:\n");
+  ASSERT_NE(list, std::string::npos);
+  const std::size_t more = text.find(" more\n", list);
+  ASSERT_NE(more, std::string::npos) << "the list ends by counting what it left out";
+  const std::size_t count = text.rfind("... and ", more);
+  ASSERT_NE(count, std::string::npos);
+  const std::size_t left = std::stoul(text.substr(count + 8, more - count - 8));
+  const std::size_t shown = static_cast<std::size_t>(
+      std::count(text.begin() + static_cast<std::ptrdiff_t>(list),
+                 text.begin() + static_cast<std::ptrdiff_t>(count), '\n')) - 1;
+  EXPECT_EQ(shown + left, response.size());
+  EXPECT_LT(count - list, std::size_t(70000));
+  EXPECT_GT(left, std::size_t(100000));
+}
+
 TEST_F(SessionTransferTest, AnAnswerOfAnySizeIsReadFromAFileAndOnlyAFailedWriteEndsIt) {
   const std::string head = "resp.0.retcode=ok\r\nresp.0.blob!20000000\r\n";
   const std::string fill = "0123456789abcdef";
