@@ -77,10 +77,8 @@ struct OperationTexts {
 // as it was.
 int runFrame(const OperationTexts& texts, bool clearsStatus, bool endSessionOnFailure,
              const std::function<int()>& work);
-// The frame with OperationTexts::of(name) that clears the status and refuses by `need`
-// without a session; the same as: traces name, clears status and message, refuses by `need` without a session, runs the
-// work (its result is the status), turns exceptions into status and message (ending the
-// session when endSessionOnFailure), traces "exit <name>" and returns the status.
+// The frame with OperationTexts::of(name), clearing the status; without a session it
+// refuses by `need` (no work, no exception traced, nothing ended).
 int runOperation(const std::string& name, SessionNeed need, bool endSessionOnFailure,
                  const std::function<int()>& work);
 // Ends the interface's session after a failure: it is deleted and the interface is
