@@ -2,6 +2,9 @@
 // repeating): a 50 MB answer, a page-sized (16 MiB) one and one without end, each with the
 // process's peak memory rise during the attempt and what stays resident after it; and an
 // upload whose page falls silent, with how long it takes to end against the stall period.
+// Then a hostile session page: logins answered by 16 MB of short distinct lines (read), by
+// 33 MB and by 500 MB of them (refused), with peak and resident memory; and 10,000 failing calls with tracing on,
+// with what stays resident.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +17,8 @@
 
 #include "peak_memory.h"
 #include "service_fixture.h"
+#include "vexokit/vexokit.h"
+#include "vexolib/platform/VexoException.h"
 #include "vexolib/platform/platform.h"
 #include "vexolib/seams/transport_detail.h"
 #include "vexolib/session/Session.h"
@@ -51,6 +56,25 @@ Outcome attempt(vexotest::LorvexService& service, const std::string& file) {
     vexo::Uploader uploader(session, files, {});
     const vexo::UploadResult result = uploader.attempt({}, "", "", "");
     out.code = result.isValue() ? 0 : result.error.statusCode;
+  }
+  out.seconds = seconds(start);
+  out.peakRiseKiB = statusKiB("VmHWM:") - before;
+  out.residentAfterKiB = statusKiB("VmRSS:") - before;
+  return out;
+}
+
+// One login against the session page, answered as scripted.
+Outcome login(vexotest::LorvexService& service) {
+  vexo::Session session;
+  session.connect(service.url("/DesktopSession.page"));
+  Outcome out;
+  resetPeakMemory();
+  const long before = statusKiB("VmRSS:");
+  const auto start = std::chrono::steady_clock::now();
+  try {
+    out.code = session.loginUsingPassword("teacher", "secret");
+  } catch (const vexo::VexoException& e) {
+    out.code = e.statusCode;
   }
   out.seconds = seconds(start);
   out.peakRiseKiB = statusKiB("VmHWM:") - before;
@@ -123,6 +147,45 @@ int main() {
     std::printf("stall period %ld s:\n", stallSeconds);
     print("8 MiB upload, page silent", attempt(service, large));
     print("8 MiB upload, page stops at 3 B", attempt(service, large));
+  }
+  {
+    // Tracing and the log table as a program has them.
+    vexo::platform::setTraceLogDirectory(root);
+    vexo::platform::setTracingEnabled(true);
+    vexo::platform::enableLogTable();
+    vexotest::LorvexService service;
+    vexotest::ScriptedAnswer lines;
+    lines.body = "resp.0.retcode=ok\r\n";
+    lines.fill = "r{n}=x\r\n";  // 8 to 13 bytes a line, every name new
+    lines.huge = 33000000;
+    vexotest::ScriptedAnswer huge = lines;
+    huge.huge = 500000000;
+    vexotest::ScriptedAnswer accepted = lines;
+    accepted.huge = 16000000;
+    service.script("/DesktopSession.page", {accepted, lines, lines, huge, huge});
+    std::printf("session answers (17 MiB of text at most; tracing on):\n");
+    print("16 MB of short lines, read", login(service));
+    print("33 MB of short lines, first", login(service));
+    print("33 MB of short lines, second", login(service));
+    print("500 MB of short lines, first", login(service));
+    print("500 MB of short lines, second", login(service));
+
+    // A failing call traces about ten lines into the log table (which the login answers
+    // switched off).
+    vexo::platform::enableLogTable();
+    const std::string missing = root + "/missing";
+    long residentAt1000 = 0;
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 1; i <= 10000; ++i) {
+      vexo25_applyPatchFile(missing.c_str(), missing.c_str(), missing.c_str());
+      if (i == 1000) {
+        residentAt1000 = statusKiB("VmRSS:");
+      }
+    }
+    std::printf("10,000 failing patch calls, tracing on: %.2f s, resident %+.1f MiB from "
+                "call 1,000 to 10,000, log table %zu entries\n",
+                seconds(start), (statusKiB("VmRSS:") - residentAt1000) / 1024.0,
+                vexo::platform::accessLogTable().size());
   }
   const std::string command = "rm -rf '" + root + "'";
   return std::system(command.c_str()) == 0 ? 0 : 1;

@@ -7,7 +7,8 @@ Script fields (see lorvex_service.py):
            by "fill" repeated until the client goes away
   huge     N: an announced length of N bytes: the body text, "fill" repeated, and "tail"
            last; the whole answer goes out unless the client goes away
-  fill     the repeated text (default "x")
+  fill     the repeated text (default "x"); "{n}" in it is replaced by 0, 1, 2, ... in turn,
+           so that every repetition differs (a hostile answer of distinct names)
   tail     text that ends a huge body
 """
 
@@ -32,6 +33,24 @@ def _pieces(fill):
     return fill * max(1, PIECE // len(fill))
 
 
+class _Numbered:
+    """The filler with "{n}" counted up: one send's worth at a time."""
+
+    def __init__(self, fill):
+        self.before, _, self.after = fill.partition(b"{n}")
+        self.n = 0
+
+    def piece(self):
+        lines = []
+        size = 0
+        while size < PIECE:
+            line = self.before + str(self.n).encode() + self.after
+            self.n += 1
+            lines.append(line)
+            size += len(line)
+        return b"".join(lines)
+
+
 def answer(handler, script, stopping):
     """Writes the answer; a client that hangs up ends it quietly."""
     status = int(script.get("status", 200))
@@ -39,7 +58,10 @@ def answer(handler, script, stopping):
     start = _body_start(script)
     fill = script.get("fill", "x").encode("latin-1")
     tail = script.get("tail", "").encode("latin-1")
+    numbered = _Numbered(fill) if b"{n}" in fill else None
     piece = _pieces(fill)
+    if numbered:
+        piece = numbered.piece()
     handler.send_response_only(status, script.get("reason"))
     for name, value in headers:
         handler.send_header(name, value)
@@ -55,6 +77,8 @@ def answer(handler, script, stopping):
             handler.wfile.write(start)
             while not stopping.is_set():
                 handler.wfile.write(piece)
+                if numbered:
+                    piece = numbered.piece()
         else:
             head = start[:total]
             handler.wfile.write(head)
@@ -63,6 +87,8 @@ def answer(handler, script, stopping):
                 n = min(left, len(piece))
                 handler.wfile.write(piece[:n])
                 left -= n
+                if numbered:
+                    piece = numbered.piece()
             handler.wfile.write(tail[:max(0, total - len(head))])
         handler.wfile.flush()
     except (BrokenPipeError, ConnectionResetError):

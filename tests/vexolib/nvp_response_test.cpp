@@ -228,6 +228,54 @@ TEST_F(NVPResponseTest, SecretsAreQuotedOnlyAsTracesShowThem) {
   }
 }
 
+// An answer's text is held in memory, so it has a cap: lines up to it are read, one byte past
+// it refuses the whole answer. A binary value's bytes stay on disk and do not count, but each
+// value counts 256 bytes for its holder besides its line.
+TEST_F(NVPResponseTest, AnAnswerPastItsTextCapIsRefusedWhole) {
+  const std::size_t cap = NVPResponseProcessor::maxAnswerText;
+  const std::string head = "resp.0.retcode=ok\r\n";
+  // Lines of 16 bytes ("v0000000000=xx" and CR LF), each name new.
+  const auto lines = [](std::size_t bytes) {
+    std::string text;
+    for (std::size_t i = 0; text.size() + 16 <= bytes; ++i) {
+      std::string number = std::to_string(i);
+      text += "v" + std::string(10 - number.size(), '0') + number + "=xx\r\n";
+    }
+    return text;
+  };
+  const std::string binary = "blob!3\r\nabc\r\n";  // 8 bytes of line, 256 for the holder
+  const std::size_t fill = (cap - head.size() - 100) / 16 * 16;
+  const std::size_t last = cap - head.size() - fill;  // the line that meets the cap exactly
+  const std::size_t beside = (cap - head.size() - 8 - 256) / 16 * 16;
+  struct Case {
+    std::string body;
+    bool refused;
+  };
+  const Case cases[] = {
+      {head + lines(fill) + "z=" + std::string(last - 4, 'n') + "\r\n", false},
+      {head + lines(fill) + "z=" + std::string(last - 3, 'n') + "\r\n", true},
+      {head + lines(beside) + binary, false},
+      {head + lines(beside + 16) + binary, true},
+      {head + "blob!" + std::to_string(cap) + "\r\n" + std::string(cap, 'b') + "\r\n", false},
+  };
+  for (const Case& c : cases) {
+    for (const bool fromFile : {false, true}) {
+      SCOPED_TRACE(std::to_string(c.body.size()) + (fromFile ? " from a file" : " in memory"));
+      NVPResponseProcessor p;
+      try {
+        read(p, c.body, fromFile);
+        EXPECT_FALSE(c.refused) << "no failure";
+        EXPECT_EQ(p.responseNVPs.getString("resp.0.retcode"), "ok");
+      } catch (const VexoException& e) {
+        EXPECT_TRUE(c.refused) << e.what();
+        EXPECT_EQ(e.statusCode, 103);
+        EXPECT_EQ(std::string(e.what()), "Answer holds more than 17 MiB of text");
+      }
+    }
+  }
+  EXPECT_TRUE(listFolder(platform::getTemporaryDirectory()).empty()) << "no chunk stays";
+}
+
 TEST_F(NVPResponseTest, BinaryValuesLiveInTemporaryFilesAsLongAsTheReader) {
   std::string path;
   {

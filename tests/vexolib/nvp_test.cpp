@@ -1,5 +1,6 @@
 // Named values and their sets: typed text, chunks held in temporary files and who deletes
 // them, and the file work of synchronisation (compressed chunks out, chunks back into files).
+#include <algorithm>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -176,6 +177,67 @@ TEST_F(NVPTest, SetsReplaceValuesAndKeepNamesInByteOrder) {
                                              "req.chunk.2", "req.count"};
   EXPECT_EQ(set.getNVPNames(), expected);
   EXPECT_EQ(set.getNVPNamesSorted(), expected);
+}
+
+// Values set in any order, and again under names already used, read back in name order with
+// the later value winning; a chunk that loses its name loses its file.
+TEST_F(NVPTest, ValuesSetInAnyOrderReadInNameOrderAndTheLaterWins) {
+  struct Case {
+    const char* what;
+    std::vector<std::pair<std::string, std::string>> sets;  // value "!": a chunk
+    std::vector<std::string> expected;                       // "name=value" or "name!"
+  };
+  const Case cases[] = {
+      {"ascending", {{"a", "1"}, {"b", "2"}, {"c", "3"}}, {"a=1", "b=2", "c=3"}},
+      {"descending", {{"c", "3"}, {"b", "2"}, {"a", "1"}}, {"a=1", "b=2", "c=3"}},
+      {"again, in order", {{"a", "1"}, {"b", "2"}, {"a", "9"}}, {"a=9", "b=2"}},
+      {"again, out of order", {{"b", "2"}, {"a", "1"}, {"a", "8"}, {"b", "7"}, {"a", "6"}},
+       {"a=6", "b=7"}},
+      {"chunk replaced out of order", {{"z", "1"}, {"m", "!"}, {"m", "text"}, {"a", ""}},
+       {"a=", "m=text", "z=1"}},
+      {"text replaced by a chunk", {{"z", "1"}, {"m", "x"}, {"m", "!"}}, {"m!", "z=1"}},
+      {"empty and binary texts", {{"b", std::string("\0\r\n", 3)}, {"a", ""}},
+       {"a=", std::string("b=\0\r\n", 5)}},
+  };
+  for (const Case& c : cases) {
+    NVPSet set;
+    for (const auto& value : c.sets) {
+      if (value.second == "!") {
+        set.setChunk(value.first, bytesOf("chunk"), 0, 5);
+      } else {
+        set.setString(value.first, value.second);
+      }
+    }
+    std::vector<std::string> got;
+    for (const std::string& name : set.getNVPNames()) {
+      got.push_back(set.isString(name) ? name + "=" + set.getString(name) : name + "!");
+    }
+    EXPECT_EQ(got, c.expected) << c.what;
+    EXPECT_EQ(set.size(), c.expected.size()) << c.what;
+    EXPECT_EQ(temporaryFiles().size(),
+              static_cast<std::size_t>(std::count_if(
+                  c.expected.begin(), c.expected.end(),
+                  [](const std::string& e) { return e.back() == '!'; })))
+        << c.what << ": only chunks still named keep a file";
+  }
+
+  // Merging: the other set's values win, its chunks move without a copy.
+  NVPSet into;
+  into.setString("a", "1");
+  into.setString("c", "3");
+  NVPSet from;
+  from.setChunk("b", bytesOf("xy"), 0, 2);
+  from.setString("a", "2");
+  const std::string path = from.getChunkFileTempPath("b");
+  into.merge(std::move(from));
+  EXPECT_EQ(into.getNVPNames(), (std::vector<std::string>{"a", "b", "c"}));
+  EXPECT_EQ(into.getString("a"), "2");
+  EXPECT_EQ(into.getChunkFileTempPath("b"), path);
+  EXPECT_EQ(from.size(), 0u);
+  NVPSet empty;
+  empty.merge(std::move(into));
+  EXPECT_EQ(empty.getString("c"), "3");
+  EXPECT_EQ(empty.getChunkFileTempPath("b"), path);
 }
 
 TEST_F(NVPTest, TypedSettersWriteTheWireTextAndGettersHonourDefaults) {

@@ -233,6 +233,43 @@ TEST_F(TraceTest, LogTableCollectsTraceAndLoggedMessages) {
   EXPECT_TRUE(table.empty());
 }
 
+// Only a request empties the table, so it keeps the newest entries and cuts long ones: a
+// program that fails over and over without a session must not grow it for ever. The trace
+// file keeps every line whole.
+TEST_F(TraceTest, LogTableKeepsItsNewestEntriesAndCutsLongOnes) {
+  auto& table = platform::accessLogTable();
+  const std::size_t most = platform::logTableMaxEntries;
+  for (std::size_t i = 0; i < most + 250; ++i) {
+    platform::trace("line " + std::to_string(i));
+  }
+  ASSERT_EQ(table.size(), most);
+  EXPECT_TRUE(std::regex_match(table.front().text, std::regex(".*: line 250")));
+  EXPECT_TRUE(std::regex_match(table.back().text,
+                               std::regex(".*: line " + std::to_string(most + 249))));
+
+  struct Case {
+    std::size_t length;
+    bool cut;
+  };
+  const std::size_t room = platform::logEntryMaxText - std::string("2026-01-01 @ 00:00:00: ").size();
+  for (const Case c : {Case{room, false}, Case{room + 1, true}, Case{1 << 20, true}}) {
+    platform::log(LogLevel::error, std::string(c.length, 'q'), "app");
+    const std::string& text = table.back().text;
+    EXPECT_LE(text.size(), platform::logEntryMaxText) << c.length;
+    const std::string note = " ... (" + std::to_string(c.length) + " bytes, cut)";
+    EXPECT_EQ(text.size() >= note.size() &&
+                  text.compare(text.size() - note.size(), note.size(), note) == 0,
+              c.cut)
+        << c.length;
+    EXPECT_EQ(text.find(std::string(c.cut ? room - note.size() : room, 'q')), text.find('q'))
+        << "the message's start stays";
+  }
+  EXPECT_EQ(table.size(), most);
+  platform::trace(std::string(100000, 'z'));
+  const Strings lines = linesOf(readFile(dir + "/" + traceFiles().at(0)));
+  EXPECT_EQ(lines.back().size(), std::string("2026-01-01 @ 00:00:00: ").size() + 100000);
+}
+
 TEST_F(TraceTest, TimeStringFormats) {
   const std::regex fileStamp(R"(\d{4}-\d\d-\d\d-\d{4}-\d\d)");
   EXPECT_TRUE(std::regex_match(platform::getCurrentTimeString(platform::fileNameTimeFormat),

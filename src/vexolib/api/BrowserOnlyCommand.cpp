@@ -3,6 +3,7 @@
 #include <boost/regex.hpp>
 
 #include "vexolib/platform/VexoException.h"
+#include "vexolib/platform/status.h"
 #include "vexolib/platform/platform.h"
 #include "vexolib/platform/platform_net.h"
 #include "vexolib/platform/strutil.h"
@@ -54,11 +55,11 @@ std::string BrowserOnlyCommand::pageAddress(const std::string& pagePath,
   // The address reaches the desktop's launcher, which opens other schemes and local files
   // just as readily: only web addresses of a plain host go out.
   if (!boost::regex_match(prefix, parts, prefixForm) || !isPlainHostName(parts[2].str())) {
-    throw VexoException(103, "URL prefix formed incorrectly: '" + prefix + "'");
+    throw VexoException(status::generalFailure, "URL prefix formed incorrectly: '" + prefix + "'");
   }
   const std::string scheme = strutil::toLowercase(parts[1].str());
   if (scheme != "http" && scheme != "https") {
-    throw VexoException(103, "URL prefix formed incorrectly: '" + prefix + "'");
+    throw VexoException(status::generalFailure, "URL prefix formed incorrectly: '" + prefix + "'");
   }
   std::string address = parts[1].str() + "://" + parts[2].str();
   if (parts[3].matched) {
@@ -131,7 +132,7 @@ Command::Args::const_iterator ClassDataSyncCommand::processArgAt(const Args& arg
 void ClassDataSyncCommand::execute() {
   platform::trace("Executing class data sync.");
   if (!schoolid.empty() && classid.empty()) {
-    throw VexoException(120, "School ID without class ID");
+    throw VexoException(status::schoolWithoutClass, "School ID without class ID");
   }
   std::map<std::string, std::string> params;
   const std::pair<const char*, const std::string*> fields[] = {

@@ -120,38 +120,54 @@ void ensureCleanedUpOnFailure() {
   platform::trace("exiting ensureCleanedUpOnFailure");
 }
 
-int runOperation(const std::string& name, SessionNeed need, bool endSessionOnFailure,
-                 const std::function<int()>& work) {
-  platform::trace(name);
-  clearStatus();
-  if (need != SessionNeed::none && !_pSess) {
-    if (need == SessionNeed::connection) {
-      _statusCode = status::generalFailure;
-      _errorMessage = "Not connected.";
-    } else {
-      _statusCode = status::notConnected;
-      _errorMessage = "not connected";
-    }
-    platform::trace("exit " + name);
-    return _statusCode;
+OperationTexts OperationTexts::of(const std::string& name) {
+  return {name, "Exception during " + name + "() ", "Non-std::exception during " + name + "() ",
+          "exit " + name};
+}
+
+int runFrame(const OperationTexts& texts, bool clearsStatus, bool endSessionOnFailure,
+             const std::function<int()>& work) {
+  if (!texts.entry.empty()) {
+    platform::trace(texts.entry);
+  }
+  if (clearsStatus) {
+    clearStatus();
   }
   try {
     _statusCode = work();
   } catch (const std::exception& e) {
-    platform::trace("Exception during " + name + "() ", e);
+    platform::trace(texts.exception, e);
     if (endSessionOnFailure) {
       ensureCleanedUpOnFailure();
     }
     recordCurrentFailure();
   } catch (...) {
-    platform::trace("Non-std::exception during " + name + "() ");
+    platform::trace(texts.nonStdException);
     if (endSessionOnFailure) {
       ensureCleanedUpOnFailure();
     }
     recordCurrentFailure();
   }
-  platform::trace("exit " + name);
+  if (!texts.exit.empty()) {
+    platform::trace(texts.exit);
+  }
   return _statusCode;
+}
+
+int runOperation(const std::string& name, SessionNeed need, bool endSessionOnFailure,
+                 const std::function<int()>& work) {
+  return runFrame(OperationTexts::of(name), true, endSessionOnFailure, [&] {
+    if (need == SessionNeed::none || _pSess) {
+      return work();
+    }
+    // Refused without a session: no exception traced, nothing ended.
+    if (need == SessionNeed::connection) {
+      setStatus(status::generalFailure, "Not connected.");
+    } else {
+      setStatus(status::notConnected, "not connected");
+    }
+    return _statusCode;
+  });
 }
 
 bool addFile(const char* format, const char* path) {
@@ -182,10 +198,10 @@ std::pair<int, std::string> sendFilesWithOptions(const std::map<std::string, std
                                                  const char* srcCompId, const char* srcAppId,
                                                  const char* srcAppVer, const char* authToken,
                                                  bool deleteInputFiles) {
-  platform::trace("Entered sendFiles");
-  clearStatus();
   std::pair<int, std::string> result(0, std::string());
-  try {
+  const OperationTexts texts{"Entered sendFiles", "Exception during sendFiles() ",
+                             "Non-std::exception during sendFiles().", "Returning from sendFiles"};
+  const int code = runFrame(texts, true, false, [&] {
     std::shared_ptr<FileUploadCommand> command = FileUploadCommand::make();
     command->setOptions(options);
     platform::trace("Adding files");
@@ -215,18 +231,12 @@ std::pair<int, std::string> sendFilesWithOptions(const std::map<std::string, std
     command->deleteInputFiles = deleteInputFiles;
     platform::trace("Executing command");
     command->execute();
-    _statusCode = 0;
     platform::trace("Exiting with success");
-  } catch (const std::exception& e) {
-    platform::trace("Exception during sendFiles() ", e);
-    recordCurrentFailure();
-    result = {_statusCode, _errorMessage};
-  } catch (...) {
-    platform::trace("Non-std::exception during sendFiles().");
-    recordCurrentFailure();
-    result = {_statusCode, _errorMessage};
+    return 0;
+  });
+  if (code != 0) {
+    result = {code, _errorMessage};
   }
-  platform::trace("Returning from sendFiles");
   return result;
 }
 
@@ -241,24 +251,17 @@ std::string traced(const char* path) { return path ? path : "(null)"; }
 // run inside one guarded region; "Returning from <name>" at the end.
 template <typename Command, typename Configure>
 int runPatchCommand(const std::string& name, const std::string& entryLine, Configure configure) {
-  platform::trace(entryLine);
-  clearStatus();
-  try {
+  const OperationTexts texts{entryLine, "Exception during " + name + "() ",
+                             "Non-std::exception during " + name + "().",
+                             "Returning from " + name};
+  return runFrame(texts, true, false, [&] {
     std::shared_ptr<Command> command = Command::make();
     configure(*command);
     platform::trace("Executing command");
     command->execute();
-    _statusCode = 0;
     platform::trace("Exiting with success");
-  } catch (const std::exception& e) {
-    platform::trace("Exception during " + name + "() ", e);
-    recordCurrentFailure();
-  } catch (...) {
-    platform::trace("Non-std::exception during " + name + "().");
-    recordCurrentFailure();
-  }
-  platform::trace("Returning from " + name);
-  return _statusCode;
+    return 0;
+  });
 }
 
 }  // namespace
@@ -359,7 +362,7 @@ using vexo::api25::guarded;
 using vexo::api25::guardedVoid;
 
 int vexo25_addFile(const char* format, const VexoFileSpec* fileSpec) noexcept {
-  return guarded(int(vexo::status::generalFailure), [&] {
+  return guarded(vexo::api25::exportFailure, [&] {
     static char pathBuffer[1024];
     if (!convertFileSpec(fileSpec, pathBuffer, sizeof pathBuffer)) {
       vexo::platform::trace("error converting from FSSpec");
@@ -374,13 +377,13 @@ int vexo21_addFile(const char* format, const VexoFileSpec* fileSpec) noexcept {
 }
 
 int vexo25_addFileUsingPath(const char* format, const char* path) noexcept {
-  return guarded(int(vexo::status::generalFailure), [&] {
+  return guarded(vexo::api25::exportFailure, [&] {
     return vexo::api25::addFile(format, path) ? 0 : vexo::api25::getStatusCode();
   });
 }
 
 int vexo25_resetFiles(void) noexcept {
-  return guarded(int(vexo::status::generalFailure), [] {
+  return guarded(vexo::api25::exportFailure, [] {
     vexo::api25::resetFiles();
     return 0;
   });
@@ -390,19 +393,19 @@ int vexo21_resetFiles(void) noexcept { return vexo25_resetFiles(); }
 
 int vexo25_applyPatchFile(const char* patchFile, const char* oldFile,
                           const char* newFile) noexcept {
-  return guarded(int(vexo::status::generalFailure), [&] {
+  return guarded(vexo::api25::exportFailure, [&] {
     return vexo::api25::applyPatchFile(patchFile, oldFile, newFile);
   });
 }
 
 int vexo25_applyPatchDir(const char* patchDir, const char* oldDir, const char* newDir) noexcept {
-  return guarded(int(vexo::status::generalFailure), [&] {
+  return guarded(vexo::api25::exportFailure, [&] {
     return vexo::api25::applyPatchDir(patchDir, oldDir, newDir);
   });
 }
 
 int vexo25_validatePatchDir(const char* patchDir) noexcept {
-  return guarded(int(vexo::status::generalFailure),
+  return guarded(vexo::api25::exportFailure,
                  [&] { return vexo::api25::validatePatchDir(patchDir); });
 }
 
@@ -410,7 +413,7 @@ int vexo25_sendFiles(const char* srcCompId, const char* srcAppId, const char* sr
                      const char* authToken, int deleteInputFiles, char* messageBuffer,
                      int bufferSize) noexcept {
   copyMessage(std::string(), messageBuffer, bufferSize);
-  return guarded(int(vexo::status::generalFailure), [&] {
+  return guarded(vexo::api25::exportFailure, [&] {
     return sendFiles({}, srcCompId, srcAppId, srcAppVer, authToken, deleteInputFiles,
                      messageBuffer, bufferSize);
   });
@@ -421,7 +424,7 @@ int vexo25_sendFilesWithOptions(const char* options, const char* srcCompId,
                                 const char* authToken, int deleteInputFiles,
                                 char* messageBuffer, int bufferSize) noexcept {
   copyMessage(std::string(), messageBuffer, bufferSize);
-  return guarded(int(vexo::status::generalFailure), [&] {
+  return guarded(vexo::api25::exportFailure, [&] {
     std::map<std::string, std::string> parsed;
     try {
       parsed = vexo::strutil::parseNVPString(options ? options : "");

@@ -57,9 +57,28 @@ enum class SessionNeed {
   data,
 };
 
-// Traces name, clears status and message, refuses by `need` without a session, runs the
-// work (its result is the status), turns exceptions into status and message (ending the
-// session when endSessionOnFailure), traces "exit <name>" and returns the status.
+// What one operation traces: its entry line, the lines for a standard and for any other
+// exception (the standard one followed by the exception's text), and its last line. An empty
+// entry or last line is not traced.
+struct OperationTexts {
+  std::string entry;
+  std::string exception;
+  std::string nonStdException;
+  std::string exit;
+  // "<name>", "Exception during <name>() ", "Non-std::exception during <name>() ",
+  // "exit <name>".
+  static OperationTexts of(const std::string& name);
+};
+
+// The one frame of every status-returning operation: traces the entry line, clears status and
+// message when clearsStatus, runs the work (its result is the status), turns an exception
+// into status and message (ending the session first when endSessionOnFailure), traces the
+// last line and returns the status. Without clearsStatus a successful work leaves the message
+// as it was.
+int runFrame(const OperationTexts& texts, bool clearsStatus, bool endSessionOnFailure,
+             const std::function<int()>& work);
+// The frame with OperationTexts::of(name), clearing the status; without a session it
+// refuses by `need` (no work, no exception traced, nothing ended).
 int runOperation(const std::string& name, SessionNeed need, bool endSessionOnFailure,
                  const std::function<int()>& work);
 // Ends the interface's session after a failure: it is deleted and the interface is

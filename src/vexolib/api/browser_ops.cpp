@@ -1,10 +1,8 @@
 // The interface's browser hand-offs: the gradebooks page and the class-data sync page. They
 // need no session and leave it alone.
-#include <exception>
 #include <memory>
 #include <string>
 
-#include "vexolib/platform/VexoException.h"
 #include "vexolib/api/BrowserOnlyCommand.h"
 #include "vexolib/api/operations.h"
 #include "vexolib/api/api25.h"
@@ -24,25 +22,18 @@ void copyIfGiven(const char* text, std::string& field) {
 
 template <typename Command, typename Configure>
 int runBrowserCommand(const std::string& name, Configure configure) {
-  platform::trace("Entered " + name);
-  setStatus(0, std::string());
-  try {
+  const OperationTexts texts{"Entered " + name, "Exception during " + name + "() ",
+                             "Non-std::exception during " + name + "() ",
+                             "Returning from " + name};
+  return runFrame(texts, true, false, [&] {
     std::shared_ptr<Command> command = Command::make();
     platform::trace("Setting options");
     configure(*command);
     platform::trace("Executing command");
     command->execute();
     platform::trace("Exiting with success");
-  } catch (const std::exception& e) {
-    platform::trace("Exception during " + name + "() ", e);
-    const VexoException* vexo = dynamic_cast<const VexoException*>(&e);
-    setStatus(vexo ? vexo->statusCode : 103, e.what());
-  } catch (...) {
-    platform::trace("Non-std::exception during " + name + "() ");
-    setStatus(103, "internal error");
-  }
-  platform::trace("Returning from " + name);
-  return getStatusCode();
+    return 0;
+  });
 }
 
 }  // namespace

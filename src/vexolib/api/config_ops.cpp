@@ -10,6 +10,7 @@
 #include "vexolib/api/operations.h"
 #include "vexolib/api/api25.h"
 #include "vexolib/platform/platform.h"
+#include "vexolib/platform/status.h"
 #include "vexolib/api/sync_ops.h"
 
 namespace vexo {
@@ -27,7 +28,7 @@ bool refuseNullTexts(const std::string& name, std::initializer_list<const char*>
     return false;
   }
   platform::trace(name);
-  setStatus(103, "Null argument");
+  setStatus(status::generalFailure, "Null argument");
   platform::trace("exit " + name);
   return true;
 }
@@ -81,7 +82,10 @@ void logMessage(bool isError, const char* subcategory, const char* message) {
     return;
   }
   // The caller's text travels as a log-table entry with the flush, never in its own field.
-  runOperation("logMessage", SessionNeed::connection, true, [] {
+  // No trace of its own, and a successful flush leaves the last message alone.
+  const OperationTexts texts{"", "Exception during logMessage() ",
+                             "Non-std::exception during logMessage() ", ""};
+  runFrame(texts, false, true, [] {
     accessSession()->logMessage(true, "(flush)", "");
     return 0;
   });

@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include "vexolib/platform/status.h"
+
 namespace vexo {
 namespace api25 {
 
@@ -29,6 +31,15 @@ void recordCurrentFailure() noexcept;
 
 // The one-time client set-up every export runs first.
 void ensureInited();
+
+namespace vexo {
+namespace api25 {
+
+// What a status-returning export answers when something escapes its operation.
+const int exportFailure = status::generalFailure;
+
+}  // namespace api25
+}  // namespace vexo
 
 namespace vexo {
 namespace api25 {

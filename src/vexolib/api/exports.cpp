@@ -14,6 +14,7 @@ using vexo::api25::guarded;
 using vexo::api25::guardedVoid;
 
 int flag(bool value) { return value ? 1 : 0; }
+const int failure = vexo::api25::exportFailure;
 
 }  // namespace
 
@@ -48,11 +49,11 @@ void vexo25_logMessage(unsigned char isError, const char* subcategory, const cha
 // ---- Connection, login, core group and upgrade ---------------------------------------------
 
 int vexo25_connect(void) noexcept {
-  return guarded(103, [] { return api::connect(); });
+  return guarded(failure, [] { return api::connect(); });
 }
 
 int vexo25_disconnect(void) noexcept {
-  return guarded(103, [] { return api::disconnect(); });
+  return guarded(failure, [] { return api::disconnect(); });
 }
 
 int vexo25_isConnected(void) noexcept {
@@ -64,19 +65,19 @@ void vexo25_setTimeoutSeconds(int seconds) noexcept {
 }
 
 int vexo25_loginUsingPassword(const char* screenName, const char* password) noexcept {
-  return guarded(103, [&] { return api::loginUsingPassword(screenName, password); });
+  return guarded(failure, [&] { return api::loginUsingPassword(screenName, password); });
 }
 
 int vexo25_loginUsingAuthToken(const char* authToken) noexcept {
-  return guarded(103, [&] { return api::loginUsingAuthToken(authToken); });
+  return guarded(failure, [&] { return api::loginUsingAuthToken(authToken); });
 }
 
 int vexo25_logout(void) noexcept {
-  return guarded(103, [] { return api::logout(); });
+  return guarded(failure, [] { return api::logout(); });
 }
 
 int vexo25_touchSession(void) noexcept {
-  return guarded(103, [] { return api::touchSession(); });
+  return guarded(failure, [] { return api::touchSession(); });
 }
 
 int vexo25_isLoggedIn(void) noexcept {
@@ -116,11 +117,11 @@ const char* vexo25_getCoreGroupTitle(void) noexcept {
 }
 
 int vexo25_setCoreGroupUsingAlias(const char* alias) noexcept {
-  return guarded(103, [&] { return api::setCoreGroupUsingAlias(alias); });
+  return guarded(failure, [&] { return api::setCoreGroupUsingAlias(alias); });
 }
 
 int vexo25_setCoreGroupUsingEntid(const char* entid) noexcept {
-  return guarded(103, [&] { return api::setCoreGroupUsingEntid(entid); });
+  return guarded(failure, [&] { return api::setCoreGroupUsingEntid(entid); });
 }
 
 const char* vexo25_getCoreGroupRemoteAttributeString(const char* attributeName) noexcept {
@@ -138,7 +139,7 @@ const char* vexo25_getEffectiveClassidPeriod(void) noexcept {
 }
 
 int vexo25_setEffectiveClassidPeriod(const char* period) noexcept {
-  return guarded(103, [&] { return api::setEffectiveClassidPeriod(period); });
+  return guarded(failure, [&] { return api::setEffectiveClassidPeriod(period); });
 }
 
 int vexo25_isClientUpgradeNeeded(void) noexcept {
@@ -162,7 +163,7 @@ const char* vexo25_getClientUpgradeInstallString(void) noexcept {
 }
 
 int vexo25_retrieveClientGeneralUpgradeInfo(void) noexcept {
-  return guarded(103, [] { return api::retrieveClientGeneralUpgradeInfo(); });
+  return guarded(failure, [] { return api::retrieveClientGeneralUpgradeInfo(); });
 }
 
 const char* vexo25_getClientGeneralUpgradeRemoteKey(void) noexcept {
@@ -177,7 +178,7 @@ const char* vexo25_getClientGeneralUpgradeInstallString(void) noexcept {
 // ---- Browser pages -------------------------------------------------------------------------
 
 int vexo25_openGradebooks(const char* srcCompId, const char* srcAppId, const char* srcAppVer) noexcept {
-  return guarded(103, [&] { return api::openGradebooks(srcCompId, srcAppId, srcAppVer); });
+  return guarded(failure, [&] { return api::openGradebooks(srcCompId, srcAppId, srcAppVer); });
 }
 
 int vexo21_openGradebooks(const char* srcCompId, const char* srcAppId, const char* srcAppVer) noexcept {
@@ -187,7 +188,7 @@ int vexo21_openGradebooks(const char* srcCompId, const char* srcAppId, const cha
 int vexo25_classDataSync(const char* schoolId, const char* classId, const char* fileExt,
                          const char* mimeType, const char* srcCompId, const char* srcAppId,
                          const char* srcAppVer) noexcept {
-  return guarded(103, [&] {
+  return guarded(failure, [&] {
     return api::classDataSync(schoolId, classId, fileExt, mimeType, srcCompId, srcAppId,
                               srcAppVer);
   });
@@ -203,40 +204,40 @@ int vexo21_classDataSync(const char* schoolId, const char* classId, const char* 
 // ---- Information tables --------------------------------------------------------------------
 
 int vexo25_retrieveTaughtClassesInfo(void) noexcept {
-  return guarded(103, [] { return api::retrieveTaughtClassesInfo(); });
+  return guarded(failure, [] { return api::retrieveTaughtClassesInfo(); });
 }
 int vexo25_retrieveGradebookInfo(void) noexcept {
-  return guarded(103, [] { return api::retrieveGradebookInfo(); });
+  return guarded(failure, [] { return api::retrieveGradebookInfo(); });
 }
 int vexo25_retrieveCoreGroupTeachersAndClasses(void) noexcept {
-  return guarded(103, [] { return api::retrieveCoreGroupTeachersAndClasses(); });
+  return guarded(failure, [] { return api::retrieveCoreGroupTeachersAndClasses(); });
 }
 int vexo25_retrieveCoreGroupTeachersAndGradebooks(void) noexcept {
-  return guarded(103, [] { return api::retrieveCoreGroupTeachersAndGradebooks(); });
+  return guarded(failure, [] { return api::retrieveCoreGroupTeachersAndGradebooks(); });
 }
 int vexo25_retrieveRosterUserInfo(const char* classID) noexcept {
-  return guarded(103, [&] { return api::retrieveRosterUserInfo(classID); });
+  return guarded(failure, [&] { return api::retrieveRosterUserInfo(classID); });
 }
 int vexo25_retrieveCoreGroupsInfo(unsigned char includeImplicitCoreGroups) noexcept {
-  return guarded(103, [&] { return api::retrieveCoreGroupsInfo(includeImplicitCoreGroups != 0); });
+  return guarded(failure, [&] { return api::retrieveCoreGroupsInfo(includeImplicitCoreGroups != 0); });
 }
 int vexo25_retrieveDistrictSchoolsInfo(void) noexcept {
-  return guarded(103, [] { return api::retrieveDistrictSchoolsInfo(); });
+  return guarded(failure, [] { return api::retrieveDistrictSchoolsInfo(); });
 }
 int vexo25_retrieveGradedFormListForTeacherInfo(void) noexcept {
-  return guarded(103, [] { return api::retrieveGradedFormListForTeacherInfo(); });
+  return guarded(failure, [] { return api::retrieveGradedFormListForTeacherInfo(); });
 }
 int vexo25_retrieveGradedFormListForClassInfo(const char* classID) noexcept {
-  return guarded(103, [&] { return api::retrieveGradedFormListForClassInfo(classID); });
+  return guarded(failure, [&] { return api::retrieveGradedFormListForClassInfo(classID); });
 }
 int vexo25_retrieveGradesForForm(const char* formEntid) noexcept {
-  return guarded(103, [&] { return api::retrieveGradesForForm(formEntid); });
+  return guarded(failure, [&] { return api::retrieveGradesForForm(formEntid); });
 }
 int vexo25_retrieveCoreGroupClassidPeriodsInfo(void) noexcept {
-  return guarded(103, [] { return api::retrieveCoreGroupClassidPeriodsInfo(); });
+  return guarded(failure, [] { return api::retrieveCoreGroupClassidPeriodsInfo(); });
 }
 int vexo25_retrieveInterfacesInfo(void) noexcept {
-  return guarded(103, [] { return api::retrieveInterfacesInfo(); });
+  return guarded(failure, [] { return api::retrieveInterfacesInfo(); });
 }
 
 // The count and cell getters, generated from one list: table, then column index.

@@ -6,7 +6,7 @@
 
 namespace {
 
-const int failure = vexo::status::generalFailure;
+const int failure = vexo::api25::exportFailure;
 
 }  // namespace
 

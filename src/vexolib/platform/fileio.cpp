@@ -75,6 +75,39 @@ bool writeAll(int fd, const void* data, std::size_t length) {
   return true;
 }
 
+TemporaryFile::TemporaryFile() {
+  const std::pair<int, std::string> file = platform::createTemporaryFile();
+  handle_ = FileHandle(file.first);
+  path_ = file.second;
+}
+
+TemporaryFile::~TemporaryFile() {
+  handle_.close();
+  if (!kept_ && !path_.empty()) {
+    platform::deleteTemporaryFile(path_);
+  }
+}
+
+bool TemporaryFile::write(const void* data, std::size_t length) {
+  errno = 0;
+  if (writeAll(handle_.get(), data, length)) {
+    return true;
+  }
+  if (errno == 0) {
+    errno = ENOSPC;
+  }
+  return false;
+}
+
+bool TemporaryFile::close() { return handle_.close(); }
+
+void TemporaryFile::removeName() {
+  if (!path_.empty()) {
+    ::unlink(path_.c_str());
+    path_.clear();
+  }
+}
+
 AtomicFileWriter::AtomicFileWriter(std::string finalPath) : finalPath_(std::move(finalPath)) {}
 
 AtomicFileWriter::~AtomicFileWriter() {

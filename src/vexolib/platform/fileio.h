@@ -1,5 +1,6 @@
 // File plumbing shared by the whole framework: a descriptor with one owner, reads and writes
-// that survive EINTR and short counts, and a new file that takes its path only when complete.
+// that survive EINTR and short counts, the one writer of private temporary files, and a new
+// file that takes its path only when complete.
 #pragma once
 
 #include <cstddef>
@@ -35,6 +36,36 @@ class FileHandle {
 // EINTR end the read early, so a short count is the caller's failure to report.
 std::size_t readFull(int fd, void* buffer, std::size_t length);
 bool writeAll(int fd, const void* data, std::size_t length);
+
+// A new private temporary file of the framework (platform::createTemporaryFile: mode 0600,
+// made exclusively in the temporary folder), removed when the object goes unless kept. The
+// one writer of such files: chunks, compressed copies and answers all go through it.
+// VexoException 103 "Failed to create temporary file." when none can be made.
+class TemporaryFile {
+ public:
+  TemporaryFile();
+  ~TemporaryFile();
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+  int handle() const { return handle_.get(); }
+  const std::string& path() const { return path_; }
+  // All of it, past short writes and EINTR; false when the file system took less (errno
+  // tells why, ENOSPC when it took nothing without saying).
+  bool write(const void* data, std::size_t length);
+  // False when the close reports a lost write.
+  bool close();
+  // The file stays when the object goes; its path is the caller's to delete.
+  void keep() { kept_ = true; }
+  // Takes the name away now: the open file lives on, nameless, until it is closed, and
+  // nothing is left behind whatever ends the process.
+  void removeName();
+
+ private:
+  FileHandle handle_;
+  std::string path_;
+  bool kept_ = false;
+};
 
 // A new file written beside its final path (same folder, so the rename cannot cross file
 // systems) and renamed over it by replace() once whole and on disk. Until then the final

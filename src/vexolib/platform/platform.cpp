@@ -1,6 +1,7 @@
 // The portable half of the platform layer: tracing, the log table and whole-file helpers.
 #include "vexolib/platform/platform.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <ctime>
 #include <set>
@@ -183,15 +184,33 @@ bool isLogTableEnabled() {
   return traceState().logTableEnabled;
 }
 
-std::vector<LogEntry>& accessLogTable() {
+std::deque<LogEntry>& accessLogTable() {
   return traceState().logTable;
 }
+
+namespace {
+
+std::string logEntryText(const std::string& stamp, const std::string& message) {
+  std::string text = stamp + ": ";
+  const std::size_t room = logEntryMaxText - std::min(logEntryMaxText, text.size());
+  if (message.size() <= room) {
+    return text + message;
+  }
+  const std::string note = " ... (" + std::to_string(message.size()) + " bytes, cut)";
+  text.append(message, 0, room - std::min(room, note.size()));
+  return text + note;
+}
+
+}  // namespace
 
 void log(LogLevel level, const std::string& message, const char* category) {
   TraceState& st = traceState();
   const std::string stamp = getCurrentTimeString(lineTimeFormat);
   if (st.logTableEnabled) {
-    st.logTable.push_back(LogEntry{level, stamp + ": " + message, category ? category : ""});
+    st.logTable.push_back(LogEntry{level, logEntryText(stamp, message), category ? category : ""});
+    while (st.logTable.size() > logTableMaxEntries) {
+      st.logTable.pop_front();
+    }
   }
   if (level == LogLevel::trace) {
     ensureTraceLogOpened();

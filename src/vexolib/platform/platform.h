@@ -3,9 +3,11 @@
 // the process-wide state behind these functions is not locked.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <ctime>
 #include <exception>
+#include <deque>
 #include <map>
 #include <string>
 #include <utility>
@@ -77,11 +79,17 @@ int getMaxTraceLogFiles();
 void setTraceLogDirectory(const std::string& directory);
 std::string getTraceLogDirectory();
 
+// The table only empties when a request ships it, and a failing call may trace many lines:
+// it keeps the newest logTableMaxEntries entries (the oldest go first), each text at most
+// logEntryMaxText bytes (a longer one keeps its start and says how much was left out).
+const std::size_t logTableMaxEntries = 1000;
+const std::size_t logEntryMaxText = 8192;
+
 void enableLogTable();
 // Also empties the table.
 void disableLogTable();
 bool isLogTableEnabled();
-std::vector<LogEntry>& accessLogTable();
+std::deque<LogEntry>& accessLogTable();
 
 // Info and error messages reach only the log table; trace messages the trace file as well.
 void log(LogLevel level, const std::string& message, const char* category);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <string>
 #include <vector>
@@ -22,7 +23,7 @@ struct TraceState {
   bool tracingEnabled = true;
   int maxTraceLogFiles = 100;
   bool logTableEnabled = true;
-  std::vector<LogEntry> logTable;
+  std::deque<LogEntry> logTable;
   int traceFd = -1;
   bool traceBad = false;  // a write failed: nothing more goes to this file
   bool opening = false;   // lines traced while the file is being opened skip the file

@@ -33,36 +33,6 @@ thread_local unsigned char crcBuffer[crcBufferSize];
 const char compressFailure[] = "Error occurred while compressing data for transmission";
 
 // An output file that is removed, unless kept, however its operation ends.
-class PendingOutput {
- public:
-  PendingOutput(int handle, std::string path) : handle_(handle), path_(std::move(path)) {}
-  ~PendingOutput() {
-    if (handle_ >= 0) {
-      platform::closeFileHandle(handle_);
-    }
-    if (!kept_) {
-      platform::deleteTemporaryFile(path_);
-    }
-  }
-  PendingOutput(const PendingOutput&) = delete;
-  PendingOutput& operator=(const PendingOutput&) = delete;
-
-  int handle() const { return handle_; }
-  const std::string& path() const { return path_; }
-  // A close can report a write the system deferred; the caller must treat false as failure.
-  bool close() {
-    const int handle = handle_;
-    handle_ = -1;
-    return platform::closeFileHandle(handle) == 0;
-  }
-  void keep() { kept_ = true; }
-
- private:
-  int handle_;
-  std::string path_;
-  bool kept_ = false;
-};
-
 // Ends a zlib stream on every path. Ending one twice is harmless: zlib clears its state.
 template <int (*end)(z_streamp)>
 class StreamGuard {
@@ -220,8 +190,7 @@ std::pair<std::string, std::uint64_t> readAndCompressFile(const std::string& fil
   z_stream stream;
   initCompressor(stream);
   StreamGuard<deflateEnd> streamGuard(stream);
-  const std::pair<int, std::string> temp = platform::createTemporaryFile();
-  PendingOutput output(temp.first, temp.second);
+  fileio::TemporaryFile output;
   for (;;) {
     const int n = platform::readFileHandle(input, inBuffer, bufferSize);
     if (n < 0) {

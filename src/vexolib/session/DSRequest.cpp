@@ -2,6 +2,7 @@
 
 
 #include "vexolib/session/NVPSet.h"
+#include "vexolib/platform/status.h"
 
 namespace vexo {
 
@@ -42,7 +43,7 @@ int getRetCodeForString(const std::string& name) {
       return m->number;
     }
   }
-  return 300;
+  return status::serviceSystemError;
 }
 
 // ---- DSRequest ---------------------------------------------------------------------------

@@ -10,6 +10,7 @@
 #include <boost/lexical_cast.hpp>
 
 #include "vexolib/platform/VexoException.h"
+#include "vexolib/platform/fileio.h"
 #include "vexolib/platform/platform.h"
 #include "vexolib/platform/status.h"
 
@@ -19,86 +20,36 @@ namespace {
 
 // Copies go through a buffer of this size, so a chunk of any size costs no more memory.
 constexpr std::size_t copyBlockSize = 64 * 1024;
-// writeFileHandle takes an int count.
-constexpr std::size_t maxWriteSize = 1u << 30;
 
-// A new temporary file that is removed unless its writer finished it.
+// A chunk's new temporary file: removed unless its writer finished it.
 class ChunkFileWriter {
  public:
-  ChunkFileWriter() {
-    const std::pair<int, std::string> file = platform::createTemporaryFile();
-    handle_ = file.first;
-    path_ = file.second;
-  }
-  ~ChunkFileWriter() {
-    if (handle_ >= 0) {
-      platform::closeFileHandle(handle_);
-    }
-    if (!finished_) {
-      platform::deleteTemporaryFile(path_);
-    }
-  }
-  ChunkFileWriter(const ChunkFileWriter&) = delete;
-  ChunkFileWriter& operator=(const ChunkFileWriter&) = delete;
-
-  // Loops over short writes; the file system may take fewer bytes than offered.
   void write(const unsigned char* data, std::uint64_t length) {
-    while (length > 0) {
-      const std::size_t want =
-          static_cast<std::size_t>(std::min<std::uint64_t>(length, maxWriteSize));
-      const int n = platform::writeFileHandle(handle_, data, static_cast<int>(want));
-      if (n < 0 && errno == EINTR) {
-        continue;
-      }
-      if (n <= 0) {
-        fail();
-      }
-      data += n;
-      length -= static_cast<std::uint64_t>(n);
+    if (!file_.write(data, static_cast<std::size_t>(length))) {
+      fail();
     }
   }
 
   std::string finish() {
-    const int handle = handle_;
-    handle_ = -1;
-    if (platform::closeFileHandle(handle) != 0) {
+    if (!file_.close()) {
       fail();
     }
-    finished_ = true;
-    return path_;
+    file_.keep();
+    return file_.path();
   }
 
  private:
   [[noreturn]] void fail() {
     platform::trace("Exception writing chunk temp file");
-    throw VexoException(status::generalFailure, "Error writing '" + path_ + "'");
+    throw VexoException(status::generalFailure, "Error writing '" + file_.path() + "'");
   }
 
-  int handle_ = -1;
-  std::string path_;
-  bool finished_ = false;
-};
-
-class ReadHandle {
- public:
-  explicit ReadHandle(const std::string& path)
-      : handle_(platform::openBinaryReadOnlyFile(path)) {}
-  ~ReadHandle() {
-    if (handle_ >= 0) {
-      platform::closeFileHandle(handle_);
-    }
-  }
-  ReadHandle(const ReadHandle&) = delete;
-  ReadHandle& operator=(const ReadHandle&) = delete;
-  int get() const { return handle_; }
-
- private:
-  int handle_;
+  fileio::TemporaryFile file_;
 };
 
 std::string copyFileRange(const std::string& source, std::uint64_t offset,
                           std::uint64_t length) {
-  ReadHandle in(source);
+  const fileio::FileHandle in(platform::openBinaryReadOnlyFile(source));
   if (in.get() < 0 || !platform::seekFileHandleForward(in.get(), offset)) {
     throw VexoException(status::fileReadFailed, "Error seeking '" + source + "'");
   }

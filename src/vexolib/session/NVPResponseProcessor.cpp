@@ -7,6 +7,7 @@
 #include <memory>
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <unistd.h>
 
 #include "vexolib/session/Session.h"
@@ -21,6 +22,8 @@ namespace vexo {
 namespace {
 
 const std::size_t recentLineCount = 5;
+// What a binary value counts against the answer's text: its holder and file name in memory.
+const std::size_t chunkCost = 256;
 
 bool isNameByte(unsigned char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
@@ -239,9 +242,15 @@ std::string shownLine(NVPBodyView& body, std::uint64_t start, std::size_t length
   return shownLine(reinterpret_cast<const char*>(body.bytes(start, length)), length);
 }
 
-void parseRecords(NVPSet& nvps, NVPBodyView& body, RecentSpans& recent) {
+std::string tooMuchText() {
+  return "Answer holds more than " +
+         std::to_string(NVPResponseProcessor::maxAnswerText >> 20) + " MiB of text";
+}
+
+void parseRecords(NVPSet& nvps, NVPBodyView& body, RecentSpans& recent, std::size_t textLimit) {
   const std::uint64_t size = body.size();
   std::uint64_t pos = 0;
+  std::uint64_t text = 0;
   while (pos < size) {
     const std::uint64_t lineEnd = body.findLineEnd(pos);
     if (lineEnd == size) {
@@ -256,6 +265,10 @@ void parseRecords(NVPSet& nvps, NVPBodyView& body, RecentSpans& recent) {
                               std::to_string(NVPResponseProcessor::maxLineLength) + " bytes");
     }
     const std::size_t lineLength = static_cast<std::size_t>(lineEnd - pos);
+    text += lineLength + 2;
+    if (text > textLimit) {
+      throw VexoException(status::generalFailure, tooMuchText());
+    }
     const unsigned char* const line = body.bytes(pos, lineLength);
     std::uint64_t next = lineEnd + 2;
     std::size_t nameEnd = 0;
@@ -285,6 +298,11 @@ void parseRecords(NVPSet& nvps, NVPBodyView& body, RecentSpans& recent) {
       if (end[0] != '\r' || end[1] != '\n') {
         throw VexoException(status::generalFailure, "Malformed binary input");
       }
+      // A binary value costs a file and its holder besides its line.
+      text += chunkCost;
+      if (text > textLimit) {
+        throw VexoException(status::generalFailure, tooMuchText());
+      }
       body.setChunk(nvps, name, next, length);
       next += length + 2;
     }
@@ -305,7 +323,23 @@ void NVPResponseProcessor::parseFile(int handle, std::uint64_t size) {
   parseBody(body);
 }
 
+NVPResponseProcessor::~NVPResponseProcessor() {
+  if (large_) {
+    responseNVPs = NVPSet();
+    ::malloc_trim(0);
+  }
+}
+
 void NVPResponseProcessor::parseBody(NVPBodyView& body) {
+  if (responseNVPs.size() == 0) {
+    // Room for the most the answer can hold, taken once: a record line has at least four
+    // bytes ("a=" and its line end), its text is shorter than its line. Only what is used
+    // becomes resident, and nothing read is copied again as the set grows.
+    const std::size_t most =
+        static_cast<std::size_t>(std::min<std::uint64_t>(body.size(), textLimit));
+    responseNVPs.reserve(most, most / 4 + 1);
+    large_ = most >= (std::size_t(1) << 20);
+  }
   RecentSpans recent;
   const auto keepRecentLines = [&]() {
     const std::size_t kept = std::min(recent.count, recentLineCount);
@@ -315,7 +349,7 @@ void NVPResponseProcessor::parseBody(NVPBodyView& body) {
     }
   };
   try {
-    parseRecords(responseNVPs, body, recent);
+    parseRecords(responseNVPs, body, recent, textLimit);
   } catch (const MalformedLine& bad) {
     keepRecentLines();
     // The error text is traced: the bad line is shown as the recent ones are.

@@ -1,5 +1,6 @@
 #include "vexolib/session/NVPSet.h"
 
+#include <algorithm>
 #include <limits>
 #include <stdexcept>
 
@@ -54,36 +55,139 @@ std::vector<std::string> spellingsOfLeaf(const boost::filesystem::path& filePath
 
 }  // namespace
 
+std::string_view NVPSet::nameOf(const Entry& entry) const {
+  return std::string_view(text.data() + entry.offset, entry.nameLength);
+}
+
+std::string_view NVPSet::stringOf(const Entry& entry) const {
+  return std::string_view(text.data() + entry.offset + entry.nameLength, entry.value);
+}
+
+const std::shared_ptr<NVP>* NVPSet::chunkOf(const Entry& entry) const {
+  if ((entry.value & chunkFlag) == 0) {
+    return nullptr;
+  }
+  return &chunks[entry.value & ~chunkFlag];
+}
+
+void NVPSet::settle() const {
+  if (sorted == entries.size()) {
+    return;
+  }
+  std::sort(entries.begin(), entries.end(), [this](const Entry& a, const Entry& b) {
+    const int order = nameOf(a).compare(nameOf(b));
+    return order < 0 || (order == 0 && a.offset < b.offset);
+  });
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    if (i + 1 < entries.size() && nameOf(entries[i]) == nameOf(entries[i + 1])) {
+      if (chunkOf(entries[i])) {
+        chunks[entries[i].value & ~chunkFlag].reset();  // its file goes now
+      }
+      continue;
+    }
+    entries[kept++] = entries[i];
+  }
+  entries.resize(kept);
+  sorted = kept;
+}
+
+const NVPSet::Entry* NVPSet::find(std::string_view name) const {
+  settle();
+  const auto it = std::lower_bound(
+      entries.begin(), entries.end(), name,
+      [this](const Entry& entry, std::string_view key) { return nameOf(entry) < key; });
+  if (it == entries.end() || nameOf(*it) != name) {
+    return nullptr;
+  }
+  return &*it;
+}
+
+void NVPSet::put(std::string_view name, std::string_view value, std::shared_ptr<NVP> chunk) {
+  const std::uint64_t end = text.size() + name.size() + (chunk ? 0 : value.size());
+  if (end > std::numeric_limits<std::uint32_t>::max() || value.size() >= chunkFlag ||
+      chunks.size() >= chunkFlag) {
+    throw VexoException(status::generalFailure, "Too much text in one set of named values");
+  }
+  Entry entry{static_cast<std::uint32_t>(text.size()), static_cast<std::uint32_t>(name.size()),
+              static_cast<std::uint32_t>(value.size())};
+  if (chunk) {
+    entry.value = chunkFlag | static_cast<std::uint32_t>(chunks.size());
+    chunks.push_back(std::move(chunk));
+  }
+  text.append(name.data(), name.size());
+  if ((entry.value & chunkFlag) == 0) {
+    text.append(value.data(), value.size());
+  }
+  // Among the sorted values: replaced where it stands, or added at the end when it comes
+  // last (answers come in name order). Anything else waits for the next read.
+  const auto sortedEnd = entries.begin() + static_cast<std::ptrdiff_t>(sorted);
+  const auto it = std::lower_bound(
+      entries.begin(), sortedEnd, name,
+      [this](const Entry& e, std::string_view key) { return nameOf(e) < key; });
+  if (it != sortedEnd && nameOf(*it) == name) {
+    if (chunkOf(*it)) {
+      chunks[it->value & ~chunkFlag].reset();
+    }
+    *it = entry;
+    return;
+  }
+  entries.push_back(entry);
+  if (it == sortedEnd && sorted + 1 == entries.size()) {
+    sorted = entries.size();
+  }
+}
+
+std::size_t NVPSet::size() const {
+  settle();
+  return entries.size();
+}
+
 boost::optional<std::shared_ptr<NVP>> NVPSet::lookupNVP(const std::string& name) const {
-  const auto it = nvps.find(name);
-  if (it == nvps.end()) {
+  const Entry* entry = find(name);
+  if (!entry) {
     return boost::none;
   }
-  return it->second;
+  if (const std::shared_ptr<NVP>* chunk = chunkOf(*entry)) {
+    return *chunk;
+  }
+  return std::make_shared<NVP>(name, std::string(stringOf(*entry)));
 }
 
 std::shared_ptr<NVP> NVPSet::getNVP(const std::string& name) const {
-  const auto it = nvps.find(name);
-  if (it == nvps.end()) {
+  const boost::optional<std::shared_ptr<NVP>> value = lookupNVP(name);
+  if (!value) {
     throw std::logic_error("'" + name + "' not found");
   }
-  return it->second;
+  return *value;
 }
 
 bool NVPSet::isString(const std::string& name) const {
-  return getNVP(name)->type == NVP::STRING;
+  const Entry* entry = find(name);
+  if (!entry) {
+    throw std::logic_error("'" + name + "' not found");
+  }
+  return chunkOf(*entry) == nullptr;
 }
 
 std::string NVPSet::getString(const std::string& name) const {
-  return getNVP(name)->getString();
+  const Entry* entry = find(name);
+  if (!entry) {
+    throw std::logic_error("'" + name + "' not found");
+  }
+  if (chunkOf(*entry)) {
+    throw std::logic_error("'" + name + "' not a string");
+  }
+  return std::string(stringOf(*entry));
 }
 
 bool NVPSet::getBoolean(const std::string& name) const {
-  return getNVP(name)->getBoolean();
+  const std::string value = getString(name);
+  return value == "true" || value == "1";
 }
 
 int NVPSet::getInteger(const std::string& name) const {
-  return getNVP(name)->getInteger();
+  return boost::lexical_cast<int>(getString(name));
 }
 
 std::uint64_t NVPSet::getChunkSize(const std::string& name) const {
@@ -95,32 +199,22 @@ std::string NVPSet::getChunkFileTempPath(const std::string& name) const {
 }
 
 std::string NVPSet::getString(const std::string& name, const std::string& defaultValue) const {
-  const auto it = nvps.find(name);
-  if (it == nvps.end() || it->second->type != NVP::STRING) {
+  const Entry* entry = find(name);
+  if (!entry || chunkOf(*entry)) {
     return defaultValue;
   }
-  return it->second->getString();
+  return std::string(stringOf(*entry));
 }
 
 bool NVPSet::getBoolean(const std::string& name, bool defaultValue) const {
-  const auto it = nvps.find(name);
-  if (it == nvps.end()) {
+  if (!contains(name)) {
     return defaultValue;
   }
-  return it->second->getBoolean();
-}
-
-void NVPSet::put(const std::string& name, std::shared_ptr<NVP> value) {
-  // Answers come in name order, so a new last name is the common case.
-  if (nvps.empty() || nvps.rbegin()->first < name) {
-    nvps.emplace_hint(nvps.end(), name, std::move(value));
-  } else {
-    nvps[name] = std::move(value);
-  }
+  return getBoolean(name);
 }
 
 void NVPSet::setString(const std::string& name, const std::string& value) {
-  put(name, std::make_shared<NVP>(name, value));
+  putString(name, value);
 }
 
 void NVPSet::setBoolean(const std::string& name, bool value) {
@@ -138,41 +232,80 @@ void NVPSet::setU32Integer(const std::string& name, unsigned int value) {
 void NVPSet::setChunk(const std::string& name, const unsigned char* data, unsigned long offset,
                       unsigned long length) {
   // Built before the old value goes, so a failed write leaves the set as it was.
-  put(name, std::make_shared<NVP>(name, data, offset, length));
+  put(name, {}, std::make_shared<NVP>(name, data, offset, length));
 }
 
 void NVPSet::setChunk(const std::string& name, const boost::filesystem::path& filePath,
                       unsigned long offset, unsigned long length) {
-  put(name, std::make_shared<NVP>(name, filePath, offset, length, false));
+  put(name, {}, std::make_shared<NVP>(name, filePath, offset, length, false));
 }
 
 void NVPSet::setChunkFromHandle(const std::string& name, int handle, std::uint64_t offset,
                                 std::uint64_t length) {
-  put(name, std::make_shared<NVP>(name, handle, offset, length));
+  put(name, {}, std::make_shared<NVP>(name, handle, offset, length));
 }
 
 void NVPSet::setChunkInAnswer(const std::string& name,
                               std::shared_ptr<const fileio::FileHandle> answer,
                               std::uint64_t offset, std::uint64_t length) {
-  put(name, std::make_shared<NVP>(name, std::move(answer), offset, length));
+  put(name, {}, std::make_shared<NVP>(name, std::move(answer), offset, length));
 }
 
 void NVPSet::setChunk(const std::string& name, const boost::filesystem::path& filePath,
                       bool adopt) {
   const std::uint64_t size = platform::fileSize(filePath.string());
-  put(name, std::make_shared<NVP>(name, filePath, 0, size, adopt));
+  put(name, {}, std::make_shared<NVP>(name, filePath, 0, size, adopt));
 }
 
 void NVPSet::setNVP(std::shared_ptr<NVP> value) {
   const std::string name = value->getName();
-  put(name, std::move(value));
+  if (value->type == NVP::STRING) {
+    putString(name, value->getString());
+  } else {
+    put(name, {}, std::move(value));
+  }
+}
+
+void NVPSet::merge(NVPSet&& other) {
+  if (entries.empty()) {
+    *this = std::move(other);
+    other = NVPSet();
+    return;
+  }
+  other.settle();
+  for (const Entry& entry : other.entries) {
+    if (const std::shared_ptr<NVP>* chunk = other.chunkOf(entry)) {
+      put(other.nameOf(entry), {}, *chunk);
+    } else {
+      putString(other.nameOf(entry), other.stringOf(entry));
+    }
+  }
+  other = NVPSet();
+}
+
+void NVPSet::reserve(std::size_t textBytes, std::size_t values) {
+  text.reserve(text.size() + textBytes);
+  entries.reserve(entries.size() + values);
+}
+
+void NVPSet::forEachValue(
+    const std::function<bool(const std::string&, const std::string&)>& visit) const {
+  settle();
+  for (const Entry& entry : entries) {
+    const std::string name(nameOf(entry));
+    const std::shared_ptr<NVP>* chunk = chunkOf(entry);
+    if (!visit(name, chunk ? (*chunk)->valueAsString() : std::string(stringOf(entry)))) {
+      return;
+    }
+  }
 }
 
 std::vector<std::string> NVPSet::getNVPNames() const {
+  settle();
   std::vector<std::string> names;
-  names.reserve(nvps.size());
-  for (const auto& nvp : nvps) {
-    names.push_back(nvp.first);
+  names.reserve(entries.size());
+  for (const Entry& entry : entries) {
+    names.emplace_back(nameOf(entry));
   }
   return names;
 }

@@ -1,13 +1,19 @@
 // A request or an answer of the service: named values in byte order of their names, with
 // typed getters and setters that fix how booleans and integers travel as text. Copies share
-// their values. Besides, the file work of directory synchronisation: a local file cut into
+// their chunks. Besides, the file work of directory synchronisation: a local file cut into
 // compressed chunks, chunks joined back into a local file, a file time set from an answer.
+//
+// An answer may hold millions of short values, so texts are kept compactly: every name and
+// string value in one block of text, a value costing 12 bytes besides its text. Chunks stay
+// NVP objects with their files.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <map>
+#include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <boost/filesystem/path.hpp>
@@ -27,8 +33,8 @@ class NVPSet {
   // std::logic_error "'<name>' not found" for an absent name.
   std::shared_ptr<NVP> getNVP(const std::string& name) const;
   bool isString(const std::string& name) const;
-  bool contains(const std::string& name) const { return nvps.count(name) != 0; }
-  std::size_t size() const { return nvps.size(); }
+  bool contains(const std::string& name) const { return find(name) != nullptr; }
+  std::size_t size() const;
 
   // Required: the absent name and the wrong kind raise as getNVP and NVP do.
   std::string getString(const std::string& name) const;
@@ -61,8 +67,20 @@ class NVPSet {
   // The whole file: adopted (deleted with the value) or copied.
   void setChunk(const std::string& name, const boost::filesystem::path& filePath, bool adopt);
 
-  // The value itself, shared with whatever else holds it, under its own name.
+  // The value itself (a chunk shared with whatever else holds it), under its own name.
   void setNVP(std::shared_ptr<NVP> value);
+  // Every value of other, replacing values of the same names; other is left empty.
+  void merge(NVPSet&& other);
+
+  // The bytes of names and texts held so far, replaced values included: what an answer's
+  // text has cost.
+  std::size_t textBytes() const { return text.size(); }
+  // Room for that much text and that many values, so that a large answer is read without
+  // copying what it has read so far (untouched room costs no memory).
+  void reserve(std::size_t textBytes, std::size_t values);
+  // The values in name order for a trace: visit(name, text), a chunk's text being
+  // "(<size> bytes)"; ends early when visit answers false.
+  void forEachValue(const std::function<bool(const std::string&, const std::string&)>& visit) const;
 
   // Ascending byte order, both.
   std::vector<std::string> getNVPNames() const;
@@ -82,9 +100,30 @@ class NVPSet {
   void setFileTime(const boost::filesystem::path& localRoot, const std::string& prefix) const;
 
  private:
-  void put(const std::string& name, std::shared_ptr<NVP> value);
+  // One value: its name at offset in text, followed by the string's bytes, or for a chunk
+  // `value` is chunkFlag plus its index in chunks.
+  struct Entry {
+    std::uint32_t offset;
+    std::uint32_t nameLength;
+    std::uint32_t value;
+  };
+  static constexpr std::uint32_t chunkFlag = 0x80000000u;
 
-  std::map<std::string, std::shared_ptr<NVP>> nvps;
+  std::string_view nameOf(const Entry& entry) const;
+  std::string_view stringOf(const Entry& entry) const;
+  const std::shared_ptr<NVP>* chunkOf(const Entry& entry) const;
+  const Entry* find(std::string_view name) const;
+  // Sorts the values set out of order in with the others; the later of two values of one
+  // name wins (texts are appended, so a later value lies further on).
+  void settle() const;
+  void put(std::string_view name, std::string_view value, std::shared_ptr<NVP> chunk);
+  void putString(std::string_view name, std::string_view value) { put(name, value, nullptr); }
+
+  std::string text;
+  // Sorted by name up to `sorted`, then in the order set.
+  mutable std::vector<Entry> entries;
+  mutable std::size_t sorted = 0;
+  mutable std::vector<std::shared_ptr<NVP>> chunks;
 };
 
 // Removes every entry of the file's folder whose name equals the file's name ignoring ASCII

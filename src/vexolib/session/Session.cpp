@@ -1,5 +1,6 @@
 #include "vexolib/session/Session.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "vexolib/session/DSRequest.h"
@@ -25,13 +26,44 @@ boost::optional<std::string> sidestepEffectiveClassidPeriod;
 boost::optional<std::string> sidestepCoreGroupAlias;
 boost::optional<std::string> sidestepCoreGroupEntid;
 
-std::string listForTrace(const NVPSet& set, const std::vector<std::string>& names) {
+// A value list in a trace shows at most this much: an answer may hold megabytes of text, and
+// a trace line is built whole in memory (and copied into the log table).
+const std::size_t traceListLimit = 64 * 1024;
+
+// Values as "name=value" lines, secrets masked, until the limit is reached.
+struct TraceList {
   std::string text;
-  for (const std::string& name : names) {
-    text += name + "=" +
-            filterSensitiveNVPValueForLogging(name, set.getNVP(name)->valueAsString()) + "\n";
+  std::size_t shown = 0;
+
+  // False once full.
+  bool add(const std::string& name, const std::string& value) {
+    text += name + "=" + filterSensitiveNVPValueForLogging(name, value) + "\n";
+    ++shown;
+    return text.size() < traceListLimit;
   }
-  return text;
+  std::string end(std::size_t total) {
+    if (shown < total) {
+      text += "... and " + std::to_string(total - shown) + " more\n";
+    }
+    return std::move(text);
+  }
+};
+
+std::string listForTrace(const NVPSet& set, const std::vector<std::string>& names) {
+  TraceList list;
+  for (const std::string& name : names) {
+    if (!list.add(name, set.getNVP(name)->valueAsString())) {
+      break;
+    }
+  }
+  return list.end(names.size());
+}
+
+std::string listForTrace(const NVPSet& set) {
+  TraceList list;
+  set.forEachValue(
+      [&list](const std::string& name, const std::string& value) { return list.add(name, value); });
+  return list.end(set.size());
 }
 
 }  // namespace
@@ -204,13 +236,13 @@ NVPSet Session::sendSingleOperation(const RequestValues& values) {
   NVPResponseProcessor processor;
   const int status = transport.sendRequest(clientAttributes, processor);
   if (status != 200) {
-    throw VexoException(status::httpStatusNot200, "HTTP result: " + std::to_string(status));
+    throw VexoException(status::httpStatusNot200, "HTTP result: " + transport.describeStatus(status));
   }
   const std::string retcode = processor.responseNVPs.getString("resp.0.retcode", "");
   if (retcode != "ok") {
     throw VexoException(getRetCodeForString(retcode), "returnCode = '" + retcode + "'");
   }
-  return processor.responseNVPs;
+  return std::move(processor.responseNVPs);
 }
 
 // ---- Request passes ----------------------------------------------------------------------
@@ -272,22 +304,21 @@ int Session::transferNVPs(Transceiver& transport,
       platform::trace(listForTrace(request, sent));
     }
     NVPResponseProcessor processor;
+    // The passes of one request share one cap on the answer's text.
+    processor.textLimit = NVPResponseProcessor::maxAnswerText -
+                          std::min(NVPResponseProcessor::maxAnswerText, response.textBytes());
     const int status = transport.sendRequest(attributes, processor);
     if (status != 200) {
       platform::trace("Received non-200 HTTP status code:" + std::to_string(status));
       return status;
     }
-    const NVPSet& received = processor.responseNVPs;
-    const std::vector<std::string> receivedNames = received.getNVPNames();
     if (platform::isTracingEnabled()) {
       platform::trace("NVPs received in pass " + std::to_string(pass) + ":");
-      platform::trace(listForTrace(received, receivedNames));
+      platform::trace(listForTrace(processor.responseNVPs));
     }
-    // Shared, not copied: a chunk's file lives as long as its last holder, so a large
-    // answer stays one copy on disk.
-    for (const std::string& name : receivedNames) {
-      response.setNVP(received.getNVP(name));
-    }
+    // Chunks are shared, not copied: a chunk's file lives as long as its last holder, so a
+    // large answer stays one copy on disk.
+    response.merge(std::move(processor.responseNVPs));
     if (!more) {
       break;
     }
@@ -304,9 +335,11 @@ void Session::exchange(DSRequest& request, NVPSet& response) {
   NVPSet requestSet;
   requestSet.setInteger("req.count", 1);
   request.setRequestNVPs(requestSet, "req.0.");
-  const int status = transferNVPs(accessTransceiver(), clientAttributes, requestSet, response);
+  Transceiver& transport = accessTransceiver();
+  const int status = transferNVPs(transport, clientAttributes, requestSet, response);
   if (status != 200) {
-    throw VexoException(status::httpStatusNot200, "HTTP result code: " + std::to_string(status));
+    throw VexoException(status::httpStatusNot200,
+                        "HTTP result code: " + transport.describeStatus(status));
   }
   request.processResponseNVPs(response, "resp.0.");
 }

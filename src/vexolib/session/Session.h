@@ -187,13 +187,15 @@ class Session {
 
   void requireConnected() const;
   // One operation under "req.0." through the passes; VexoException 125 "HTTP result code: "
-  // for a status other than 200, then the request reads its answer under "resp.0.".
+  // and the transport's describeStatus for a status other than 200 (a transfer without an
+  // answer names its cause), then the request reads its answer under "resp.0.".
   void exchange(DSRequest& request, NVPSet& response);
   // Sends a login request; on success reads the login answer and marks the session
   // logged in. Returns the server's code.
   int runLogin(DSRequest& request);
   // One POST of "req.count" = "1" and the given values, without passes; VexoException 125
-  // "HTTP result: <status>" and VexoException "returnCode = '<code>'" unless "ok".
+  // "HTTP result: <status>" (with the cause when there was no answer) and VexoException
+  // "returnCode = '<code>'" unless "ok".
   NVPSet sendSingleOperation(const RequestValues& values);
   int runListQuery(const char* operation, const char* type, const RequestValues& arguments,
                    bool needsLogin, const char* list, const std::vector<QueryField>& fields);

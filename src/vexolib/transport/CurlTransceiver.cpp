@@ -263,6 +263,8 @@ int CurlTransceiver::finishPost(ResponseBody& response) {
   const std::vector<unsigned char>& shown =
       response.kind() == ResponseBody::Kind::page ? response.bytes() : noPage;
   curlshared::traceFailedTransfer(static_cast<int>(code), errorText, result, shown, headers);
+  failureCause = curlshared::describeFailure(pCurl, result, errorText,
+                                             static_cast<bool>(connectionDef.proxyDef));
   // Whatever arrived before the failure is no answer: callers see no response at all.
   response.discard();
   return code < 0 ? 509 : 0;

@@ -15,8 +15,6 @@ namespace {
 
 // Pages from this size on are handed back to the system when they go.
 constexpr std::size_t trimFrom = std::size_t(1) << 20;
-// platform::writeFileHandle takes an int count.
-constexpr std::size_t maxWrite = std::size_t(1) << 30;
 
 }  // namespace
 
@@ -30,10 +28,8 @@ std::string tooLong() {
 
 ResponseBody::ResponseBody(Kind kind) : kind_(kind) {
   if (kind_ == Kind::file) {
-    const std::pair<int, std::string> file = platform::createTemporaryFile();
-    file_ = fileio::FileHandle(file.first);
-    // Nameless from now on: nothing is left behind, whatever ends the process.
-    ::unlink(file.second.c_str());
+    file_.reset(new fileio::TemporaryFile);
+    file_->removeName();
   }
 }
 
@@ -67,22 +63,16 @@ bool ResponseBody::append(const void* data, std::size_t length) {
     size_ += length;
     return true;
   }
-  const unsigned char* next = static_cast<const unsigned char*>(data);
-  while (length > 0) {
-    const int n = platform::writeFileHandle(file_.get(), next,
-                                            static_cast<int>(std::min(length, maxWrite)));
-    if (n < 0 && errno == EINTR) {
-      continue;
-    }
-    if (n <= 0) {
-      failure_ = std::string("Error writing the answer to a temporary file (") +
-                 std::strerror(n < 0 ? errno : ENOSPC) + ")";
-      return false;
-    }
-    next += n;
-    length -= static_cast<std::size_t>(n);
-    size_ += static_cast<std::uint64_t>(n);
+  if (length > fileLimit - size_) {
+    failure_ = "Answer longer than " + std::to_string(fileLimit >> 30) + " GiB";
+    return false;
   }
+  if (!file_->write(data, length)) {
+    failure_ = std::string("Error writing the answer to a temporary file (") +
+               std::strerror(errno) + ")";
+    return false;
+  }
+  size_ += length;
   return true;
 }
 
@@ -100,9 +90,9 @@ void ResponseBody::expect(std::uint64_t length) {
 
 void ResponseBody::discard() {
   std::vector<unsigned char>().swap(bytes_);
-  if (file_.valid() && size_ > 0) {
+  if (file_ && size_ > 0) {
     // Given back to the file system now rather than when the body goes.
-    if (::ftruncate(file_.get(), 0) != 0) {
+    if (::ftruncate(file_->handle(), 0) != 0) {
       platform::trace("ResponseBody: truncating the answer file failed");
     }
   }

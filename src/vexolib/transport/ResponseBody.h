@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,9 @@ class ResponseBody {
   enum class Kind { page, file };
 
   static constexpr std::size_t pageLimit = std::size_t(16) << 20;
+  // A file body holds at most this much (two files of the largest size a directory scan
+  // takes); a longer answer fails, so that a server cannot fill the disk.
+  static constexpr std::uint64_t fileLimit = std::uint64_t(4) << 30;
 
   // A file body creates its file (0600, in the private temporary folder, without a name
   // once open); VexoException 103 "Failed to create temporary file." when it cannot.
@@ -27,8 +31,8 @@ class ResponseBody {
   ResponseBody(const ResponseBody&) = delete;
   ResponseBody& operator=(const ResponseBody&) = delete;
 
-  // Takes the next bytes. False once they cannot be kept: a page past pageLimit, a file
-  // whose write failed; the body then stays failed and takes nothing more.
+  // Takes the next bytes. False once they cannot be kept: a page past pageLimit, a file past
+  // fileLimit or whose write failed; the body then stays failed and takes nothing more.
   bool append(const void* data, std::size_t length);
   // The length the answer announces: a page over the limit fails at once, one within it is
   // given its room in one piece.
@@ -43,12 +47,12 @@ class ResponseBody {
   // A page's bytes, for the caller to read or take.
   std::vector<unsigned char>& bytes() { return bytes_; }
   // A file body's descriptor, open for reading.
-  int fileHandle() const { return file_.get(); }
+  int fileHandle() const { return file_ ? file_->handle() : -1; }
 
  private:
   Kind kind_;
   std::vector<unsigned char> bytes_;
-  fileio::FileHandle file_;
+  std::unique_ptr<fileio::TemporaryFile> file_;
   std::uint64_t size_ = 0;
   std::string failure_;
   bool large_ = false;  // the page once held a large block

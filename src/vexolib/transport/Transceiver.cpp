@@ -69,7 +69,7 @@ int Transceiver::sendRequest(const std::map<std::string, std::string>& clientAtt
     setStringValue("req.clientAttribute." + attribute.first, attribute.second);
   }
   if (platform::isLogTableEnabled()) {
-    std::vector<platform::LogEntry>& table = platform::accessLogTable();
+    std::deque<platform::LogEntry>& table = platform::accessLogTable();
     for (std::size_t i = 0; i < table.size(); ++i) {
       const platform::LogEntry& entry = table[i];
       setStringValue("log." + std::to_string(i) + ".message",
@@ -82,6 +82,7 @@ int Transceiver::sendRequest(const std::map<std::string, std::string>& clientAtt
   if (!openRequest()) {
     return -1;
   }
+  failureCause.clear();
   // The body lives for this request only: nothing of a long answer stays behind.
   ResponseBody body(processor.keepsBodyInFile() ? ResponseBody::Kind::file
                                                 : ResponseBody::Kind::page);
@@ -112,6 +113,11 @@ void Transceiver::ResponseProcessor::processFile(int status, int handle, std::ui
 
 long Transceiver::getMaxChunkSize() const {
   return 131072;
+}
+
+std::string Transceiver::describeStatus(int status) const {
+  const std::string number = std::to_string(status);
+  return failureCause.empty() ? number : number + " (" + failureCause + ")";
 }
 
 std::string Transceiver::getDescription() const {

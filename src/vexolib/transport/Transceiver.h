@@ -74,6 +74,13 @@ class Transceiver {
   virtual unsigned long getMaxRecommendedPostSize() const = 0;
   virtual long getMaxChunkSize() const;
 
+  // Why the last request ended without an answer (curl_shared.h's describeFailure); empty
+  // when it had one.
+  const std::string& getFailureCause() const { return failureCause; }
+  // The status for a message: "<status>", followed by " (<cause>)" when the last request
+  // ended without an answer, so that a caller tells a refused connection from a stall.
+  std::string describeStatus(int status) const;
+
   // "<name> (direct)" or "<name> (proxy (<proxy text>))".
   std::string getDescription() const;
   std::vector<std::string> getNamesOfValuesBeingSent() const;
@@ -102,6 +109,7 @@ class Transceiver {
   std::string url;
   std::string clientAppName;
   std::map<std::string, RequestValueEntry> requestValues;
+  std::string failureCause;
 };
 
 }  // namespace vexo

@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <exception>
 #include <utility>
@@ -158,6 +159,69 @@ void traceFailedTransfer(int code, const char* errorBuffer, int result,
 
 namespace {
 
+const char stallWords[] = "Operation too slow";
+
+std::string failurePhrase(CURL* curl, int result, const char* errorBuffer, bool viaProxy) {
+  switch (result) {
+    case CURLE_COULDNT_RESOLVE_HOST:
+      return "host name not found";
+    case CURLE_COULDNT_RESOLVE_PROXY:
+      return "proxy host name not found";
+    case CURLE_COULDNT_CONNECT:
+      return viaProxy ? "proxy refused the connection" : "connection refused";
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_ISSUER_ERROR:
+    case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+    case CURLE_SSL_INVALIDCERTSTATUS:
+      return "certificate refused";
+    case CURLE_SSL_CONNECT_ERROR:
+      return "secure connection failed";
+    case CURLE_PROXY:
+      return "proxy refused the request";
+    case CURLE_GOT_NOTHING:
+      return "connection closed without an answer";
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:
+      return "connection broken";
+    case CURLE_PARTIAL_FILE:
+      return "answer cut short";
+    case CURLE_WEIRD_SERVER_REPLY:
+      return "not an HTTP answer";
+    case CURLE_READ_ERROR:
+      return "file to send unreadable";
+    case CURLE_OPERATION_TIMEDOUT:
+      break;
+    default:
+      return "transfer failed";
+  }
+  curl_off_t connected = 0;
+  if (curl_easy_getinfo(curl, CURLINFO_CONNECT_TIME_T, &connected) != CURLE_OK ||
+      connected == 0) {
+    return viaProxy ? "proxy did not answer" : "connection timed out";
+  }
+  if (std::strncmp(errorBuffer, stallWords, sizeof stallWords - 1) == 0) {
+    // Connected, but not one header came back: whoever took the connection kept silent.
+    if (responseHeaders().empty()) {
+      return viaProxy ? "proxy did not answer" : "service did not answer";
+    }
+    return "transfer stalled";
+  }
+  return "time limit reached";
+}
+
+}  // namespace
+
+std::string describeFailure(CURL* curl, int result, const char* errorBuffer, bool viaProxy) {
+  std::string text = failurePhrase(curl, result, errorBuffer, viaProxy);
+  if (errorBuffer[0] != '\0') {
+    text += std::string("; ") + errorBuffer;
+  }
+  return text;
+}
+
+namespace {
+
 // What one transfer's callbacks share.
 struct Transfer {
   Transfer(CURL* curl, ResponseBody& body) : curl(curl), body(body) {}
@@ -242,7 +306,7 @@ int perform(CURL* curl, ResponseBody& body, char* errorBuffer) {
   if (transfer.stalled && result == CURLE_ABORTED_BY_CALLBACK) {
     result = CURLE_OPERATION_TIMEDOUT;
     std::snprintf(errorBuffer, errorBufferSize,
-                  "Operation too slow. Less than 1 bytes/sec transferred the last %ld seconds",
+                  "%s. Less than 1 bytes/sec transferred the last %ld seconds", stallWords,
                   stallSeconds());
   }
   return static_cast<int>(result);

@@ -53,6 +53,15 @@ void setProxyOptions(CURL* curl, const boost::optional<ProxyDef>& proxy);
 // ends the transfer and is raised again once libcurl has returned.
 int perform(CURL* curl, ResponseBody& body, char* errorBuffer);
 
+// Why a transfer ended without an answer, for the message a program shows: a fixed phrase
+// ("host name not found", "connection refused", "connection timed out", "certificate
+// refused", "secure connection failed", "proxy host name not found", "proxy refused the
+// connection", "proxy did not answer", "proxy refused the request", "service did not
+// answer", "transfer stalled", "time limit reached", "connection closed without an answer",
+// "connection broken", "answer cut short", "not an HTTP answer", "file to send unreadable",
+// "transfer failed"), then "; " and libcurl's own words when it has any.
+std::string describeFailure(CURL* curl, int result, const char* errorBuffer, bool viaProxy);
+
 // The two failure lines of a transfer whose libcurl result is not 0, secrets masked.
 void traceFailedTransfer(int code, const char* errorBuffer, int result,
                          const std::vector<unsigned char>& body, const std::string& headers);

@@ -204,7 +204,7 @@ bool Uploader::wasLastUploadLightweight() { return lastUploadWasLightweight; }
 
 void Uploader::processResponseData(int status, const std::vector<unsigned char>& body) {
   if (status != 200) {
-    lastResult = uploadError(status::httpStatusNot200, "Error HTTP response: " + strutil::fromInt(status));
+    lastResult = uploadError(status::httpStatusNot200, "Error HTTP response: " + transceiver.describeStatus(status));
     return;
   }
   // Read in place: the answer may be as long as a page may be, and is never copied whole.

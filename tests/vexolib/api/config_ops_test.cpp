@@ -28,6 +28,20 @@ class ConfigOperationsTest : public InterfaceTest {
     }
     return entries;
   }
+  static int countEnding(const std::vector<std::string>& entries, const std::string& end) {
+    int n = 0;
+    for (const std::string& e : entries) {
+      n += e.size() >= end.size() && e.compare(e.size() - end.size(), end.size(), end) == 0;
+    }
+    return n;
+  }
+  static std::vector<std::string> tableTexts() {
+    std::vector<std::string> texts;
+    for (const vexo::platform::LogEntry& entry : vexo::platform::accessLogTable()) {
+      texts.push_back(entry.text);
+    }
+    return texts;
+  }
   static int countHolding(const std::vector<std::string>& entries, const std::string& part) {
     int n = 0;
     for (const std::string& e : entries) {
@@ -80,7 +94,12 @@ TEST_F(ConfigOperationsTest, AnErrorMessageFlushesThePendingEntriesOnce) {
   EXPECT_EQ(countHolding(entries, "it broke"), 1);
   EXPECT_EQ(countHolding(entries, "info:grades:"), 1);
   EXPECT_EQ(countHolding(entries, "error:upload:"), 1);
+  // The flush is the session's request: its own entry and exit lines, none of the
+  // interface's, and the last failure's message stays.
+  EXPECT_EQ(countEnding(entries, ": logMessage"), 1);
+  EXPECT_EQ(countEnding(tableTexts(), ": exit logMessage"), 1);
   EXPECT_EQ(vexo::api25::getStatusCode(), 0);
+  EXPECT_EQ(message(), "Null argument");
 
   ASSERT_EQ(vexo25_touchSession(), 0);
   EXPECT_EQ(countHolding(logEntries(sessionPosts().back()), "it broke"), 0);
@@ -103,6 +122,27 @@ TEST_F(ConfigOperationsTest, ErrorMessagesWithoutASessionAreOnlyRecordedAndAFail
   vexo25_logMessage(0, "s", nullptr);
   EXPECT_EQ(message(), "Null argument");
   EXPECT_EQ(sessionPosts().size(), before);
+}
+
+// Without a session nothing ships the log table: many failing calls with tracing on keep it
+// at its bound, the newest call's lines last.
+TEST_F(ConfigOperationsTest, ManyFailingCallsWithTracingOnKeepTheLogTableBounded) {
+  vexo25_setTracingEnabled(1);
+  vexo::platform::enableLogTable();
+  for (int i = 0; i < 10000; ++i) {
+    const std::string missing = "/nonexistent/" + std::to_string(i);
+    ASSERT_NE(vexo25_applyPatchFile(missing.c_str(), missing.c_str(), missing.c_str()), 0);
+  }
+  const std::vector<std::string> texts = tableTexts();
+  EXPECT_EQ(texts.size(), vexo::platform::logTableMaxEntries);
+  std::size_t bytes = 0;
+  for (const std::string& text : texts) {
+    bytes += text.size();
+  }
+  EXPECT_LE(bytes, vexo::platform::logTableMaxEntries * vexo::platform::logEntryMaxText);
+  EXPECT_EQ(countEnding({texts.back()}, ": Returning from applyPatchFile"), 1);
+  EXPECT_EQ(countHolding(texts, "path =/nonexistent/9999;"), 1);
+  EXPECT_EQ(countHolding(texts, "path =/nonexistent/0;"), 0) << "the oldest went first";
 }
 
 TEST_F(ConfigOperationsTest, TheTraceFolderTextLivesInItsOwnBuffer) {

@@ -209,6 +209,16 @@ TEST_F(SessionOperationsTest, GeneralUpgradeTextsOutliveTheSessionButNeedOneToBe
   EXPECT_EQ(text(vexo25_getClientGeneralUpgradeRemoteKey()), "general/2.6.0");
 }
 
+// No answer at all is still 125; the message says why, for the program to show.
+TEST_F(SessionOperationsTest, ALoginWithoutAnAnswerNamesTheCause) {
+  const std::string refused = "http://127.0.0.1:" + std::to_string(closedLocalPort()) + "/";
+  vexo25_overrideConfigOption("sessionurl", refused.c_str());
+  ASSERT_EQ(vexo25_connect(), 0) << message();
+  EXPECT_EQ(vexo25_loginUsingPassword("teacher1", "apple-pie"), 125);
+  EXPECT_EQ(message().rfind("HTTP result code: 0 (connection refused; ", 0), 0u) << message();
+  EXPECT_EQ(vexo25_isConnected(), 0);
+}
+
 TEST_F(SessionOperationsTest, ASecondConnectReplacesTheSession) {
   vexo25_setTimeoutSeconds(5);  // nothing to apply it to, and nothing kept
   logIn("teacher1", "apple-pie");

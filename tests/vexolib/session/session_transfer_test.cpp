@@ -124,6 +124,65 @@ TEST_F(SessionTransferTest, AFailedSecondPassSendsNoThird) {
 
 // A directory load answers with every chunk in one body: far over a page, and kept only on
 // disk. The answer file has no name, so nothing of it is left in the temporary folder.
+// A hostile login answer: millions of short lines of new names. Its text is refused past the
+// cap with 103, and nothing of it is applied: the session stays logged out and keeps no
+// answer file.
+TEST_F(SessionTransferTest, ALoginAnswerPastTheTextCapIsRefusedAndNothingOfItApplied) {
+  ScriptedAnswer lines;
+  lines.body = "resp.0.retcode=ok\r\nresp.0.screenName=intruder\r\n";
+  lines.fill = "r{n}=x\r\n";
+  lines.huge = 30000000;
+  service().script("/DesktopSession.page", {lines});
+  const std::string folder = vexo::platform::getTemporaryDirectory();
+  const std::vector<std::string> before = listFolder(folder);
+  std::unique_ptr<Session> session = connected();
+  try {
+    session->loginUsingPassword("teacher1", "apple-pie");
+    ADD_FAILURE() << "no exception";
+  } catch (const vexo::VexoException& e) {
+    EXPECT_EQ(e.statusCode, 103);
+    EXPECT_EQ(std::string(e.what()), "Answer holds more than 17 MiB of text");
+  }
+  EXPECT_FALSE(session->isLoggedIn());
+  EXPECT_EQ(session->getScreenName(), "");
+  EXPECT_EQ(listFolder(folder), before);
+}
+
+// The trace lists what an answer brought, but a trace line is built whole in memory: past
+// 64 KiB the list says how many values it left out.
+TEST_F(SessionTransferTest, TheTraceOfALargeAnswerListsItsStartAndCountsTheRest) {
+  const std::string traces = makeFolder("traces");
+  vexo::platform::setTraceLogDirectory(traces);
+  ScriptedAnswer many;
+  many.body = "resp.0.retcode=ok\r\n";
+  many.fill = "v{n}=value\r\n";
+  many.huge = 2000000;
+  service().script("/DesktopSession.page", {many});
+  std::unique_ptr<Session> session = connected();
+  NVPSet request;
+  request.setInteger("req.count", 1);
+  NVPSet response;
+  ASSERT_EQ(session->transferNVPs(session->accessTransceiver(), session->getClientAttributes(),
+                                  request, response),
+            200);
+  const std::vector<std::string> files = listFolder(traces);
+  ASSERT_EQ(files.size(), 1u);
+  const std::string text = readFile(traces + "/" + files[0]);
+  const std::size_t list = text.find("NVPs received in pass 1:\n");
+  ASSERT_NE(list, std::string::npos);
+  const std::size_t more = text.find(" more\n", list);
+  ASSERT_NE(more, std::string::npos) << "the list ends by counting what it left out";
+  const std::size_t count = text.rfind("... and ", more);
+  ASSERT_NE(count, std::string::npos);
+  const std::size_t left = std::stoul(text.substr(count + 8, more - count - 8));
+  const std::size_t shown = static_cast<std::size_t>(
+      std::count(text.begin() + static_cast<std::ptrdiff_t>(list),
+                 text.begin() + static_cast<std::ptrdiff_t>(count), '\n')) - 1;
+  EXPECT_EQ(shown + left, response.size());
+  EXPECT_LT(count - list, std::size_t(70000));
+  EXPECT_GT(left, std::size_t(100000));
+}
+
 TEST_F(SessionTransferTest, AnAnswerOfAnySizeIsReadFromAFileAndOnlyAFailedWriteEndsIt) {
   const std::string head = "resp.0.retcode=ok\r\nresp.0.blob!20000000\r\n";
   const std::string fill = "0123456789abcdef";

@@ -491,6 +491,66 @@ TEST_F(ProxyTest, OpenProxyCarriesTheRequest) {
                 ";))");
 }
 
+// A failed transfer keeps status 0, and says why in words a program can show: a refused
+// connection, a stall, a silent service or proxy and a refused certificate all read apart.
+TEST_F(ProxyTest, EachTransferWithoutAnAnswerNamesItsCause) {
+  vexo::transport_detail::setStallSeconds(2);
+  vexo::transport_detail::setConnectTimeoutMillis(300);
+  ScriptedAnswer threeBytes;
+  threeBytes.body = std::string(100, 'a');
+  threeBytes.stallAfter = 3;
+  ScriptedAnswer silent;
+  silent.hang = true;
+  ScriptedAnswer trickle;
+  trickle.body = std::string(100, 'b');
+  trickle.drip = 0.5;
+  service().script("/three", {threeBytes});
+  service().script("/silent", {silent});
+  service().script("/trickle", {trickle});
+  const std::string local = "http://127.0.0.1:";
+  struct Case {
+    ConnectionDef def;
+    std::string url;
+    int timeoutSeconds;  // 0: none set
+    const char* cause;
+  };
+  const Case cases[] = {
+      {direct, local + std::to_string(closedLocalPort()) + "/", 0, "connection refused"},
+      {direct, local + std::to_string(backloggedLocalPort()) + "/", 0, "connection timed out"},
+      {direct, service().url("/three"), 0, "transfer stalled"},
+      {direct, service().url("/silent"), 0, "service did not answer"},
+      {direct, local + std::to_string(service().silentPort()) + "/", 0,
+       "service did not answer"},
+      {direct, service().url("/trickle"), 1, "time limit reached"},
+      {direct, "https://127.0.0.1:" + std::to_string(service().tls().selfSignedPort) + "/", 0,
+       "certificate refused"},
+      {viaProxy(service().silentPort()), "https://127.0.0.1:1/", 0, "proxy did not answer"},
+      {viaProxy(service().silentPort()), service().url("/x"), 0, "proxy did not answer"},
+      {viaProxy(closedLocalPort()), service().url("/x"), 0, "proxy refused the connection"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.url + " expecting " + c.cause);
+    std::shared_ptr<Transceiver> t = connected(c.def, c.url);
+    if (c.timeoutSeconds > 0) {
+      t->setTimeoutSeconds(c.timeoutSeconds);
+    }
+    EXPECT_EQ(post(*t).status, 0);
+    EXPECT_EQ(t->getFailureCause().rfind(std::string(c.cause) + "; ", 0), 0u)
+        << t->getFailureCause();
+    EXPECT_EQ(t->describeStatus(0), "0 (" + t->getFailureCause() + ")");
+  }
+  // The next answer, even a failing one, clears the cause.
+  ScriptedAnswer notFound;
+  notFound.status = 404;
+  service().script("/again", {threeBytes, notFound});
+  std::shared_ptr<Transceiver> t = connected(direct, service().url("/again"));
+  EXPECT_EQ(post(*t).status, 0);
+  ASSERT_FALSE(t->getFailureCause().empty());
+  EXPECT_EQ(post(*t).status, 404);
+  EXPECT_EQ(t->getFailureCause(), "");
+  EXPECT_EQ(t->describeStatus(404), "404");
+}
+
 TEST_F(ProxyTest, DirectConnectionIgnoresProxyVariables) {
   const std::string bogus = "http://127.0.0.1:" + std::to_string(closedLocalPort());
   ScopedEnv http("http_proxy", bogus.c_str());

@@ -138,7 +138,7 @@ TEST_F(TransceiverTest, SendsValuesAttributesAndLogEntriesThenForgetsThem) {
 
 TEST_F(TransceiverTest, DisabledLogTableSendsNoLogFieldsAndKeepsTheTable) {
   platform::log(platform::LogLevel::info, "kept", "app");
-  const std::vector<platform::LogEntry> before = platform::accessLogTable();
+  const std::deque<platform::LogEntry> before = platform::accessLogTable();
   platform::disableLogTable();
   t.setStringValue("a", "1");
   t.sendRequest({}, collector);
