@@ -6,11 +6,13 @@
 
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <zlib.h>
 
 #include "vexolib/platform/VexoException.h"
+#include "vexolib/platform/block_deflate.h"
 #include "vexolib/platform/fileio.h"
 #include "vexolib/platform/platform.h"
 #include "vexolib/platform/status.h"
@@ -133,6 +135,25 @@ void finishCompressor(z_stream& stream, int handle) {
   }
 }
 
+// Closes the finished copy and hands it to the caller.
+std::pair<std::string, std::uint64_t> keepCompressed(PendingOutput& output) {
+  if (!output.close()) {
+    throw VexoException(status::compressionFailed, std::string(compressFailure) + " (write)");
+  }
+  const std::uint64_t size = platform::fileSize(output.path());
+  output.keep();
+  return {output.path(), size};
+}
+
+// The size of an open regular file; 0 for anything else, which is read to its end all the same.
+std::uint64_t sizeOf(int handle) {
+  struct stat info = {};
+  if (::fstat(handle, &info) != 0 || !S_ISREG(info.st_mode)) {
+    return 0;
+  }
+  return static_cast<std::uint64_t>(info.st_size);
+}
+
 void initDecompressor(z_stream& stream) {
   stream = z_stream();
   stream.zalloc = Z_NULL;
@@ -207,6 +228,13 @@ std::pair<std::string, std::uint64_t> readAndCompressFile(const std::string& fil
     throw VexoException(status::fileOpenFailed, "Unable to open input file '" + filePath + "'.");
   }
   fileio::FileHandle inputCloser(input);
+  const unsigned workers = deflateWorkerCount();
+  if (platform::isCompressionEnabled() && workers > 1 && sizeOf(input) >= blockDeflateFrom) {
+    const std::pair<int, std::string> temp = platform::createTemporaryFile();
+    PendingOutput output(temp.first, temp.second);
+    deflateInBlocks(input, filePath, output.handle(), workers);
+    return keepCompressed(output);
+  }
   z_stream stream;
   initCompressor(stream);
   StreamGuard<deflateEnd> streamGuard(stream);
@@ -223,12 +251,7 @@ std::pair<std::string, std::uint64_t> readAndCompressFile(const std::string& fil
     compressBlock(stream, n, output.handle());
   }
   finishCompressor(stream, output.handle());
-  if (!output.close()) {
-    throw VexoException(status::compressionFailed, std::string(compressFailure) + " (write)");
-  }
-  const std::uint64_t size = platform::fileSize(output.path());
-  output.keep();
-  return {output.path(), size};
+  return keepCompressed(output);
 }
 
 void decompressFilesIntoFile(const std::string& outputPath,
