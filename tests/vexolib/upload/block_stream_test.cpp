@@ -1,11 +1,13 @@
 // The compressed copy of a large file, deflated block by block on several threads: one zlib
 // stream that Python's zlib inflates whole and as the upload's chunks arrive, the same bytes
 // whatever the number of threads, and a failure in any block ends the upload with its status.
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include <fcntl.h>
+#include <sched.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -184,6 +186,31 @@ TEST_F(BlockStreamTest, SmallFilesAndStoredCopiesKeepTheirFormerBytes) {
   writeFile(dir_ + "/stored", stored);
   vexo::util::decompressFilesIntoFile(dir_ + "/back", {dir_ + "/stored"});
   EXPECT_TRUE(readFile(dir_ + "/back") == large);
+}
+
+// A process held to some cores (taskset, a container's quota of CPUs) starts no more
+// threads than it may run at once.
+TEST(DeflateWorkersTest, OneThreadForEachCoreTheProcessMayUse) {
+  cpu_set_t saved;
+  CPU_ZERO(&saved);
+  ASSERT_EQ(sched_getaffinity(0, sizeof saved, &saved), 0);
+  std::vector<int> cores;
+  for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
+    if (CPU_ISSET(cpu, &saved)) cores.push_back(cpu);
+  }
+  const unsigned all = static_cast<unsigned>(cores.size());
+  EXPECT_EQ(vexo::util::deflateWorkerCount(), std::min(all, vexo::util::maxDeflateWorkers));
+  for (const std::size_t held : {std::size_t(1), std::size_t(2)}) {
+    if (held > cores.size()) continue;
+    SCOPED_TRACE(held);
+    cpu_set_t some;
+    CPU_ZERO(&some);
+    for (std::size_t i = 0; i < held; ++i) CPU_SET(cores[i], &some);
+    ASSERT_EQ(sched_setaffinity(0, sizeof some, &some), 0);
+    const unsigned got = vexo::util::deflateWorkerCount();
+    ASSERT_EQ(sched_setaffinity(0, sizeof saved, &saved), 0);
+    EXPECT_EQ(got, held);
+  }
 }
 
 class BlockUploadTest : public UploadServiceTest {
