@@ -6,11 +6,13 @@
 
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <zlib.h>
 
 #include "vexolib/platform/VexoException.h"
+#include "vexolib/platform/block_deflate.h"
 #include "vexolib/platform/fileio.h"
 #include "vexolib/platform/safe_paths.h"
 #include "vexolib/platform/platform.h"
@@ -111,6 +113,25 @@ void finishCompressor(z_stream& stream, int handle) {
   }
 }
 
+// Closes the finished copy and hands it to the caller.
+std::pair<std::string, std::uint64_t> keepCompressed(fileio::TemporaryFile& output) {
+  if (!output.close()) {
+    throw VexoException(status::compressionFailed, std::string(compressFailure) + " (write)");
+  }
+  const std::uint64_t size = platform::fileSize(output.path());
+  output.keep();
+  return {output.path(), size};
+}
+
+// The size of an open regular file; 0 for anything else, which is read to its end all the same.
+std::uint64_t sizeOf(int handle) {
+  struct stat info = {};
+  if (::fstat(handle, &info) != 0 || !S_ISREG(info.st_mode)) {
+    return 0;
+  }
+  return static_cast<std::uint64_t>(info.st_size);
+}
+
 void initDecompressor(z_stream& stream) {
   stream = z_stream();
   stream.zalloc = Z_NULL;
@@ -187,6 +208,12 @@ std::pair<std::string, std::uint64_t> readAndCompressFile(const std::string& fil
     throw VexoException(status::fileOpenFailed, "Unable to open input file '" + filePath + "'.");
   }
   fileio::FileHandle inputCloser(input);
+  const unsigned workers = deflateWorkerCount();
+  if (platform::isCompressionEnabled() && workers > 1 && sizeOf(input) >= blockDeflateFrom) {
+    fileio::TemporaryFile output;
+    deflateInBlocks(input, filePath, output.handle(), workers);
+    return keepCompressed(output);
+  }
   z_stream stream;
   initCompressor(stream);
   StreamGuard<deflateEnd> streamGuard(stream);
@@ -202,12 +229,7 @@ std::pair<std::string, std::uint64_t> readAndCompressFile(const std::string& fil
     compressBlock(stream, n, output.handle());
   }
   finishCompressor(stream, output.handle());
-  if (!output.close()) {
-    throw VexoException(status::compressionFailed, std::string(compressFailure) + " (write)");
-  }
-  const std::uint64_t size = platform::fileSize(output.path());
-  output.keep();
-  return {output.path(), size};
+  return keepCompressed(output);
 }
 
 void decompressRangesIntoFile(const std::string& outputPath,

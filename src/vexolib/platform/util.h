@@ -1,5 +1,6 @@
 // Compression of the files the framework sends and receives, and CRC-32 of files.
-// The compression operations share static buffers: one at a time per process. The CRCs
+// The compression operations share static buffers: one at a time per process (a large
+// file's blocks are deflated on threads of their own, with buffers of their own). The CRCs
 // may run on several threads at once.
 #pragma once
 
@@ -15,7 +16,9 @@ namespace util {
 
 // Compresses the file into a new temporary file (one zlib stream, level 9, or level 0 when
 // compression is switched off) and returns its path and size; the caller owns the file. The
-// size argument is not read. On failure no partial output is left behind.
+// size argument is not read. A large file at level 9 is deflated on every core the process
+// may use (block_deflate.h); smaller ones come out byte for byte as zlib makes them. On
+// failure no partial output is left behind.
 std::pair<std::string, std::uint64_t> readAndCompressFile(const std::string& filePath,
                                                           std::uint64_t fileSize);
 

@@ -371,7 +371,7 @@ UploadResult Uploader::postprocessUploadAsBrowser(const std::string& url) {
       const auto m = values.find("m");
       const std::string message = m != values.end() ? m->second : std::string();
       platform::trace("Status error message: " + message);
-      return uploadError(316, where + " error status. message: " + message);
+      return uploadError(status::completionFailed, where + " error status. message: " + message);
     } else {
       return uploadError(status::generalFailure, where + " invalid status string: " + st->second);
     }
