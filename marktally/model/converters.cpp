@@ -498,6 +498,12 @@ void SwapNumbers(const DocumentExtent& e) {
   if (v >= 20) Swap(gEmailData.port);
 }
 
+// Marks from limit up are "none"; written without a branch so that the loop runs a
+// vector at a time over the large tables.
+void CapMarks(uint8_t* marks, size_t count, int limit) {
+  for (size_t i = 0; i < count; i++) marks[i] = marks[i] >= limit ? kNoMark : marks[i];
+}
+
 bool TermDatesValid(int lastTerm) {
   // Every date of the year must fall on a day of the attendance table.
   const uint32_t first = gTermDates[0].start;
@@ -545,14 +551,8 @@ void RepairFields(bool keepOldMarks) {
   for (auto& row : gSeatingChart.seats)
     for (auto& seat : row)
       if (seat >= kMaxStudents && seat < 0xFFFD) seat = kNone;
-  for (auto& student : gFootnotes)
-    for (auto& term : student)
-      for (auto& mark : term)
-        if (mark >= kMaxFootnotes && mark != kNoMark) mark = kNoMark;
-  if (!keepOldMarks)
-    for (auto& student : gAttendance)
-      for (auto& mark : student)
-        if (mark >= kMaxCodes && mark != kNoMark) mark = kNoMark;
+  CapMarks(&gFootnotes[0][0][0], sizeof gFootnotes, kMaxFootnotes);
+  if (!keepOldMarks) CapMarks(&gAttendance[0][0], sizeof gAttendance, kMaxCodes);
   if (!TermDatesValid(lastTerm)) NewTermDates(static_cast<int16_t>(lastTerm), gTermDates);
   if (gPageSetup.scale < 1 || gPageSetup.scale > 150) gPageSetup.scale = 100;
 }
