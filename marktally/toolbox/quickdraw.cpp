@@ -132,6 +132,14 @@ void InitPort(GrafPort* port, int width, int height) {
   port->bitMap.port = port;
 }
 
+void InitPaperPort(GrafPort* port, int width, int height) {
+  port->image = QImage();
+  port->vis = QRegion(0, 0, std::max(width, 1), std::max(height, 1));
+  port->clip = QRegion(kWideOpen);
+  port->pixMap.port = port;
+  port->bitMap.port = port;
+}
+
 void ResizePortImage(GrafPort* port, int width, int height) {
   QImage next(std::max(width, 1), std::max(height, 1), QImage::Format_RGB32);
   next.fill(Qt::white);
@@ -143,11 +151,13 @@ void ResizePortImage(GrafPort* port, int width, int height) {
 }
 
 QRegion EffectiveClip(const GrafPort* port) {
-  return LocalToPixels(port, port->clip) & port->vis & QRegion(port->image.rect());
+  const QRegion visible = LocalToPixels(port, port->clip) & port->vis;
+  return port->image.isNull() ? visible : visible & QRegion(port->image.rect());
 }
 
 void FillPixels(GrafPort* port, const QRegion& pixels, const Pattern& pat, int16_t mode, QRgb fore,
                 QRgb back) {
+  if (port->image.isNull()) return;
   const QRegion area = pixels & EffectiveClip(port);
   if (area.isEmpty()) return;
   for (const QRect& r : area) {
@@ -178,6 +188,7 @@ void FillPixels(GrafPort* port, const QRegion& pixels, const Pattern& pat, int16
 }
 
 void InvertPixels(GrafPort* port, const QRegion& pixels, bool hilite) {
+  if (port->image.isNull()) return;
   const QRegion area = pixels & EffectiveClip(port);
   if (area.isEmpty()) return;
   const QRgb back = ToQRgb(port->backColor);
@@ -428,7 +439,7 @@ void InvertRgn(RgnHandle rgn) {
 
 void HiliteRgn(RgnHandle rgn, bool lit) {
   GrafPort* p = CurrentPort();
-  if (!p || !rgn) return;
+  if (!p || !rgn || p->image.isNull()) return;
   const QRegion area = LocalToPixels(p, rgn->rgn) & EffectiveClip(p);
   if (area.isEmpty()) return;
   const QRgb back = ToQRgb(p->backColor);
@@ -584,7 +595,7 @@ void DrawText(const void* text, int16_t firstByte, int16_t byteCount) {
   const FontEntry* f = FontFor(p->txFont, p->txSize, p->txFace);
   int x = p->pnLoc.h;
   const QRegion clip = EffectiveClip(p);
-  if (!clip.isEmpty()) {
+  if (!clip.isEmpty() && !p->image.isNull()) {
     QPainter painter(&p->image);
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setRenderHint(QPainter::TextAntialiasing, false);
@@ -600,8 +611,8 @@ void DrawText(const void* text, int16_t firstByte, int16_t byteCount) {
     }
     painter.end();
     MarkPortChanged(p);
-    if (p->mirror) MirrorText(p, f, clip, bytes, byteCount);
   }
+  if (!clip.isEmpty() && p->mirror) MirrorText(p, f, clip, bytes, byteCount);
   for (int i = 0; i < byteCount; ++i) x += f->widths[bytes[i]];
   p->pnLoc.h = static_cast<int16_t>(x);
 }
@@ -676,14 +687,16 @@ void CopyBits(const BitMap* src, const BitMap* dst, const Rect* srcRect, const R
   }
   QRegion area = EffectiveClip(d) & to;
   if (maskRgn) area &= LocalToPixels(d, maskRgn->rgn);
-  for (const QRect& r : area) {
-    for (int y = r.top(); y <= r.bottom(); ++y) {
-      const QRgb* in = reinterpret_cast<const QRgb*>(piece.constScanLine(y - to.top()));
-      QRgb* out = reinterpret_cast<QRgb*>(d->image.scanLine(y));
-      std::copy(in + (r.left() - to.left()), in + (r.right() + 1 - to.left()), out + r.left());
+  if (!d->image.isNull()) {
+    for (const QRect& r : area) {
+      for (int y = r.top(); y <= r.bottom(); ++y) {
+        const QRgb* in = reinterpret_cast<const QRgb*>(piece.constScanLine(y - to.top()));
+        QRgb* out = reinterpret_cast<QRgb*>(d->image.scanLine(y));
+        std::copy(in + (r.left() - to.left()), in + (r.right() + 1 - to.left()), out + r.left());
+      }
     }
+    MarkPortChanged(d);
   }
-  MarkPortChanged(d);
   // Images (the turned column titles) reach paper as images, at the same place.
   if (d->mirror && !area.isEmpty()) {
     d->mirror->save();
@@ -696,6 +709,10 @@ void CopyBits(const BitMap* src, const BitMap* dst, const Rect* srcRect, const R
 void ScrollRect(const Rect* r, int16_t dh, int16_t dv, RgnHandle updateRgn) {
   GrafPort* p = CurrentPort();
   if (!p) return;
+  if (p->image.isNull()) {
+    if (updateRgn) updateRgn->rgn = QRegion();
+    return;
+  }
   const QRegion area = LocalToPixels(p, LocalRect(r)) & EffectiveClip(p);
   const QRegion moved = area.translated(dh, dv) & area;
   if (!moved.isEmpty()) {
