@@ -5,7 +5,9 @@
 #include <QFont>
 #include <QFontDatabase>
 #include <QFontMetrics>
+#include <QGlyphRun>
 #include <QPainter>
+#include <QRawFont>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -462,6 +464,12 @@ void LMSetHiliteMode(uint8_t mode) { TB().hiliteMode = mode; }
 struct FontEntry {
   QFont font;
   int widths[256] = {};
+  // Paper's side, made when the font first reaches paper: the font as paper takes it,
+  // and each character's glyph in it, 0 where the font has none and a fallback draws it.
+  bool paperReady = false;
+  QFont paperFont;
+  QRawFont paperGlyphFont;
+  quint32 paperGlyphs[256] = {};
 };
 
 void FontEntryDeleter::operator()(FontEntry* entry) const { delete entry; }
@@ -530,25 +538,65 @@ int MeasureText(const unsigned char* text, int count) {
   return width;
 }
 
+void PreparePaper(FontEntry* f) {
+  if (f->paperReady) return;
+  f->paperReady = true;
+  f->paperFont = f->font;
+  f->paperFont.setStyleStrategy(QFont::PreferMatch);
+  f->paperFont.setHintingPreference(QFont::PreferNoHinting);
+  // An underline is drawn under each character as it always was: no glyphs of their own.
+  if (f->font.underline()) return;
+  f->paperGlyphFont = QRawFont::fromFont(f->paperFont);
+  if (!f->paperGlyphFont.isValid()) return;
+  for (int c = 32; c < 256; ++c) {
+    const QList<quint32> glyphs = f->paperGlyphFont.glyphIndexesForString(
+        QString(QChar(MacRomanToUnicode(static_cast<unsigned char>(c)))));
+    f->paperGlyphs[c] = glyphs.size() == 1 ? glyphs[0] : 0;
+  }
+}
+
 // Glyphs on paper are outlines, each at its place on the page's pixel grid so that the
-// layout is the screen's.
-void MirrorText(GrafPort* p, const FontEntry* f, const QRegion& clip, const unsigned char* bytes,
+// layout is the screen's. A text goes to paper as one run of glyphs from the font's own
+// table, not shaped character by character; a character the font lacks is drawn on its
+// own, in its place in the text, through the fallback fonts.
+void MirrorText(GrafPort* p, FontEntry* f, const QRegion& clip, const unsigned char* bytes,
                 int count) {
+  PreparePaper(f);
   QPainter& painter = *p->mirror;
   painter.save();
   painter.setClipRegion(clip);
-  QFont font = f->font;
-  font.setStyleStrategy(QFont::PreferMatch);
-  font.setHintingPreference(QFont::PreferNoHinting);
-  painter.setFont(font);
   painter.setPen(QColor(ToQRgb(p->foreColor)));
   const int y = p->pnLoc.v - p->origin.v;
   int dx = p->pnLoc.h - p->origin.h;
+  QList<quint32> glyphs;
+  QList<QPointF> positions;
+  glyphs.reserve(count);
+  positions.reserve(count);
+  bool fontSet = false;
+  const auto drawRun = [&] {
+    if (glyphs.isEmpty()) return;
+    QGlyphRun run;
+    run.setRawFont(f->paperGlyphFont);
+    run.setGlyphIndexes(glyphs);
+    run.setPositions(positions);
+    painter.drawGlyphRun(QPointF(0, 0), run);
+    glyphs.clear();
+    positions.clear();
+  };
   for (int i = 0; i < count; ++i) {
-    if (bytes[i] >= 32)
-      painter.drawText(QPointF(dx, y), QString(QChar(MacRomanToUnicode(bytes[i]))));
-    dx += f->widths[bytes[i]];
+    const unsigned char c = bytes[i];
+    if (c >= 32 && f->paperGlyphs[c] != 0) {
+      glyphs.append(f->paperGlyphs[c]);
+      positions.append(QPointF(dx, y));
+    } else if (c >= 32) {
+      drawRun();
+      if (!fontSet) painter.setFont(f->paperFont);
+      fontSet = true;
+      painter.drawText(QPointF(dx, y), QString(QChar(MacRomanToUnicode(c))));
+    }
+    dx += f->widths[c];
   }
+  drawRun();
   painter.restore();
 }
 
@@ -592,7 +640,7 @@ void DrawText(const void* text, int16_t firstByte, int16_t byteCount) {
     p->log.push_back(TextDrawRecord{std::string(reinterpret_cast<const char*>(bytes), byteCount),
                                     p->pnLoc, p->txFont, p->txSize, p->txFace});
   }
-  const FontEntry* f = FontFor(p->txFont, p->txSize, p->txFace);
+  FontEntry* f = FontFor(p->txFont, p->txSize, p->txFace);
   int x = p->pnLoc.h;
   const QRegion clip = EffectiveClip(p);
   if (!clip.isEmpty() && !p->image.isNull()) {
