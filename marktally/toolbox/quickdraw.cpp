@@ -136,7 +136,7 @@ void InitPort(GrafPort* port, int width, int height) {
 
 void InitPaperPort(GrafPort* port, int width, int height) {
   port->image = QImage();
-  port->vis = QRegion(0, 0, std::max(width, 1), std::max(height, 1));
+  port->vis = QRegion(0, 0, width, height);
   port->clip = QRegion(kWideOpen);
   port->pixMap.port = port;
   port->bitMap.port = port;
@@ -250,9 +250,11 @@ void GetPort(GrafPtr* port) { *port = TB().current; }
 void SetPort(GrafPtr port) { TB().current = port; }
 
 Rect* GetPortBounds(CGrafPtr port, Rect* bounds) {
+  // A printed page has no image: its size is that of its visible region.
+  const QSize size = port->image.isNull() ? port->vis.boundingRect().size() : port->image.size();
   *bounds = Rect{port->origin.v, port->origin.h,
-                 static_cast<int16_t>(port->origin.v + port->image.height()),
-                 static_cast<int16_t>(port->origin.h + port->image.width())};
+                 static_cast<int16_t>(port->origin.v + size.height()),
+                 static_cast<int16_t>(port->origin.h + size.width())};
   return bounds;
 }
 

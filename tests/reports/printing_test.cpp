@@ -209,7 +209,8 @@ TEST_F(PrintingTest, PrintOnTheCommandLinePrintsTheGradebook) {
 }
 
 // Every character of the Mac Roman set, in each face of both fonts, reaches paper as its
-// own text, in order; a clipped text shows only inside its clip.
+// own text, in order; a clipped text shows only inside its clip; the page's port has
+// the page's size.
 TEST_F(PrintingTest, EveryCharacterReachesPaperAsItsTextAndClipsHold) {
   OpenReportClass(1, 0);
   const std::string pdf = Path("characters.pdf");
@@ -217,6 +218,12 @@ TEST_F(PrintingTest, EveryCharacterReachesPaperAsItsTextAndClipsHold) {
   ASSERT_EQ(noErr, PMSessionBeginDocument());
   GrafPtr page = nullptr;
   ASSERT_EQ(noErr, PMSessionBeginPage(&page));
+  Rect bounds{};
+  GetPortBounds(page, &bounds);
+  EXPECT_EQ(0, bounds.top);
+  EXPECT_EQ(0, bounds.left);
+  EXPECT_EQ(752, bounds.bottom);  // the printable letter page at 100 %
+  EXPECT_EQ(552, bounds.right);
   std::string expected;
   int16_t v = 12;
   for (int16_t font : {kArialFontNumber, kGenevaFontNumber}) {
