@@ -498,10 +498,15 @@ void SwapNumbers(const DocumentExtent& e) {
   if (v >= 20) Swap(gEmailData.port);
 }
 
-// Marks from limit up are "none"; written without a branch so that the loop runs a
-// vector at a time over the large tables.
+// Marks from limit up are "none"; without a branch and in blocks of a fixed size, so
+// that the compiler turns each block into whole vectors over the large tables.
 void CapMarks(uint8_t* marks, size_t count, int limit) {
-  for (size_t i = 0; i < count; i++) marks[i] = marks[i] >= limit ? kNoMark : marks[i];
+  const auto cap = [limit](uint8_t m) { return m >= limit ? kNoMark : m; };
+  constexpr size_t kBlock = 64;
+  size_t i = 0;
+  for (; i + kBlock <= count; i += kBlock)
+    for (size_t k = 0; k < kBlock; k++) marks[i + k] = cap(marks[i + k]);
+  for (; i < count; i++) marks[i] = cap(marks[i]);
 }
 
 bool TermDatesValid(int lastTerm) {
