@@ -498,6 +498,17 @@ void SwapNumbers(const DocumentExtent& e) {
   if (v >= 20) Swap(gEmailData.port);
 }
 
+// Marks from limit up are "none"; without a branch and in blocks of a fixed size, so
+// that the compiler turns each block into whole vectors over the large tables.
+void CapMarks(uint8_t* marks, size_t count, int limit) {
+  const auto cap = [limit](uint8_t m) { return m >= limit ? kNoMark : m; };
+  constexpr size_t kBlock = 64;
+  size_t i = 0;
+  for (; i + kBlock <= count; i += kBlock)
+    for (size_t k = 0; k < kBlock; k++) marks[i + k] = cap(marks[i + k]);
+  for (; i < count; i++) marks[i] = cap(marks[i]);
+}
+
 bool TermDatesValid(int lastTerm) {
   // Every date of the year must fall on a day of the attendance table.
   const uint32_t first = gTermDates[0].start;
@@ -545,14 +556,8 @@ void RepairFields(bool keepOldMarks) {
   for (auto& row : gSeatingChart.seats)
     for (auto& seat : row)
       if (seat >= kMaxStudents && seat < 0xFFFD) seat = kNone;
-  for (auto& student : gFootnotes)
-    for (auto& term : student)
-      for (auto& mark : term)
-        if (mark >= kMaxFootnotes && mark != kNoMark) mark = kNoMark;
-  if (!keepOldMarks)
-    for (auto& student : gAttendance)
-      for (auto& mark : student)
-        if (mark >= kMaxCodes && mark != kNoMark) mark = kNoMark;
+  CapMarks(&gFootnotes[0][0][0], sizeof gFootnotes, kMaxFootnotes);
+  if (!keepOldMarks) CapMarks(&gAttendance[0][0], sizeof gAttendance, kMaxCodes);
   if (!TermDatesValid(lastTerm)) NewTermDates(static_cast<int16_t>(lastTerm), gTermDates);
   if (gPageSetup.scale < 1 || gPageSetup.scale > 150) gPageSetup.scale = 100;
 }

@@ -1,8 +1,13 @@
 #include "document.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <vector>
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 #include "accessors.h"
 #include "converters.h"
@@ -15,7 +20,7 @@
 // Records are written as they lie in memory; that is the file's order only here.
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the document is little-endian");
 
-const unsigned char gWindows1252[128] = {
+constexpr unsigned char gWindows1252[128] = {
     0xC4, 0xC5, 0xC7, 0xC9, 0xD1, 0xD6, 0xDC, 0xE1, 0xE0, 0xE2, 0xE4, 0xE3, 0xE5, 0xE7, 0xE9, 0xE8,
     0xEA, 0xEB, 0xED, 0xEC, 0xEE, 0xEF, 0xF1, 0xF3, 0xF2, 0xF4, 0xF6, 0xF5, 0xFA, 0xF9, 0xFB, 0xFC,
     0x86, 0xB0, 0xA2, 0xA3, 0xA7, 0x95, 0xB6, 0xDF, 0xAE, 0xA9, 0x99, 0xB4, 0xA8, 0x81, 0xC6, 0xD8,
@@ -26,7 +31,7 @@ const unsigned char gWindows1252[128] = {
     0xF0, 0xD2, 0xDA, 0xDB, 0xD9, 0xB9, 0x88, 0x98, 0xAF, 0x20, 0x20, 0x20, 0xB8, 0x20, 0x20, 0x20,
 };
 
-const unsigned char gMacOSRoman[128] = {
+constexpr unsigned char gMacOSRoman[128] = {
     0xDB, 0xAD, 0xE2, 0xC4, 0xE3, 0xC9, 0xA0, 0xE0, 0xF6, 0xE4, 0x53, 0xDC, 0xCE, 0xB0, 0x5A, 0xBA,
     0xC3, 0xD4, 0xD5, 0xD2, 0xD3, 0xA5, 0xD0, 0xD1, 0xF7, 0xAA, 0x73, 0xDD, 0xCF, 0xB7, 0x7A, 0xD9,
     0xCA, 0xC1, 0xA2, 0xA3, 0xD7, 0xB4, 0x7C, 0xA4, 0xAC, 0xA9, 0xBB, 0xC7, 0xC2, 0xAD, 0xA8, 0xF8,
@@ -59,8 +64,135 @@ void ResetAfterFailedRead() {
   gPageSetup = gPageSetupBeforeRead;
 }
 
-unsigned char ToWindows(unsigned char c) { return c < 0x80 ? c : gWindows1252[c - 0x80]; }
-unsigned char ToMacRoman(unsigned char c) { return c < 0x80 ? c : gMacOSRoman[c - 0x80]; }
+// Whole code pages, so that a text converts with one lookup a byte and no branch.
+struct ByteMap {
+  unsigned char to[256];
+  unsigned char operator[](unsigned char c) const { return to[c]; }
+};
+constexpr ByteMap Extend(const unsigned char (&high)[128]) {
+  ByteMap m{};
+  for (int c = 0; c < 256; c++) m.to[c] = static_cast<unsigned char>(c < 0x80 ? c : high[c - 0x80]);
+  return m;
+}
+constexpr ByteMap kToWindows = Extend(gWindows1252);
+constexpr ByteMap kToMacRoman = Extend(gMacOSRoman);
+constexpr ByteMap RoundTripMap() {
+  ByteMap m{};
+  for (int c = 0; c < 256; c++) m.to[c] = kToMacRoman.to[kToWindows.to[c]];
+  return m;
+}
+constexpr ByteMap kRoundTrip = RoundTripMap();
+struct HighHalf {
+  unsigned char bytes[128];
+};
+constexpr HighHalf RoundTripHigh() {
+  HighHalf h{};
+  for (int c = 0; c < 128; c++) h.bytes[c] = kRoundTrip.to[0x80 + c];
+  return h;
+}
+constexpr HighHalf kRoundTripHigh = RoundTripHigh();
+
+#if defined(__x86_64__)
+// 32 bytes a step: the byte's high nibble picks one of the eight 16-byte rows of the
+// upper half, its low nibble the entry. Steps run from the start (forward) or from the
+// end (backward), so that a text moved one place within its field never overwrites
+// bytes it has yet to read; the bytes short of a step go through a scratch step last.
+__attribute__((target("avx2"))) inline __m256i MapStep(const __m256i (&rows)[8], __m256i v) {
+  if (_mm256_movemask_epi8(v) == 0) return v;
+  const __m256i nibble = _mm256_set1_epi8(0x0F);
+  const __m256i lo = _mm256_and_si256(v, nibble);
+  const __m256i hi = _mm256_and_si256(_mm256_srli_epi16(v, 4), nibble);
+  __m256i r = v;
+  for (int k = 0; k < 8; k++) {
+    const __m256i row = _mm256_cmpeq_epi8(hi, _mm256_set1_epi8(static_cast<char>(8 + k)));
+    r = _mm256_blendv_epi8(r, _mm256_shuffle_epi8(rows[k], lo), row);
+  }
+  return r;
+}
+
+__attribute__((target("avx2"))) void MapTextAvx2(const unsigned char* in, unsigned char* out,
+                                                 size_t n, const unsigned char (&high)[128],
+                                                 bool backward) {
+  __m256i rows[8];
+  for (int k = 0; k < 8; k++)
+    rows[k] = _mm256_broadcastsi128_si256(
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(high + 16 * k)));
+  const size_t steps = n / 32, rest = n % 32;
+  for (size_t step = 0; step < steps; step++) {
+    const size_t at = backward ? n - 32 * (step + 1) : 32 * step;
+    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + at));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + at), MapStep(rows, v));
+  }
+  if (rest == 0) return;
+  const size_t at = backward ? 0 : n - rest;
+  alignas(32) unsigned char scratch[32] = {};
+  std::memcpy(scratch, in + at, rest);
+  _mm256_store_si256(reinterpret_cast<__m256i*>(scratch),
+                     MapStep(rows, _mm256_load_si256(reinterpret_cast<const __m256i*>(scratch))));
+  std::memcpy(out + at, scratch, rest);
+}
+
+// 64 bytes a step, the whole upper half as one two-register table; a masked load and
+// store take the bytes short of a step.
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) void MapTextAvx512(
+    const unsigned char* in, unsigned char* out, size_t n, const unsigned char (&high)[128],
+    bool backward) {
+  const __m512i lower = _mm512_loadu_si512(high), upper = _mm512_loadu_si512(high + 64);
+  for (size_t done = 0; done < n;) {
+    const size_t take = std::min<size_t>(64, n - done);
+    const size_t at = backward ? n - done - take : done;
+    const __mmask64 bytes = take == 64 ? ~__mmask64{0} : (__mmask64{1} << take) - 1;
+    const __m512i v = _mm512_maskz_loadu_epi8(bytes, in + at);
+    const __m512i mapped = _mm512_permutex2var_epi8(lower, v, upper);
+    _mm512_mask_storeu_epi8(out + at, bytes,
+                            _mm512_mask_blend_epi8(_mm512_movepi8_mask(v), v, mapped));
+    done += take;
+  }
+}
+
+// The widest of these the processor has: 512 (with byte permutes), 256, else 0.
+int SupportedVectorBits() {
+  static const int bits = [] {
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+        __builtin_cpu_supports("avx512vbmi"))
+      return 512;
+    return __builtin_cpu_supports("avx2") ? 256 : 0;
+  }();
+  return bits;
+}
+#else
+int SupportedVectorBits() { return 0; }
+#endif
+
+int gVectorBitsCap = 512;
+
+int VectorBits() { return std::min(SupportedVectorBits(), gVectorBitsCap); }
+
+// out[i] = map of in[i] for n bytes; out may be in, or in moved one place either way.
+void MapText(const unsigned char* in, unsigned char* out, size_t n, const ByteMap& map,
+             const unsigned char (&high)[128]) {
+  const bool backward = out > in;
+#if defined(__x86_64__)
+  const int bits = VectorBits();
+  if (bits >= 512) return MapTextAvx512(in, out, n, high, backward);
+  if (bits >= 256) return MapTextAvx2(in, out, n, high, backward);
+#else
+  (void)high;
+#endif
+  if (backward) {
+    for (size_t i = n; i > 0; i--) out[i - 1] = map[in[i - 1]];
+  } else {
+    for (size_t i = 0; i < n; i++) out[i] = map[in[i]];
+  }
+}
+
+// The bytes of a text up to its first NUL, at most limit of them.
+int TextLength(const unsigned char* text, int limit) {
+  if (limit <= 0) return 0;
+  const void* nul = std::memchr(text, 0, static_cast<size_t>(limit));
+  return nul ? static_cast<int>(static_cast<const unsigned char*>(nul) - text) : limit;
+}
 
 void DocumentName(Str255& name) { GetFileName(gFileSpec, name); }
 
@@ -68,22 +200,16 @@ void DocumentName(Str255& name) { GetFileName(gFileSpec, name); }
 // saving the same class twice gives the same bytes. A NUL inside the text ends it.
 template <int N>
 void ToFileText(Str<N>& s) {
-  unsigned char out[N + 1] = {};
-  const int length = std::min<int>(s[0], N);
-  for (int i = 0; i < length && s[i + 1] != 0; i++) out[i] = ToWindows(s[i + 1]);
-  std::memcpy(s.bytes, out, N + 1);
+  unsigned char* b = s.bytes;
+  const int length = TextLength(b + 1, std::min<int>(b[0], N));
+  MapText(b + 1, b, static_cast<size_t>(length), kToWindows, gWindows1252);
+  std::memset(b + length, 0, static_cast<size_t>(N + 1 - length));
 }
 
 // What reading the field back after a save gives.
 void RoundTrip(unsigned char* s, int capacity) {
-  int length = std::min<int>(s[0], capacity);
-  for (int i = 1; i <= length; i++) {
-    if (s[i] == 0) {
-      length = i - 1;
-      break;
-    }
-    s[i] = ToMacRoman(ToWindows(s[i]));
-  }
+  const int length = TextLength(s + 1, std::min<int>(s[0], capacity));
+  MapText(s + 1, s + 1, static_cast<size_t>(length), kRoundTrip, kRoundTripHigh.bytes);
   s[0] = static_cast<unsigned char>(length);
 }
 
@@ -231,6 +357,15 @@ class FileSource : public DocumentSource {
   OSErr Read(void* data, size_t count) override {
     auto* out = static_cast<unsigned char*>(data);
     while (count > 0) {
+      // A block larger than the buffer goes straight to its place once the buffer is used.
+      if (pos_ == length_ && pending_ == noErr && count >= buffer_.size()) {
+        int32_t n = static_cast<int32_t>(std::min<size_t>(count, INT32_MAX));
+        const OSErr err = FSRead(ref_, n, out);
+        if (err != noErr) return err;
+        out += n;
+        count -= static_cast<size_t>(n);
+        continue;
+      }
       if (pos_ == length_) {
         if (pending_ != noErr) return pending_;
         int32_t n = static_cast<int32_t>(buffer_.size());
@@ -276,6 +411,16 @@ class MemorySource : public DocumentSource {
   size_t pos_ = 0;
 };
 
+// A table of students 0..n by terms 0..lastTerm. With every term kept the file's rows lie
+// in the table as they follow each other, and the whole table is read at once.
+template <typename Row>
+bool ReadPerStudent(DocumentSource& in, Row (*table)[kMaxTerms], int n, int lastTerm) {
+  if (lastTerm == kMaxTerms - 1) return ReadBlock(in, table, sizeof table[0] * (n + 1));
+  for (int s = 0; s <= n; s++)
+    if (!ReadBlock(in, table[s], sizeof(Row) * (lastTerm + 1))) return false;
+  return true;
+}
+
 // Versions 18 to 21: the current layout, in either byte order.
 bool ReadCurrent(DocumentSource& in, int16_t version, bool le) {
   if (!ReadBlock(in, &gClass, sizeof gClass)) return false;
@@ -294,21 +439,17 @@ bool ReadCurrent(DocumentSource& in, int16_t version, bool le) {
   if (!ReadBlock(in, gStudents, sizeof(StudentRecord) * (n + 1))) return false;
   for (int t = 0; t <= lastTerm; t++)
     if (!ReadBlock(in, gAssignments[t], sizeof gAssignments[t])) return false;
-  for (int s = 0; s <= n; s++)
-    for (int t = 0; t <= lastTerm; t++)
-      if (!ReadBlock(in, gScores[s][t], sizeof gScores[s][t])) return false;
+  if (!ReadPerStudent(in, gScores, n, lastTerm)) return false;
   if (!ReadBlock(in, gAttendance, sizeof gAttendance[0] * (n + 1))) return false;
   for (int t = 0; t <= lastTerm; t++)
     if (!ReadBlock(in, &gHeader[t], sizeof gHeader[t]) ||
         !ReadBlock(in, &gFooter[t], sizeof gFooter[t]))
       return false;
-  for (int s = 0; s <= n; s++)
-    if (!ReadBlock(in, gComments[s], sizeof(Str255) * (lastTerm + 1))) return false;
+  if (!ReadPerStudent(in, gComments, n, lastTerm)) return false;
   if (!ReadBlock(in, gTermNames, sizeof gTermNames) ||
       !ReadBlock(in, gFootnoteText, sizeof gFootnoteText))
     return false;
-  for (int s = 0; s <= n; s++)
-    if (!ReadBlock(in, gFootnotes[s], sizeof gFootnotes[s][0] * (lastTerm + 1))) return false;
+  if (!ReadPerStudent(in, gFootnotes, n, lastTerm)) return false;
   if (!ReadBlock(in, gSpecialScores, sizeof gSpecialScores) ||
       !ReadBlock(in, gAssignDates, sizeof gAssignDates[0] * (lastTerm + 1)) ||
       !ReadBlock(in, &gSeatingChart, sizeof gSeatingChart) ||
@@ -335,17 +476,20 @@ bool ReadCurrent(DocumentSource& in, int16_t version, bool le) {
 
 // ---- Text and number conversion ------------------------------------------------------
 
+int LimitTextVectorsForTesting(int bits) {
+  gVectorBitsCap = bits;
+  return VectorBits();
+}
+
 void ConvertPString(unsigned char* s) {
   const int length = s[0];
-  for (int i = 0; i < length; i++) s[i] = ToWindows(s[i + 1]);
+  MapText(s + 1, s, static_cast<size_t>(length), kToWindows, gWindows1252);
   s[length] = 0;
 }
 
 void ConvertCString(unsigned char* s, int capacity) {
-  capacity = std::clamp(capacity, 0, 255);
-  int length = 0;
-  while (length < capacity && s[length] != 0) length++;
-  for (int i = length; i > 0; i--) s[i] = ToMacRoman(s[i - 1]);
+  const int length = TextLength(s, std::clamp(capacity, 0, 255));
+  MapText(s, s + 1, static_cast<size_t>(length), kToMacRoman, gMacOSRoman);
   s[0] = static_cast<unsigned char>(length);
 }
 

@@ -24,6 +24,9 @@ void ConvertPString(unsigned char* s);
 // NUL-terminated Windows-1252 to length-prefixed Mac Roman, in place. A field of
 // capacity n holds n+1 bytes; a text without its NUL keeps the first n.
 void ConvertCString(unsigned char* s, int capacity);
+// The texts convert with the widest vector instructions the processor has, up to bits
+// (512, 256 or 0 for none); returns the width now in use.
+int LimitTextVectorsForTesting(int bits);
 void ConvertShort(uint16_t& value);
 void ConvertShort(int16_t& value);
 void ConvertLong(uint32_t& value);

@@ -126,11 +126,10 @@ void NewStudent(int16_t s) {
   r.name.clear();
   gEmailAddresses[s].recipients.clear();
   gEmailAddresses[s].blindCopies.clear();
+  // Whole rows at once: opening a class resets every slot before reading it.
+  std::fill_n(&gScores[s][0][0], kMaxTerms * kMaxAssignments, kBlank);
+  std::fill_n(&gFootnotes[s][0][0], kMaxTerms * kMaxAssignments, kNoMark);
   for (int t = 0; t < kMaxTerms; t++) {
-    for (int a = 0; a < kMaxAssignments; a++) {
-      gScores[s][t][a] = kBlank;
-      gFootnotes[s][t][a] = kNoMark;
-    }
     r.termPercent[t] = r.lockedPercent[t] = r.unroundedPercent[t] = kNone;
     r.semesterPercent[t] = kNone;
     r.absences[t] = r.tardies[t] = 0;

@@ -66,7 +66,7 @@ struct GrafPort {
   bool logging = false;
   std::vector<TextDrawRecord> log;
   // A printed page: every fill and glyph is also painted there, as vectors, in the
-  // port's pixel coordinates.
+  // port's pixel coordinates. A page has no image of its own (see InitPaperPort).
   QPainter* mirror = nullptr;
 };
 
@@ -256,6 +256,9 @@ inline QRgb ToQRgb(const RGBColor& c) { return qRgb(c.red >> 8, c.green >> 8, c.
 // ---- Drawing ----------------------------------------------------------------------
 GrafPort* CurrentPort();
 void InitPort(GrafPort* port, int width, int height);
+// A port of width by height pixels without an image: drawing reaches its mirror alone,
+// and the pixel operations (inversions, highlights, scrolls) do nothing.
+void InitPaperPort(GrafPort* port, int width, int height);
 // Keeps the pixels that remain; new pixels are white.
 void ResizePortImage(GrafPort* port, int width, int height);
 // Clip and visible regions together, in image coordinates.

@@ -181,7 +181,8 @@ OSStatus PMSessionBeginPage(GrafPtr* page) {
   PMGetAdjustedPageRect(rect);
   const int width = static_cast<int>(rect[3]), height = static_cast<int>(rect[2]);
   ps.page = std::make_unique<GrafPort>();
-  InitPort(ps.page.get(), width, height);
+  // Paper takes the page's outlines and fills alone: no image of it is kept.
+  InitPaperPort(ps.page.get(), width, height);
   ps.page->gworld = true;
   // Points of the page at the format's scale, on the printer's own resolution.
   const double dots = printer.resolution() / 72.0 * Factor();

@@ -5,7 +5,9 @@
 #include <QFont>
 #include <QFontDatabase>
 #include <QFontMetrics>
+#include <QGlyphRun>
 #include <QPainter>
+#include <QRawFont>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -132,6 +134,14 @@ void InitPort(GrafPort* port, int width, int height) {
   port->bitMap.port = port;
 }
 
+void InitPaperPort(GrafPort* port, int width, int height) {
+  port->image = QImage();
+  port->vis = QRegion(0, 0, width, height);
+  port->clip = QRegion(kWideOpen);
+  port->pixMap.port = port;
+  port->bitMap.port = port;
+}
+
 void ResizePortImage(GrafPort* port, int width, int height) {
   QImage next(std::max(width, 1), std::max(height, 1), QImage::Format_RGB32);
   next.fill(Qt::white);
@@ -143,11 +153,13 @@ void ResizePortImage(GrafPort* port, int width, int height) {
 }
 
 QRegion EffectiveClip(const GrafPort* port) {
-  return LocalToPixels(port, port->clip) & port->vis & QRegion(port->image.rect());
+  const QRegion visible = LocalToPixels(port, port->clip) & port->vis;
+  return port->image.isNull() ? visible : visible & QRegion(port->image.rect());
 }
 
 void FillPixels(GrafPort* port, const QRegion& pixels, const Pattern& pat, int16_t mode, QRgb fore,
                 QRgb back) {
+  if (port->image.isNull()) return;
   const QRegion area = pixels & EffectiveClip(port);
   if (area.isEmpty()) return;
   for (const QRect& r : area) {
@@ -178,6 +190,7 @@ void FillPixels(GrafPort* port, const QRegion& pixels, const Pattern& pat, int16
 }
 
 void InvertPixels(GrafPort* port, const QRegion& pixels, bool hilite) {
+  if (port->image.isNull()) return;
   const QRegion area = pixels & EffectiveClip(port);
   if (area.isEmpty()) return;
   const QRgb back = ToQRgb(port->backColor);
@@ -237,9 +250,11 @@ void GetPort(GrafPtr* port) { *port = TB().current; }
 void SetPort(GrafPtr port) { TB().current = port; }
 
 Rect* GetPortBounds(CGrafPtr port, Rect* bounds) {
+  // A printed page has no image: its size is that of its visible region.
+  const QSize size = port->image.isNull() ? port->vis.boundingRect().size() : port->image.size();
   *bounds = Rect{port->origin.v, port->origin.h,
-                 static_cast<int16_t>(port->origin.v + port->image.height()),
-                 static_cast<int16_t>(port->origin.h + port->image.width())};
+                 static_cast<int16_t>(port->origin.v + size.height()),
+                 static_cast<int16_t>(port->origin.h + size.width())};
   return bounds;
 }
 
@@ -428,7 +443,7 @@ void InvertRgn(RgnHandle rgn) {
 
 void HiliteRgn(RgnHandle rgn, bool lit) {
   GrafPort* p = CurrentPort();
-  if (!p || !rgn) return;
+  if (!p || !rgn || p->image.isNull()) return;
   const QRegion area = LocalToPixels(p, rgn->rgn) & EffectiveClip(p);
   if (area.isEmpty()) return;
   const QRgb back = ToQRgb(p->backColor);
@@ -451,6 +466,12 @@ void LMSetHiliteMode(uint8_t mode) { TB().hiliteMode = mode; }
 struct FontEntry {
   QFont font;
   int widths[256] = {};
+  // Paper's side, made when the font first reaches paper: the font as paper takes it,
+  // and each character's glyph in it, 0 where the font has none and a fallback draws it.
+  bool paperReady = false;
+  QFont paperFont;
+  QRawFont paperGlyphFont;
+  quint32 paperGlyphs[256] = {};
 };
 
 void FontEntryDeleter::operator()(FontEntry* entry) const { delete entry; }
@@ -519,25 +540,65 @@ int MeasureText(const unsigned char* text, int count) {
   return width;
 }
 
+void PreparePaper(FontEntry* f) {
+  if (f->paperReady) return;
+  f->paperReady = true;
+  f->paperFont = f->font;
+  f->paperFont.setStyleStrategy(QFont::PreferMatch);
+  f->paperFont.setHintingPreference(QFont::PreferNoHinting);
+  // An underline is drawn under each character as it always was: no glyphs of their own.
+  if (f->font.underline()) return;
+  f->paperGlyphFont = QRawFont::fromFont(f->paperFont);
+  if (!f->paperGlyphFont.isValid()) return;
+  for (int c = 32; c < 256; ++c) {
+    const QList<quint32> glyphs = f->paperGlyphFont.glyphIndexesForString(
+        QString(QChar(MacRomanToUnicode(static_cast<unsigned char>(c)))));
+    f->paperGlyphs[c] = glyphs.size() == 1 ? glyphs[0] : 0;
+  }
+}
+
 // Glyphs on paper are outlines, each at its place on the page's pixel grid so that the
-// layout is the screen's.
-void MirrorText(GrafPort* p, const FontEntry* f, const QRegion& clip, const unsigned char* bytes,
+// layout is the screen's. A text goes to paper as one run of glyphs from the font's own
+// table, not shaped character by character; a character the font lacks is drawn on its
+// own, in its place in the text, through the fallback fonts.
+void MirrorText(GrafPort* p, FontEntry* f, const QRegion& clip, const unsigned char* bytes,
                 int count) {
+  PreparePaper(f);
   QPainter& painter = *p->mirror;
   painter.save();
   painter.setClipRegion(clip);
-  QFont font = f->font;
-  font.setStyleStrategy(QFont::PreferMatch);
-  font.setHintingPreference(QFont::PreferNoHinting);
-  painter.setFont(font);
   painter.setPen(QColor(ToQRgb(p->foreColor)));
   const int y = p->pnLoc.v - p->origin.v;
   int dx = p->pnLoc.h - p->origin.h;
+  QList<quint32> glyphs;
+  QList<QPointF> positions;
+  glyphs.reserve(count);
+  positions.reserve(count);
+  bool fontSet = false;
+  const auto drawRun = [&] {
+    if (glyphs.isEmpty()) return;
+    QGlyphRun run;
+    run.setRawFont(f->paperGlyphFont);
+    run.setGlyphIndexes(glyphs);
+    run.setPositions(positions);
+    painter.drawGlyphRun(QPointF(0, 0), run);
+    glyphs.clear();
+    positions.clear();
+  };
   for (int i = 0; i < count; ++i) {
-    if (bytes[i] >= 32)
-      painter.drawText(QPointF(dx, y), QString(QChar(MacRomanToUnicode(bytes[i]))));
-    dx += f->widths[bytes[i]];
+    const unsigned char c = bytes[i];
+    if (c >= 32 && f->paperGlyphs[c] != 0) {
+      glyphs.append(f->paperGlyphs[c]);
+      positions.append(QPointF(dx, y));
+    } else if (c >= 32) {
+      drawRun();
+      if (!fontSet) painter.setFont(f->paperFont);
+      fontSet = true;
+      painter.drawText(QPointF(dx, y), QString(QChar(MacRomanToUnicode(c))));
+    }
+    dx += f->widths[c];
   }
+  drawRun();
   painter.restore();
 }
 
@@ -581,10 +642,10 @@ void DrawText(const void* text, int16_t firstByte, int16_t byteCount) {
     p->log.push_back(TextDrawRecord{std::string(reinterpret_cast<const char*>(bytes), byteCount),
                                     p->pnLoc, p->txFont, p->txSize, p->txFace});
   }
-  const FontEntry* f = FontFor(p->txFont, p->txSize, p->txFace);
+  FontEntry* f = FontFor(p->txFont, p->txSize, p->txFace);
   int x = p->pnLoc.h;
   const QRegion clip = EffectiveClip(p);
-  if (!clip.isEmpty()) {
+  if (!clip.isEmpty() && !p->image.isNull()) {
     QPainter painter(&p->image);
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setRenderHint(QPainter::TextAntialiasing, false);
@@ -600,8 +661,8 @@ void DrawText(const void* text, int16_t firstByte, int16_t byteCount) {
     }
     painter.end();
     MarkPortChanged(p);
-    if (p->mirror) MirrorText(p, f, clip, bytes, byteCount);
   }
+  if (!clip.isEmpty() && p->mirror) MirrorText(p, f, clip, bytes, byteCount);
   for (int i = 0; i < byteCount; ++i) x += f->widths[bytes[i]];
   p->pnLoc.h = static_cast<int16_t>(x);
 }
@@ -676,14 +737,16 @@ void CopyBits(const BitMap* src, const BitMap* dst, const Rect* srcRect, const R
   }
   QRegion area = EffectiveClip(d) & to;
   if (maskRgn) area &= LocalToPixels(d, maskRgn->rgn);
-  for (const QRect& r : area) {
-    for (int y = r.top(); y <= r.bottom(); ++y) {
-      const QRgb* in = reinterpret_cast<const QRgb*>(piece.constScanLine(y - to.top()));
-      QRgb* out = reinterpret_cast<QRgb*>(d->image.scanLine(y));
-      std::copy(in + (r.left() - to.left()), in + (r.right() + 1 - to.left()), out + r.left());
+  if (!d->image.isNull()) {
+    for (const QRect& r : area) {
+      for (int y = r.top(); y <= r.bottom(); ++y) {
+        const QRgb* in = reinterpret_cast<const QRgb*>(piece.constScanLine(y - to.top()));
+        QRgb* out = reinterpret_cast<QRgb*>(d->image.scanLine(y));
+        std::copy(in + (r.left() - to.left()), in + (r.right() + 1 - to.left()), out + r.left());
+      }
     }
+    MarkPortChanged(d);
   }
-  MarkPortChanged(d);
   // Images (the turned column titles) reach paper as images, at the same place.
   if (d->mirror && !area.isEmpty()) {
     d->mirror->save();
@@ -696,6 +759,10 @@ void CopyBits(const BitMap* src, const BitMap* dst, const Rect* srcRect, const R
 void ScrollRect(const Rect* r, int16_t dh, int16_t dv, RgnHandle updateRgn) {
   GrafPort* p = CurrentPort();
   if (!p) return;
+  if (p->image.isNull()) {
+    if (updateRgn) updateRgn->rgn = QRegion();
+    return;
+  }
   const QRegion area = LocalToPixels(p, LocalRect(r)) & EffectiveClip(p);
   const QRegion moved = area.translated(dh, dv) & area;
   if (!moved.isEmpty()) {

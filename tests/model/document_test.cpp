@@ -546,6 +546,46 @@ TEST(CharacterTables, ConvertTextsInPlace) {
   EXPECT_EQ(static_cast<uint32_t>(sl), 0xFEFFFFFFu);
 }
 
+// Texts of every length convert alike with every vector width the processor offers,
+// the bytes around the text untouched: 0xEE marks the bytes no conversion may change.
+TEST(CharacterTables, EveryLengthConvertsAlikeAtEveryVectorWidth) {
+  const int lengths[] = {0, 1, 15, 31, 32, 33, 63, 64, 65, 96, 127, 128, 129, 200, 254, 255};
+  std::mt19937 rng(7);
+  for (int bits : {512, 256, 0}) {
+    const int used = LimitTextVectorsForTesting(bits);
+    SCOPED_TRACE("vector bits " + std::to_string(used));
+    for (int length : lengths) {
+      SCOPED_TRACE("length " + std::to_string(length));
+      unsigned char field[258] = {};
+      std::memset(field, 0xEE, sizeof field);
+      field[0] = static_cast<unsigned char>(length);
+      for (int i = 1; i <= length; i++)
+        field[i] = static_cast<unsigned char>(std::uniform_int_distribution<int>(1, 255)(rng));
+      unsigned char original[258];
+      std::memcpy(original, field, sizeof field);
+
+      ConvertPString(field);
+      for (int i = 0; i < length; i++) {
+        const unsigned char c = original[i + 1];
+        ASSERT_EQ(field[i], c < 0x80 ? c : gWindows1252[c - 0x80]) << i;
+      }
+      ASSERT_EQ(field[length], 0);
+      ASSERT_EQ(field[length + 1], 0xEE);
+
+      unsigned char windows[258];
+      std::memcpy(windows, field, sizeof field);
+      ConvertCString(field, 255);
+      ASSERT_EQ(field[0], length);
+      for (int i = 0; i < length; i++) {
+        const unsigned char c = windows[i];
+        ASSERT_EQ(field[i + 1], c < 0x80 ? c : gMacOSRoman[c - 0x80]) << i;
+      }
+      for (int i = length + 1; i < 258; i++) ASSERT_EQ(field[i], windows[i]) << i;
+    }
+  }
+  LimitTextVectorsForTesting(512);
+}
+
 // ---- Saving and reading back --------------------------------------------------------
 
 TEST_F(DocumentTest, AFullClassComesBackExactlyAndSavesToTheSameBytes) {
@@ -582,6 +622,118 @@ TEST_F(DocumentTest, AFullClassComesBackExactlyAndSavesToTheSameBytes) {
     if (first[i] != second[i]) differ.push_back(i);
   for (size_t i : differ) EXPECT_TRUE(i >= 2 + 184 && i < 2 + 188) << i;  // time saved
   EXPECT_FALSE(differ.empty());
+}
+
+// Every text byte value, NULs inside texts and length bytes beyond a field's room, with
+// numbers from a fixed generator: the file and the texts the open class shows after the
+// save and after reading it back must stay exactly as this layout has always given them.
+class GoldenDocumentTest : public DocumentTest {
+ protected:
+  uint32_t seed = 2026;
+  uint32_t Next(uint32_t n) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 8) % n;
+  }
+  template <int N>
+  void Text(Str<N>& s) {
+    const uint32_t kind = Next(8);
+    const int length = kind == 0 ? 0 : static_cast<int>(Next(N + 1));
+    for (int i = 1; i <= N; i++) s[i] = static_cast<unsigned char>(Next(256));
+    // Mostly texts without NULs, some with one inside, some whose length byte overflows.
+    if (kind < 6)
+      for (int i = 1; i <= N; i++)
+        if (s[i] == 0) s[i] = 'x';
+    s[0] = static_cast<unsigned char>(kind == 7 ? 255 : length);
+  }
+  template <typename T>
+  void Numbers(T& value) {
+    auto* bytes = reinterpret_cast<unsigned char*>(&value);
+    for (size_t i = 0; i < sizeof value; i++) bytes[i] = static_cast<unsigned char>(Next(256));
+  }
+  void Fill() {
+    SetClockForTesting(MacDate(2026, 3, 1, 10, 0));
+    gClass.lastTerm = 5;
+    NewTermDates(5, gTermDates);
+    Text(gClass.school);
+    Text(gClass.subject);
+    Text(gClass.teacher);
+    Text(gExportData.classCode);
+    Text(gExportData.section);
+    Text(gExportData.account);
+    Text(gExportData.teacherID);
+    for (auto& l : gLetterGrades) Text(l);
+    for (auto& term : gCategories)
+      for (auto& c : term) Text(c.name);
+    for (auto& c : gCodes) Text(c.name);
+    for (int s = 0; s < kMaxStudents; s++) {
+      Text(gStudents[s].id);
+      Text(gStudents[s].name);
+      if (gStudents[s].name.empty()) gStudents[s].name.setC("N");
+      Numbers(gStudents[s].termPercent);
+      Numbers(gStudents[s].absences);
+      Numbers(gScores[s]);
+      for (auto& c : gComments[s]) Text(c);
+      Text(gEmailAddresses[s].recipients);
+      Text(gEmailAddresses[s].blindCopies);
+    }
+    for (int t = 0; t < kMaxTerms; t++) {
+      for (auto& a : gAssignments[t]) Text(a.name);
+      Text(gHeader[t]);
+      Text(gFooter[t]);
+      Text(gTermNames[t]);
+    }
+    for (auto& f : gFootnoteText) Text(f);
+    for (auto& sp : gSpecialScores) Text(sp.name);
+    Text(gEmailData.server);
+    Text(gEmailData.user);
+    Text(gEmailData.password);
+    Text(gEmailData.address);
+  }
+  static uint64_t Hash(const unsigned char* p, size_t n, uint64_t h = 14695981039346656037ull) {
+    for (size_t i = 0; i < n; i++) h = (h ^ p[i]) * 1099511628211ull;
+    return h;
+  }
+  void SaveAndReadBack();
+  // Each text as the open class holds it: its length byte and that many bytes.
+  static uint64_t TextsHash() {
+    static uint64_t h;
+    h = 14695981039346656037ull;
+    DocumentExtent all;
+    all.students = kMaxStudents;
+    all.terms = kMaxTerms;
+    ForEachTextField(all, true,
+                     [](unsigned char* field, int) { h = Hash(field, field[0] + 1u, h); });
+    return h;
+  }
+};
+
+TEST_F(GoldenDocumentTest, TheLargestClassSavesAndReadsAsItAlwaysHas) {
+  for (int bits : {512, 256, 0}) {
+    SCOPED_TRACE("vector bits " + std::to_string(LimitTextVectorsForTesting(bits)));
+    seed = 2026;
+    gClass.flags = 0;
+    NewClassAt(MacDate(2026, 10, 15));  // the class each test starts from
+    SaveAndReadBack();
+  }
+  LimitTextVectorsForTesting(512);
+}
+
+void GoldenDocumentTest::SaveAndReadBack() {
+  Fill();
+  ASSERT_TRUE(SaveAs(Path("Golden.mtb")));
+  const Bytes saved = FileBytes(Path("Golden.mtb"));
+  ASSERT_EQ(saved.size(), static_cast<size_t>(DocumentLength(249, 5)));
+  const uint64_t fileHash = Hash(saved.data(), saved.size());
+  EXPECT_EQ(fileHash, 0x8514b7e116da5ac6ull) << std::hex << fileHash;
+  EXPECT_EQ(TextsHash(), 0xcfccf188b773e9ebull) << std::hex << TextsHash();
+
+  NewClass();
+  ASSERT_TRUE(Open(Path("Golden.mtb")));
+  EXPECT_EQ(TextsHash(), 0xcfccf188b773e9ebull) << std::hex << TextsHash();
+  ASSERT_TRUE(SaveAs(Path("Again.mtb")));
+  const Bytes again = FileBytes(Path("Again.mtb"));
+  ASSERT_EQ(again.size(), saved.size());
+  for (size_t i = 0; i < saved.size(); i++) ASSERT_EQ(again[i], saved[i]) << "offset " << i;
 }
 
 TEST_F(DocumentTest, LengthFollowsTheLayout) {

@@ -1,8 +1,12 @@
 // Printing into PDF files read back by poppler: page counts, every student once per
 // class report at every window zoom, the grids' tiling, page setup, the print command
-// of the command line, and the drawing positions of one page per report view.
+// of the command line, the drawing positions of one page per report view, and every
+// character's text and a clip on paper.
+#include <algorithm>
 #include <array>
+#include <sstream>
 
+#include "marktally/common/macroman.h"
 #include "marktally/reports/reports.h"
 #include "marktally/shell/seating.h"
 #include "marktally/shell/seating_input.h"
@@ -202,6 +206,79 @@ TEST_F(PrintingTest, PrintOnTheCommandLinePrintsTheGradebook) {
   // 30 rows, 25 a page: 2 down; 10 columns, 4 a page beside ID and name: 3 across.
   EXPECT_EQ(6, PdfPages(Path("cmd.pdf")));
   EXPECT_NE(std::string::npos, PdfText(Path("cmd.pdf")).find("Hillcrest High School"));
+}
+
+// Every character of the Mac Roman set, in each face of both fonts, reaches paper as its
+// own text, in order; a clipped text shows only inside its clip; the page's port has
+// the page's size.
+TEST_F(PrintingTest, EveryCharacterReachesPaperAsItsTextAndClipsHold) {
+  OpenReportClass(1, 0);
+  const std::string pdf = Path("characters.pdf");
+  PMPrintToFile(pdf);
+  ASSERT_EQ(noErr, PMSessionBeginDocument());
+  GrafPtr page = nullptr;
+  ASSERT_EQ(noErr, PMSessionBeginPage(&page));
+  Rect bounds{};
+  GetPortBounds(page, &bounds);
+  EXPECT_EQ(0, bounds.top);
+  EXPECT_EQ(0, bounds.left);
+  EXPECT_EQ(752, bounds.bottom);  // the printable letter page at 100 %
+  EXPECT_EQ(552, bounds.right);
+  std::string expected;
+  int16_t v = 12;
+  for (int16_t font : {kArialFontNumber, kGenevaFontNumber}) {
+    for (int face : {0, 1, 2, 3, 4}) {  // normal, bold, italic, both, underline
+      for (int first = 0x21; first < 0x100; first += 32, v = static_cast<int16_t>(v + 10)) {
+        // Left out: the fi and fl ligatures and the Apple logo, which the fonts lack or
+        // keep in private code points, and the no-break space, read back as a space.
+        std::string line = "|";
+        for (int c = first; c < std::min(first + 32, 0x100); c++)
+          if (c != 0x7F && c != 0xCA && c != 0xDE && c != 0xDF && c != 0xF0)
+            line.push_back(static_cast<char>(c));
+        TextFont(font);
+        TextSize(9);
+        TextFace(static_cast<Style>(face));
+        MoveTo(10, v);
+        DrawString(PStr(line.c_str()));
+        for (char c : line)
+          if (c != ' ') expected += MacRomanToUtf8(std::string(1, c));
+      }
+    }
+  }
+  const Rect clip{static_cast<int16_t>(v - 10), 10, static_cast<int16_t>(v + 4), 40};
+  ClipRect(&clip);
+  TextFont(kArialFontNumber);
+  TextFace(normal);
+  MoveTo(10, v);
+  DrawString(PStr("WWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWW"));
+  PMSessionEndPage();
+  ASSERT_EQ(noErr, PMSessionEndDocument());
+
+  std::string text = RunTool("pdftotext -raw '" + pdf + "' - 2>/dev/null");
+  text.erase(std::remove_if(text.begin(), text.end(), [](char c) { return c == ' ' || c == '\n'; }),
+             text.end());
+  EXPECT_EQ(expected, text.substr(0, expected.size()));
+
+  // At 72 dots an inch a page pixel is a point; the printable area starts 30 points in
+  // and 20 down. The clipped line's glyphs lie within its 30 points and nowhere after.
+  const std::string pgm = RunTool("pdftoppm -r 72 -gray '" + pdf + "' 2>/dev/null");
+  std::istringstream in(pgm);
+  std::string magic;
+  int width = 0, height = 0, maxValue = 0;
+  in >> magic >> width >> height >> maxValue;
+  in.get();
+  std::vector<unsigned char> pixels(static_cast<size_t>(width) * height);
+  in.read(reinterpret_cast<char*>(pixels.data()), static_cast<std::streamsize>(pixels.size()));
+  ASSERT_EQ("P5", magic);
+  int inside = 0, outside = 0;
+  for (int y = 20 + v - 6; y < 20 + v + 1; y++) {
+    for (int x = 30 + 5; x < 30 + 200; x++) {
+      if (pixels[static_cast<size_t>(y) * width + x] > 128) continue;
+      (x < 30 + 41 ? inside : outside)++;
+    }
+  }
+  EXPECT_GT(inside, 0);
+  EXPECT_EQ(0, outside);
 }
 
 // Header, first row and closing positions of one page of each view at zoom 6.
