@@ -12,29 +12,29 @@
 
 namespace {
 
+// Rows of items as the readers split the text.
+Table Tokenize(uint16_t format, const std::string& text) {
+  gImportFormat = format;
+  gImportEOF = 0;
+  ImportReader r;
+  LoadImportText(text, r);
+  Table rows;
+  NextChar(r);
+  while (!gImportEOF) {
+    std::vector<std::string> row;
+    do {
+      Str255 item{};
+      NextItem(r, item);
+      row.push_back(item.str());
+    } while (!gImportEOF && r.ch != '\r' && r.ch != '\n');
+    rows.push_back(row);
+    NextLine(r);
+  }
+  return rows;
+}
+
 class TextImportTest : public ExchangeTest {
  protected:
-  // Rows of items as the readers split the text.
-  static Table Tokenize(uint16_t format, const std::string& text) {
-    gImportFormat = format;
-    gImportEOF = 0;
-    ImportReader r;
-    LoadImportText(text, r);
-    Table rows;
-    NextChar(r);
-    while (!gImportEOF) {
-      std::vector<std::string> row;
-      do {
-        Str255 item{};
-        NextItem(r, item);
-        row.push_back(item.str());
-      } while (!gImportEOF && r.ch != '\r' && r.ch != '\n');
-      rows.push_back(row);
-      NextLine(r);
-    }
-    return rows;
-  }
-
   std::vector<std::string> AlertTitles() const {
     std::vector<std::string> titles;
     for (const AlertRequest& a : alerts) titles.push_back(a.title);
@@ -446,23 +446,7 @@ TEST_F(TextEncodingTest, AStrayQuoteEndsAtItsRowAndIsNamed) {
   };
   for (const Case& c : cases) {
     gImportReport = ImportReport{};
-    gImportFormat = 2;
-    gImportEOF = 0;
-    ImportReader r;
-    LoadImportText(c.text, r);
-    Table rows;
-    NextChar(r);
-    while (!gImportEOF) {
-      std::vector<std::string> row;
-      do {
-        Str255 item{};
-        NextItem(r, item);
-        row.push_back(item.str());
-      } while (!gImportEOF && r.ch != '\r' && r.ch != '\n');
-      rows.push_back(row);
-      NextLine(r);
-    }
-    EXPECT_EQ(rows, c.rows) << c.text;
+    EXPECT_EQ(Tokenize(2, c.text), c.rows) << c.text;
     EXPECT_EQ(gImportReport.unclosedQuoteRows, c.unclosed) << c.text;
   }
 }
