@@ -9,7 +9,7 @@
 
 namespace {
 
-enum : DialogItemIndex { kOK = 1, kCancel = 2, kFirstField = 3 };
+enum : DialogItemIndex { kFirstField = 3 };
 
 // Which gExportData field an item shows; a password item shows nothing and stores into
 // the teacher ID field. The upload tool's password goes to the tool alone.
@@ -55,24 +55,17 @@ bool RunServiceDialog(DialogRef d, const FieldItem (&fields)[N], DialogItemIndex
   ForgetSchoolSpeakPassword();
   for (const FieldItem& f : fields) Fill(d, f);
   if (updateBox) SetCheckBox(d, updateBox, 0);
-  CenterDialog(d);
-  SelectDialog(d);
   SetEditFocus(d, kFirstField);
-  ShowDialog(d);
-  for (;;) {
-    DialogItemIndex item = 0;
-    ModalDialog(gEventFilter, &item);
-    if (item == kCancel) {
-      HideDialog(d);
-      // The typed password goes no further than the dialog.
-      for (const FieldItem& f : fields)
-        if (IsPassword(f.field)) SetPWText(d, f.item, PStr(""));
-      return false;
-    }
-    if (item == kOK) break;
-    if (updateBox && item == updateBox) SetCheckBox(d, item, GetCheckBox(d, item) ? 0 : 1);
+  ModalLoop loop;
+  loop.onItem = [d, updateBox](DialogItemIndex item) {
+    if (updateBox && item == updateBox) FlipCheckBox(d, item);
+  };
+  if (!RunModal(d, loop)) {
+    // The typed password goes no further than the dialog.
+    for (const FieldItem& f : fields)
+      if (IsPassword(f.field)) SetPWText(d, f.item, PStr(""));
+    return false;
   }
-  HideDialog(d);
   for (const FieldItem& f : fields) Store(d, f);
   if (updateBox) gUpdateLastReport = GetCheckBox(d, updateBox) ? 1 : 0;
   for (const FieldItem& f : fields)
