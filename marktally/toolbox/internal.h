@@ -89,6 +89,8 @@ struct WindowRecord {
   ControlRecord* focus = nullptr;
   DialogRecord* dialog = nullptr;
   DialogView* view = nullptr;  // the desktop window of a dialog
+  // Keys typed ahead of this dialog, given back to the queue when it goes away.
+  std::deque<EventRecord> heldKeys;
 };
 
 struct ControlRecord {
@@ -301,6 +303,10 @@ uint16_t CurrentModifiers();
 // Lets Qt run; waits at most waitMs while no event of the mask is queued.
 void PumpEvents(int waitMs, uint16_t mask = 0xFFFF);
 void ResetEvents();
+// Keys typed for what was in front before a dialog showed: the queued ones move into
+// its held keys; they come back, ahead of everything queued, once it is hidden.
+void HoldQueuedKeys(WindowRecord* dialog);
+void ReleaseHeldKeys(WindowRecord* dialog);
 
 // ---- Windows ----------------------------------------------------------------------
 Rect FrameContentBounds();
