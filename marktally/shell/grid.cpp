@@ -161,8 +161,8 @@ void SetColumns() {
     gMaxColumns = kMaxAssignments;
     gLastColumn = kMaxAssignments - 1;
   }
-  if (gVScrollBar) SetControlMaximum(gVScrollBar, S16(VScrollMax()));
-  if (gHScrollBar) SetControlMaximum(gHScrollBar, S16(HScrollMax()));
+  if (gVScrollBar) SetControl32BitMaximum(gVScrollBar, VScrollMax());
+  if (gHScrollBar) SetControl32BitMaximum(gHScrollBar, HScrollMax());
 }
 
 int MaxWidth() {

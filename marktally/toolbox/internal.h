@@ -99,9 +99,9 @@ struct ControlRecord {
   int16_t procID = 0;
   bool visible = false;
   bool active = true;
-  int16_t value = 0;
-  int16_t minimum = 0;
-  int16_t maximum = 0;
+  int32_t value = 0;  // 32-bit: a long report scrolls further than 16 bits reach
+  int32_t minimum = 0;
+  int32_t maximum = 0;
   int32_t viewSize = 0;
   long refCon = 0;
   ControlActionUPP action = nullptr;
