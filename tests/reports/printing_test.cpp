@@ -204,6 +204,117 @@ TEST_F(PrintingTest, PrintOnTheCommandLinePrintsTheGradebook) {
   EXPECT_NE(std::string::npos, PdfText(Path("cmd.pdf")).find("Hillcrest High School"));
 }
 
+// One word of a printed page as poppler places it, in points.
+struct PdfWord {
+  double x0, y0, x1, y1;
+  std::string text;
+};
+
+// The words of each page of a PDF file, read back with `pdftotext -bbox`.
+std::vector<std::vector<PdfWord>> PdfWords(const std::string& pdf) {
+  std::vector<std::vector<PdfWord>> pages;
+  const std::string html = RunTool("pdftotext -bbox '" + pdf + "' - 2>/dev/null");
+  static const std::regex word(
+      "<word xMin=\"([-0-9.]+)\" yMin=\"([-0-9.]+)\" xMax=\"([-0-9.]+)\" "
+      "yMax=\"([-0-9.]+)\">([^<]*)</word>");
+  size_t at = 0;
+  while (at < html.size()) {
+    size_t end = html.find('\n', at);
+    if (end == std::string::npos) end = html.size();
+    const std::string line = html.substr(at, end - at);
+    at = end + 1;
+    std::smatch m;
+    if (line.find("<page ") != std::string::npos) {
+      pages.emplace_back();
+    } else if (!pages.empty() && std::regex_search(line, m, word)) {
+      pages.back().push_back(
+          PdfWord{std::stod(m[1]), std::stod(m[2]), std::stod(m[3]), std::stod(m[4]), m[5]});
+    }
+  }
+  return pages;
+}
+
+// Prints pages first..last (1-based) of the view shown into a PDF, as the print command
+// does once its dialog is accepted.
+std::string PrintRange(const std::string& pdf, uint32_t first, uint32_t last) {
+  PMPrintToFile(pdf);
+  UpdateWindow();
+  PMSetPageRange(first, last);
+  gPrinting = 1;
+  if (gCurrView == kSeatingChartView)
+    PrintSeatingChart();
+  else if (IsGridView())
+    PrintGradebook();
+  else
+    PrintReport();
+  gPrinting = 0;
+  PMPrintToFile("");
+  return pdf;
+}
+
+// Every view of a class that shows every column (all the terms of the semester, the
+// semester and year, the final exam, IDs, names, percents and letters), printed at each
+// window zoom on portrait and landscape paper: on the first pages and the last one no
+// word overlaps or touches another, nor comes closer than a thin space beside it.
+TEST_F(PrintingTest, NoTwoWordsOfAPrintedPageTouch) {
+  const uint16_t views[] = {kGradebookView,        kAttendanceView,        kSeatingChartView,
+                            kClassGradesView,      kClassSummaryView,      kAttendanceTotalsView,
+                            kAttendanceSummaryView, kStudentScoresView,    kStudentSummaryView,
+                            kStudentAttendanceView, kAssignmentScoresView, kMissingAssignmentsView};
+  // No final exam, one that counts in the semester grade, one in the year grade.
+  const uint8_t examScopes[] = {0, 2, 3};
+  for (int16_t orientation : {kPMPortrait, kPMLandscape}) {
+    for (int16_t zoom : {5, 6, 7}) {
+      const uint8_t scope = examScopes[(zoom + orientation) % 3];
+      WriteClass(Path("Full.mtb"), [orientation, scope] {
+        FillReportClass(60, 40);
+        gReportOptions = static_cast<uint16_t>(gReportOptions | 0x0800);
+        gClass.examWeight = scope ? 20 : 0;
+        gClass.examScope = scope ? scope : 1;
+        gPageSetup.orientation = orientation;
+      });
+      PostCommandLineEvents({Path("Full.mtb")});
+      Run();
+      ASSERT_NE(nullptr, gWindow);
+      DoZoom(zoom);
+      for (uint16_t view : views) {
+        if (view == kSeatingChartView)
+          ASSERT_TRUE(Choose(kReportsMenu, kSeatingChartItem));
+        else if (view == kAttendanceView)
+          ASSERT_TRUE(Choose(kReportsMenu, kAttendanceViewItem));
+        else
+          Show(view);
+        ASSERT_EQ(view, gCurrView);
+        const std::string name = "words-view" + std::to_string(view) + "-zoom" +
+                                 std::to_string(zoom) + "-" + std::to_string(orientation) +
+                                 "-exam" + std::to_string(scope);
+        std::vector<std::vector<PdfWord>> pages = PdfWords(PrintRange(Path(name + "-a.pdf"), 1, 2));
+        for (auto& p : PdfWords(PrintRange(Path(name + "-z.pdf"), kPMPrintAllPages, kPMPrintAllPages)))
+          pages.push_back(std::move(p));
+        ASSERT_GE(pages.size(), 2u) << name;
+        for (size_t p = 0; p < pages.size(); p++) {
+          const std::vector<PdfWord>& words = pages[p];
+          EXPECT_FALSE(words.empty()) << name << " page " << p;
+          for (size_t i = 0; i < words.size(); i++) {
+            for (size_t j = i + 1; j < words.size(); j++) {
+              const PdfWord &a = words[i], &b = words[j];
+              // Words of one line stand at least a thin space apart (a fifth of their
+              // height; the blank inside a text is wider), or they read as one.
+              const double gap = 0.1 * std::min(a.y1 - a.y0, b.y1 - b.y0);
+              const bool touch = a.x0 - gap <= b.x1 + gap && b.x0 - gap <= a.x1 + gap &&
+                                 a.y0 <= b.y1 && b.y0 <= a.y1;
+              EXPECT_FALSE(touch) << name << " page " << p << ": '" << a.text << "' at " << a.x0
+                                  << "," << a.y0 << " and '" << b.text << "' at " << b.x0 << ","
+                                  << b.y0;
+            }
+          }
+        }
+      }
+      CloseDocument();
+    }
+  }
+}
+
 // Header, first row and closing positions of one page of each view at zoom 6.
 TEST_F(PrintingTest, DrawingLogFixesHeaderRowAndTrailerPositions) {
   OpenReportClass(60, 40, 6);
