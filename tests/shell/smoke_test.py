@@ -591,6 +591,7 @@ def case_typed_ahead(desk, document, window):
              "L", "a", "b", "s", "Return", "3", "0", "Return")
     alert = desk.wait_window("Marktally", 10)
     time.sleep(1.0)
+    desk.shot("marktally-typed-ahead-alert.png")
     if not desk.windows("Marktally"):
         raise SystemExit("desktop: keys typed ahead answered the 'add this category?' alert")
     desk.display.close(alert)  # a Yes/No question has no Cancel: its close button is dead
@@ -601,6 +602,7 @@ def case_typed_ahead(desk, document, window):
     desk.key("Return")  # Yes, once the question is in sight
     desk.wait_gone("Marktally")
     time.sleep(1.0)
+    desk.shot("marktally-typed-ahead-after.png")
     before = desk.saved_when(document)
     desk.key("ctrl+s")
     desk.expect_saved(document, before, "after the new category")
