@@ -15,6 +15,14 @@ using namespace reports;
 
 uint16_t gBreakdown[13] = {};
 
+void TitleRow::At(int left, ConstStringPtr text) {
+  const int x = right_ == kNone ? left : std::max(left, right_ + W(" "));
+  DrawAt(x, y_, text);
+  right_ = x + W(text);
+}
+void TitleRow::At(int left, const char* text) { At(left, Text(text)); }
+void TitleRow::Centred(int centre, ConstStringPtr text) { At(centre - W(text) / 2, text); }
+
 namespace {
 int16_t S16T(int v) { return static_cast<int16_t>(std::clamp(v, 0, kMaxTerms - 1)); }
 }  // namespace
@@ -66,24 +74,6 @@ ShownColumns Columns() {
 
 bool HasExam(int scope) { return gClass.examWeight > 0 && gClass.examScope == scope; }
 
-// A row of column titles, each where the layout puts it unless that would run it into
-// the title before: then it moves right until a blank stands between them.
-class TitleRow {
- public:
-  explicit TitleRow(int y) : y_(y) {}
-  void At(int left, ConstStringPtr text) {
-    const int x = right_ == kNone ? left : std::max(left, right_ + W(" "));
-    DrawAt(x, y_, text);
-    right_ = x + W(text);
-  }
-  void At(int left, const char* text) { At(left, Text(text)); }
-  void Centred(int centre, ConstStringPtr text) { At(centre - W(text) / 2, text); }
-
- private:
-  static constexpr int kNone = -1000000;
-  int y_;
-  int right_ = kNone;
-};
 
 int ExamTerm() {
   const int last = gClass.lastTerm, c = Term();

@@ -107,6 +107,11 @@ TEST_F(MultiplePagesTest, ThePagesPrintToPdfForEverySwitchSetting) {
                              std::to_string(c.attend) + ".pdf";
     const std::string pdf = PrintToPdf(name);
     ASSERT_EQ(PdfPages(pdf), 12 * c.perStudent) << name;
+    // No two words of a page run together, the column titles least of all.
+    const std::vector<std::vector<PdfWord>> pages = PdfWords(pdf);
+    for (size_t p = 0; p < pages.size(); p++)
+      for (const std::string& pair : TouchingWords(pages[p]))
+        ADD_FAILURE() << name << " page " << p << ": " << pair;
     const std::string text = PdfText(pdf);
     for (int s = 0; s < 12; s++) {
       const std::string student = ToStdString(gMultipleStudents[s].name);

@@ -204,36 +204,6 @@ TEST_F(PrintingTest, PrintOnTheCommandLinePrintsTheGradebook) {
   EXPECT_NE(std::string::npos, PdfText(Path("cmd.pdf")).find("Hillcrest High School"));
 }
 
-// One word of a printed page as poppler places it, in points.
-struct PdfWord {
-  double x0, y0, x1, y1;
-  std::string text;
-};
-
-// The words of each page of a PDF file, read back with `pdftotext -bbox`.
-std::vector<std::vector<PdfWord>> PdfWords(const std::string& pdf) {
-  std::vector<std::vector<PdfWord>> pages;
-  const std::string html = RunTool("pdftotext -bbox '" + pdf + "' - 2>/dev/null");
-  static const std::regex word(
-      "<word xMin=\"([-0-9.]+)\" yMin=\"([-0-9.]+)\" xMax=\"([-0-9.]+)\" "
-      "yMax=\"([-0-9.]+)\">([^<]*)</word>");
-  size_t at = 0;
-  while (at < html.size()) {
-    size_t end = html.find('\n', at);
-    if (end == std::string::npos) end = html.size();
-    const std::string line = html.substr(at, end - at);
-    at = end + 1;
-    std::smatch m;
-    if (line.find("<page ") != std::string::npos) {
-      pages.emplace_back();
-    } else if (!pages.empty() && std::regex_search(line, m, word)) {
-      pages.back().push_back(
-          PdfWord{std::stod(m[1]), std::stod(m[2]), std::stod(m[3]), std::stod(m[4]), m[5]});
-    }
-  }
-  return pages;
-}
-
 // Prints pages first..last (1-based) of the view shown into a PDF, as the print command
 // does once its dialog is accepted.
 std::string PrintRange(const std::string& pdf, uint32_t first, uint32_t last) {
@@ -293,21 +263,9 @@ TEST_F(PrintingTest, NoTwoWordsOfAPrintedPageTouch) {
           pages.push_back(std::move(p));
         ASSERT_GE(pages.size(), 2u) << name;
         for (size_t p = 0; p < pages.size(); p++) {
-          const std::vector<PdfWord>& words = pages[p];
-          EXPECT_FALSE(words.empty()) << name << " page " << p;
-          for (size_t i = 0; i < words.size(); i++) {
-            for (size_t j = i + 1; j < words.size(); j++) {
-              const PdfWord &a = words[i], &b = words[j];
-              // Words of one line stand at least a thin space apart (a fifth of their
-              // height; the blank inside a text is wider), or they read as one.
-              const double gap = 0.1 * std::min(a.y1 - a.y0, b.y1 - b.y0);
-              const bool touch = a.x0 - gap <= b.x1 + gap && b.x0 - gap <= a.x1 + gap &&
-                                 a.y0 <= b.y1 && b.y0 <= a.y1;
-              EXPECT_FALSE(touch) << name << " page " << p << ": '" << a.text << "' at " << a.x0
-                                  << "," << a.y0 << " and '" << b.text << "' at " << b.x0 << ","
-                                  << b.y0;
-            }
-          }
+          EXPECT_FALSE(pages[p].empty()) << name << " page " << p;
+          for (const std::string& pair : TouchingWords(pages[p]))
+            ADD_FAILURE() << name << " page " << p << ": " << pair;
         }
       }
       CloseDocument();
