@@ -263,7 +263,8 @@ int VScrollValue() { return gVScrollBar ? GetControl32BitValue(gVScrollBar) : 0;
 int HScrollValue() { return gHScrollBar ? GetControl32BitValue(gHScrollBar) : 0; }
 
 void SetVScrollValue(int value) {
-  if (gVScrollBar) SetControl32BitValue(gVScrollBar, std::clamp(value, 0, std::max(0, VScrollMax())));
+  if (gVScrollBar)
+    SetControl32BitValue(gVScrollBar, std::clamp(value, 0, std::max(0, VScrollMax())));
 }
 
 void TopOfPage() {

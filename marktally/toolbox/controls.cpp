@@ -210,7 +210,9 @@ void KillControls(WindowRef window) {
 }
 
 namespace {
-int16_t Narrow(int32_t v) { return static_cast<int16_t>(std::clamp<int32_t>(v, INT16_MIN, INT16_MAX)); }
+int16_t Narrow(int32_t v) {
+  return static_cast<int16_t>(std::clamp<int32_t>(v, INT16_MIN, INT16_MAX));
+}
 }  // namespace
 
 int16_t GetControlValue(ControlRef control) { return Narrow(control->value); }

@@ -259,7 +259,8 @@ TEST_F(PrintingTest, NoTwoWordsOfAPrintedPageTouch) {
                                  std::to_string(zoom) + "-" + std::to_string(orientation) +
                                  "-exam" + std::to_string(scope);
         std::vector<std::vector<PdfWord>> pages = PdfWords(PrintRange(Path(name + "-a.pdf"), 1, 2));
-        for (auto& p : PdfWords(PrintRange(Path(name + "-z.pdf"), kPMPrintAllPages, kPMPrintAllPages)))
+        const std::string last = Path(name + "-z.pdf");
+        for (auto& p : PdfWords(PrintRange(last, kPMPrintAllPages, kPMPrintAllPages)))
           pages.push_back(std::move(p));
         ASSERT_GE(pages.size(), 2u) << name;
         for (size_t p = 0; p < pages.size(); p++) {
