@@ -2,7 +2,6 @@
 // turn desktop input into events.
 #include "marktally/toolbox/windows.h"
 
-#include <QAbstractNativeEventFilter>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QElapsedTimer>
@@ -320,42 +319,10 @@ void RestoreFrameFocus() {
 QWidget* FrameView() { return TB().frame ? TB().frame->view : nullptr; }
 QMainWindow* FrameWindow() { return TB().frame; }
 
-namespace {
-// A key that the X server still sends to the frame in the moment a dialog has shown but
-// the window manager has not yet given it the focus would be dropped by Qt, the frame
-// being blocked by the modal dialog: it goes to the dialog's window instead, where the
-// toolbox holds it as typed ahead. Only the window field of the key event changes.
-class KeysToFrontDialog : public QAbstractNativeEventFilter {
- public:
-  bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
-    if (type != "xcb_generic_event_t") return false;
-    auto* event = static_cast<unsigned char*>(message);
-    const unsigned kind = event[0] & 0x7Fu;
-    if (kind != kXcbKeyPress && kind != kXcbKeyRelease) return false;
-    Toolbox& tb = TB();
-    const WindowRecord* dialog = FrontDialogWindow();
-    if (!tb.frame || !dialog || !dialog->visible || !dialog->view) return false;
-    uint32_t window = 0;
-    std::memcpy(&window, event + kEventWindowOffset, sizeof window);
-    if (window != static_cast<uint32_t>(tb.frame->winId())) return false;
-    const auto to = static_cast<uint32_t>(dialog->view->winId());
-    std::memcpy(event + kEventWindowOffset, &to, sizeof to);
-    return false;
-  }
-
- private:
-  // The X protocol's key events: their codes and where their window stands.
-  static constexpr unsigned kXcbKeyPress = 2, kXcbKeyRelease = 3;
-  static constexpr int kEventWindowOffset = 12;
-};
-}  // namespace
-
 void EnsureFrame() {
   Toolbox& tb = TB();
   if (tb.frame || !tb.app) return;
   tb.frame = new Frame;
-  if (tb.interactive && QGuiApplication::platformName() == QLatin1String("xcb"))
-    tb.app->installNativeEventFilter(new KeysToFrontDialog);
   SyncFrameTitle();
   SyncFrameGeometry();
 }
