@@ -80,7 +80,7 @@ void ScrollReportView(benchmark::State& state) {
   int value = 0;
   for (auto _ : state) {
     value = value >= VScrollMax() ? 0 : value + 1;
-    SetControlValue(gVScrollBar, static_cast<int16_t>(value));
+    SetControl32BitValue(gVScrollBar, value);
     ScrollReport(0, -1);
     UpdateWindow();
   }

@@ -113,13 +113,11 @@ void DrawStatistics(int column, int y) {
     const int v = y + k * l;
     DrawAt(Margin(), v, labels[k]);
     Str255 text{};
-    if (k < 2) {
-      if (values[k] >= 0)
-        ValueToString(values[k], text);
-      else
-        ScoreToString(kBlank, text);
-      DrawRight(x + W("Point"), v, text);
-    }
+    if (values[k] >= 0)
+      ValueToString(values[k], text);
+    else
+      ScoreToString(kBlank, text);
+    DrawRight(x + W("Point"), v, text);
     if (possible <= 0 || values[k] < 0) continue;
     const auto p = static_cast<int16_t>(
         std::min<uint32_t>(Percent(static_cast<uint32_t>(values[k]), possible), 32767));

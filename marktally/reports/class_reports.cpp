@@ -15,6 +15,14 @@ using namespace reports;
 
 uint16_t gBreakdown[13] = {};
 
+void TitleRow::At(int left, ConstStringPtr text) {
+  const int x = right_ == kNone ? left : std::max(left, right_ + W(" "));
+  DrawAt(x, y_, text);
+  right_ = x + W(text);
+}
+void TitleRow::At(int left, const char* text) { At(left, Text(text)); }
+void TitleRow::Centred(int centre, ConstStringPtr text) { At(centre - W(text) / 2, text); }
+
 namespace {
 int16_t S16T(int v) { return static_cast<int16_t>(std::clamp(v, 0, kMaxTerms - 1)); }
 }  // namespace
@@ -45,6 +53,7 @@ ShownColumns Columns() {
 }
 
 bool HasExam(int scope) { return gClass.examWeight > 0 && gClass.examScope == scope; }
+
 
 int ExamTerm() {
   const int last = gClass.lastTerm, c = Term();
@@ -161,32 +170,33 @@ void DrawClassGrades(int first, int last) {
   int y = m + 8 * l;
   int x = TitleColumns(y);
   const int titleEnd = x;
+  TitleRow titles(y);
   if (shown.pointsLayout) {
-    DrawAt(x, y, "Points");
-    DrawAt(x + 10 * z, y, "Possible");
+    titles.At(x, "Points");
+    titles.At(x + 10 * z, "Possible");
     x += 20 * z;
   }
   x += 6 * z;
   Str255 cut{};
   for (int t : shown.terms) {
     TrimString(gTermNames[t], cut, static_cast<uint16_t>(12 * z));
-    DrawCentred(x - 8, y, cut);
+    titles.Centred(x - 8, cut);
     x += 12 * z;
   }
   if (shown.semester) {
     if (HasExam(2)) {
-      DrawCentred(x - 8, y, Text("Final Exam"));
+      titles.Centred(x - 8, Text("Final Exam"));
       x += 12 * z;
     }
-    DrawAt(x - W("1st Sem"), y, shown.currentSemester ? "2nd Semester" : "1st Semester");
+    titles.At(x - W("1st Sem"), shown.currentSemester ? "2nd Semester" : "1st Semester");
     x += 12 * z;
   }
   if (shown.year) {
     if (HasExam(3)) {
-      DrawCentred(x - 8, y, Text("Final Exam"));
+      titles.Centred(x - 8, Text("Final Exam"));
       x += 12 * z;
     }
-    DrawAt(x - W("Yea "), y, "Year");
+    titles.At(x - W("Yea "), "Year");
     x += 12 * z;
   }
   const int right = x + 28 - 12 * z;
@@ -326,16 +336,17 @@ void DrawClassAttendance(int first, int last) {
   const int start = AfterTitleColumns();
   int x = start;
   Str255 cut{};
+  TitleRow titles(y);
   for (int t : shown.terms) {
     TrimString(gTermNames[t], cut, static_cast<uint16_t>(12 * z));
-    DrawAt(x - W(cut) / 2 + W(" ") + 3 * z, y, cut);
+    titles.At(x - W(cut) / 2 + W(" ") + 3 * z, cut);
     x += 12 * z;
   }
   if (shown.semester) {
-    DrawAt(x - W("1s "), y, shown.currentSemester ? "2nd Semester" : "1st Semester");
+    titles.At(x - W("1s "), shown.currentSemester ? "2nd Semester" : "1st Semester");
     x += 12 * z;
   }
-  if (shown.year) DrawAt(x + W("A  "), y, "Year");
+  if (shown.year) titles.At(x + W("A  "), "Year");
   y += l;
   x = TitleColumns(y);
   const int columns =

@@ -49,14 +49,15 @@ int DrawColumnTitles(int y, bool subject) {
   if (subject) DrawAt(Margin(), y, "Subject");
   const std::vector<int> terms = TermColumns();
   int k = 0;
+  TitleRow titles(y);
   for (int t : terms) {
     Str255 name{};
     TrimString(gTermNames[t], name, static_cast<uint16_t>(12 * Z()));
-    DrawCentred(ColumnX(k++) - 8, y, name);
+    titles.Centred(ColumnX(k++) - 8, name);
   }
   if (SemesterColumn())
-    DrawAt(ColumnX(k++) - W("1st Sem"), y, SecondSemester() ? "2nd Semester" : "1st Semester");
-  if (YearColumn()) DrawAt(ColumnX(k++) - W("Yea"), y, "Year");
+    titles.At(ColumnX(k++) - W("1st Sem"), SecondSemester() ? "2nd Semester" : "1st Semester");
+  if (YearColumn()) titles.At(ColumnX(k++) - W("Yea"), "Year");
   return ColumnX(std::max(0, k - 1));
 }
 

@@ -11,6 +11,20 @@ void DrawTotalsReport(int16_t page);
 void DrawAttendReport(int16_t page);
 void DrawClassHeader();
 void DrawClassBreakdown(int y);
+// A row of column titles, each where the layout puts it unless that would run it into
+// the title before: then it moves right until a blank stands between them.
+class TitleRow {
+ public:
+  explicit TitleRow(int y) : y_(y) {}
+  void At(int left, const unsigned char* text);
+  void At(int left, const char* text);
+  void Centred(int centre, const unsigned char* text);
+
+ private:
+  static constexpr int kNone = -1000000;
+  int y_;
+  int right_ = kNone;
+};
 // Letter counters of the last breakdown drawn.
 extern uint16_t gBreakdown[13];
 void Breakdown(int16_t percent);

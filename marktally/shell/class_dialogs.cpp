@@ -338,8 +338,7 @@ void ScrollStudentReport() {
   const int step = 2 * ZoomLine();
   const int64_t value =
       (static_cast<int64_t>(PageHeightOrOne()) * pages * ShownStudent() + step - 1) / step;
-  SetControlValue(gVScrollBar,
-                  static_cast<int16_t>(std::clamp<int64_t>(value, 0, std::max(0, VScrollMax()))));
+  SetVScrollValue(static_cast<int>(std::clamp<int64_t>(value, 0, std::max(0, VScrollMax()))));
   ComputeReportPage();
   ForceUpdate();
 }

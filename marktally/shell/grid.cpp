@@ -161,8 +161,8 @@ void SetColumns() {
     gMaxColumns = kMaxAssignments;
     gLastColumn = kMaxAssignments - 1;
   }
-  if (gVScrollBar) SetControlMaximum(gVScrollBar, S16(VScrollMax()));
-  if (gHScrollBar) SetControlMaximum(gHScrollBar, S16(HScrollMax()));
+  if (gVScrollBar) SetControl32BitMaximum(gVScrollBar, VScrollMax());
+  if (gHScrollBar) SetControl32BitMaximum(gHScrollBar, HScrollMax());
 }
 
 int MaxWidth() {
@@ -587,7 +587,12 @@ void DrawScore(int16_t r0, int16_t c0, int16_t s, int16_t a) {
       Str255 mark = PStr("[");
       Append(mark, Number(note + 1));
       Append(mark, PStr("]"));
-      DrawAt(right - 8 * z + 4, baseline, mark);
+      // A score too wide to leave a blank after the brackets keeps the digit alone, so
+      // that mark and score never run together.
+      const int left = right - 8 * z + 4;
+      if (left + StringWidth(mark) + StringWidth(PStr(" ")) > right - 2 - StringWidth(text))
+        mark = Number(note + 1);
+      DrawAt(left, baseline, mark);
     }
     DrawRightAligned(right - 2, baseline, text);
     return;

@@ -75,7 +75,7 @@ void PageTo(int value) {
   if (!gVScrollBar) return;
   value = std::clamp(value, 0, std::max(0, VScrollMax()));
   if (value == VScrollValue()) return;
-  SetControlValue(gVScrollBar, S16(value));
+  SetVScrollValue(value);
   ComputePageNumber();
   ForceUpdate();
 }

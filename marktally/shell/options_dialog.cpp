@@ -335,6 +335,14 @@ bool ShowPanel() {
 }
 
 bool ClosePanel() {
+  if (gPanel == 0) return true;
+  // While an alert about a bad value is up, the panel shows under its own tab, not
+  // under the one clicked; the click takes effect once the panel is valid.
+  const int clicked = Value(kTabs);
+  if (clicked != TabOfPanel(gPanel)) {
+    SetValue(kTabs, TabOfPanel(gPanel));
+    Redraw();
+  }
   bool valid = true;
   switch (gPanel) {
     case kSchoolYearPanel:
@@ -358,10 +366,7 @@ bool ClosePanel() {
     default:
       return true;
   }
-  if (!valid && Value(kTabs) != TabOfPanel(gPanel)) {
-    SetValue(kTabs, TabOfPanel(gPanel));
-    Redraw();
-  }
+  if (valid) SetValue(kTabs, clicked);
   return valid;
 }
 

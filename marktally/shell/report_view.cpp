@@ -57,7 +57,7 @@ int ValueOfPage(int page) { return (PH() * page + Step() - 1) / Step(); }
 // Sets the vertical value and shows the pages there.
 void ScrollTo(int value) {
   if (!gVScrollBar) return;
-  SetControlValue(gVScrollBar, S16(std::clamp(value, 0, std::max(0, VScrollMax()))));
+  SetVScrollValue(value);
   ComputeReportPage();
   ForceUpdate();
 }
@@ -176,8 +176,8 @@ void HandleReportScrolls(int16_t, Point where, ControlRef control) {
 
 namespace {
 void ReportProc(ControlRef control, int16_t part, int page, bool vertical) {
-  const int value = GetControlValue(control);
-  const int min = GetControlMinimum(control), max = GetControlMaximum(control);
+  const int value = GetControl32BitValue(control);
+  const int min = GetControl32BitMinimum(control), max = GetControl32BitMaximum(control);
   page = std::max(page, 1);
   int next = value;
   switch (part) {
@@ -196,7 +196,7 @@ void ReportProc(ControlRef control, int16_t part, int page, bool vertical) {
     default:
       break;
   }
-  if (next != value) SetControlValue(control, S16(next));
+  if (next != value) SetControl32BitValue(control, next);
   // The thumb has moved the value itself; the view follows in every case.
   if (vertical)
     ScrollReport(0, 1);
@@ -215,12 +215,12 @@ void ReportHProc(ControlRef control, int16_t part) {
 namespace {
 void ReportWheel(ControlRef bar, int32_t delta, bool vertical) {
   if (!bar) return;
-  const int value = GetControlValue(bar);
+  const int value = GetControl32BitValue(bar);
   const int64_t wanted = static_cast<int64_t>(value) - delta;
   const int next = static_cast<int>(
-      std::clamp<int64_t>(wanted, GetControlMinimum(bar), GetControlMaximum(bar)));
+      std::clamp<int64_t>(wanted, GetControl32BitMinimum(bar), GetControl32BitMaximum(bar)));
   if (next == value) return;
-  SetControlValue(bar, S16(next));
+  SetControl32BitValue(bar, next);
   if (vertical)
     ScrollReport(0, value - next);
   else

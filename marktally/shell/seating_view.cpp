@@ -168,6 +168,8 @@ void UpdateSeatingChartHeader() {
 }
 
 void DrawSeatingChartHeader() {
+  // A printed page starts in the port's own font, which its lines do not leave room for.
+  ChartFont();
   const int m = gMargin, line = ZoomLine();
   const uint16_t width = static_cast<uint16_t>(std::max(gTitleWidth - 12, 0));
   Str255 text{};

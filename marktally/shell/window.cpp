@@ -177,13 +177,13 @@ void MakeNewScrollBars() {
   const Str255 empty = PStr("");
   Rect v{S16(p.top - 1), S16(p.right + 1 - sb), S16(p.bottom + 2 - sb),
          S16(p.right + 1)};
-  gVScrollBar = NewControl(gWindow, &v, empty, true, 0, 0, S16(VScrollMax()),
-                           kControlScrollBarLiveProc, 0);
+  gVScrollBar = NewControl(gWindow, &v, empty, true, 0, 0, 0, kControlScrollBarLiveProc, 0);
+  SetControl32BitMaximum(gVScrollBar, VScrollMax());
   SetControlViewSize(gVScrollBar, VPageStep());
   Rect h{S16(p.bottom + 1 - sb), kPlacardRight, S16(p.bottom + 1),
          S16(p.right + 2 - sb)};
-  gHScrollBar = NewControl(gWindow, &h, empty, true, 0, 0, S16(HScrollMax()),
-                           kControlScrollBarLiveProc, 0);
+  gHScrollBar = NewControl(gWindow, &h, empty, true, 0, 0, 0, kControlScrollBarLiveProc, 0);
+  SetControl32BitMaximum(gHScrollBar, HScrollMax());
   SetControlViewSize(gHScrollBar, HPageStep());
   Rect placard{S16(p.bottom + 1 - sb), S16(p.left - 1), S16(p.bottom + 1),
                kPlacardRight};
@@ -203,9 +203,9 @@ void AdjustScrollBars() {
   SizeControl(gHScrollBar, S16(p.right - 88 - sb), S16(sb));
   MoveControl(gPlacard, S16(p.left - 1), S16(p.bottom + 1 - sb));
   SizeControl(gPlacard, kPlacardRight + 1, S16(sb));
-  SetControlMaximum(gVScrollBar, S16(VScrollMax()));
+  SetControl32BitMaximum(gVScrollBar, VScrollMax());
   SetControlViewSize(gVScrollBar, VPageStep());
-  SetControlMaximum(gHScrollBar, S16(HScrollMax()));
+  SetControl32BitMaximum(gHScrollBar, HScrollMax());
   SetControlViewSize(gHScrollBar, HPageStep());
   ShowControl(gPlacard);
   ShowControl(gVScrollBar);
@@ -259,8 +259,13 @@ int HScrollMax() {
   return std::max(0, MaxWidth() / (2 * ZoomLine()) - HPageStep());
 }
 
-int VScrollValue() { return gVScrollBar ? GetControlValue(gVScrollBar) : 0; }
-int HScrollValue() { return gHScrollBar ? GetControlValue(gHScrollBar) : 0; }
+int VScrollValue() { return gVScrollBar ? GetControl32BitValue(gVScrollBar) : 0; }
+int HScrollValue() { return gHScrollBar ? GetControl32BitValue(gHScrollBar) : 0; }
+
+void SetVScrollValue(int value) {
+  if (gVScrollBar)
+    SetControl32BitValue(gVScrollBar, std::clamp(value, 0, std::max(0, VScrollMax())));
+}
 
 void TopOfPage() {
   if (!gVScrollBar) return;

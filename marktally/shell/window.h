@@ -57,8 +57,11 @@ int HPageStep();
 int VScrollMax();
 int HScrollMax();
 // The scroll values, 0 without a window.
+// The scroll values; a long report's vertical value passes 16 bits.
 int VScrollValue();
 int HScrollValue();
+// Sets the vertical value, kept within 0..VScrollMax().
+void SetVScrollValue(int value);
 
 void TopOfPage();
 void ScrollGrid(bool resetVertical);

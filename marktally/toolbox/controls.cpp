@@ -2,6 +2,7 @@
 #include "marktally/toolbox/controls.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "marktally/toolbox/internal.h"
 #include "marktally/toolbox/textedit.h"
@@ -167,8 +168,8 @@ ControlRef NewControl(WindowRef window, const Rect* bounds, ConstStringPtr title
   c->procID = procID;
   c->visible = visible;
   c->minimum = minimum;
-  c->maximum = std::max(minimum, maximum);
-  c->value = std::clamp(value, c->minimum, c->maximum);
+  c->maximum = std::max<int32_t>(minimum, maximum);
+  c->value = std::clamp<int32_t>(value, c->minimum, c->maximum);
   c->refCon = refCon;
   if (title) c->title.assign(reinterpret_cast<const char*>(title + 1), title[0]);
   if (procID == kControlEditTextProc || procID == kControlEditTextPasswordProc) {
@@ -208,27 +209,44 @@ void KillControls(WindowRef window) {
   window->focus = nullptr;
 }
 
-int16_t GetControlValue(ControlRef control) { return control->value; }
+namespace {
+int16_t Narrow(int32_t v) {
+  return static_cast<int16_t>(std::clamp<int32_t>(v, INT16_MIN, INT16_MAX));
+}
+}  // namespace
 
-void SetControlValue(ControlRef control, int16_t value) {
+int16_t GetControlValue(ControlRef control) { return Narrow(control->value); }
+void SetControlValue(ControlRef control, int16_t value) { SetControl32BitValue(control, value); }
+int16_t GetControlMinimum(ControlRef control) { return Narrow(control->minimum); }
+void SetControlMinimum(ControlRef control, int16_t minimum) {
+  SetControl32BitMinimum(control, minimum);
+}
+int16_t GetControlMaximum(ControlRef control) { return Narrow(control->maximum); }
+void SetControlMaximum(ControlRef control, int16_t maximum) {
+  SetControl32BitMaximum(control, maximum);
+}
+
+int32_t GetControl32BitValue(ControlRef control) { return control->value; }
+
+void SetControl32BitValue(ControlRef control, int32_t value) {
   value = std::clamp(value, control->minimum, control->maximum);
   if (value == control->value) return;
   control->value = value;
   Redraw(control);
 }
 
-int16_t GetControlMinimum(ControlRef control) { return control->minimum; }
+int32_t GetControl32BitMinimum(ControlRef control) { return control->minimum; }
 
-void SetControlMinimum(ControlRef control, int16_t minimum) {
+void SetControl32BitMinimum(ControlRef control, int32_t minimum) {
   control->minimum = minimum;
   control->maximum = std::max(control->maximum, minimum);
   control->value = std::clamp(control->value, control->minimum, control->maximum);
   Redraw(control);
 }
 
-int16_t GetControlMaximum(ControlRef control) { return control->maximum; }
+int32_t GetControl32BitMaximum(ControlRef control) { return control->maximum; }
 
-void SetControlMaximum(ControlRef control, int16_t maximum) {
+void SetControl32BitMaximum(ControlRef control, int32_t maximum) {
   control->maximum = std::max(maximum, control->minimum);
   control->value = std::clamp(control->value, control->minimum, control->maximum);
   Redraw(control);
@@ -331,8 +349,8 @@ int16_t TrackControl(ControlRef control, Point localPoint, ControlActionUPP acti
   if (part == kControlIndicatorPart) {
     const BarGeometry g = Geometry(control);
     const int start = g.vertical ? localPoint.v : localPoint.h;
-    const int startValue = control->value;
-    const int range = control->maximum - control->minimum;
+    const long startValue = control->value;
+    const long range = static_cast<long>(control->maximum) - control->minimum;
     while (StillDown()) {
       if (g.slack <= 0) continue;
       const Point m = MouseIn(control);
@@ -340,10 +358,10 @@ int16_t TrackControl(ControlRef control, Point localPoint, ControlActionUPP acti
       const long delta =
           (static_cast<long>(moved) * range * 2 + (moved < 0 ? -g.slack : g.slack)) /
           (2L * g.slack);
-      const auto value = static_cast<int16_t>(
+      const auto value = static_cast<int32_t>(
           std::clamp<long>(startValue + delta, control->minimum, control->maximum));
       if (value == control->value) continue;
-      SetControlValue(control, value);
+      SetControl32BitValue(control, value);
       if (action) action(control, part);
     }
     return part;

@@ -73,6 +73,14 @@ int16_t GetControlMinimum(ControlRef control);
 void SetControlMinimum(ControlRef control, int16_t minimum);
 int16_t GetControlMaximum(ControlRef control);
 void SetControlMaximum(ControlRef control, int16_t maximum);  // not below the minimum
+// The same values in 32 bits; the 16-bit calls read a value past their range as its
+// nearest end.
+int32_t GetControl32BitValue(ControlRef control);
+void SetControl32BitValue(ControlRef control, int32_t value);  // kept within min..max
+int32_t GetControl32BitMinimum(ControlRef control);
+void SetControl32BitMinimum(ControlRef control, int32_t minimum);
+int32_t GetControl32BitMaximum(ControlRef control);
+void SetControl32BitMaximum(ControlRef control, int32_t maximum);  // not below the minimum
 int32_t GetControlViewSize(ControlRef control);
 void SetControlViewSize(ControlRef control, int32_t viewSize);
 Rect* GetControlBounds(ControlRef control, Rect* bounds);

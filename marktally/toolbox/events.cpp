@@ -270,6 +270,28 @@ void FlushEvents(uint16_t mask, uint16_t stopMask) {
   if (mask & activMask) tb.activates.clear();
 }
 
+void HoldQueuedKeys(WindowRecord* dialog) {
+  Toolbox& tb = TB();
+  for (auto it = tb.queue.begin(); it != tb.queue.end();) {
+    if (it->event.what == keyDown || it->event.what == autoKey) {
+      dialog->heldKeys.push_back(it->event);
+      it = tb.queue.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
+void ReleaseHeldKeys(WindowRecord* dialog) {
+  Toolbox& tb = TB();
+  for (; !dialog->heldKeys.empty(); dialog->heldKeys.pop_back()) {
+    QueuedEvent key;
+    key.event = dialog->heldKeys.back();
+    tb.queue.push_front(std::move(key));
+  }
+  if (tb.waitLoop) tb.waitLoop->quit();
+}
+
 OSErr PostEvent(uint16_t what, uintptr_t message) {
   QueuedEvent e;
   e.event = MakeEvent(what, message);

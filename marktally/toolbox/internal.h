@@ -89,6 +89,8 @@ struct WindowRecord {
   ControlRecord* focus = nullptr;
   DialogRecord* dialog = nullptr;
   DialogView* view = nullptr;  // the desktop window of a dialog
+  // Keys typed ahead of this dialog, given back to the queue when it goes away.
+  std::deque<EventRecord> heldKeys;
 };
 
 struct ControlRecord {
@@ -97,9 +99,9 @@ struct ControlRecord {
   int16_t procID = 0;
   bool visible = false;
   bool active = true;
-  int16_t value = 0;
-  int16_t minimum = 0;
-  int16_t maximum = 0;
+  int32_t value = 0;  // 32-bit: a long report scrolls further than 16 bits reach
+  int32_t minimum = 0;
+  int32_t maximum = 0;
   int32_t viewSize = 0;
   long refCon = 0;
   ControlActionUPP action = nullptr;
@@ -304,6 +306,10 @@ uint16_t CurrentModifiers();
 // Lets Qt run; waits at most waitMs while no event of the mask is queued.
 void PumpEvents(int waitMs, uint16_t mask = 0xFFFF);
 void ResetEvents();
+// Keys typed for what was in front before a dialog showed: the queued ones move into
+// its held keys; they come back, ahead of everything queued, once it is hidden.
+void HoldQueuedKeys(WindowRecord* dialog);
+void ReleaseHeldKeys(WindowRecord* dialog);
 
 // ---- Windows ----------------------------------------------------------------------
 Rect FrameContentBounds();

@@ -26,7 +26,7 @@ void ResetToolboxForTesting();
 void InjectEvent(const EventRecord& event);
 void InjectKey(unsigned char charCode, uint16_t modifiers, bool autoRepeat = false);
 // A key typed once the next dialog or alert is in sight (keys queued before it shows
-// are dropped, as typed ahead).
+// were typed ahead of it: they wait until it goes).
 void InjectKeyOnceShown(unsigned char charCode, uint16_t modifiers);
 void InjectMouseWheel(uint16_t axis, int32_t delta);
 // A click on one of the frame's own buttons (inGoAway, inZoomOut) or a resize by the

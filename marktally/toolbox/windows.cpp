@@ -97,14 +97,15 @@ void PostMouseRelease(const QMouseEvent* e, Point global) {
 // dialog or alert appeared were typed for what was there before it.
 constexpr uint32_t kTypeAheadTicks = 15;
 
-bool TypedAhead() {
+// The dialog in front while its first keys still count as typed ahead of it.
+WindowRecord* TypedAheadOf() {
   Toolbox& tb = TB();
-  const WindowRecord* dialog = FrontDialogWindow();
-  return tb.interactive && dialog && dialog->visible && TickCount() < tb.keyGuardUntil;
+  WindowRecord* dialog = FrontDialogWindow();
+  const bool ahead = tb.interactive && dialog && dialog->visible && TickCount() < tb.keyGuardUntil;
+  return ahead ? dialog : nullptr;
 }
 
 void PostKey(const QKeyEvent* e) {
-  if (TypedAhead()) return;
   unsigned char charCode, keyCode;
   if (!TranslateKey(e, &charCode, &keyCode)) {
     // A character a class cannot store is refused aloud, never dropped in silence.
@@ -118,6 +119,11 @@ void PostKey(const QKeyEvent* e) {
                       (static_cast<uintptr_t>(keyCode) << 8) | charCode);
   q.event.modifiers =
       static_cast<uint16_t>((q.event.modifiers & btnState) | FromQtModifiers(e->modifiers()));
+  if (WindowRecord* dialog = TypedAheadOf()) {
+    HoldQueuedKeys(dialog);  // older keys still queued go first
+    dialog->heldKeys.push_back(q.event);
+    return;
+  }
   QueueEvent(std::move(q));
 }
 
@@ -575,9 +581,9 @@ void ShowWindow(WindowRef window) {
   if (IsDialogWindowClass(window->windowClass)) {
     window->visible = true;
     ShowDialogView(window);
-    // Keys typed before the question was in sight must not answer it: what the desktop
-    // delivers until the window is on the screen (half a second at most) is taken in,
-    // and every key waiting then is dropped.
+    // Keys typed before the question was in sight must not answer it, nor be lost: what
+    // the desktop delivers until the window is on the screen (half a second at most) is
+    // taken in, and every key waiting then is held for what was in front before.
     Toolbox& tb = TB();
     if (tb.interactive && window->view && window->view->windowHandle()) {
       QElapsedTimer mapping;
@@ -590,7 +596,7 @@ void ShowWindow(WindowRef window) {
       tb.keyGuardUntil = TickCount() + kTypeAheadTicks;
     }
     PumpEvents(0);
-    FlushEvents(keyDownMask | autoKeyMask, 0);
+    HoldQueuedKeys(window);
     for (; !tb.keysOnceShown.empty(); tb.keysOnceShown.pop_front()) {
       QueuedEvent key;
       key.event = tb.keysOnceShown.front();
@@ -613,6 +619,7 @@ void HideWindow(WindowRef window) {
     if (window->view) window->view->hide();
     if (before == window) Reactivate(nullptr);
     RestoreFrameFocus();
+    ReleaseHeldKeys(window);
     return;
   }
   window->visible = false;

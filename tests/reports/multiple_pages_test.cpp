@@ -107,6 +107,11 @@ TEST_F(MultiplePagesTest, ThePagesPrintToPdfForEverySwitchSetting) {
                              std::to_string(c.attend) + ".pdf";
     const std::string pdf = PrintToPdf(name);
     ASSERT_EQ(PdfPages(pdf), 12 * c.perStudent) << name;
+    // No two words of a page run together, the column titles least of all.
+    const std::vector<std::vector<PdfWord>> pages = PdfWords(pdf);
+    for (size_t p = 0; p < pages.size(); p++)
+      for (const std::string& pair : TouchingWords(pages[p]))
+        ADD_FAILURE() << name << " page " << p << ": " << pair;
     const std::string text = PdfText(pdf);
     for (int s = 0; s < 12; s++) {
       const std::string student = ToStdString(gMultipleStudents[s].name);
@@ -160,6 +165,39 @@ TEST_F(MultiplePagesTest, ThePopUpListsEveryStudentAndJumpsToTheirFirstPage) {
   NewMultipleClassReport();
   AdjustMultipleMenu();
   EXPECT_EQ(CountMenuItems(menu), 2);
+}
+
+// The largest merged report, 500 students of three pages each: the pop-up reaches every
+// student and the keys reach the last page, far past what 16 bits of scroll value hold.
+TEST_F(MultiplePagesTest, EveryPageOfTheLargestReportIsReachable) {
+  OpenReportClass(5, 3);
+  StartReport(WriteSubjects());
+  gShowAssigns = 1;
+  gShowComments = 1;
+  for (int k = 0; k < kMaxMultipleStudents; k++)
+    gMultipleStudents[k].name.setC(("Student " + std::to_string(k)).c_str());
+  gNumStudents = kMaxMultipleStudents;
+  AdjustScrollBars();
+  ASSERT_EQ(3 * kMaxMultipleStudents, ReportPageCount());
+  MenuRef menu = GetMenuHandle(kMultipleMenu);
+  ASSERT_NE(menu, nullptr);
+  for (int k : {0, 347, 348, 349, 350, 420, kMaxMultipleStudents - 1}) {
+    HandleMultipleChoice(static_cast<int16_t>(3 + k));
+    Run();
+    EXPECT_EQ(gCurrPage, 3 * k) << "student " << k;
+    // The pop-up opened there names that student for printing.
+    gPrintStu = gCurrPage;
+    AdjustMultipleMenu();
+    Str255 text;
+    GetMenuItemText(menu, 1, text);
+    EXPECT_EQ(ToStdString(text), "Print Student " + std::to_string(k) + "\xC9");
+  }
+  InjectKey(kHomeCharCode, 0);
+  Run();
+  EXPECT_EQ(gCurrPage, 0);
+  InjectKey(kEndCharCode, 0);
+  Run();
+  EXPECT_GE(gLastPage, 3 * kMaxMultipleStudents - 1) << "the last page is out of reach";
 }
 
 TEST_F(MultiplePagesTest, AFullPageCutsTheMissingWorkAtItsBottom) {

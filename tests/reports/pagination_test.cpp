@@ -1,6 +1,9 @@
 // Page counts of the report views, the page under a click, and the guards that keep
 // every count and composer away from a division by zero or a page outside the report.
+#include <functional>
+
 #include "marktally/model/grading.h"
+#include "marktally/model/scoretext.h"
 #include "marktally/reports/reports.h"
 #include "marktally/shell/menus.h"
 #include "marktally/toolbox/menus.h"
@@ -246,6 +249,104 @@ TEST_F(PaginationTest, StatisticsOfAnAssignment) {
     EXPECT_EQ(c.mean, mean) << c.scores[0];
     EXPECT_EQ(c.median, median) << c.scores[0];
     EXPECT_EQ(c.deviation, deviation) << c.scores[0];
+  }
+}
+
+// The largest class at the largest zoom: its student scores run past what 16 bits of
+// scroll value hold, and still the keys, the wheel, the thumb and the Students pop-up
+// reach every student and the last page.
+TEST_F(PaginationTest, EveryPageOfTheLargestClassIsReachable) {
+  OpenReportClass(kMaxStudents, kMaxAssignments, 7);
+  Show(kStudentScoresView);
+  const int count = ReportPageCount(), per = PagesPerStudent();
+  ASSERT_GT(count * PageHeight() / (2 * ZoomLine()), 32767) << "the report is not long enough";
+  ASSERT_EQ(GetControl32BitMaximum(gVScrollBar), VScrollMax());
+  const auto top = [this] {
+    InjectKey(kHomeCharCode, 0);
+    Run();
+    EXPECT_EQ(gCurrPage, 0);
+  };
+  struct Way {
+    const char* name;
+    std::function<void()> go;
+  };
+  const Way ways[] = {
+      {"End", [] { InjectKey(kEndCharCode, 0); }},
+      {"wheel", [] { InjectMouseWheel(kEventMouseWheelAxisY, -100000); }},
+      {"thumb",
+       [] {
+         Rect bar{}, window{};
+         GetControlBounds(gVScrollBar, &bar);
+         GetWindowBounds(gWindow, kWindowContentRgn, &window);
+         const int16_t h = static_cast<int16_t>(window.left + (bar.left + bar.right) / 2);
+         const int16_t v = static_cast<int16_t>(window.top + bar.top + (bar.right - bar.left) + 4);
+         ScriptMousePath({Point{v, h}, Point{static_cast<int16_t>(v + 2000), h}}, 0);
+       }},
+  };
+  for (const Way& w : ways) {
+    SCOPED_TRACE(w.name);
+    top();
+    w.go();
+    Run();
+    EXPECT_EQ(VScrollValue(), VScrollMax());
+    EXPECT_LE(gCurrPage, count - 1);
+    EXPECT_GE(gLastPage, count - 1) << "the last page is out of reach";
+  }
+  for (int s : {0, 124, 200, 248, kMaxStudents - 1}) {
+    HandleStudentsChoice(static_cast<int16_t>(5 + s));
+    Run();
+    EXPECT_EQ(gCurrPage, s * per) << "student " << s;
+  }
+}
+
+// Every statistics line shows its figure in points, the deviation too, with percents
+// shown or hidden; one score alone gives no deviation, and its line the text of a
+// missing score.
+TEST_F(PaginationTest, TheStatisticsLinesShowEachFigureInPoints) {
+  OpenReportClass(4, 1);
+  Show(kAssignmentScoresView);
+  gReportOptions = 0x0400;
+  gAssignments[0][0].points = 100;
+  const auto text = [](int32_t v) {
+    Str255 t{};
+    if (v >= 0)
+      ValueToString(v, t);
+    else
+      ScoreToString(kBlank, t);
+    return ToStdString(t);
+  };
+  struct Case {
+    const char* name;
+    std::vector<int16_t> scores;
+    bool percents;
+    int32_t deviation;
+  };
+  const Case cases[] = {
+      {"four scores with percents", {700, 800, 900, 1000}, true, 129},
+      {"four scores, percents hidden", {700, 800, 900, 1000}, false, 129},
+      {"one score", {700, kBlank, kBlank, kBlank}, true, -1},
+      {"one score, percents hidden", {700, kBlank, kBlank, kBlank}, false, -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (int s = 0; s < 4; s++) gScores[s][0][0] = c.scores[s];
+    gClass.flags = static_cast<uint8_t>(c.percents ? gClass.flags & ~0x02 : gClass.flags | 0x02);
+    const auto log = DrawPageLog(0);
+    const TextDrawRecord* label = Find(log, "Standard Deviation");
+    ASSERT_NE(nullptr, label);
+    std::vector<std::string> line;
+    for (const TextDrawRecord& r : log)
+      if (&r != label && r.pen.v == label->pen.v) line.push_back(r.text);
+    if (c.deviation < 0) {
+      // The text of a missing score is one blank: nothing shows beside the label.
+      EXPECT_EQ(" ", text(c.deviation));
+      EXPECT_TRUE(line.empty());
+      continue;
+    }
+    ASSERT_FALSE(line.empty()) << "the deviation line is blank";
+    EXPECT_EQ(text(c.deviation), line.front());
+    // The percent of the deviation follows only when percents are shown; no letter.
+    EXPECT_EQ(c.percents ? 2u : 1u, line.size());
   }
 }
 

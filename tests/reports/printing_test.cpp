@@ -281,6 +281,76 @@ TEST_F(PrintingTest, EveryCharacterReachesPaperAsItsTextAndClipsHold) {
   EXPECT_EQ(0, outside);
 }
 
+// Prints pages first..last (1-based) of the view shown into a PDF, as the print command
+// does once its dialog is accepted.
+std::string PrintRange(const std::string& pdf, uint32_t first, uint32_t last) {
+  PMPrintToFile(pdf);
+  UpdateWindow();
+  PMSetPageRange(first, last);
+  gPrinting = 1;
+  if (gCurrView == kSeatingChartView)
+    PrintSeatingChart();
+  else if (IsGridView())
+    PrintGradebook();
+  else
+    PrintReport();
+  gPrinting = 0;
+  PMPrintToFile("");
+  return pdf;
+}
+
+// Every view of a class that shows every column (all the terms of the semester, the
+// semester and year, the final exam, IDs, names, percents and letters), printed at each
+// window zoom on portrait and landscape paper: on the first pages and the last one no
+// word overlaps or touches another, nor comes closer than a thin space beside it.
+TEST_F(PrintingTest, NoTwoWordsOfAPrintedPageTouch) {
+  const uint16_t views[] = {kGradebookView,        kAttendanceView,        kSeatingChartView,
+                            kClassGradesView,      kClassSummaryView,      kAttendanceTotalsView,
+                            kAttendanceSummaryView, kStudentScoresView,    kStudentSummaryView,
+                            kStudentAttendanceView, kAssignmentScoresView, kMissingAssignmentsView};
+  // No final exam, one that counts in the semester grade, one in the year grade.
+  const uint8_t examScopes[] = {0, 2, 3};
+  for (int16_t orientation : {kPMPortrait, kPMLandscape}) {
+    for (int16_t zoom : {5, 6, 7}) {
+      const uint8_t scope = examScopes[(zoom + orientation) % 3];
+      WriteClass(Path("Full.mtb"), [orientation, scope] {
+        FillReportClass(60, 40);
+        gReportOptions = static_cast<uint16_t>(gReportOptions | 0x0800);
+        gClass.examWeight = scope ? 20 : 0;
+        gClass.examScope = scope ? scope : 1;
+        gPageSetup.orientation = orientation;
+      });
+      PostCommandLineEvents({Path("Full.mtb")});
+      Run();
+      ASSERT_NE(nullptr, gWindow);
+      DoZoom(zoom);
+      for (uint16_t view : views) {
+        if (view == kSeatingChartView)
+          ASSERT_TRUE(Choose(kReportsMenu, kSeatingChartItem));
+        else if (view == kAttendanceView)
+          ASSERT_TRUE(Choose(kReportsMenu, kAttendanceViewItem));
+        else
+          Show(view);
+        ASSERT_EQ(view, gCurrView);
+        const std::string name = "words-view" + std::to_string(view) + "-zoom" +
+                                 std::to_string(zoom) + "-" + std::to_string(orientation) +
+                                 "-exam" + std::to_string(scope);
+        std::vector<std::vector<PdfWord>> pages = PdfWords(PrintRange(Path(name + "-a.pdf"), 1, 2));
+        const std::string last = Path(name + "-z.pdf");
+        for (auto& p : PdfWords(PrintRange(last, kPMPrintAllPages, kPMPrintAllPages)))
+          pages.push_back(std::move(p));
+        ASSERT_GE(pages.size(), 2u) << name;
+        for (size_t p = 0; p < pages.size(); p++) {
+          EXPECT_FALSE(pages[p].empty()) << name << " page " << p;
+          for (const std::string& pair : TouchingWords(pages[p]))
+            ADD_FAILURE() << name << " page " << p << ": " << pair;
+        }
+      }
+      CloseDocument();
+    }
+  }
+}
+
 // Header, first row and closing positions of one page of each view at zoom 6.
 TEST_F(PrintingTest, DrawingLogFixesHeaderRowAndTrailerPositions) {
   OpenReportClass(60, 40, 6);

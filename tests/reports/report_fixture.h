@@ -4,6 +4,7 @@
 // the file back with poppler's tools.
 #pragma once
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <regex>
@@ -50,6 +51,54 @@ inline int Occurrences(const std::string& text, const std::string& word) {
     if (before && after) n++;
   }
   return n;
+}
+
+// One word of a printed page as poppler places it, in points.
+struct PdfWord {
+  double x0, y0, x1, y1;
+  std::string text;
+};
+
+// The words of each page of a PDF file, read back with `pdftotext -bbox`.
+inline std::vector<std::vector<PdfWord>> PdfWords(const std::string& pdf) {
+  std::vector<std::vector<PdfWord>> pages;
+  const std::string html = RunTool("pdftotext -bbox '" + pdf + "' - 2>/dev/null");
+  static const std::regex word(
+      "<word xMin=\"([-0-9.]+)\" yMin=\"([-0-9.]+)\" xMax=\"([-0-9.]+)\" "
+      "yMax=\"([-0-9.]+)\">([^<]*)</word>");
+  size_t at = 0;
+  while (at < html.size()) {
+    size_t end = html.find('\n', at);
+    if (end == std::string::npos) end = html.size();
+    const std::string line = html.substr(at, end - at);
+    at = end + 1;
+    std::smatch m;
+    if (line.find("<page ") != std::string::npos) {
+      pages.emplace_back();
+    } else if (!pages.empty() && std::regex_search(line, m, word)) {
+      pages.back().push_back(
+          PdfWord{std::stod(m[1]), std::stod(m[2]), std::stod(m[3]), std::stod(m[4]), m[5]});
+    }
+  }
+  return pages;
+}
+
+// The pairs of words of one page that overlap, touch, or stand closer side by side than
+// a thin space (a fifth of their height; the blank inside a text is wider), so that they
+// read as one.
+inline std::vector<std::string> TouchingWords(const std::vector<PdfWord>& words) {
+  std::vector<std::string> pairs;
+  for (size_t i = 0; i < words.size(); i++) {
+    for (size_t j = i + 1; j < words.size(); j++) {
+      const PdfWord &a = words[i], &b = words[j];
+      const double gap = 0.1 * std::min(a.y1 - a.y0, b.y1 - b.y0);
+      if (a.x0 - gap <= b.x1 + gap && b.x0 - gap <= a.x1 + gap && a.y0 <= b.y1 && b.y0 <= a.y1)
+        pairs.push_back("'" + a.text + "' at " + std::to_string(a.x0) + "," +
+                        std::to_string(a.y0) + " and '" + b.text + "' at " + std::to_string(b.x0) +
+                        "," + std::to_string(b.y0));
+    }
+  }
+  return pairs;
 }
 
 inline std::string ArtifactDir() {

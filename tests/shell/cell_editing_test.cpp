@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "marktally/model/recent.h"
+#include "marktally/shell/alerts.h"
 #include "marktally/shell/menus.h"
 #include "tests/shell/editing_fixture.h"
 
@@ -330,6 +331,30 @@ TEST_F(EditingTest, TypeAheadCompletesLettersSpecialScoresCategoriesAndCodes) {
   TESetSelect(0, 32767, gEditHandle);
   Type("a");
   EXPECT_EQ("Ab", EditorText());
+}
+
+// A new category and its points typed in one go: the question about the category
+// waits for its own answer, and the points typed ahead of it reach the points cell.
+TEST_F(EditingTest, KeysTypedAheadOfAQuestionReachTheirCellOnceItIsAnswered) {
+  OpenClass(6, 4);
+  InstallAlertSink();  // the real alert, with its own window and keys
+  // The first empty column, from its date to its points without a pause.
+  Rect title;
+  TitleBox(4, &title);
+  ClickAt(title.left + 4, 20);
+  ASSERT_EQ(kEditDate, gEditKind);
+  for (unsigned char c : std::string("\rLab 3\rLabs\r30\r")) InjectKey(c, 0);
+  InjectKeyOnceShown(kReturnCharCode, 0);  // Yes, with the question in sight
+  Run();
+  const int t = T();
+  int16_t labs = -1;
+  for (int k = 0; k < kMaxCategories; k++)
+    if (ToStdString(gCategories[t][k].name) == "Labs") labs = static_cast<int16_t>(k);
+  ASSERT_GE(labs, 0) << "the category was not added";
+  EXPECT_EQ("Lab 3", ToStdString(gAssignments[t][4].name));
+  EXPECT_EQ(labs, gAssignments[t][4].category);
+  EXPECT_EQ(30, gAssignments[t][4].points) << "the points typed ahead were lost";
+  EXPECT_FALSE(gEditHandle && gEditKind == kEditPoints) << "the points cell is still open";
 }
 
 TEST_F(EditingTest, TypingIsLimitedToTheCellsLength) {

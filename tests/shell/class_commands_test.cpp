@@ -3,10 +3,13 @@
 // following the comments dialog's student, and undo through the menu.
 #include "marktally/shell/class_dialogs.h"
 
+#include <cstring>
+
 #include "marktally/reports/pagination.h"
 #include "marktally/shell/dialog_items.h"
 #include "marktally/shell/dialogs.h"
 #include "marktally/shell/pagesize.h"
+#include "marktally/toolbox/printing.h"
 #include "tests/shell/editing_fixture.h"
 
 namespace {
@@ -138,6 +141,58 @@ TEST_F(ClassCommandsTest, ACurveFromTheGradebookRecomputesAndUndoesThroughTheMen
   EXPECT_NE(gStudents[0].termPercent[t], percent);
   Undo();
   for (int s = 0; s < 10; s++) EXPECT_EQ(gScores[s][t][0], before[s]) << s;
+}
+
+// Printing leaves the undo of a curve as it was; a change of view clears it, as every
+// view command does. Either way the Undo item says what choosing it will do.
+TEST_F(ClassCommandsTest, AfterReportViewsAndPrintingTheUndoItemSaysWhatItWillUndo) {
+  const auto undoItem = [](std::string* text) {
+    AdjustMenus();
+    OpenFrameMenu(kEditMenu);
+    bool enabled = false;
+    FrameMenuItem(kEditMenu, kUndoItem, text, &enabled, nullptr);
+    *text = text->substr(0, text->find('\t'));
+    return enabled;
+  };
+  struct Case {
+    const char* name;
+    int16_t curveIn;                // the Reports menu item of the view the curve is made in
+    std::vector<int16_t> thenShow;  // views opened after it, before printing
+    bool undoes;
+  };
+  const Case cases[] = {
+      {"curve and print in the gradebook", kGradebookViewItem, {}, true},
+      {"curve and print in the assignment report", 14, {}, true},
+      {"report views between the curve and the print", kGradebookViewItem,
+       {kClassGradesItem, 14, 7}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    OpenClass(10, 4);
+    const int t = T();
+    int16_t before[10];
+    for (int s = 0; s < 10; s++) before[s] = gScores[s][t][0];
+    ASSERT_TRUE(Choose(kReportsMenu, c.curveIn));
+    if (c.curveIn == kGradebookViewItem) SelectAssignment(0);
+    ScriptDialog(gCurveDialog, {TypeStep(13, "90"), TypeStep(17, "95"), ClickStep(1)});
+    ASSERT_TRUE(Choose(kEditMenu, kCurveItem));
+    int16_t curved[10];
+    for (int s = 0; s < 10; s++) curved[s] = gScores[s][t][0];
+    ASSERT_NE(0, std::memcmp(before, curved, sizeof before));
+    std::string text;
+    EXPECT_TRUE(undoItem(&text));
+    EXPECT_EQ(text, "Undo curve");
+    for (int16_t view : c.thenShow) ASSERT_TRUE(Choose(kReportsMenu, view)) << view;
+    PMPrintToFile(Path("printed.pdf"));
+    PMScriptDialogAnswers(true);
+    ASSERT_TRUE(Choose(kFileMenu, kPrintItem));
+    PMResetForTesting();
+    EXPECT_EQ(c.undoes, undoItem(&text));
+    EXPECT_EQ(text, c.undoes ? "Undo curve" : "Can't Undo");
+    EXPECT_EQ(c.undoes, Choose(kEditMenu, kUndoItem));
+    for (int s = 0; s < 10; s++) EXPECT_EQ(gScores[s][t][0], c.undoes ? before[s] : curved[s]);
+    CloseDocument();
+  }
 }
 
 TEST_F(ClassCommandsTest, AssignSeatsCancelledLeavesTheChart) {

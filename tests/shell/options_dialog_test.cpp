@@ -360,6 +360,37 @@ TEST_F(OptionsTest, EachFieldRefusesABadValueWithItsAlertTheFocusAndItsTabBack) 
   }
 }
 
+// While the alert about a bad value is up, the dialog behind it looks as before the
+// click on another tab: the panel's own tab selected, the panel with its items.
+TEST_F(OptionsTest, BehindTheAlertThePanelStaysInSightUnderItsOwnTab) {
+  static std::vector<uint32_t> before, during;
+  static int16_t tabDuring = 0;
+  static const auto image = [] {
+    CGrafPtr port = GetDialogPort(gOptionsDialog);
+    Rect r{};
+    GetPortBounds(port, &r);
+    std::vector<uint32_t> pixels;
+    for (int y = 0; y < r.bottom - r.top; y++)
+      for (int x = 0; x < r.right - r.left; x++) pixels.push_back(GetPortPixel(port, x, y));
+    return pixels;
+  };
+  before.clear();
+  during.clear();
+  SetAlertResponder([](const AlertShown& a) {
+    EXPECT_EQ(a.message, "Invalid special score");
+    during = image();
+    tabDuring = ValueOf(gOptionsDialog, 3);
+    return DialogItemIndex{1};
+  });
+  Run({Tab(5), TypeStep(6, "1/2"), CheckStep([](DialogRef) { before = image(); }), Tab(2),
+       CheckStep([](DialogRef d) { EXPECT_EQ(ValueOf(d, 3), 5); }), ClickStep(2)});
+  EXPECT_EQ(tabDuring, 5) << "the clicked tab is drawn selected behind the alert";
+  ASSERT_FALSE(during.empty()) << "no alert";
+  size_t differ = 0;
+  for (size_t i = 0; i < before.size() && i < during.size(); i++) differ += before[i] != during[i];
+  EXPECT_EQ(differ, 0u) << "the dialog behind the alert is not the panel as it was";
+}
+
 TEST_F(OptionsTest, OKWithABadValueKeepsTheDialogOpenOnThatPanel) {
   ExpectAlert(kAlertStopAlert, "Invalid special score",
               "Ratios may not be used as special scores.");

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """The class options dialog under a real X server with a window manager (openbox) and
-real key presses (xdotool): Escape cancels, Tab walks the fields of a panel, Return is
-OK. Opens a class, types into the dialog twice, saves with Ctrl+S and reads the saved
-class back. Screenshots of the dialog go to the output folder. Without openbox or
+real key presses (xdotool): Escape cancels, a blank term name refused on a click on
+another tab keeps its panel and tab in sight behind the alert, Tab walks the fields of
+a panel, Return is OK. Opens a class, types into the dialog, saves with Ctrl+S and reads
+the saved class back. Screenshots of the dialog go to the output folder. Without openbox or
 xdotool the test is skipped with a message (exit code 77)."""
 
 import argparse
@@ -93,6 +94,36 @@ def main():
         time.sleep(0.8)
         type_text("Fall")
         shot(display, os.path.join(args.out, "options-typed.png"))
+        keys("Escape")
+        smoke.wait_for("the dialog to close", 15, lambda: not shown("Class Options"))
+
+        # A blank term name refused on a click on the Categories tab: behind the alert
+        # the panel stays in sight under its own tab. Return closes the alert, Escape
+        # the dialog.
+        keys("ctrl+k")
+        smoke.wait_for("the options dialog", 15, lambda: shown("Class Options"))
+        time.sleep(0.8)
+        keys("BackSpace")
+        dialog = find(display, "Class Options")
+        dx, dy, _, _ = display.geometry(dialog)
+        school_year, categories = (dx + 40, dy + 24), (dx + 160, dy + 24)
+        xdotool("mousemove", str(categories[0]), str(categories[1]))
+        time.sleep(0.2)
+        xdotool("click", "1")
+        smoke.wait_for("the alert", 15, lambda: shown("Marktally"))
+        time.sleep(1.0)
+        shot(display, os.path.join(args.out, "options-refused-tab.png"))
+        _, _, rows = display.screenshot()
+
+        def pixel(x, y):
+            return tuple(rows[y][3 * x:3 * x + 3])
+
+        if pixel(*school_year) != (255, 255, 255) or pixel(*categories) == (255, 255, 255):
+            raise SystemExit("options keys: behind the alert the clicked tab is drawn selected "
+                             "(see options-refused-tab.png)")
+        keys("Return")
+        smoke.wait_for("the alert to close", 15, lambda: not shown("Marktally"))
+        time.sleep(0.5)
         keys("Escape")
         smoke.wait_for("the dialog to close", 15, lambda: not shown("Class Options"))
 

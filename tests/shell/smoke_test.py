@@ -580,16 +580,18 @@ def case_paste_alert(desk, document, window):
 
 
 def case_typed_ahead(desk, document, window):
-    """A new category and its points typed in one go: the alert keeps its question."""
+    """A new category and its points typed in one go: the alert keeps its question, and
+    the points typed ahead of it reach the points cell once it is answered."""
     cx, cy = desk.content(window)
     column = 10  # the first empty one: the class opens on its first column
     desk.click(cx + TITLE_WIDTH + COLUMN * column + COLUMN // 2, cy + 120)
     time.sleep(0.6)
     # The date as it is, the name, the new category and its points, in one go.
     desk.xdo("key", "--delay", "5", "Return", "L", "a", "b", "space", "3", "Return",
-             "L", "a", "b", "s", "Return", "2", "5", "Return")
+             "L", "a", "b", "s", "Return", "3", "0", "Return")
     alert = desk.wait_window("Marktally", 10)
     time.sleep(1.0)
+    desk.shot("marktally-typed-ahead-alert.png")
     if not desk.windows("Marktally"):
         raise SystemExit("desktop: keys typed ahead answered the 'add this category?' alert")
     desk.display.close(alert)  # a Yes/No question has no Cancel: its close button is dead
@@ -599,16 +601,16 @@ def case_typed_ahead(desk, document, window):
     desk.xdo("windowactivate", "--sync", str(alert))
     desk.key("Return")  # Yes, once the question is in sight
     desk.wait_gone("Marktally")
-    time.sleep(0.5)
-    desk.key("2", "5", "Return")
-    time.sleep(0.5)
+    time.sleep(1.0)
+    desk.shot("marktally-typed-ahead-after.png")
     before = desk.saved_when(document)
     desk.key("ctrl+s")
     desk.expect_saved(document, before, "after the new category")
     lines = desk.dump(document)
-    if "Lab 3|Labs|25" not in lines:
+    if "Lab 3|Labs|30" not in lines:
         raise SystemExit("desktop: the typed-ahead column reads " + repr(lines[-3:]))
-    print("desktop: keys typed ahead of the alert were dropped; the column has 25 points")
+    print("desktop: keys typed ahead of the alert waited for its answer; the column has "
+          "30 points")
 
 
 def case_empty_attendance_cell(desk, document, window, known_fault=None):

@@ -108,7 +108,7 @@ TEST_F(DialogTest, ReturnAndEnterPressTheDefaultItemEscapeAndCommandPeriodTheCan
   EXPECT_EQ(Run(), 2);
 }
 
-TEST_F(DialogTest, KeysTypedBeforeTheDialogShowsNeverAnswerIt) {
+TEST_F(DialogTest, KeysTypedBeforeTheDialogShowsNeverAnswerItAndComeBackAfter) {
   // Typed ahead for the grid: a score and Return, then the dialog comes up.
   InjectKey('7', 0);
   InjectKey(kReturnCharCode, 0);
@@ -116,7 +116,14 @@ TEST_F(DialogTest, KeysTypedBeforeTheDialogShowsNeverAnswerIt) {
   EXPECT_EQ(Run(), 2) << "only the key typed with the dialog in sight answers";
   EventRecord e;
   EXPECT_FALSE(EventAvail(keyDownMask | autoKeyMask, &e));
+  // A click queued behind the held keys stays behind them once the dialog goes.
+  PostEvent(mouseDown, 0);
   HideWindow(GetDialogWindow(dialog));
+  std::vector<unsigned> back;
+  while (GetNextEvent(keyDownMask | mDownMask, &e))
+    back.push_back(e.what == keyDown ? static_cast<unsigned>(e.message & charCodeMask) : 0x100u);
+  EXPECT_EQ(back, (std::vector<unsigned>{'7', kReturnCharCode, 0x100u}))
+      << "the keys typed ahead come back, in order, for what was in front before";
   // A dialog already in sight keeps what is typed into it.
   ShowWindow(GetDialogWindow(dialog));
   InjectKey(kReturnCharCode, 0);
