@@ -24,7 +24,8 @@ void TitleRow::At(int left, const char* text) { At(left, Text(text)); }
 void TitleRow::Centred(int centre, ConstStringPtr text) { At(centre - W(text) / 2, text); }
 
 namespace {
-int16_t S16T(int v) { return static_cast<int16_t>(std::clamp(v, 0, kMaxTerms - 1)); }
+// A term number from the class settings, kept inside the term tables.
+int16_t ClampedTerm(int v) { return static_cast<int16_t>(std::clamp(v, 0, kMaxTerms - 1)); }
 }  // namespace
 
 namespace {
@@ -141,7 +142,7 @@ void DrawAverageGrades(const ShownColumns& shown, int y) {
   if (shown.semester) {
     if (HasExam(2)) {
       Mean m;
-      for (int s = 0; s < n; s++) m.Add(ExamPercent(S16T(ExamTerm()), static_cast<int16_t>(s)));
+      for (int s = 0; s < n; s++) m.Add(ExamPercent(ClampedTerm(ExamTerm()), static_cast<int16_t>(s)));
       DrawMean(m, x, y);
       x += 12 * z;
     }
@@ -154,7 +155,7 @@ void DrawAverageGrades(const ShownColumns& shown, int y) {
   if (shown.year) {
     if (HasExam(3)) {
       Mean m;
-      for (int s = 0; s < n; s++) m.Add(ExamPercent(S16T(ExamTerm()), static_cast<int16_t>(s)));
+      for (int s = 0; s < n; s++) m.Add(ExamPercent(ClampedTerm(ExamTerm()), static_cast<int16_t>(s)));
       DrawMean(m, x, y);
       x += 12 * z;
     }
@@ -221,7 +222,7 @@ void DrawClassGrades(int first, int last) {
     }
     if (shown.semester) {
       if (HasExam(2)) {
-        DrawGradePair(ExamPercent(S16T(ExamTerm()), static_cast<int16_t>(s)), cx, y, false);
+        DrawGradePair(ExamPercent(ClampedTerm(ExamTerm()), static_cast<int16_t>(s)), cx, y, false);
         cx += 12 * z;
       }
       DrawGradePair(
@@ -231,7 +232,7 @@ void DrawClassGrades(int first, int last) {
     }
     if (shown.year) {
       if (HasExam(3)) {
-        DrawGradePair(ExamPercent(S16T(ExamTerm()), static_cast<int16_t>(s)), cx, y, false);
+        DrawGradePair(ExamPercent(ClampedTerm(ExamTerm()), static_cast<int16_t>(s)), cx, y, false);
         cx += 12 * z;
       }
       DrawGradePair(FinalPercent(static_cast<int16_t>(s)), cx, y);

@@ -32,7 +32,8 @@ namespace {
 
 
 int Step() { return 2 * ZoomLine(); }
-int PH() { return std::max<int>(1, PageHeight()); }
+// A page's height on screen, never 0 (it divides).
+int PageStride() { return std::max<int>(1, PageHeight()); }
 
 void FramePage(int pw, int ph) {
   const int l = ZoomLine();
@@ -52,7 +53,7 @@ void PaintGray(const Rect& r) {
 
 // The first scroll value whose top lies on the page: rounded up, so that the page
 // placard and a click at the top name that page, not the one before.
-int ValueOfPage(int page) { return (PH() * page + Step() - 1) / Step(); }
+int ValueOfPage(int page) { return (PageStride() * page + Step() - 1) / Step(); }
 
 // Sets the vertical value and shows the pages there.
 void ScrollTo(int value) {
@@ -131,7 +132,7 @@ void PrintPages(int first, int count) {
 void UpdateReport() {
   UpdateContent(
       [](const Rect& content) {
-        const int ph = PH(), pw = PageWidth() + 2 * gMargin, l = ZoomLine();
+        const int ph = PageStride(), pw = PageWidth() + 2 * gMargin, l = ZoomLine();
         const int top = Step() * VScrollValue(), left = Step() * HScrollValue();
         const int height = content.bottom - content.top, width = content.right - content.left;
         const int p0 = top / ph, p1 = (height + top) / ph;
@@ -160,7 +161,7 @@ void UpdateReport() {
       nullptr);
 }
 
-int ReportPageAt(Point local) { return (local.v + Step() * VScrollValue()) / PH(); }
+int ReportPageAt(Point local) { return (local.v + Step() * VScrollValue()) / PageStride(); }
 
 void ScrollReport(int dh, int dv) {
   if (dh == 0 && dv == 0) return;
@@ -405,11 +406,11 @@ void HandleAssignmentsChoice(int16_t item) {
   }
   if (item < 3 || item >= 3 + n || !gVScrollBar) return;
   const int pages = std::max<int>(1, PagesPerAssignment());
-  int value = (item - 3) * PH() * pages / Step();
+  int value = (item - 3) * PageStride() * pages / Step();
   // Truncation can leave the value on the page before: step down until it shows the
   // chosen assignment.
   for (int k = 0; k < 4; k++) {
-    const int page = (ZoomLine() + value * Step()) / PH();
+    const int page = (ZoomLine() + value * Step()) / PageStride();
     if (page / pages >= item - 3) break;
     value++;
   }
