@@ -298,23 +298,15 @@ void DoOptionsDialog() {
   InitCursor();
   SetValue(kTabs, 1);
   ShowPanel();
-  CenterDialog(gOptionsDialog);
-  SelectDialog(gOptionsDialog);
-  ShowDialog(gOptionsDialog);
-  for (;;) {
-    DialogItemIndex item = 0;
-    ModalDialog(gEventFilter, &item);
-    if (item == kCancel) {
-      HideDialog(gOptionsDialog);
-      return;
-    }
-    if (item == kOK && ClosePanel()) break;
+  ModalLoop loop;
+  loop.valid = [] { return ClosePanel(); };
+  loop.onItem = [](DialogItemIndex item) {
     if (item == kTabs)
       ShowPanel();
     else if (item > kFixedItems)
       HandlePanelClicks(item);
-  }
-  HideDialog(gOptionsDialog);
+  };
+  if (!RunModal(gOptionsDialog, loop)) return;
   SetUndoOptions();
   SaveOptions();
   SetColumns();
