@@ -106,7 +106,7 @@ def check(root):
 def self_test():
     """Each row: a file written into an empty tree, and whether the check must fail."""
     rows = [
-        ("marktally/reports/a.cpp", '#include "marktally/shell/window.h"\n', True),
+        ("marktally/reports/a.cpp", '#include "marktally/shell/window/window.h"\n', True),
         ("marktally/reports/a.h", '#include "marktally/model/tables.h"\n', False),
         ("marktally/model/a.cpp", '#include "marktally/toolbox/quickdraw.h"\n', True),
         ("marktally/model/a.h", '#include "tables.h"\n', False),

@@ -19,11 +19,11 @@
 
 #include "full_class_window.h"
 #include "marktally/reports/pagination.h"
-#include "marktally/shell/print_commands.h"
-#include "marktally/shell/grid.h"
-#include "marktally/shell/pagesize.h"
-#include "marktally/shell/report_view.h"
-#include "marktally/shell/selection.h"
+#include "marktally/shell/commands/print_commands.h"
+#include "marktally/shell/window/grid.h"
+#include "marktally/shell/window/pagesize.h"
+#include "marktally/shell/window/report_view.h"
+#include "marktally/shell/window/selection.h"
 #include "marktally/toolbox/printing.h"
 
 namespace {

@@ -8,9 +8,9 @@
 #include "marktally/model/platform.h"
 #include "marktally/model/tables.h"
 #include "marktally/model/textutil.h"
-#include "marktally/shell/startup.h"
-#include "marktally/shell/view_commands.h"
-#include "marktally/shell/window.h"
+#include "marktally/shell/commands/startup.h"
+#include "marktally/shell/commands/view_commands.h"
+#include "marktally/shell/window/window.h"
 #include "marktally/toolbox/testing.h"
 #include "tests/shell/sample_class.h"
 

@@ -10,7 +10,7 @@
 #include "marktally/common/platform.h"
 #include "marktally/model/accessors.h"
 #include "marktally/reports/report_host.h"
-#include "marktally/shell/window.h"
+#include "marktally/shell/window/window.h"
 #include "marktally/toolbox/quickdraw.h"
 #include "marktally/toolbox/windows.h"
 

@@ -2,9 +2,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "marktally/shell/dialogs.h"
-#include "marktally/shell/eventloop.h"
-#include "marktally/shell/startup.h"
+#include "marktally/shell/dialogs/dialogs.h"
+#include "marktally/shell/commands/eventloop.h"
+#include "marktally/shell/commands/startup.h"
 #include "marktally/toolbox/toolbox.h"
 
 int main(int argc, char** argv) {

@@ -3,9 +3,9 @@
 #include <iterator>
 
 #include "marktally/reports/email.h"
-#include "marktally/shell/dialog_items.h"
-#include "marktally/shell/email_dialogs.h"
-#include "marktally/shell/export_commands.h"
+#include "marktally/shell/dialogs/dialog_items.h"
+#include "marktally/shell/dialogs/email_dialogs.h"
+#include "marktally/shell/commands/export_commands.h"
 #include "tests/shell/dialog_fixture.h"
 
 namespace {

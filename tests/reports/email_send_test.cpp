@@ -9,7 +9,7 @@
 #include "marktally/reports/emai_testing.h"
 #include "marktally/reports/email.h"
 #include "marktally/reports/export_buffer.h"
-#include "marktally/shell/exchange_dialogs.h"
+#include "marktally/shell/dialogs/exchange_dialogs.h"
 #include "tests/reports/smtp_server.h"
 #include "tests/shell/dialog_fixture.h"
 

@@ -9,12 +9,12 @@
 #include "marktally/reports/multiple_site.h"
 #include "marktally/reports/reports.h"
 #include "marktally/reports/web_site.h"
-#include "marktally/shell/dialog_items.h"
-#include "marktally/shell/dialogs.h"
-#include "marktally/shell/document_commands.h"
-#include "marktally/shell/multiple_commands.h"
-#include "marktally/shell/multiple_dialog.h"
-#include "marktally/shell/window.h"
+#include "marktally/shell/dialogs/dialog_items.h"
+#include "marktally/shell/dialogs/dialogs.h"
+#include "marktally/shell/commands/document_commands.h"
+#include "marktally/shell/commands/multiple_commands.h"
+#include "marktally/shell/dialogs/multiple_dialog.h"
+#include "marktally/shell/window/window.h"
 #include "tests/reports/report_fixture.h"
 
 namespace {

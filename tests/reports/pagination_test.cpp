@@ -5,7 +5,7 @@
 #include "marktally/model/grading.h"
 #include "marktally/model/scoretext.h"
 #include "marktally/reports/reports.h"
-#include "marktally/shell/menus.h"
+#include "marktally/shell/commands/menus.h"
 #include "marktally/toolbox/menus.h"
 #include "tests/reports/report_fixture.h"
 

@@ -8,9 +8,9 @@
 
 #include "marktally/common/macroman.h"
 #include "marktally/reports/reports.h"
-#include "marktally/shell/seating.h"
-#include "marktally/shell/seating_input.h"
-#include "marktally/shell/seating_view.h"
+#include "marktally/shell/window/seating.h"
+#include "marktally/shell/window/seating_input.h"
+#include "marktally/shell/window/seating_view.h"
 #include "tests/reports/report_fixture.h"
 
 namespace {

@@ -13,10 +13,10 @@
 
 #include "marktally/model/dates.h"
 #include "marktally/reports/pagination.h"
-#include "marktally/shell/print_commands.h"
-#include "marktally/shell/pagesize.h"
-#include "marktally/shell/report_view.h"
-#include "marktally/shell/view_commands.h"
+#include "marktally/shell/commands/print_commands.h"
+#include "marktally/shell/window/pagesize.h"
+#include "marktally/shell/window/report_view.h"
+#include "marktally/shell/commands/view_commands.h"
 #include "marktally/toolbox/printing.h"
 #include "tests/shell/window_fixture.h"
 

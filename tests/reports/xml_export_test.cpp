@@ -16,7 +16,7 @@
 #include "marktally/model/operations.h"
 #include "marktally/model/scoretext.h"
 #include "marktally/model/textutil.h"
-#include "marktally/shell/service_dialogs.h"
+#include "marktally/shell/dialogs/service_dialogs.h"
 #include "tests/shell/dialog_fixture.h"
 
 namespace {

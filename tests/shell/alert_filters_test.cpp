@@ -2,7 +2,7 @@
 // keys each filter maps to buttons, and the document window kept drawn behind them.
 #include <string>
 
-#include "marktally/shell/dialog_items.h"
+#include "marktally/shell/dialogs/dialog_items.h"
 #include "tests/shell/dialog_fixture.h"
 
 namespace {

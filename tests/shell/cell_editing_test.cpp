@@ -5,8 +5,8 @@
 #include <algorithm>
 
 #include "marktally/model/recent.h"
-#include "marktally/shell/alerts.h"
-#include "marktally/shell/menus.h"
+#include "marktally/shell/dialogs/alerts.h"
+#include "marktally/shell/commands/menus.h"
 #include "tests/shell/editing_fixture.h"
 
 namespace {

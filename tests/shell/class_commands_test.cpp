@@ -1,14 +1,14 @@
 // The Edit and Reports menu commands that open the class dialogs, in the real window:
 // when they are offered, which student or assignment they open on, the report view
 // following the comments dialog's student, and undo through the menu.
-#include "marktally/shell/class_dialogs.h"
+#include "marktally/shell/dialogs/class_dialogs.h"
 
 #include <cstring>
 
 #include "marktally/reports/pagination.h"
-#include "marktally/shell/dialog_items.h"
-#include "marktally/shell/dialogs.h"
-#include "marktally/shell/pagesize.h"
+#include "marktally/shell/dialogs/dialog_items.h"
+#include "marktally/shell/dialogs/dialogs.h"
+#include "marktally/shell/window/pagesize.h"
 #include "marktally/toolbox/printing.h"
 #include "tests/shell/editing_fixture.h"
 

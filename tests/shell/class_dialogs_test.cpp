@@ -2,17 +2,17 @@
 // the curve, the seat assignment and the report options. Each refusal comes with its
 // alert and focus, OK stores what was typed (and copies it to later terms where the
 // dialog offers it), undo brings the class back, and Cancel changes nothing.
-#include "marktally/shell/class_dialogs.h"
+#include "marktally/shell/dialogs/class_dialogs.h"
 
 #include <string>
 #include <vector>
 
 #include "marktally/model/grading.h"
 #include "marktally/model/undo.h"
-#include "marktally/shell/dialog_items.h"
-#include "marktally/shell/seating.h"
-#include "marktally/shell/selection.h"
-#include "marktally/shell/window.h"
+#include "marktally/shell/dialogs/dialog_items.h"
+#include "marktally/shell/window/seating.h"
+#include "marktally/shell/window/selection.h"
+#include "marktally/shell/window/window.h"
 #include "marktally/toolbox/desktop.h"
 #include "marktally/toolbox/textedit.h"
 #include "tests/shell/dialog_fixture.h"

@@ -1,6 +1,6 @@
 // Desktop conventions of the window: how the About box closes, and a quit from the
 // desktop that arrives while a dialog is up.
-#include "marktally/shell/dialogs.h"
+#include "marktally/shell/dialogs/dialogs.h"
 #include "marktally/toolbox/dialogs.h"
 #include "tests/shell/window_fixture.h"
 

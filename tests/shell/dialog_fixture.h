@@ -20,9 +20,9 @@
 #include "marktally/model/platform.h"
 #include "marktally/model/tables.h"
 #include "marktally/model/textutil.h"
-#include "marktally/shell/alerts.h"
-#include "marktally/shell/dialogs.h"
-#include "marktally/shell/password_dialogs.h"
+#include "marktally/shell/dialogs/alerts.h"
+#include "marktally/shell/dialogs/dialogs.h"
+#include "marktally/shell/dialogs/password_dialogs.h"
 #include "marktally/toolbox/testing.h"
 
 namespace dialogtest {

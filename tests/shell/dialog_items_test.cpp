@@ -1,6 +1,6 @@
 // The dialog item utilities: texts cut to 255 bytes, check boxes and radio buttons,
 // password texts, focus, dates at noon, titles, user items and centring.
-#include "marktally/shell/dialog_items.h"
+#include "marktally/shell/dialogs/dialog_items.h"
 
 #include <string>
 

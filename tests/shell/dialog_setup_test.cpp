@@ -2,7 +2,7 @@
 // pictured for eyes; the student pop-up; the about box; the button flash.
 #include <sstream>
 
-#include "marktally/shell/dialog_items.h"
+#include "marktally/shell/dialogs/dialog_items.h"
 #include "tests/shell/dialog_fixture.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // event loop, its menus and the desktop's events, with the save-changes prompt.
 #include <fstream>
 
-#include "marktally/shell/input.h"
+#include "marktally/shell/window/input.h"
 #include "tests/shell/window_fixture.h"
 
 namespace {

@@ -6,9 +6,9 @@
 
 #include "marktally/model/grading.h"
 #include "marktally/model/scoretext.h"
-#include "marktally/shell/edit_commands.h"
-#include "marktally/shell/input.h"
-#include "marktally/shell/seating.h"
+#include "marktally/shell/commands/edit_commands.h"
+#include "marktally/shell/window/input.h"
+#include "marktally/shell/window/seating.h"
 #include "marktally/toolbox/desktop.h"
 #include "marktally/toolbox/textedit.h"
 #include "tests/shell/window_fixture.h"

@@ -1,7 +1,7 @@
 // The import and text-export dialogs driven by scripts (OK enabled by the checked boxes,
 // refusals in their order, the items titled by the number of terms) and the progress
 // windows.
-#include "marktally/shell/exchange_dialogs.h"
+#include "marktally/shell/dialogs/exchange_dialogs.h"
 
 #include "marktally/reports/export_buffer.h"
 #include "marktally/reports/text_import.h"

@@ -1,13 +1,13 @@
 // The Export menu's text commands, the Import command and roster files, driven through
 // the program's menus with scripted dialogs and file choices.
-#include "marktally/shell/export_commands.h"
+#include "marktally/shell/commands/export_commands.h"
 
 #include <fstream>
 #include <sstream>
 
 #include "marktally/reports/export_buffer.h"
 #include "marktally/reports/text_import.h"
-#include "marktally/shell/dialogs.h"
+#include "marktally/shell/dialogs/dialogs.h"
 #include "tests/shell/window_fixture.h"
 
 namespace {

@@ -8,9 +8,9 @@
 #include "marktally/model/dates.h"
 #include "marktally/model/grading.h"
 #include "marktally/model/scoretext.h"
-#include "marktally/shell/grid.h"
-#include "marktally/shell/pagesize.h"
-#include "marktally/shell/view_commands.h"
+#include "marktally/shell/window/grid.h"
+#include "marktally/shell/window/pagesize.h"
+#include "marktally/shell/commands/view_commands.h"
 #include "tests/shell/window_fixture.h"
 
 namespace {

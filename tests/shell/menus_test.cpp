@@ -5,8 +5,8 @@
 
 #include "marktally/model/operations.h"
 #include "marktally/model/undo.h"
-#include "marktally/shell/pagesize.h"
-#include "marktally/shell/view_commands.h"
+#include "marktally/shell/window/pagesize.h"
+#include "marktally/shell/commands/view_commands.h"
 #include "marktally/toolbox/menus.h"
 #include "tests/shell/window_fixture.h"
 

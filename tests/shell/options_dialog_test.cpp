@@ -2,7 +2,7 @@
 // field of each panel, good values stored with the attendance moved and the grades
 // recomputed, undo, the number of terms, the letter-grade presets and the move of the
 // attendance table when the school year starts on another day.
-#include "marktally/shell/options_dialog.h"
+#include "marktally/shell/dialogs/options_dialog.h"
 
 #include <cstring>
 #include <sstream>
@@ -14,9 +14,9 @@
 #include "marktally/model/operations.h"
 #include "marktally/model/tables.h"
 #include "marktally/model/undo.h"
-#include "marktally/shell/celledit.h"
-#include "marktally/shell/dialog_items.h"
-#include "marktally/shell/menus.h"
+#include "marktally/shell/window/celledit.h"
+#include "marktally/shell/dialogs/dialog_items.h"
+#include "marktally/shell/commands/menus.h"
 #include "marktally/toolbox/textedit.h"
 #include "tests/shell/dialog_fixture.h"
 #include "tests/shell/sample_class.h"

@@ -1,6 +1,6 @@
 // The password lock through its real dialogs: locked documents opened with typed,
 // remembered and repeated passwords, and the change-password command.
-#include "marktally/shell/password_dialogs.h"
+#include "marktally/shell/dialogs/password_dialogs.h"
 
 #include <filesystem>
 
@@ -10,7 +10,7 @@
 #include "marktally/model/tables.h"
 #include "marktally/model/textutil.h"
 #include "marktally/model/undo.h"
-#include "marktally/shell/dialogs.h"
+#include "marktally/shell/dialogs/dialogs.h"
 #include "tests/shell/dialog_fixture.h"
 
 namespace {

@@ -2,12 +2,12 @@
 // password field always empty, the focus on the first field, OK storing every field cut
 // to its capacity, Cancel storing nothing, the SchoolSpeak password kept for the upload
 // tool alone, and the SchoolSpeak box unchecked every time.
-#include "marktally/shell/service_dialogs.h"
+#include "marktally/shell/dialogs/service_dialogs.h"
 
 #include <algorithm>
 
 #include "marktally/reports/upload.h"
-#include "marktally/shell/dialog_items.h"
+#include "marktally/shell/dialogs/dialog_items.h"
 #include "tests/shell/dialog_fixture.h"
 
 namespace {

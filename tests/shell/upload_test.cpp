@@ -21,9 +21,9 @@
 
 #include "marktally/model/fileutil.h"
 #include "marktally/reports/framework_link.h"
-#include "marktally/shell/dialogs.h"
-#include "marktally/shell/exchange_dialogs.h"
-#include "marktally/shell/export_commands.h"
+#include "marktally/shell/dialogs/dialogs.h"
+#include "marktally/shell/dialogs/exchange_dialogs.h"
+#include "marktally/shell/commands/export_commands.h"
 #include "service_fixture.h"
 #include "tests/shell/window_fixture.h"
 

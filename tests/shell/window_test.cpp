@@ -1,8 +1,8 @@
 // The window as the teacher handles it: preferences that survive a restart, the keys
 // that page, the wheel, the scroll bars, grow and zoom, the placard, activation, the
 // cursor and footnote tags, and the offer to move into today's term.
-#include "marktally/shell/input.h"
-#include "marktally/shell/pagesize.h"
+#include "marktally/shell/window/input.h"
+#include "marktally/shell/window/pagesize.h"
 #include "marktally/toolbox/desktop.h"
 #include "tests/shell/window_fixture.h"
 

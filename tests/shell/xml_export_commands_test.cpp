@@ -3,8 +3,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "marktally/shell/dialogs.h"
-#include "marktally/shell/export_commands.h"
+#include "marktally/shell/dialogs/dialogs.h"
+#include "marktally/shell/commands/export_commands.h"
 #include "tests/shell/window_fixture.h"
 
 namespace {
