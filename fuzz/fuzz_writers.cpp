@@ -1,0 +1,313 @@
+// The writers of every outside file over a class read from any document bytes: the text
+// export in each format, the HTML grades page, the three XML files, the class web site and
+// the stand-alone student page. Each writes what it promises whatever the class holds: the
+// delimited text is UTF-8 with CR LF rows, the TeacherWeb file has CR line ends only, every
+// page is ASCII without a raw control byte, every XML file is well-formed (libxml2), and no
+// writer leaves its temporary beside the file, whether it wrote or failed.
+//
+// An input is two bytes of options and a document:
+//   bits 0-1   text format: 0 the TeacherWeb file, else the export format 1 to 3
+//   bit 2      school, subject, term and teacher columns
+//   bit 3      IDs (the names are always written)
+//   bit 4      comments and e-mail addresses
+//   bit 5      the header rows: dates, assignment names, categories, points
+//   bit 6      scores and attendance codes
+//   bit 7      exam, term, semester and year percents and grades
+//   bit 8      tardies and absences
+//   bit 9      the student's line in the heading of student reports
+//   bits 10-12 the view of the stand-alone page: student scores, summary, attendance,
+//              assignment scores, missing work
+//   bits 13-15 the student of the stand-alone page (the last one when past the class)
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "fuzz_check.h"
+#include "marktally/model/document.h"
+#include "marktally/model/password.h"
+#include "marktally/model/platform.h"
+#include "marktally/model/tables.h"
+#include "marktally/reports/export_buffer.h"
+#include "marktally/reports/html_report.h"
+#include "marktally/reports/report_host.h"
+#include "marktally/reports/text_export.h"
+#include "marktally/reports/web_site.h"
+#include "marktally/reports/xml_export.h"
+
+namespace {
+
+std::string gFolder;  // this process's output folder
+int gPrompts = 0;
+
+std::string Slurp(const std::string& path) {
+  std::string bytes;
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  FUZZ_CHECK(fd >= 0);
+  char chunk[65536];
+  ssize_t n = 0;
+  while ((n = read(fd, chunk, sizeof chunk)) > 0) bytes.append(chunk, static_cast<size_t>(n));
+  close(fd);
+  return bytes;
+}
+
+std::vector<std::string> Names(const std::string& folder) {
+  std::vector<std::string> names;
+  DIR* dir = opendir(folder.c_str());
+  FUZZ_CHECK(dir != nullptr);
+  while (const dirent* entry = readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name != "." && name != "..") names.push_back(name);
+  }
+  closedir(dir);
+  return names;
+}
+
+// A save's temporary is named ".~<name>.<digits>" beside its target.
+void CheckNoTemporary(const std::string& folder) {
+  for (const std::string& name : Names(folder)) {
+    if (name.rfind(".~", 0) == 0) {
+      std::fprintf(stderr, "left behind: %s/%s\n", folder.c_str(), name.c_str());
+      FUZZ_CHECK(name.rfind(".~", 0) != 0);
+    }
+  }
+}
+
+// Printable ASCII and the white space a page may carry.
+void CheckPage(const std::string& bytes, bool lineFeeds) {
+  for (const char ch : bytes) {
+    const unsigned char c = static_cast<unsigned char>(ch);
+    FUZZ_CHECK(c < 0x7F);
+    FUZZ_CHECK(c >= 0x20 || c == '\t' || c == '\r' || (lineFeeds && c == '\n'));
+  }
+}
+
+void CheckXml(const std::string& bytes) {
+  CheckPage(bytes, false);
+  xmlDocPtr doc = xmlReadMemory(bytes.data(), static_cast<int>(bytes.size()), "export.xml",
+                                nullptr, XML_PARSE_NONET | XML_PARSE_NOWARNING);
+  if (doc == nullptr) std::fwrite(bytes.data(), 1, bytes.size(), stderr);
+  FUZZ_CHECK(doc != nullptr);
+  xmlFreeDoc(doc);
+}
+
+// Strict UTF-8: shortest forms, no surrogates, nothing past U+10FFFF.
+bool ValidUtf8(const std::string& s) {
+  size_t i = 0;
+  while (i < s.size()) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    if (c < 0x80) {
+      i++;
+      continue;
+    }
+    int more = 0;
+    uint32_t u = 0;
+    if (c >= 0xC2 && c <= 0xDF) {
+      more = 1;
+      u = c & 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      more = 2;
+      u = c & 0x0F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      more = 3;
+      u = c & 0x07;
+    } else {
+      return false;
+    }
+    if (i + static_cast<size_t>(more) >= s.size()) return false;
+    for (int k = 1; k <= more; k++) {
+      const unsigned char d = static_cast<unsigned char>(s[i + static_cast<size_t>(k)]);
+      if ((d & 0xC0) != 0x80) return false;
+      u = (u << 6) | (d & 0x3F);
+    }
+    if ((more == 2 && (u < 0x800 || (u >= 0xD800 && u <= 0xDFFF))) ||
+        (more == 3 && (u < 0x10000 || u > 0x10FFFF)))
+      return false;
+    i += static_cast<size_t>(more) + 1;
+  }
+  return true;
+}
+
+// The delimited text: UTF-8, every row ended by CR LF and no other CR or LF outside a
+// quoted item (only the comma formats quote).
+void CheckDelimited(const std::string& bytes, bool quoted) {
+  FUZZ_CHECK(ValidUtf8(bytes));
+  bool inQuotes = false;
+  for (size_t i = 0; i < bytes.size(); i++) {
+    const char c = bytes[i];
+    if (quoted && c == '"') inQuotes = !inQuotes;
+    if (inQuotes) continue;
+    if (c == '\r') FUZZ_CHECK(i + 1 < bytes.size() && bytes[i + 1] == '\n');
+    if (c == '\n') FUZZ_CHECK(i > 0 && bytes[i - 1] == '\r');
+  }
+  FUZZ_CHECK(!inQuotes);
+  FUZZ_CHECK(bytes.empty() || bytes.back() == '\n');
+}
+
+// The TeacherWeb file keeps the class's bytes and ends its lines with CR alone.
+void CheckTeacherWeb(const std::string& bytes) {
+  FUZZ_CHECK(bytes.find('\n') == std::string::npos);
+  FUZZ_CHECK(bytes.empty() || bytes.back() == '\r');
+}
+
+void Clear(const std::string& folder) {
+  for (const std::string& name : Names(folder)) {
+    const std::string path = folder + "/" + name;
+    if (unlink(path.c_str()) != 0) {
+      FUZZ_CHECK(errno == EISDIR || errno == EPERM);
+      Clear(path);
+      FUZZ_CHECK(rmdir(path.c_str()) == 0);
+    }
+  }
+}
+
+void SetColumns(unsigned options) {
+  ResetExportOptions();
+  const uint8_t classColumns = (options >> 2) & 1;
+  gExportSchool = gExportSubject = gExportTerm = gExportTeacher = classColumns;
+  gExportIDs = (options >> 3) & 1;
+  gExportComments = gExportEmails = (options >> 4) & 1;
+  const uint8_t headers = (options >> 5) & 1;
+  gExportDates = gExportAssignments = gExportCategories = gExportPoints = headers;
+  gExportScores = gExportCodes = (options >> 6) & 1;
+  const uint8_t grades = (options >> 7) & 1;
+  gExportExamPcts = gExportExamGrades = gExportTermPcts = gExportTermGrades = grades;
+  gExportSemePcts = gExportSemeGrades = gExportYearPcts = gExportYearGrades = grades;
+  gExportTardies = gExportAbsences = (options >> 8) & 1;
+}
+
+void TextExports(unsigned options) {
+  const unsigned format = options & 3;
+  const FileSpec text{gFolder + "/export.txt"};
+  SetColumns(options);
+  SetExportFormat(format == 0 ? 1 : static_cast<uint16_t>(format));
+  gTeacherWeb = format == 0;
+  const bool wrote = ExportClass(text);
+  gTeacherWeb = 0;
+  CheckNoTemporary(gFolder);
+  FUZZ_CHECK(wrote);
+  const std::string bytes = Slurp(text.path);
+  if (format == 0)
+    CheckTeacherWeb(bytes);
+  else
+    CheckDelimited(bytes, format != 1);
+
+  const FileSpec page{gFolder + "/grades.html"};
+  SetColumns(options);
+  gExportHTML = 1;
+  const bool paged = ExportClass(page);
+  gExportHTML = 0;
+  CheckNoTemporary(gFolder);
+  FUZZ_CHECK(paged);
+  CheckPage(Slurp(page.path), false);
+}
+
+void XmlExports() {
+  const FileSpec basmati{gFolder + "/basmati.xml"};
+  const bool b = ExportClassBasmati(basmati);
+  CheckNoTemporary(gFolder);
+  FUZZ_CHECK(b);
+  CheckXml(Slurp(basmati.path));
+
+  const FileSpec center{gFolder + "/center.xml"};
+  const bool c = ExportClassSchoolCtr(center);
+  CheckNoTemporary(gFolder);
+  FUZZ_CHECK(c);
+  CheckXml(Slurp(center.path));
+
+  FileSpec speak;
+  const bool s = ExportClassSchoolSpeak(speak);
+  CheckNoTemporary(gFolder);
+  FUZZ_CHECK(s);
+  FUZZ_CHECK(speak.path.rfind(gFolder + "/", 0) == 0);
+  CheckXml(Slurp(speak.path));
+}
+
+void Pages(unsigned options) {
+  gShowStudentName = (options >> 9) & 1;
+  const std::string site = gFolder + "/site";
+  FUZZ_CHECK(mkdir(site.c_str(), 0700) == 0);
+  const bool wrote = ExportClassSite(site);
+  CheckNoTemporary(site);
+  FUZZ_CHECK(wrote);
+  for (const std::string& name : Names(site)) CheckPage(Slurp(site + "/" + name), true);
+
+  const uint16_t views[] = {kStudentScoresView, kStudentSummaryView, kStudentAttendanceView,
+                            kAssignmentScoresView, kMissingAssignmentsView};
+  const uint16_t view = views[((options >> 10) & 7) % 5];
+  int16_t s = static_cast<int16_t>((options >> 13) & 7);
+  while (s > 0 && gStudents[s].name.empty()) s--;
+  const FileSpec page{gFolder + "/student.html"};
+  const bool paged = WriteSingleStudentPage(page, view, s);
+  CheckNoTemporary(gFolder);
+  FUZZ_CHECK(paged);
+  CheckPage(Slurp(page.path), true);
+  gShowStudentName = 0;
+}
+
+// Folders of earlier processes that have ended (libFuzzer ends without exit handlers).
+void RemoveDeadFolders(const std::string& base) {
+  for (const std::string& name : Names(base)) {
+    const pid_t pid = static_cast<pid_t>(std::atoi(name.c_str()));
+    if (pid > 0 && kill(pid, 0) != 0 && errno == ESRCH) {
+      std::error_code ignored;
+      std::filesystem::remove_all(base + "/" + name, ignored);
+    }
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  // One folder per process: libFuzzer's -fork workers run side by side.
+  const std::string base = "/tmp/mt-fuzz-writers-" + std::to_string(getuid());
+  struct stat st {};
+  if (mkdir(base.c_str(), 0700) != 0)
+    FUZZ_CHECK(lstat(base.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == getuid());
+  RemoveDeadFolders(base);
+  gFolder = base + "/" + std::to_string(getpid());
+  FUZZ_CHECK(mkdir(gFolder.c_str(), 0700) == 0 || errno == EEXIST);
+  Clear(gFolder);
+
+  SetAlertSink([](const AlertRequest&) { return int16_t{1}; });
+  SetClockForTesting(3870000000u);  // autumn 2026
+  SetFlushToDisk(false);
+  SetPasswordPrompt([](Str255& typed) {
+    typed = PStr("guess");
+    return gPrompts++ == 0;
+  });
+  SetDefaultPageSetup();
+  xmlInitParser();
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 2) return 0;
+  const unsigned options = data[0] | (data[1] << 8);
+  gPrompts = 0;
+  gFileSpec.path.clear();
+  SetDefaultPageSetup();
+  if (!ReadDocumentFromMemory(data + 2, size - 2)) return 0;
+  gCurrentTerm = gClass.currentTerm;
+  MakeClassCurrent();
+  // The SchoolSpeak file is named beside the class's document.
+  gFileSpec.path = gFolder + "/Class.mtb";
+
+  TextExports(options);
+  XmlExports();
+  Pages(options);
+  Clear(gFolder);
+  ResetExportOptions();
+  return 0;
+}
