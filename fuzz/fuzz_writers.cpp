@@ -31,6 +31,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -139,26 +140,42 @@ bool ValidUtf8(const std::string& s) {
   return true;
 }
 
-// The delimited text: UTF-8, every row ended by CR LF and no other CR or LF outside a
-// quoted item (only the comma formats quote).
-void CheckDelimited(const std::string& bytes, bool quoted) {
-  FUZZ_CHECK(ValidUtf8(bytes));
+// The rows of a delimited file as their item counts: a row ends at its line end outside
+// quotes (only the comma formats quote). Empty when a CR or LF stands anywhere else or the
+// file ends inside a quote or a row.
+std::vector<int> Rows(const std::string& bytes, char delimiter, bool quoted, bool crlf) {
+  std::vector<int> rows;
+  int items = 1;
   bool inQuotes = false;
   for (size_t i = 0; i < bytes.size(); i++) {
     const char c = bytes[i];
     if (quoted && c == '"') inQuotes = !inQuotes;
     if (inQuotes) continue;
-    if (c == '\r') FUZZ_CHECK(i + 1 < bytes.size() && bytes[i + 1] == '\n');
-    if (c == '\n') FUZZ_CHECK(i > 0 && bytes[i - 1] == '\r');
+    if (c == delimiter) items++;
+    if (c == '\r' && crlf && (i + 1 >= bytes.size() || bytes[i + 1] != '\n')) return {};
+    if (c == '\n' && (!crlf || i == 0 || bytes[i - 1] != '\r')) return {};
+    if (c == (crlf ? '\n' : '\r')) {
+      rows.push_back(items);
+      items = 1;
+    }
   }
-  FUZZ_CHECK(!inQuotes);
-  FUZZ_CHECK(bytes.empty() || bytes.back() == '\n');
+  if (inQuotes || (!bytes.empty() && bytes.back() != (crlf ? '\n' : '\r'))) return {};
+  return rows;
 }
 
-// The TeacherWeb file keeps the class's bytes and ends its lines with CR alone.
-void CheckTeacherWeb(const std::string& bytes) {
-  FUZZ_CHECK(bytes.find('\n') == std::string::npos);
-  FUZZ_CHECK(bytes.empty() || bytes.back() == '\r');
+// The rows a text export has: one per header row asked for, then one per student (only
+// those with an ID in the TeacherWeb file). Every student row has as many items as the
+// others unless the coded days, which differ from student to student, are written.
+void CheckRows(const std::string& bytes, char delimiter, bool quoted, bool crlf) {
+  int students = 0;
+  for (int s = 0; s < kMaxStudents && !gStudents[s].name.empty(); s++)
+    if (!gTeacherWeb || !gStudents[s].id.empty()) students++;
+  const int headers = gExportDates + gExportAssignments + gExportCategories + gExportPoints;
+  const std::vector<int> rows = Rows(bytes, delimiter, quoted, crlf);
+  FUZZ_CHECK(static_cast<int>(rows.size()) == headers + students);
+  for (int r = 1; r < headers; r++) FUZZ_CHECK(rows[r] == rows[0]);
+  if (!gExportCodes)
+    for (int r = headers + 1; r < headers + students; r++) FUZZ_CHECK(rows[r] == rows[headers]);
 }
 
 void Clear(const std::string& folder) {
@@ -198,10 +215,12 @@ void TextExports(unsigned options) {
   CheckNoTemporary(gFolder);
   FUZZ_CHECK(wrote);
   const std::string bytes = Slurp(text.path);
-  if (format == 0)
-    CheckTeacherWeb(bytes);
-  else
-    CheckDelimited(bytes, format != 1);
+  // The delimited text is UTF-8 with CR LF rows; the TeacherWeb file keeps the class's
+  // bytes and ends its rows with CR alone.
+  if (format != 0) FUZZ_CHECK(ValidUtf8(bytes));
+  gTeacherWeb = format == 0;
+  CheckRows(bytes, format == 1 || format == 0 ? '\t' : ',', format >= 2, format != 0);
+  gTeacherWeb = 0;
 
   const FileSpec page{gFolder + "/grades.html"};
   SetColumns(options);
@@ -241,7 +260,18 @@ void Pages(unsigned options) {
   const bool wrote = ExportClassSite(site);
   CheckNoTemporary(site);
   FUZZ_CHECK(wrote);
-  for (const std::string& name : Names(site)) CheckPage(Slurp(site + "/" + name), true);
+  // The fixed files and one page for each student with an ID (the first of a page name).
+  std::set<std::string> expected = {"index.htm", "index.html", "default.html", "robots.txt",
+                                    "style.css"};
+  for (int16_t s = 0; s < kMaxStudents && !gStudents[s].name.empty(); s++) {
+    if (gStudents[s].id.empty()) continue;
+    Str255 name{};
+    StudentPage(gStudents[s].name, gStudents[s].id, name);
+    expected.insert(name.str());
+  }
+  const std::vector<std::string> names = Names(site);
+  FUZZ_CHECK(std::set<std::string>(names.begin(), names.end()) == expected);
+  for (const std::string& name : names) CheckPage(Slurp(site + "/" + name), true);
 
   const uint16_t views[] = {kStudentScoresView, kStudentSummaryView, kStudentAttendanceView,
                             kAssignmentScoresView, kMissingAssignmentsView};
