@@ -3,7 +3,8 @@
 // the stand-alone student page. Each writes what it promises whatever the class holds: the
 // delimited text is UTF-8 with CR LF rows, the TeacherWeb file has CR line ends only, every
 // page is ASCII without a raw control byte, every XML file is well-formed (libxml2), and no
-// writer leaves its temporary beside the file, whether it wrote or failed.
+// writer leaves its temporary beside the file, whether it wrote or failed: a writer that
+// fails leaves the file it would have replaced as it was.
 //
 // An input is two bytes of options and a document:
 //   bits 0-1   text format: 0 the TeacherWeb file, else the export format 1 to 3
@@ -17,7 +18,9 @@
 //   bit 9      the student's line in the heading of student reports
 //   bits 10-12 the view of the stand-alone page: student scores, summary, attendance,
 //              assignment scores, missing work
-//   bits 13-15 the student of the stand-alone page (the last one when past the class)
+//   bit 13     the stand-alone page of the last student instead of the first
+//   bit 14     the fault of bit 15: writes failing halfway, or the rename refused
+//   bit 15     every writer runs again under a fault: it fails and leaves what it wrote
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -27,16 +30,20 @@
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "fuzz_check.h"
 #include "marktally/model/document.h"
+#include "marktally/model/fileutil.h"
 #include "marktally/model/password.h"
 #include "marktally/model/platform.h"
 #include "marktally/model/tables.h"
@@ -204,57 +211,81 @@ void SetColumns(unsigned options) {
   gExportTardies = gExportAbsences = (options >> 8) & 1;
 }
 
+// A fault for the second run of each writer: none, its writes failing halfway through
+// the file it wrote, or its rename into place refused.
+enum class Fault { kNone, kWrite, kRename };
+Fault gFault = Fault::kNone;
+
+// Runs the writer, which must write the file; under a fault, runs it again over what it
+// wrote: it must then fail and leave that file as it was. Neither run leaves a temporary.
+// Answers the file's bytes.
+std::string Write(const std::string& path, const std::function<bool()>& writer) {
+  const std::string folder = path.substr(0, path.rfind('/'));
+  const bool wrote = writer();
+  CheckNoTemporary(folder);
+  FUZZ_CHECK(wrote);
+  const std::string bytes = Slurp(path);
+  if (gFault == Fault::kNone) return bytes;
+  FileFaults faults;
+  if (gFault == Fault::kWrite)
+    faults.failWriteAt = static_cast<int64_t>(bytes.size() / 2);
+  else
+    faults.renameErrno = EIO;
+  SetFileFaultsForTesting(&faults);
+  const bool again = writer();
+  SetFileFaultsForTesting(nullptr);
+  CheckNoTemporary(folder);
+  FUZZ_CHECK(!again || (gFault == Fault::kWrite && bytes.empty()));
+  FUZZ_CHECK(Slurp(path) == bytes);
+  return bytes;
+}
+
 void TextExports(unsigned options) {
   const unsigned format = options & 3;
   const FileSpec text{gFolder + "/export.txt"};
   SetColumns(options);
   SetExportFormat(format == 0 ? 1 : static_cast<uint16_t>(format));
   gTeacherWeb = format == 0;
-  const bool wrote = ExportClass(text);
-  gTeacherWeb = 0;
-  CheckNoTemporary(gFolder);
-  FUZZ_CHECK(wrote);
-  const std::string bytes = Slurp(text.path);
+  const std::string bytes = Write(text.path, [&text] { return ExportClass(text); });
   // The delimited text is UTF-8 with CR LF rows; the TeacherWeb file keeps the class's
   // bytes and ends its rows with CR alone.
   if (format != 0) FUZZ_CHECK(ValidUtf8(bytes));
-  gTeacherWeb = format == 0;
   CheckRows(bytes, format == 1 || format == 0 ? '\t' : ',', format >= 2, format != 0);
   gTeacherWeb = 0;
 
   const FileSpec page{gFolder + "/grades.html"};
   SetColumns(options);
   gExportHTML = 1;
-  const bool paged = ExportClass(page);
+  CheckPage(Write(page.path, [&page] { return ExportClass(page); }), false);
   gExportHTML = 0;
-  CheckNoTemporary(gFolder);
-  FUZZ_CHECK(paged);
-  CheckPage(Slurp(page.path), false);
 }
 
 void XmlExports() {
   const FileSpec basmati{gFolder + "/basmati.xml"};
-  const bool b = ExportClassBasmati(basmati);
-  CheckNoTemporary(gFolder);
-  FUZZ_CHECK(b);
-  CheckXml(Slurp(basmati.path));
-
+  CheckXml(Write(basmati.path, [&basmati] { return ExportClassBasmati(basmati); }));
   const FileSpec center{gFolder + "/center.xml"};
-  const bool c = ExportClassSchoolCtr(center);
-  CheckNoTemporary(gFolder);
-  FUZZ_CHECK(c);
-  CheckXml(Slurp(center.path));
+  CheckXml(Write(center.path, [&center] { return ExportClassSchoolCtr(center); }));
 
+  // Named by the clock beside the class, and made anew each time: a failed run removes it.
   FileSpec speak;
-  const bool s = ExportClassSchoolSpeak(speak);
+  const bool wrote = ExportClassSchoolSpeak(speak);
   CheckNoTemporary(gFolder);
-  FUZZ_CHECK(s);
+  FUZZ_CHECK(wrote);
   FUZZ_CHECK(speak.path.rfind(gFolder + "/", 0) == 0);
   CheckXml(Slurp(speak.path));
+  if (gFault == Fault::kNone) return;
+  FUZZ_CHECK(unlink(speak.path.c_str()) == 0);
+  FileFaults faults;
+  faults.failWriteAt = 0;
+  SetFileFaultsForTesting(&faults);
+  FileSpec again;
+  const bool failed = !ExportClassSchoolSpeak(again);
+  SetFileFaultsForTesting(nullptr);
+  CheckNoTemporary(gFolder);
+  FUZZ_CHECK(failed && again.path == speak.path && access(speak.path.c_str(), F_OK) != 0);
 }
 
-void Pages(unsigned options) {
-  gShowStudentName = (options >> 9) & 1;
+void Site() {
   const std::string site = gFolder + "/site";
   FUZZ_CHECK(mkdir(site.c_str(), 0700) == 0);
   const bool wrote = ExportClassSite(site);
@@ -271,19 +302,39 @@ void Pages(unsigned options) {
   }
   const std::vector<std::string> names = Names(site);
   FUZZ_CHECK(std::set<std::string>(names.begin(), names.end()) == expected);
-  for (const std::string& name : names) CheckPage(Slurp(site + "/" + name), true);
+  std::map<std::string, std::string> pages;
+  size_t largest = 0;
+  for (const std::string& name : names) {
+    pages[name] = Slurp(site + "/" + name);
+    CheckPage(pages[name], true);
+    largest = std::max(largest, pages[name].size());
+  }
+  if (gFault == Fault::kNone) return;
 
+  // Failing halfway through the largest page stops the site at the first file that long;
+  // every page is then as it was.
+  FileFaults faults;
+  if (gFault == Fault::kWrite)
+    faults.failWriteAt = static_cast<int64_t>(largest / 2);
+  else
+    faults.renameErrno = EIO;
+  SetFileFaultsForTesting(&faults);
+  const bool again = ExportClassSite(site);
+  SetFileFaultsForTesting(nullptr);
+  CheckNoTemporary(site);
+  FUZZ_CHECK(!again);
+  for (const std::string& name : Names(site)) FUZZ_CHECK(Slurp(site + "/" + name) == pages[name]);
+}
+
+void StandAlonePage(unsigned options) {
   const uint16_t views[] = {kStudentScoresView, kStudentSummaryView, kStudentAttendanceView,
                             kAssignmentScoresView, kMissingAssignmentsView};
   const uint16_t view = views[((options >> 10) & 7) % 5];
-  int16_t s = static_cast<int16_t>((options >> 13) & 7);
-  while (s > 0 && gStudents[s].name.empty()) s--;
+  int16_t s = 0;
+  if ((options >> 13) & 1)
+    while (s + 1 < kMaxStudents && !gStudents[s + 1].name.empty()) s++;
   const FileSpec page{gFolder + "/student.html"};
-  const bool paged = WriteSingleStudentPage(page, view, s);
-  CheckNoTemporary(gFolder);
-  FUZZ_CHECK(paged);
-  CheckPage(Slurp(page.path), true);
-  gShowStudentName = 0;
+  CheckPage(Write(page.path, [&] { return WriteSingleStudentPage(page, view, s); }), true);
 }
 
 // Folders of earlier processes that have ended (libFuzzer ends without exit handlers).
@@ -339,9 +390,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // The SchoolSpeak file is named beside the class's document.
   gFileSpec.path = gFolder + "/Class.mtb";
 
+  gFault = (options >> 15) & 1 ? ((options >> 14) & 1 ? Fault::kRename : Fault::kWrite)
+                                : Fault::kNone;
+  gShowStudentName = (options >> 9) & 1;
   TextExports(options);
   XmlExports();
-  Pages(options);
+  Site();
+  StandAlonePage(options);
+  gShowStudentName = 0;
   Clear(gFolder);
   ResetExportOptions();
   return 0;
