@@ -63,7 +63,7 @@ std::string Slurp(const std::string& path) {
   std::string bytes;
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   FUZZ_CHECK(fd >= 0);
-  char chunk[65536];
+  char chunk[65536] = {};
   ssize_t n = 0;
   while ((n = read(fd, chunk, sizeof chunk)) > 0) bytes.append(chunk, static_cast<size_t>(n));
   close(fd);
@@ -85,10 +85,9 @@ std::vector<std::string> Names(const std::string& folder) {
 // A save's temporary is named ".~<name>.<digits>" beside its target.
 void CheckNoTemporary(const std::string& folder) {
   for (const std::string& name : Names(folder)) {
-    if (name.rfind(".~", 0) == 0) {
-      std::fprintf(stderr, "left behind: %s/%s\n", folder.c_str(), name.c_str());
-      FUZZ_CHECK(name.rfind(".~", 0) != 0);
-    }
+    const bool temporary = name.rfind(".~", 0) == 0;
+    if (temporary) std::fprintf(stderr, "left behind: %s/%s\n", folder.c_str(), name.c_str());
+    FUZZ_CHECK(!temporary);
   }
 }
 
