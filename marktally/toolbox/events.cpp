@@ -2,13 +2,21 @@
 // records; WaitNextEvent lets Qt run until one is there.
 #include "marktally/toolbox/events.h"
 
+#include <xcb/xcb.h>
+#include <xkbcommon/xkbcommon-x11.h>
+#include <xkbcommon/xkbcommon.h>
+
+#include <QAbstractNativeEventFilter>
 #include <QApplication>
 #include <QCursor>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QKeyEvent>
+#include <QPointer>
 #include <QStyleHints>
 #include <QThread>
 #include <QTimer>
+#include <QWindow>
 #include <algorithm>
 #include <cstring>
 
@@ -270,6 +278,164 @@ void FlushEvents(uint16_t mask, uint16_t stopMask) {
   if (mask & activMask) tb.activates.clear();
 }
 
+// ---- Keys the desktop sends to a window a dialog blocks ------------------------------
+//
+// Between a dialog's appearing and the window manager's giving it the keyboard, X still
+// sends keys to the window behind it, and Qt drops them there because that window is
+// blocked. Until the dialog has had the keyboard once, such keys are taken from the X
+// connection before Qt sees them and held for the window they were typed in.
+
+namespace {
+
+// The keyboard as the X server maps it, read when a key first needs it.
+class XKeyboard {
+ public:
+  XKeyboard() = default;
+  XKeyboard(const XKeyboard&) = delete;
+  XKeyboard& operator=(const XKeyboard&) = delete;
+  ~XKeyboard() { Forget(); }
+
+  void Forget() {
+    if (state_) xkb_state_unref(state_);
+    if (keymap_) xkb_keymap_unref(keymap_);
+    if (context_) xkb_context_unref(context_);
+    state_ = nullptr;
+    keymap_ = nullptr;
+    context_ = nullptr;
+  }
+
+  // The key event Qt would have made of an X key press; false for keys the program
+  // never sees (modifiers alone, keys without a character or a meaning here).
+  bool Translate(xcb_connection_t* c, const xcb_key_press_event_t* e, int* key,
+                 Qt::KeyboardModifiers* modifiers, QString* text) {
+    if (!Load(c)) return false;
+    // The modifiers the key was typed with, as the event says, not as they are now.
+    static const char* const kCoreModifiers[] = {XKB_MOD_NAME_SHIFT, XKB_MOD_NAME_CAPS,
+                                                 XKB_MOD_NAME_CTRL,  "Mod1",
+                                                 "Mod2",             "Mod3",
+                                                 "Mod4",             "Mod5"};
+    xkb_mod_mask_t mask = 0;
+    for (unsigned i = 0; i < 8; ++i) {
+      if (!(e->state & (1u << i))) continue;
+      const xkb_mod_index_t index = xkb_keymap_mod_get_index(keymap_, kCoreModifiers[i]);
+      if (index != XKB_MOD_INVALID && index < 32) mask |= 1u << index;
+    }
+    xkb_state_update_mask(state_, mask, 0, 0, 0, 0, (e->state >> 13) & 3u);
+    const xkb_keysym_t sym = xkb_state_key_get_one_sym(state_, e->detail);
+    char utf8[16] = {};
+    xkb_state_key_get_utf8(state_, e->detail, utf8, sizeof utf8);
+    *text = QString::fromUtf8(utf8);
+    *modifiers = Qt::NoModifier;
+    if (e->state & XCB_MOD_MASK_SHIFT) *modifiers |= Qt::ShiftModifier;
+    if (e->state & XCB_MOD_MASK_CONTROL) *modifiers |= Qt::ControlModifier;
+    if (e->state & XCB_MOD_MASK_1) *modifiers |= Qt::AltModifier;
+    if (e->state & XCB_MOD_MASK_4) *modifiers |= Qt::MetaModifier;
+    struct Special {
+      xkb_keysym_t sym;
+      int key;
+    };
+    static const Special kSpecial[] = {
+        {XKB_KEY_Return, Qt::Key_Return},  {XKB_KEY_KP_Enter, Qt::Key_Enter},
+        {XKB_KEY_Tab, Qt::Key_Tab},        {XKB_KEY_ISO_Left_Tab, Qt::Key_Backtab},
+        {XKB_KEY_Escape, Qt::Key_Escape},  {XKB_KEY_BackSpace, Qt::Key_Backspace},
+        {XKB_KEY_Delete, Qt::Key_Delete},  {XKB_KEY_Home, Qt::Key_Home},
+        {XKB_KEY_End, Qt::Key_End},        {XKB_KEY_Prior, Qt::Key_PageUp},
+        {XKB_KEY_Next, Qt::Key_PageDown},  {XKB_KEY_Left, Qt::Key_Left},
+        {XKB_KEY_Right, Qt::Key_Right},    {XKB_KEY_Up, Qt::Key_Up},
+        {XKB_KEY_Down, Qt::Key_Down},      {XKB_KEY_F1, Qt::Key_F1},
+    };
+    for (const Special& s : kSpecial) {
+      if (s.sym == sym) {
+        *key = s.key;
+        return true;
+      }
+    }
+    const uint32_t ucs = xkb_keysym_to_utf32(sym);
+    if (ucs < 0x20 || ucs > 0xFFFF) return false;
+    *key = static_cast<int>(QChar::toUpper(static_cast<char16_t>(ucs)));
+    return true;
+  }
+
+ private:
+  bool Load(xcb_connection_t* c) {
+    if (state_) return true;
+    if (!xkb_x11_setup_xkb_extension(c, XKB_X11_MIN_MAJOR_XKB_VERSION,
+                                     XKB_X11_MIN_MINOR_XKB_VERSION,
+                                     XKB_X11_SETUP_XKB_EXTENSION_NO_FLAGS, nullptr, nullptr,
+                                     nullptr, nullptr)) {
+      return false;
+    }
+    const int32_t device = xkb_x11_get_core_keyboard_device_id(c);
+    if (device < 0) return false;
+    context_ = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
+    if (context_)
+      keymap_ = xkb_x11_keymap_new_from_device(context_, c, device, XKB_KEYMAP_COMPILE_NO_FLAGS);
+    if (keymap_) state_ = xkb_state_new(keymap_);
+    if (!state_) Forget();
+    return state_ != nullptr;
+  }
+
+  xkb_context* context_ = nullptr;
+  xkb_keymap* keymap_ = nullptr;
+  xkb_state* state_ = nullptr;
+};
+
+class BlockedKeyFilter : public QAbstractNativeEventFilter {
+ public:
+  bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
+    if (type != "xcb_generic_event_t") return false;
+    const auto* event = static_cast<const xcb_generic_event_t*>(message);
+    if ((event->response_type & 0x7F) != XCB_KEY_PRESS) return false;
+    WindowRecord* dialog = FrontDialogWindow();
+    QWindow* modal = QGuiApplication::modalWindow();
+    QWidget* typedAt = FrameView();
+    if (!dialog || !dialog->visible || !modal || !typedAt || !IsDialogWindow(dialog, modal) ||
+        keyboardGiven_ == modal) {
+      return false;
+    }
+    if (QGuiApplication::focusWindow() == modal) {
+      keyboardGiven_ = modal;  // from now on Qt delivers the keys to the dialog itself
+      return false;
+    }
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    int key = 0;
+    Qt::KeyboardModifiers modifiers;
+    QString text;
+    if (!x11 || !keyboard_.Translate(x11->connection(),
+                                     static_cast<const xcb_key_press_event_t*>(message), &key,
+                                     &modifiers, &text)) {
+      return false;
+    }
+    QKeyEvent typed(QEvent::KeyPress, key, modifiers, text);
+    Toolbox& tb = TB();
+    tb.keyTypedBehind = true;
+    QCoreApplication::sendEvent(typedAt, &typed);
+    tb.keyTypedBehind = false;
+    return true;
+  }
+
+  void DialogGone() {
+    keyboardGiven_ = nullptr;
+    keyboard_.Forget();  // the next dialog reads the keyboard as it is then
+  }
+
+ private:
+  QPointer<QWindow> keyboardGiven_;
+  XKeyboard keyboard_;
+};
+
+BlockedKeyFilter& BlockedKeys() {
+  static BlockedKeyFilter* filter = new BlockedKeyFilter;  // lives as long as Qt does
+  return *filter;
+}
+
+}  // namespace
+
+void HoldKeysTypedBehindDialogs() {
+  if (TB().app && QGuiApplication::platformName() == QLatin1String("xcb"))
+    TB().app->installNativeEventFilter(&BlockedKeys());
+}
+
 void HoldQueuedKeys(WindowRecord* dialog) {
   Toolbox& tb = TB();
   for (auto it = tb.queue.begin(); it != tb.queue.end();) {
@@ -289,6 +455,8 @@ void ReleaseHeldKeys(WindowRecord* dialog) {
     key.event = dialog->heldKeys.back();
     tb.queue.push_front(std::move(key));
   }
+  if (tb.app && QGuiApplication::platformName() == QLatin1String("xcb"))
+    BlockedKeys().DialogGone();
   if (tb.waitLoop) tb.waitLoop->quit();
 }
 

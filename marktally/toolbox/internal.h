@@ -22,6 +22,7 @@ class QPainter;
 class QEventLoop;
 class QMenu;
 class QSettings;
+class QWindow;
 
 struct Region {
   QRegion rgn;
@@ -176,6 +177,7 @@ struct Toolbox {
   std::deque<EventRecord> activates;
   std::deque<EventRecord> keysOnceShown;  // a test's keys for the next dialog shown
   uint32_t keyGuardUntil = 0;  // ticks: keys before then were typed ahead of a dialog
+  bool keyTypedBehind = false;  // the key being posted went to a window a dialog blocks
   std::deque<std::pair<uint16_t, int32_t>> wheels;
   EventHandlerUPP wheelHandler = nullptr;
   void* wheelUserData = nullptr;
@@ -310,6 +312,8 @@ void ResetEvents();
 // its held keys; they come back, ahead of everything queued, once it is hidden.
 void HoldQueuedKeys(WindowRecord* dialog);
 void ReleaseHeldKeys(WindowRecord* dialog);
+// On X, keys sent to a window a dialog blocks before the dialog has the keyboard.
+void HoldKeysTypedBehindDialogs();
 
 // ---- Windows ----------------------------------------------------------------------
 Rect FrameContentBounds();
@@ -323,6 +327,7 @@ void FlushDisplay();
 void OnDesktopResize(int width, int height);
 void ResetWindows();
 QWidget* FrameView();
+bool IsDialogWindow(const WindowRecord* dialog, const QWindow* window);
 QMainWindow* FrameWindow();
 
 // Gives the keyboard back to the document window once no menu, dialog or alert is up.

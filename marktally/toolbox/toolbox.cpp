@@ -82,6 +82,7 @@ bool StartQt(int& argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("marktally"));
   QApplication::setQuitOnLastWindowClosed(false);
   tb.app->installEventFilter(new QuitFilter);
+  HoldKeysTypedBehindDialogs();
   const QString platform = QGuiApplication::platformName();
   tb.interactive = platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
   tb.clock.start();

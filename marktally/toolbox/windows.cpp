@@ -101,7 +101,8 @@ constexpr uint32_t kTypeAheadTicks = 15;
 WindowRecord* TypedAheadOf() {
   Toolbox& tb = TB();
   WindowRecord* dialog = FrontDialogWindow();
-  const bool ahead = tb.interactive && dialog && dialog->visible && TickCount() < tb.keyGuardUntil;
+  const bool ahead = tb.interactive && dialog && dialog->visible &&
+                     (TickCount() < tb.keyGuardUntil || tb.keyTypedBehind);
   return ahead ? dialog : nullptr;
 }
 
@@ -317,6 +318,9 @@ void RestoreFrameFocus() {
 }
 
 QWidget* FrameView() { return TB().frame ? TB().frame->view : nullptr; }
+bool IsDialogWindow(const WindowRecord* dialog, const QWindow* window) {
+  return dialog->view && window && dialog->view->windowHandle() == window;
+}
 QMainWindow* FrameWindow() { return TB().frame; }
 
 void EnsureFrame() {

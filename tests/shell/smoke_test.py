@@ -18,6 +18,7 @@ import ctypes.util
 import os
 import re
 import shutil
+import signal
 import struct
 import subprocess
 import sys
@@ -261,6 +262,7 @@ class Desktop:
         self.env = dict(os.environ, QT_QPA_PLATFORM="xcb",
                         XDG_CONFIG_HOME=os.path.join(work, "config"))
         self.logs = []
+        self.wm = None  # the window manager's process
 
     # ---- the program --------------------------------------------------------------
     def start(self, *arguments, log="marktally.log"):
@@ -690,6 +692,42 @@ def case_place_after_restart(desk, document):
     print(f"desktop: the window keeps its place: {places}")
 
 
+def case_typed_behind_alert(desk, document, window):
+    """Keys typed while the window manager has not yet put the alert on the screen still
+    go to the document window, which the alert blocks: they wait for its answer too."""
+    cx, cy = desk.content(window)
+    column = 11  # the first empty one after the typed-ahead case
+    desk.click(cx + TITLE_WIDTH + COLUMN * column + COLUMN // 2, cy + 120)
+    time.sleep(0.6)
+    desk.xdo("key", "--delay", "5", "Return", "Q", "u", "i", "z", "space", "1", "Return")
+    time.sleep(0.3)
+    desk.wm.send_signal(signal.SIGSTOP)  # the alert waits, unmapped, for the window manager
+    try:
+        desk.xdo("key", "--delay", "5", "Q", "u", "i", "z", "z", "e", "s", "Return")
+        time.sleep(1.5)  # the alert is up in the program, not on the screen
+        desk.xdo("key", "--delay", "5", "4", "5", "Return")
+        time.sleep(0.5)
+    finally:
+        desk.wm.send_signal(signal.SIGCONT)
+    alert = desk.wait_window("Marktally", 10)
+    time.sleep(1.0)
+    desk.shot("marktally-typed-behind-alert.png")
+    if not desk.windows("Marktally"):
+        raise SystemExit("desktop: keys typed behind the alert answered it")
+    desk.xdo("windowactivate", "--sync", str(alert))
+    desk.key("Return")  # Yes, once the question is in sight
+    desk.wait_gone("Marktally")
+    time.sleep(1.0)
+    before = desk.saved_when(document)
+    desk.key("ctrl+s")
+    desk.expect_saved(document, before, "after the second new category")
+    lines = desk.dump(document)
+    if "Quiz 1|Quizzes|45" not in lines:
+        raise SystemExit("desktop: the column typed behind the alert reads " + repr(lines[-3:]))
+    print("desktop: keys typed before the alert was on the screen waited for its answer; "
+          "the column has 45 points")
+
+
 def desktop_main(args):
     missing = [tool for tool in ("openbox", "xdotool") if not shutil.which(tool)]
     if missing:
@@ -703,6 +741,7 @@ def desktop_main(args):
     wm = subprocess.Popen(["openbox", "--sm-disable"], stdout=wm_log, stderr=wm_log,
                           env=dict(os.environ, XDG_CONFIG_HOME=os.path.join(work, "wm")))
     desk = Desktop(args, work)
+    desk.wm = wm
     program = None
     try:
         wait_for("openbox to manage the display", 15,
@@ -727,7 +766,8 @@ def desktop_main(args):
         desk.shot("marktally-desktop.png")
         cases = {"menus": case_menus_then_ctrl_s, "about": case_help_and_about,
                  "refused-key": case_refused_key, "paste": case_paste_alert,
-                 "typed-ahead": case_typed_ahead, "maximise": case_maximise}
+                 "typed-ahead": case_typed_ahead, "typed-behind": case_typed_behind_alert,
+                 "maximise": case_maximise}
         skipped = []
         for name, case in cases.items():
             if not args.only or name in args.only:
@@ -766,7 +806,7 @@ def main():
                         help="only the empty attendance cell case (with --desktop)")
     parser.add_argument("--only", nargs="*", default=None,
                         help="run only these cases: menus about refused-key paste "
-                             "typed-ahead maximise place")
+                             "typed-ahead typed-behind maximise place")
     parser.add_argument("--known-fault", default=None,
                         help="names the fix the empty cell case waits for: skip, not fail")
     args = parser.parse_args()
