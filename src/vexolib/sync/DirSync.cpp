@@ -86,7 +86,9 @@ std::vector<int> DirSync::syncDirs(std::vector<Session::SyncDesc>& descs) {
       const int httpStatus = session.transferNVPs(
           session.accessTransceiver(), session.getClientAttributes(), *request, *response);
       if (httpStatus != 200) {
-        throw VexoException(status::httpStatusNot200, "First phase data transfer failed.");
+        throw VexoException(status::httpStatusNot200,
+                            "First phase data transfer failed (HTTP status " +
+                                session.accessTransceiver().describeStatus(httpStatus) + ").");
       }
       // The request's chunk files go now rather than at the end of the cycle.
       request.reset();

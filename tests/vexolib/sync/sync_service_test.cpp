@@ -309,7 +309,7 @@ TEST_F(SyncServiceTest, A500InTheSecondCycleKeepsTheFirstCyclesOrders) {
     ADD_FAILURE() << "a 500 went unnoticed";
   } catch (const vexo::VexoException& e) {
     EXPECT_EQ(e.statusCode, 125);
-    EXPECT_STREQ(e.what(), "First phase data transfer failed.");
+    EXPECT_STREQ(e.what(), "First phase data transfer failed (HTTP status 500).");
   }
   EXPECT_TRUE(fs::is_directory(folder + "/Notes"));
   EXPECT_EQ(operationsSent(), (std::vector<std::string>{"prepareSave", "save"}));
