@@ -14,40 +14,13 @@ namespace {
 
 constexpr uint32_t kDaySeconds = 86400;
 
-// The class's Mac Roman as UTF-8, one entry per byte of the upper half.
-class Utf8Table {
- public:
-  Utf8Table() {
-    for (int b = 0x80; b < 0x100; b++) {
-      const char32_t u = MacRomanToUnicode(static_cast<unsigned char>(b));
-      std::string& e = entries_[b - 0x80];
-      if (u < 0x800) {
-        e += static_cast<char>(0xC0 | (u >> 6));
-      } else {
-        e += static_cast<char>(0xE0 | (u >> 12));
-        e += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
-      }
-      e += static_cast<char>(0x80 | (u & 0x3F));
-    }
-  }
-  // The bytes of out from start on, turned into UTF-8 in place.
-  void Convert(std::string& out, size_t start) const {
-    size_t high = start;
-    while (high < out.size() && static_cast<unsigned char>(out[high]) < 0x80) high++;
-    if (high == out.size()) return;
-    std::string tail = out.substr(high);
-    out.resize(high);
-    for (unsigned char c : tail) {
-      if (c < 0x80)
-        out += static_cast<char>(c);
-      else
-        out += entries_[c - 0x80];
-    }
-  }
-
- private:
-  std::string entries_[128];
-};
+// The bytes of out from start on, turned from the class's Mac Roman into UTF-8 in place.
+void ConvertToUtf8(std::string& out, size_t start) {
+  size_t high = start;
+  while (high < out.size() && static_cast<unsigned char>(out[high]) < 0x80) high++;
+  if (high == out.size()) return;
+  out.replace(high, std::string::npos, MacRomanToUtf8(out.substr(high)));
+}
 
 // One open export file: the text gathered for it, and the items written into the row in
 // progress. A delimiter goes in front of every item but the first, so a row ends without
@@ -86,7 +59,7 @@ struct ExportFile {
   bool Piece(ConstStringPtr piece) {
     const size_t start = text.size();
     text.append(reinterpret_cast<const char*>(piece + 1), piece[0]);
-    if (utf8) Utf8().Convert(text, start);
+    if (utf8) ConvertToUtf8(text, start);
     return Written();
   }
   bool Text(const char* ascii) {
@@ -111,7 +84,7 @@ struct ExportFile {
     Delimit();
     const size_t start = text.size();
     QuoteItem(item, text);
-    if (utf8) Utf8().Convert(text, start);
+    if (utf8) ConvertToUtf8(text, start);
     return Written();
   }
   // An item written as it is: the empty columns of header rows and the exam percent.
@@ -119,12 +92,6 @@ struct ExportFile {
   bool EndRow() {
     rowItems = 0;
     return Text(lineEnd);
-  }
-
- private:
-  static const Utf8Table& Utf8() {
-    static const Utf8Table table;
-    return table;
   }
 };
 
