@@ -67,11 +67,9 @@ struct ExportFile {
     return Written();
   }
   bool Html(ConstStringPtr item) {
-    // Through the export buffer's escaping, which writes pure ASCII.
-    WriteBuffer escaped{};
-    if (ok && !Drain()) return false;
-    ok = AppendEscapedHTML(spec, ref, escaped, item) && FlushBuffer(spec, ref, escaped);
-    return ok;
+    // The export buffer's escaping, which writes pure ASCII, gathered with the rest.
+    for (int i = 1; i <= item[0]; i++) AppendEscapedByte(text, item[i], Markup::kHtmlAttribute);
+    return Written();
   }
   bool Delimit() {
     if (rowItems++ > 0)
