@@ -1,7 +1,6 @@
 // The reader of the session page's answers, on any body: it fails only with status 103 and
 // one of its three texts, agrees with a plain re-reading of the record syntax on every value
 // and every failure, and leaves no temporary file behind.
-#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <map>
@@ -13,6 +12,7 @@
 #include <unistd.h>
 
 #include "fuzz_check.h"
+#include "fuzz_folder.h"
 #include "vexolib/session/NVPResponseProcessor.h"
 #include "vexolib/platform/VexoException.h"
 #include "vexolib/platform/platform.h"
@@ -113,23 +113,8 @@ bool folderIsEmpty(const std::string& folder) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   vexo::platform::setTracingEnabled(false);
-  // Chunk files go to a folder of the fuzzer's own, one per process: libFuzzer's -fork
-  // workers run side by side and must not see each other's files. libFuzzer ends without
-  // running exit handlers, so the empty folders of earlier processes are removed here.
-  const std::string base = "/tmp/vexo-fuzz-" + std::to_string(getuid());
-  struct stat st;
-  if (mkdir(base.c_str(), 0700) != 0) {
-    FUZZ_CHECK(lstat(base.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == getuid());
-  }
-  if (DIR* dir = opendir(base.c_str())) {
-    while (const dirent* entry = readdir(dir)) {
-      const std::string name = entry->d_name;
-      if (name != "." && name != "..") rmdir((base + "/" + name).c_str());  // empty ones only
-    }
-    closedir(dir);
-  }
-  const std::string folder = base + "/" + std::to_string(getpid());
-  FUZZ_CHECK(mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST);
+  // Chunk files go to a folder of the fuzzer's own.
+  const std::string folder = ProcessFolder("/tmp/vexo-fuzz-" + std::to_string(getuid()));
   setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
   return 0;
 }

@@ -23,7 +23,6 @@
 //   bit 15     every writer runs again under a fault: it fails and leaves what it wrote
 #include <dirent.h>
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -34,7 +33,6 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
 #include <functional>
 #include <map>
 #include <set>
@@ -42,6 +40,7 @@
 #include <vector>
 
 #include "fuzz_check.h"
+#include "fuzz_folder.h"
 #include "marktally/model/document.h"
 #include "marktally/model/fileutil.h"
 #include "marktally/model/password.h"
@@ -336,34 +335,17 @@ void StandAlonePage(unsigned options) {
   CheckPage(Write(page.path, [&] { return WriteSingleStudentPage(page, view, s); }), true);
 }
 
-// Folders of earlier processes that have ended (libFuzzer ends without exit handlers).
-void RemoveDeadFolders(const std::string& base) {
-  for (const std::string& name : Names(base)) {
-    const pid_t pid = static_cast<pid_t>(std::atoi(name.c_str()));
-    if (pid > 0 && kill(pid, 0) != 0 && errno == ESRCH) {
-      std::error_code ignored;
-      std::filesystem::remove_all(base + "/" + name, ignored);
-    }
-  }
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  // One folder per process: libFuzzer's -fork workers run side by side. In memory where
-  // the system has it: a site of 250 pages a run spends its time making inodes on a disk.
+  // In memory where the system has it: a site of 250 pages a run spends its time making
+  // inodes on a disk.
   struct stat st {};
   const char* const root = stat("/dev/shm", &st) == 0 && S_ISDIR(st.st_mode) &&
                                    access("/dev/shm", W_OK) == 0
                                ? "/dev/shm"
                                : "/tmp";
-  const std::string base = std::string(root) + "/mt-fuzz-writers-" + std::to_string(getuid());
-  if (mkdir(base.c_str(), 0700) != 0)
-    FUZZ_CHECK(lstat(base.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == getuid());
-  RemoveDeadFolders(base);
-  gFolder = base + "/" + std::to_string(getpid());
-  FUZZ_CHECK(mkdir(gFolder.c_str(), 0700) == 0 || errno == EEXIST);
-  Clear(gFolder);
+  gFolder = ProcessFolder(std::string(root) + "/mt-fuzz-writers-" + std::to_string(getuid()));
 
   SetAlertSink([](const AlertRequest&) { return int16_t{1}; });
   SetClockForTesting(3870000000u);  // autumn 2026

@@ -82,15 +82,6 @@ constexpr ByteMap RoundTripMap() {
   return m;
 }
 constexpr ByteMap kRoundTrip = RoundTripMap();
-struct HighHalf {
-  unsigned char bytes[128];
-};
-constexpr HighHalf RoundTripHigh() {
-  HighHalf h{};
-  for (int c = 0; c < 128; c++) h.bytes[c] = kRoundTrip.to[0x80 + c];
-  return h;
-}
-constexpr HighHalf kRoundTripHigh = RoundTripHigh();
 
 #if defined(__x86_64__)
 // 32 bytes a step: the byte's high nibble picks one of the eight 16-byte rows of the
@@ -111,7 +102,7 @@ __attribute__((target("avx2"))) inline __m256i MapStep(const __m256i (&rows)[8],
 }
 
 __attribute__((target("avx2"))) void MapTextAvx2(const unsigned char* in, unsigned char* out,
-                                                 size_t n, const unsigned char (&high)[128],
+                                                 size_t n, const unsigned char* high,
                                                  bool backward) {
   __m256i rows[8];
   for (int k = 0; k < 8; k++)
@@ -135,7 +126,7 @@ __attribute__((target("avx2"))) void MapTextAvx2(const unsigned char* in, unsign
 // 64 bytes a step, the whole upper half as one two-register table; a masked load and
 // store take the bytes short of a step.
 __attribute__((target("avx512f,avx512bw,avx512vbmi"))) void MapTextAvx512(
-    const unsigned char* in, unsigned char* out, size_t n, const unsigned char (&high)[128],
+    const unsigned char* in, unsigned char* out, size_t n, const unsigned char* high,
     bool backward) {
   const __m512i lower = _mm512_loadu_si512(high), upper = _mm512_loadu_si512(high + 64);
   for (size_t done = 0; done < n;) {
@@ -170,15 +161,13 @@ int gVectorBitsCap = 512;
 int VectorBits() { return std::min(SupportedVectorBits(), gVectorBitsCap); }
 
 // out[i] = map of in[i] for n bytes; out may be in, or in moved one place either way.
-void MapText(const unsigned char* in, unsigned char* out, size_t n, const ByteMap& map,
-             const unsigned char (&high)[128]) {
+void MapText(const unsigned char* in, unsigned char* out, size_t n, const ByteMap& map) {
   const bool backward = out > in;
 #if defined(__x86_64__)
+  const unsigned char* high = map.to + 0x80;  // the vector steps map the upper half only
   const int bits = VectorBits();
   if (bits >= 512) return MapTextAvx512(in, out, n, high, backward);
   if (bits >= 256) return MapTextAvx2(in, out, n, high, backward);
-#else
-  (void)high;
 #endif
   if (backward) {
     for (size_t i = n; i > 0; i--) out[i - 1] = map[in[i - 1]];
@@ -202,14 +191,14 @@ template <int N>
 void ToFileText(Str<N>& s) {
   unsigned char* b = s.bytes;
   const int length = TextLength(b + 1, std::min<int>(b[0], N));
-  MapText(b + 1, b, static_cast<size_t>(length), kToWindows, gWindows1252);
+  MapText(b + 1, b, static_cast<size_t>(length), kToWindows);
   std::memset(b + length, 0, static_cast<size_t>(N + 1 - length));
 }
 
 // What reading the field back after a save gives.
 void RoundTrip(unsigned char* s, int capacity) {
   const int length = TextLength(s + 1, std::min<int>(s[0], capacity));
-  MapText(s + 1, s + 1, static_cast<size_t>(length), kRoundTrip, kRoundTripHigh.bytes);
+  MapText(s + 1, s + 1, static_cast<size_t>(length), kRoundTrip);
   s[0] = static_cast<unsigned char>(length);
 }
 
@@ -483,13 +472,13 @@ int LimitTextVectorsForTesting(int bits) {
 
 void ConvertPString(unsigned char* s) {
   const int length = s[0];
-  MapText(s + 1, s, static_cast<size_t>(length), kToWindows, gWindows1252);
+  MapText(s + 1, s, static_cast<size_t>(length), kToWindows);
   s[length] = 0;
 }
 
 void ConvertCString(unsigned char* s, int capacity) {
   const int length = TextLength(s, std::clamp(capacity, 0, 255));
-  MapText(s, s + 1, static_cast<size_t>(length), kToMacRoman, gMacOSRoman);
+  MapText(s, s + 1, static_cast<size_t>(length), kToMacRoman);
   s[0] = static_cast<unsigned char>(length);
 }
 

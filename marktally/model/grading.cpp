@@ -76,8 +76,6 @@ int32_t Convert(int16_t score, int t, int a) {
 // Codes that add neither earned nor possible points.
 bool NotCounted(int32_t v) { return v == kExcused || v == kIncomplete || v == kInvalid; }
 
-int16_t Clamp16(int64_t v) { return static_cast<int16_t>(std::clamp<int64_t>(v, -32768, 32767)); }
-
 int16_t ClampPercent(int64_t v) {
   return static_cast<int16_t>(std::clamp<int64_t>(v, 0, kLargestPercent));
 }
@@ -158,8 +156,8 @@ void Drop(int s, const ColumnIndex& index, int c, int32_t& earned, int32_t& poss
     if (NotCounted(v) || (c == kExtraCreditCategory && v == kBlank)) continue;
     CatScore& e = gCatScores[numAss++];
     e.column = static_cast<uint16_t>(a);
-    e.earned = Clamp16(v == kBlank ? 0 : v);
-    e.possible = Clamp16(PointsTenths(t, a));
+    e.earned = S16(v == kBlank ? 0 : v);
+    e.possible = S16(PointsTenths(t, a));
     e.key = 0;
   }
   if (d >= numAss) d = numAss - 1;
@@ -321,11 +319,11 @@ int64_t Semester(int k, int s) {
 }  // namespace
 
 int16_t ConvertSpecialScore(int16_t score, int16_t column) {
-  return Clamp16(Convert(score, CurrentTermIndex(), column));
+  return S16(Convert(score, CurrentTermIndex(), column));
 }
 
 int16_t ConvertSpecialScoreInTerm(int16_t score, int16_t term, int16_t column) {
-  return Clamp16(Convert(score, term, column));
+  return S16(Convert(score, term, column));
 }
 
 void CategoryTotals(int16_t student, uint16_t category, int32_t& earned, int32_t& possible) {

@@ -8,19 +8,23 @@ import sys
 import tempfile
 
 build = sys.argv[1]
+
+
+def run_paths(binary):
+    """The RUNPATH and RPATH entries of binary's dynamic section (readelf)."""
+    dynamic = subprocess.run(["readelf", "-d", binary], check=True, capture_output=True,
+                             text=True).stdout
+    return [line.split("[", 1)[1].rsplit("]", 1)[0] for line in dynamic.splitlines()
+            if "(RUNPATH)" in line or "(RPATH)" in line]
+
+
 prefix = "/opt/marktally-check"
 with tempfile.TemporaryDirectory(prefix="mt-install-") as dest:
     env = dict(os.environ, DESTDIR=dest)
     subprocess.run(["cmake", "--install", build, "--prefix", prefix], env=env, check=True,
                    stdout=subprocess.DEVNULL)
     root = dest + prefix
-    program = os.path.join(root, "bin", "marktally")
-    dynamic = subprocess.run(["readelf", "-d", program], check=True, capture_output=True,
-                             text=True).stdout
-    paths = []
-    for line in dynamic.splitlines():
-        if "(RUNPATH)" in line or "(RPATH)" in line:
-            paths.append(line.split("[", 1)[1].rsplit("]", 1)[0])
+    paths = run_paths(os.path.join(root, "bin", "marktally"))
     failures = []
     if paths != ["$ORIGIN/../lib"]:
         failures.append("run path of the installed program: %r" % paths)
@@ -32,10 +36,7 @@ with tempfile.TemporaryDirectory(prefix="mt-install-") as dest:
             failures.append(name + " is not installed")
     # The build tree finds its own framework, and never looks in the current folder (an
     # empty entry).
-    built = subprocess.run(["readelf", "-d", os.path.join(build, "marktally/shell/marktally")],
-                           check=True, capture_output=True, text=True).stdout
-    built_paths = [line.split("[", 1)[1].rsplit("]", 1)[0] for line in built.splitlines()
-                   if "(RUNPATH)" in line or "(RPATH)" in line]
+    built_paths = run_paths(os.path.join(build, "marktally/shell/marktally"))
     if built_paths != ["$ORIGIN/../../src/vexolib"]:
         failures.append("run path of the built program: %r" % built_paths)
     for f in failures:
