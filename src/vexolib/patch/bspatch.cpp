@@ -421,7 +421,7 @@ void applyPatch(const boost::filesystem::path& patchPath, const boost::filesyste
   const detail::PatchNames names{patchPath.string(), oldPath.string(), newPath.string()};
   // Neither input may be a FIFO or a device: the open would wait, or the reading never end.
   // A missing one raises the size reader's error, as it always has.
-  struct stat info;
+  struct stat info = {};
   const fileio::FileHandle patch = fileio::openRegularFile(names.patch, info);
   if (!patch.valid() && errno == ENOENT) {
     platform::fileSize(names.patch);
