@@ -67,7 +67,7 @@ fs::path realPath(const fs::path& path) {
 // Read whole, sized to the file; a plan that cannot be opened reads as empty. A FIFO or a
 // device in its place is refused unopened.
 std::string readPlanText(const fs::path& plan) {
-  struct stat info;
+  struct stat info = {};
   const fileio::FileHandle in = fileio::openRegularFile(plan.string(), info);
   if (!in.valid()) {
     if (errno == EINVAL) {
@@ -90,7 +90,7 @@ fs::path inside(const fs::path& root, const std::string& relative, const PatchPl
 }
 
 void copyFile(const fs::path& source, const fs::path& target) {
-  struct stat info;
+  struct stat info = {};
   const fileio::FileHandle input = fileio::openRegularFile(source.string(), info);
   if (!input.valid()) {
     throw VexoException(status::generalFailure, "Unable to open file: " + source.string());

@@ -421,11 +421,8 @@ void applyPatch(const boost::filesystem::path& patchPath, const boost::filesyste
   const detail::PatchNames names{patchPath.string(), oldPath.string(), newPath.string()};
   // Neither input may be a FIFO or a device: the open would wait, or the reading never end.
   // A missing one raises the size reader's error, as it always has.
-  struct stat info;
-  const fileio::FileHandle patch = fileio::openRegularFile(names.patch, info);
-  if (!patch.valid() && errno == ENOENT) {
-    platform::fileSize(names.patch);
-  }
+  struct stat info = {};
+  const fileio::FileHandle patch = fileio::openExistingRegularFile(names.patch, info);
   if (!patch.valid()) {
     fail(status::generalFailure, "Unable to read patch file: " + names.patch);
   }
@@ -433,10 +430,7 @@ void applyPatch(const boost::filesystem::path& patchPath, const boost::filesyste
   const detail::PatchHeader header =
       detail::readHeader(patch.get(), patchSize, names, maxNewFileSize);
 
-  fileio::FileHandle old = fileio::openRegularFile(names.oldFile, info);
-  if (!old.valid() && errno == ENOENT) {
-    platform::fileSize(names.oldFile);
-  }
+  fileio::FileHandle old = fileio::openExistingRegularFile(names.oldFile, info);
   if (!old.valid() && errno == EISDIR) {
     // A folder cannot hang the open; it reads as nothing, as it always has.
     old = fileio::FileHandle(platform::openBinaryReadOnlyFile(names.oldFile));

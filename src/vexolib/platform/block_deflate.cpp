@@ -219,7 +219,7 @@ void write(int output, const unsigned char* data, std::size_t length) {
 
 unsigned deflateWorkerCount() {
   unsigned cores = 0;
-  cpu_set_t allowed;
+  cpu_set_t allowed = {};
   CPU_ZERO(&allowed);
   // A process held to some cores (taskset, a container) gains nothing from more threads.
   if (sched_getaffinity(0, sizeof allowed, &allowed) == 0) {

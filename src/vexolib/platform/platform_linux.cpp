@@ -307,7 +307,7 @@ std::string lastModifiedString(std::time_t time) {
   localtime_r(&time, &local);
   const int year = local.tm_year + 1900;
   if (year < 0 || year > 9999) {
-    char text[64];
+    char text[64] = {};
     std::snprintf(text, sizeof text, "%4.4d-%2.2d-%2.2d-%2.2d%2.2d-%2.2d", year,
                   local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
     return text;

@@ -8,6 +8,7 @@
 #include <boost/filesystem/operations.hpp>
 
 #include "vexolib/platform/VexoException.h"
+#include "vexolib/platform/platform.h"
 #include "vexolib/platform/status.h"
 
 namespace vexo {
@@ -123,6 +124,15 @@ FileHandle openRegularFile(const std::string& path, struct stat& info, bool foll
     return FileHandle();
   }
   return openRegularFileAt(AT_FDCWD, path.c_str(), info, followLinks);
+}
+
+FileHandle openExistingRegularFile(const std::string& path, struct stat& info) {
+  FileHandle handle = openRegularFile(path, info);
+  if (!handle.valid() && errno == ENOENT) {
+    platform::fileSize(path);
+    errno = ENOENT;  // back between the look and the size: still reported as missing
+  }
+  return handle;
 }
 
 }  // namespace fileio

@@ -37,6 +37,9 @@ boost::filesystem::path confinedPath(const boost::filesystem::path& root,
 // false; `info` gets what was opened. A pipe, socket or device is never opened; an invalid
 // handle then, errno EINVAL (EISDIR for a folder), or the errno of the failed look or open.
 FileHandle openRegularFile(const std::string& path, struct stat& info, bool followLinks = true);
+// The same for a file the caller names as existing: a missing one raises platform::fileSize's
+// error, as the readers that took its size first always have. Otherwise as above, errno kept.
+FileHandle openExistingRegularFile(const std::string& path, struct stat& info);
 // The same for a name below the open folder dirHandle that its listing showed as a regular
 // file: opened without waiting, then checked again, as it may have been replaced since.
 FileHandle openRegularFileAt(int dirHandle, const char* name, struct stat& info,

@@ -297,11 +297,8 @@ bool calcHandleCRC(int handle, std::uint64_t size, unsigned int& crc) {
 }
 
 unsigned int calcFileCRC(const boost::filesystem::path& filePath) {
-  struct stat info;
-  const fileio::FileHandle input = fileio::openRegularFile(filePath.string(), info);
-  if (!input.valid() && errno == ENOENT) {
-    platform::fileSize(filePath.string());  // a missing file raises the size reader's error
-  }
+  struct stat info = {};
+  const fileio::FileHandle input = fileio::openExistingRegularFile(filePath.string(), info);
   if (!input.valid()) {
     throw VexoException(status::generalFailure, "Failed to open file for CRC calc.");
   }

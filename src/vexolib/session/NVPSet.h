@@ -103,9 +103,9 @@ class NVPSet {
   // One value: its name at offset in text, followed by the string's bytes, or for a chunk
   // `value` is chunkFlag plus its index in chunks.
   struct Entry {
-    std::uint32_t offset;
-    std::uint32_t nameLength;
-    std::uint32_t value;
+    std::uint32_t offset = 0;
+    std::uint32_t nameLength = 0;
+    std::uint32_t value = 0;
   };
   static constexpr std::uint32_t chunkFlag = 0x80000000u;
 

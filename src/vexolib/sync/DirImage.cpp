@@ -66,7 +66,7 @@ struct FolderListing {
 // A refusal found on a scanning thread, raised as VexoException on the caller's thread once
 // the others have stopped: its constructor traces, and tracing belongs to one thread.
 struct ScanFailure {
-  int code;
+  int code = 0;
   std::string message;
 };
 
@@ -209,7 +209,7 @@ class TreeScan {
       }
       const std::string rel = joinRel(task.relPath, name);
       unsigned char type = entry->d_type;
-      struct stat st;
+      struct stat st = {};
       if (type == DT_UNKNOWN) {
         if (::fstatat(folder, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
           continue;  // gone since it was listed
@@ -251,7 +251,7 @@ class TreeScan {
       }
       raiseScanError(root_, rel);
     }
-    struct stat st;
+    struct stat st = {};
     if (::fstat(sub.handle.get(), &st) != 0) {
       raiseScanError(root_, rel);
     }
@@ -275,7 +275,7 @@ class TreeScan {
   // A regular file below the open folder; nothing when it has gone or is no longer one.
   void recordFile(int folder, const char* name, const std::string& rel, bool link,
                   Found& found) {
-    struct stat st;
+    struct stat st = {};
     fileio::FileHandle file;
     if (withCrc_) {
       file = fileio::openRegularFileAt(folder, name, st, link);
@@ -332,7 +332,7 @@ DirProxy::DirProxy(const fs::path& root) : root(root) {
     }
     raiseScanError(full, std::string());
   }
-  struct stat st;
+  struct stat st = {};
   if (::fstat(top.handle.get(), &st) != 0) {
     raiseScanError(full, std::string());
   }

@@ -80,7 +80,7 @@ mode_t creationMask(const fs::path& folder) {
     return 022;
   }
   const std::string inner = probe + "/m";
-  struct stat st;
+  struct stat st = {};
   mode_t mask = 022;
   if (::mkdir(inner.c_str(), 0777) == 0 && ::stat(inner.c_str(), &st) == 0) {
     mask = static_cast<mode_t>(~st.st_mode & 0777);
