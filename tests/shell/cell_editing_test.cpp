@@ -339,7 +339,7 @@ TEST_F(EditingTest, KeysTypedAheadOfAQuestionReachTheirCellOnceItIsAnswered) {
   OpenClass(6, 4);
   InstallAlertSink();  // the real alert, with its own window and keys
   // The first empty column, from its date to its points without a pause.
-  Rect title;
+  Rect title{};
   TitleBox(4, &title);
   ClickAt(title.left + 4, 20);
   ASSERT_EQ(kEditDate, gEditKind);

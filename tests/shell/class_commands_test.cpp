@@ -170,13 +170,13 @@ TEST_F(ClassCommandsTest, AfterReportViewsAndPrintingTheUndoItemSaysWhatItWillUn
     SCOPED_TRACE(c.name);
     OpenClass(10, 4);
     const int t = T();
-    int16_t before[10];
+    int16_t before[10] = {};
     for (int s = 0; s < 10; s++) before[s] = gScores[s][t][0];
     ASSERT_TRUE(Choose(kReportsMenu, c.curveIn));
     if (c.curveIn == kGradebookViewItem) SelectAssignment(0);
     ScriptDialog(gCurveDialog, {TypeStep(13, "90"), TypeStep(17, "95"), ClickStep(1)});
     ASSERT_TRUE(Choose(kEditMenu, kCurveItem));
-    int16_t curved[10];
+    int16_t curved[10] = {};
     for (int s = 0; s < 10; s++) curved[s] = gScores[s][t][0];
     ASSERT_NE(0, std::memcmp(before, curved, sizeof before));
     std::string text;

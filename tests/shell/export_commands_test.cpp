@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "marktally/reports/export_buffer.h"
+#include "marktally/reports/html_report.h"
 #include "marktally/reports/text_import.h"
 #include "marktally/shell/dialogs/dialogs.h"
 #include "tests/shell/window_fixture.h"
@@ -73,6 +74,23 @@ TEST_F(ExportCommandsTest, TextExportAsksForItsOptionsThenTheFileAndWritesIt) {
   EXPECT_FALSE(std::filesystem::exists(Path(".hidden.csv")));
   ScriptDialog(gExportTextDialog, {ClickStep(2)});
   ASSERT_TRUE(Choose(kExportMenu, 1));
+}
+
+TEST_F(ExportCommandsTest, AStudentPageNamedWithALeadingPeriodIsRefusedAndNotWritten) {
+  OpenSample("Page.mtb", 3, 2);
+  gShowStudentName = 1;
+  answers = {1};
+  ScriptNavAnswer(NavAnswer{false, {Path(".hidden.html")}, false});
+  ExportSingleStudent(1);
+  const std::string offered = SaveName();
+  EXPECT_EQ(offered.substr(offered.size() - 5), ".html") << offered;
+  ASSERT_EQ(alerts.size(), 1u);
+  EXPECT_EQ(alerts[0].kind, kStopAlert);
+  EXPECT_EQ(alerts[0].title, "Illegal file name");
+  EXPECT_EQ(alerts[0].text,
+            "This document could not be saved because file names may not begin with a period.");
+  EXPECT_FALSE(std::filesystem::exists(Path(".hidden.html")));
+  EXPECT_EQ(gShowStudentName, 0) << "names stay off the next page";
 }
 
 TEST_F(ExportCommandsTest, TeacherWebWarnsOnceAndWritesTheIdAfterTheName) {

@@ -130,7 +130,7 @@ class SlowRelay {
 
   // Until either side closes: the client's bytes 512 at a time every 20 ms.
   static void Pump(int client, int service, int owner) {
-    char buffer[4096];
+    char buffer[4096] = {};
     while (!OwnerGone(owner)) {
       pollfd p[2] = {{client, POLLIN, 0}, {service, POLLIN, 0}};
       if (poll(p, 2, 50) <= 0) continue;

@@ -451,10 +451,8 @@ void ExportSingleStudent(int16_t s) {
   Str255 chosen{};
   GetFileName(file, chosen);
   if (chosen.length() > 0 && chosen[1] == '.') {
-    InitCursor();
-    ShowModelAlert(kStopAlert, kAlertOK, PStr("Illegal file name"),
-                   PStr("This document could not be saved because file names may not begin "
-                        "with a period."));
+    Alert(kStopAlert, "Illegal file name",
+          "This document could not be saved because file names may not begin with a period.");
     return;
   }
   // The page replaces an older file only once it is whole.

@@ -20,12 +20,10 @@ using SeatingHeaderDrawer = void (*)();
 using SeatingPageDrawer = void (*)(int16_t r0, int16_t r1, int16_t c0, int16_t c1);
 void SetSeatingChartDrawers(SeatingHeaderDrawer header, SeatingPageDrawer page);
 
-// Runs fn with the zoom, text sizes and title width of the printed page, and gives the
-// window's back afterwards.
-template <typename F>
-void AtPrintZoom(F fn);
 void BeginPrintZoom();
 void EndPrintZoom();
+// Runs fn with the zoom, text sizes and title width of the printed page, and gives the
+// window's back afterwards.
 template <typename F>
 void AtPrintZoom(F fn) {
   BeginPrintZoom();

@@ -74,37 +74,32 @@ bool ValidServerName(const Str255& server) {
   return dot;
 }
 
-void RefuseField(DialogRef d, DialogItemIndex item, const char* title, const std::string& text) {
-  Alert(kStopAlert, title, text);
-  SetEditFocus(d, item);
-}
-
 bool ValidServerDialog(DialogRef d) {
   Str255 text{};
   GetEditText(d, kPortItem, text);
   int16_t port = 0;
   if (!ParsePort(text, port)) {
-    RefuseField(d, kPortItem, "Invalid SMTP port", "The SMTP port must be between 1 and 32767.");
-    return false;
+    return RefuseItem(d, "Invalid SMTP port", "The SMTP port must be between 1 and 32767.",
+                      kPortItem);
   }
   Str255 teacher{};
   GetEditText(d, kTeacherItem, text);
   StripBlanks(text, teacher);
   if (!ValidEmail(teacher, 1)) {
-    RefuseField(d, kTeacherItem, "Invalid teacher email address",
-                std::string("The teacher email address cannot be left blank, and must be "
-                            "formatted like ") +
-                    kExampleAddress);
-    return false;
+    return RefuseItem(d, "Invalid teacher email address",
+                      std::string("The teacher email address cannot be left blank, and must be "
+                                  "formatted like ") +
+                          kExampleAddress,
+                      kTeacherItem);
   }
   Str255 server{};
   GetEditText(d, kServerItem, text);
   StripBlanks(text, server);
   if (!ValidServerName(server)) {
-    RefuseField(d, kServerItem, "Invalid SMTP server address",
-                "The SMTP server address cannot be left blank, and must be formatted like "
-                "smtp.myschool.edu");
-    return false;
+    return RefuseItem(d, "Invalid SMTP server address",
+                      "The SMTP server address cannot be left blank, and must be formatted like "
+                      "smtp.myschool.edu",
+                      kServerItem);
   }
   return true;
 }
@@ -199,20 +194,19 @@ bool ValidSendEmail(DialogRef d, int16_t student) {
   Str255 stripped{};
   StripBlanks(text, stripped);
   if (stripped.empty()) {
-    RefuseField(d, kOthersItem, "Missing email address",
-                "You must enter an email address if you check the Others box.");
-    return false;
+    return RefuseItem(d, "Missing email address",
+                      "You must enter an email address if you check the Others box.", kOthersItem);
   }
   if (TooLong(d, kOthersItem)) {
     Alert(kStopAlert, "Invalid Email Address", kTooLong);
     return false;
   }
   if (!ValidAddresses(text)) {
-    RefuseField(d, kOthersItem, "Invalid Email Address",
-                std::string("This is an invalid email address. Email addresses must be "
-                            "formatted as: ") +
-                    kExampleAddress);
-    return false;
+    return RefuseItem(d, "Invalid Email Address",
+                      std::string("This is an invalid email address. Email addresses must be "
+                                  "formatted as: ") +
+                          kExampleAddress,
+                      kOthersItem);
   }
   return true;
 }

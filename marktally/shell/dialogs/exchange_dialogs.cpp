@@ -294,19 +294,17 @@ namespace {
 
 enum : DialogItemIndex { kBarItem = 1, kProgressTextItem = 2 };
 
-ControlRef Bar(DialogRef dialog) {
-  ControlRef control = nullptr;
-  GetDialogItemAsControl(dialog, kBarItem, &control);
-  return control;
+ControlRef Bar(DialogRef dialog) { return ItemControl(dialog, kBarItem); }
+
+void ShowProgressLine(DialogRef dialog, ConstStringPtr line) {
+  SetStaticText(dialog, kProgressTextItem, line);
+  if (ControlRef textItem = ItemControl(dialog, kProgressTextItem)) Draw1Control(textItem);
 }
 
 void StepProgress(DialogRef dialog, const char* prefix, ConstStringPtr text) {
   Str255 line = PStr(prefix);
   Append(line, text);
-  SetStaticText(dialog, kProgressTextItem, line);
-  ControlRef textItem = nullptr;
-  GetDialogItemAsControl(dialog, kProgressTextItem, &textItem);
-  if (textItem) Draw1Control(textItem);
+  ShowProgressLine(dialog, line);
   if (ControlRef bar = Bar(dialog)) {
     SetControlValue(bar, static_cast<int16_t>(gProgress));
     gProgress++;
@@ -356,10 +354,7 @@ void HideExportProgress(bool multiple) {
 
 void SetExportProgress(ConstStringPtr line, uint64_t done, uint64_t total) {
   DialogRef dialog = gExportProgressDialog;
-  SetStaticText(dialog, kProgressTextItem, line);
-  ControlRef textItem = nullptr;
-  GetDialogItemAsControl(dialog, kProgressTextItem, &textItem);
-  if (textItem) Draw1Control(textItem);
+  ShowProgressLine(dialog, line);
   ControlRef bar = Bar(dialog);
   if (!bar || total == 0) return;
   constexpr int16_t kSteps = 1000;

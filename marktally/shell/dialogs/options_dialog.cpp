@@ -97,18 +97,8 @@ int16_t TabOfPanel(int16_t panel) {
   return 1;
 }
 
-ControlRef Control(DialogItemIndex item) {
-  ControlRef c = nullptr;
-  GetDialogItemAsControl(gOptionsDialog, item, &c);
-  return c;
-}
-int16_t Value(DialogItemIndex item) {
-  ControlRef c = Control(item);
-  return c ? GetControlValue(c) : 0;
-}
-void SetValue(DialogItemIndex item, int v) {
-  if (ControlRef c = Control(item)) SetControlValue(c, S16(v));
-}
+int16_t Value(DialogItemIndex item) { return ItemValue(gOptionsDialog, item); }
+void SetValue(DialogItemIndex item, int v) { SetItemValue(gOptionsDialog, item, S16(v)); }
 
 int WorkingLastTerm() { return std::clamp<int>(gNewClass.lastTerm, 0, kMaxTerms - 1); }
 

@@ -56,8 +56,7 @@ int VPageStep();
 int HPageStep();
 int VScrollMax();
 int HScrollMax();
-// The scroll values, 0 without a window.
-// The scroll values; a long report's vertical value passes 16 bits.
+// The scroll values, 0 without a window; a long report's vertical value passes 16 bits.
 int VScrollValue();
 int HScrollValue();
 // Sets the vertical value, kept within 0..VScrollMax().
