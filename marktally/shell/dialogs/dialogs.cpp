@@ -51,6 +51,8 @@ const Str255 kDontSaveText = PStr("Don't Save");
 // The about box's lines, in the page-number font.
 constexpr int16_t kVersionFont = kGenevaFontNumber;
 constexpr int16_t kVersionSize = 10;
+// The brackets make the joined version line one element in the eyes of clang's
+// -Wstring-concatenation.
 const char* const kVersionLines[] = {("Version " MARKTALLY_VERSION),
                                      "Copyright \xA9 the Marktally authors.",
                                      "All rights reserved."};
