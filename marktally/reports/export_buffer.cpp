@@ -247,7 +247,9 @@ void AppendEscapedByte(std::string& out, unsigned char c, Markup mode) {
     case '\'': out += mode == Markup::kHtmlLink ? "'" : "&#39;"; return;
     default: break;
   }
-  if (mode == Markup::kHtmlText) {
+  // Inside a link the slash stays a slash, but the signs that have no Windows-1252 place
+  // still need their names: a reference to that place would show a control character.
+  if (mode == Markup::kHtmlText || (mode == Markup::kHtmlLink && c >= 0x80)) {
     if (const char* entity = HtmlTextEntity(c)) {
       out += entity;
       return;
