@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <initializer_list>
 #include <iostream>
 #include <stdexcept>
@@ -64,8 +65,12 @@ fs::path realPath(const fs::path& path) {
   return error ? normalised(fs::absolute(path)) : real;
 }
 
+// A plan names one file a line, so this is far more than any install needs, and still little
+// enough to read whole.
+constexpr std::size_t maxPlanBytes = std::size_t(16) << 20;
+
 // Read whole, sized to the file; a plan that cannot be opened reads as empty. A FIFO or a
-// device in its place is refused unopened.
+// device in its place is refused unopened, a plan past maxPlanBytes unread.
 std::string readPlanText(const fs::path& plan) {
   struct stat info = {};
   const fileio::FileHandle in = fileio::openRegularFile(plan.string(), info);
@@ -75,6 +80,11 @@ std::string readPlanText(const fs::path& plan) {
                                                       plan.string());
     }
     return std::string();
+  }
+  if (static_cast<std::uint64_t>(info.st_size) > maxPlanBytes) {
+    throw VexoException(status::badPatch, "Patch plan larger than " +
+                                              std::to_string(maxPlanBytes >> 20) +
+                                              " MiB: " + plan.string());
   }
   std::string text(static_cast<std::size_t>(info.st_size), '\0');
   text.resize(fileio::readFull(in.get(), &text[0], text.size()));

@@ -425,6 +425,24 @@ TEST_F(PatchDirTest, ApplyPatchFileCommandRebuildsOneFile) {
             "'Invalid patch format: Notes fo'\n");
 }
 
+// A plan's size comes from the patch folder: one too large to read whole is refused before
+// anything is read or changed (a sparse file, so the test stays small on disk).
+TEST_F(PatchDirTest, APlanPastSixteenMiBIsRefusedUnread) {
+  writePlan("version=1.0\n");
+  fs::resize_file(patch_ + "/patch.plan", (std::uintmax_t(16) << 20) + 1);
+  fs::create_directories(new_);
+  writeFile(new_ + "/marker", "the previous build");
+  const Outcome outcomes[] = {applyDir(), validateDir(patch_)};
+  for (const Outcome& outcome : outcomes) {
+    EXPECT_EQ(outcome.code, 126) << outcome.message;
+    EXPECT_NE(outcome.message.find("Patch plan larger than 16 MiB: " + patch_ + "/patch.plan"),
+              std::string::npos)
+        << outcome.message;
+  }
+  EXPECT_EQ(listFolder(new_), std::vector<std::string>{"marker"});
+  expectOldTreeIntact();
+}
+
 // A FIFO in place of the plan, a data or patch file, or an old file would make the open wait
 // for a writer that never comes: each is refused unopened with 103, the new tree untouched.
 TEST_F(PatchDirTest, PipesInPlaceOfAnyInputAreRefusedUnopened) {
