@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "fuzz_check.h"
+#include "fuzz_program.h"
 #include "marktally/model/converters.h"
 #include "marktally/model/document.h"
 #include "marktally/model/password.h"
@@ -17,8 +18,6 @@
 #include "marktally/model/textutil.h"
 
 namespace {
-
-int gPrompts = 0;
 
 template <int N>
 bool Fits(const Str<N>& s) {
@@ -81,20 +80,12 @@ std::vector<unsigned char> gSecond;
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  SetAlertSink([](const AlertRequest&) { return int16_t{1}; });
-  SetClockForTesting(3870000000u);  // autumn 2026
-  SetFlushToDisk(false);
-  // A locked class gets one wrong password, then the teacher gives up.
-  SetPasswordPrompt([](Str255& typed) {
-    typed = PStr("guess");
-    return gPrompts++ == 0;
-  });
-  SetDefaultPageSetup();
+  SetUpQuietProgram();
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  gPrompts = 0;
+  gFuzzPrompts = 0;
   gFileSpec.path.clear();
   SetDefaultPageSetup();
   if (!ReadDocumentFromMemory(data, size)) return 0;
@@ -107,7 +98,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<unsigned char>& second = gSecond;
   Save(first);
   FUZZ_CHECK(first.size() >= 2 && first[0] == kDocumentVersion && first[1] == 0);
-  gPrompts = 0;
+  gFuzzPrompts = 0;
   FUZZ_CHECK(ReadDocumentFromMemory(first.data(), first.size()));
   gCurrentTerm = gClass.currentTerm;
   Save(second);

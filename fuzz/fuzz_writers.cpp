@@ -40,6 +40,7 @@
 #include <vector>
 
 #include "fuzz_check.h"
+#include "fuzz_program.h"
 #include "fuzz_folder.h"
 #include "marktally/model/document.h"
 #include "marktally/model/fileutil.h"
@@ -56,7 +57,6 @@
 namespace {
 
 std::string gFolder;  // this process's output folder
-int gPrompts = 0;
 
 std::string Slurp(const std::string& path) {
   std::string bytes;
@@ -347,14 +347,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
                                : "/tmp";
   gFolder = ProcessFolder(std::string(root) + "/mt-fuzz-writers-" + std::to_string(getuid()));
 
-  SetAlertSink([](const AlertRequest&) { return int16_t{1}; });
-  SetClockForTesting(3870000000u);  // autumn 2026
-  SetFlushToDisk(false);
-  SetPasswordPrompt([](Str255& typed) {
-    typed = PStr("guess");
-    return gPrompts++ == 0;
-  });
-  SetDefaultPageSetup();
+  SetUpQuietProgram();
   xmlInitParser();
   return 0;
 }
@@ -362,7 +355,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 2) return 0;
   const unsigned options = data[0] | (data[1] << 8);
-  gPrompts = 0;
+  gFuzzPrompts = 0;
   gFileSpec.path.clear();
   SetDefaultPageSetup();
   if (!ReadDocumentFromMemory(data + 2, size - 2)) return 0;

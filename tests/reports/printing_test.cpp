@@ -288,12 +288,7 @@ std::string PrintRange(const std::string& pdf, uint32_t first, uint32_t last) {
   UpdateWindow();
   PMSetPageRange(first, last);
   gPrinting = 1;
-  if (gCurrView == kSeatingChartView)
-    PrintSeatingChart();
-  else if (IsGridView())
-    PrintGradebook();
-  else
-    PrintReport();
+  PrintView();
   gPrinting = 0;
   PMPrintToFile("");
   return pdf;

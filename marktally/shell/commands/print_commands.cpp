@@ -159,3 +159,12 @@ void PrintSeatingChart() {
   AtPrintZoom([] { PrintSeatingChartPages(); });
   ReportPrintError();
 }
+
+void PrintView() {
+  if (gCurrView == kSeatingChartView)
+    PrintSeatingChart();
+  else if (IsGridView())
+    PrintGradebook();
+  else
+    PrintReport();
+}

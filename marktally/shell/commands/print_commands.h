@@ -10,6 +10,8 @@
 void PrintGradebook();
 void PrintSeatingChart();
 void PrintReport();
+// The view shown, by the printing above that suits it, once the job is set up.
+void PrintView();
 void PrintGradebookPages();
 void PrintSeatingChartPages();
 

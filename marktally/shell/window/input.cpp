@@ -31,44 +31,8 @@ ControlActionUPP gWindowHScrollProc = nullptr;
 
 namespace {
 
-
 // Title band and grid start (Y1 and Y2).
 int TitleBandTop() { return 30 * gZoom + ZoomLine(); }
-
-// The new value of a live scroll procedure; the thumb's comes from the control, and
-// the difference from the value the drag began with.
-int LiveValue(ControlRef control, int16_t part, int page, uint16_t& old, int* before) {
-  const int value = GetControlValue(control);
-  const int min = GetControlMinimum(control), max = GetControlMaximum(control);
-  page = std::max(page, 1);
-  *before = value;
-  switch (part) {
-    case kControlUpButtonPart: return std::max(min, value - 1);
-    case kControlDownButtonPart: return std::min(max, value + 1);
-    case kControlPageUpPart: return std::max(min, value - page);
-    case kControlPageDownPart: return std::min(max, value + page);
-    default:
-      *before = old;
-      old = static_cast<uint16_t>(value);
-      return value;
-  }
-}
-
-// Sets a bar to a value, then scrolls the grid by the rows or columns it moved.
-void MoveBar(ControlRef bar, int before, int after, void (*scroll)(int)) {
-  if (after == before) return;
-  SetControlValue(bar, S16(after));
-  scroll(before - after);
-}
-
-void Wheel(ControlRef bar, int32_t delta, void (*scroll)(int)) {
-  if (!bar) return;
-  const int value = GetControlValue(bar);
-  const int64_t wanted = static_cast<int64_t>(value) - delta;
-  const int next = static_cast<int>(
-      std::clamp<int64_t>(wanted, GetControlMinimum(bar), GetControlMaximum(bar)));
-  MoveBar(bar, value, next, scroll);
-}
 
 // A new vertical value from the paging keys: nothing when it stays.
 void PageTo(int value) {
@@ -78,16 +42,6 @@ void PageTo(int value) {
   SetVScrollValue(value);
   ComputePageNumber();
   ForceUpdate();
-}
-
-Point LocalMouse() {
-  GrafPtr saved = nullptr;
-  GetPort(&saved);
-  SetPortWindowPort(gWindow);
-  Point p;
-  GetMouse(&p);
-  SetPort(saved);
-  return p;
 }
 
 // The score cell under a local point of the gradebook, or false.
@@ -344,27 +298,15 @@ void HandleGradebookScrolls(int16_t part, Point where, ControlRef control) {
 }
 
 void WindowVProc(ControlRef control, int16_t part) {
-  int before = 0;
-  const int after = LiveValue(control, part, VPageStep(), gOldVPos, &before);
-  if (part == kControlIndicatorPart) {
-    if (after != before) ScrollStudents(before - after);
-    return;
-  }
-  MoveBar(control, before, after, ScrollStudents);
+  TrackBar(control, part, VPageStep(), gOldVPos, ScrollStudents);
 }
 
 void WindowHProc(ControlRef control, int16_t part) {
-  int before = 0;
-  const int after = LiveValue(control, part, HPageStep(), gOldHPos, &before);
-  if (part == kControlIndicatorPart) {
-    if (after != before) ScrollAssignments(before - after);
-    return;
-  }
-  MoveBar(control, before, after, ScrollAssignments);
+  TrackBar(control, part, HPageStep(), gOldHPos, ScrollAssignments);
 }
 
-void HandleGridHWheel(int32_t delta) { Wheel(gHScrollBar, delta, ScrollAssignments); }
-void HandleGridVWheel(int32_t delta) { Wheel(gVScrollBar, delta, ScrollStudents); }
+void HandleGridHWheel(int32_t delta) { WheelBar(gHScrollBar, delta, ScrollAssignments); }
+void HandleGridVWheel(int32_t delta) { WheelBar(gVScrollBar, delta, ScrollStudents); }
 
 void HandleGrow(const EventRecord& event, WindowRef window) {
   Rect avail;

@@ -481,12 +481,7 @@ void DoPrintCmd() {
   if (PrintJobDialog()) {
     UpdateWindow();
     gPrinting = 1;
-    if (gCurrView == kSeatingChartView)
-      PrintSeatingChart();
-    else if (IsGridView())
-      PrintGradebook();
-    else
-      PrintReport();
+    PrintView();
   }
   ActivateMainWindow();
   gPrinting = 0;

@@ -37,58 +37,10 @@ int HeaderHeight() { return 5 * ZoomLine(); }
 // the first.
 int FloorDiv(int a, int b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
 
-Point LocalMouse() {
-  GrafPtr saved = nullptr;
-  GetPort(&saved);
-  SetPortWindowPort(gWindow);
-  Point p{0, 0};
-  GetMouse(&p);
-  SetPort(saved);
-  return p;
-}
-
 bool In(Point p, void (*box)(Rect*)) {
   Rect r{};
   box(&r);
   return PtInRect(p, &r);
-}
-
-// The new value of a live scroll procedure; the thumb's comes from the control, and
-// the difference from the value the drag began with.
-int LiveValue(ControlRef control, int16_t part, int page, uint16_t& old, int* before) {
-  const int value = GetControlValue(control);
-  const int min = GetControlMinimum(control), max = GetControlMaximum(control);
-  page = std::max(page, 1);
-  *before = value;
-  switch (part) {
-    case kControlUpButtonPart: return std::max(min, value - 1);
-    case kControlDownButtonPart: return std::min(max, value + 1);
-    case kControlPageUpPart: return std::max(min, value - page);
-    case kControlPageDownPart: return std::min(max, value + page);
-    default:
-      *before = old;
-      old = static_cast<uint16_t>(value);
-      return value;
-  }
-}
-
-void Scroll(ControlRef bar, int16_t part, int page, uint16_t& old, void (*scroll)(int)) {
-  int before = 0;
-  const int after = LiveValue(bar, part, page, old, &before);
-  if (after == before) return;
-  if (part != kControlIndicatorPart) SetControlValue(bar, S16(after));
-  scroll(before - after);
-}
-
-void Wheel(ControlRef bar, int32_t delta, void (*scroll)(int)) {
-  if (!bar) return;
-  const int value = GetControlValue(bar);
-  const int64_t wanted = static_cast<int64_t>(value) - delta;
-  const int next = static_cast<int>(
-      std::clamp<int64_t>(wanted, GetControlMinimum(bar), GetControlMaximum(bar)));
-  if (next == value) return;
-  SetControlValue(bar, S16(next));
-  scroll(value - next);
 }
 
 bool IsSeat(uint16_t code) { return code != kUnavailableSeat && code != kHiddenSeat; }
@@ -210,15 +162,15 @@ void HandleSeatingScrolls(int16_t part, Point where, ControlRef control) {
 }
 
 void SeatingVProc(ControlRef control, int16_t part) {
-  Scroll(control, part, VPageStep(), gOldVPos, ScrollRows);
+  TrackBar(control, part, VPageStep(), gOldVPos, ScrollRows);
 }
 
 void SeatingHProc(ControlRef control, int16_t part) {
-  Scroll(control, part, HPageStep(), gOldHPos, ScrollColumns);
+  TrackBar(control, part, HPageStep(), gOldHPos, ScrollColumns);
 }
 
-void HandleSeatingHWheel(int32_t delta) { Wheel(gHScrollBar, delta, ScrollColumns); }
-void HandleSeatingVWheel(int32_t delta) { Wheel(gVScrollBar, delta, ScrollRows); }
+void HandleSeatingHWheel(int32_t delta) { WheelBar(gHScrollBar, delta, ScrollColumns); }
+void HandleSeatingVWheel(int32_t delta) { WheelBar(gVScrollBar, delta, ScrollRows); }
 
 // ---- The Codes pop-up: today's mark of a seated student --------------------------------
 

@@ -71,16 +71,9 @@ void DecorateSeat(int r, int c) {
     DisposeRgn(lit);
   }
   if (r == gOutlineRow && c == gOutlineColumn) {
-    Rect outer = box, inner = box;
+    Rect outer = box;
     InsetRect(&outer, 1, 1);
-    InsetRect(&inner, 2, 2);
-    RgnHandle frame = NewRgn(), hole = NewRgn();
-    RectRgn(frame, &outer);
-    RectRgn(hole, &inner);
-    DiffRgn(frame, hole, frame);
-    InvertRgn(frame);
-    DisposeRgn(frame);
-    DisposeRgn(hole);
+    InvertFrame(outer);
   }
 }
 

@@ -221,9 +221,7 @@ void SetCellHeads(int16_t s, int16_t a, bool lit) {
   UpdateSelection();
 }
 
-namespace {
-// Inverts a frame of the given thickness just inside r.
-void InvertFrame(Rect r, int16_t thickness = 1) {
+void InvertFrame(Rect r, int16_t thickness) {
   Rect inner = r;
   InsetRect(&inner, thickness, thickness);
   RgnHandle outer = NewRgn(), hole = NewRgn();
@@ -234,7 +232,6 @@ void InvertFrame(Rect r, int16_t thickness = 1) {
   DisposeRgn(outer);
   DisposeRgn(hole);
 }
-}  // namespace
 
 void OutlineStudent(int16_t s) {
   if (!gWindow || s < VScrollValue()) return;

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "marktally/toolbox/qdtypes.h"
+
 extern uint16_t gSelStudent;     // 0xFFFF none
 extern uint16_t gSelAssignment;  // a grid column: assignment or attendance day
 extern uint16_t gSelSeatRow;
@@ -23,6 +25,8 @@ void CancelSelection();
 void UpdateSelection();
 // Whether the edited cell's row and column heads are lit: asking twice is harmless.
 void SetCellHeads(int16_t s, int16_t a, bool lit);
+// Inverts a frame of the given thickness just inside r; twice puts it back.
+void InvertFrame(Rect r, int16_t thickness = 1);
 void OutlineStudent(int16_t s);
 void OutlineAssignment(int16_t a);
 

@@ -432,3 +432,46 @@ void DeactivateMainWindow() {
     TEToScrap();
   }
 }
+
+// ---- Scroll bars and the mouse ------------------------------------------------------
+
+void TrackBar(ControlRef bar, int16_t part, int page, uint16_t& old, void (*scroll)(int)) {
+  const int value = GetControlValue(bar);
+  const int min = GetControlMinimum(bar), max = GetControlMaximum(bar);
+  page = std::max(page, 1);
+  int before = value, after = value;
+  switch (part) {
+    case kControlUpButtonPart: after = std::max(min, value - 1); break;
+    case kControlDownButtonPart: after = std::min(max, value + 1); break;
+    case kControlPageUpPart: after = std::max(min, value - page); break;
+    case kControlPageDownPart: after = std::min(max, value + page); break;
+    default:
+      before = old;
+      old = static_cast<uint16_t>(value);
+      break;
+  }
+  if (after == before) return;
+  if (part != kControlIndicatorPart) SetControlValue(bar, S16(after));
+  scroll(before - after);
+}
+
+void WheelBar(ControlRef bar, int32_t delta, void (*scroll)(int)) {
+  if (!bar) return;
+  const int value = GetControlValue(bar);
+  const int64_t wanted = static_cast<int64_t>(value) - delta;
+  const int next = static_cast<int>(
+      std::clamp<int64_t>(wanted, GetControlMinimum(bar), GetControlMaximum(bar)));
+  if (next == value) return;
+  SetControlValue(bar, S16(next));
+  scroll(value - next);
+}
+
+Point LocalMouse() {
+  GrafPtr saved = nullptr;
+  GetPort(&saved);
+  SetPortWindowPort(gWindow);
+  Point p{0, 0};
+  GetMouse(&p);
+  SetPort(saved);
+  return p;
+}

@@ -62,6 +62,16 @@ int HScrollValue();
 // Sets the vertical value, kept within 0..VScrollMax().
 void SetVScrollValue(int value);
 
+// ---- Scroll bars and the mouse, for every grid view ---------------------------------
+// One call of a live scroll procedure: the arrows and the paging parts move the bar, the
+// thumb has moved itself (old holds its value from where the drag began, or from the
+// previous call of this drag); scroll takes the difference, in the bar's units.
+void TrackBar(ControlRef bar, int16_t part, int page, uint16_t& old, void (*scroll)(int));
+// The wheel moves the bar by delta within its range, and scroll takes what it moved.
+void WheelBar(ControlRef bar, int32_t delta, void (*scroll)(int));
+// The mouse in the window's own coordinates.
+Point LocalMouse();
+
 void TopOfPage();
 void ScrollGrid(bool resetVertical);
 void ComputePageNumber();
