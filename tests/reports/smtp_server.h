@@ -3,8 +3,10 @@
 // Python's email package (smtp_check.py). Header only; no test framework needed.
 #pragma once
 
+#include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
-#include <sys/select.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,30 +27,67 @@ class LoopbackSmtpServer {
   LoopbackSmtpServer& operator=(const LoopbackSmtpServer&) = delete;
   ~LoopbackSmtpServer() { Stop(); }
 
-  // False when the server did not announce itself within 20 seconds.
+  // False when the server did not announce itself within 20 seconds; it is then stopped.
   bool Start(const std::string& mode, const std::string& extra = "") {
     Stop();
     log_ = dir_ + "/smtp-" + std::to_string(++starts_) + ".log";
     std::remove(log_.c_str());
     const std::string command = "exec /usr/bin/python3 " + scripts_ + "/smtp_server.py --log " +
                                 log_ + " --mode " + mode + " " + extra;
-    pipe_ = popen(command.c_str(), "r");
-    if (!pipe_) return false;
-    fd_set set;
-    FD_ZERO(&set);
-    FD_SET(fileno(pipe_), &set);
-    timeval wait{20, 0};
-    if (select(fileno(pipe_) + 1, &set, nullptr, nullptr, &wait) <= 0) return false;
+    int out[2] = {-1, -1};
+    if (pipe2(out, O_CLOEXEC) != 0) return false;
+    const pid_t parent = getpid();
+    child_ = fork();
+    if (child_ == 0) {
+      // The server goes with its test, however the test ends: one left running would hold
+      // the test's output open, and the test runner waits for that.
+      prctl(PR_SET_PDEATHSIG, SIGKILL);
+      if (getppid() != parent) _exit(127);
+      dup2(out[1], 1);
+      execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(out[1]);
+    if (child_ < 0) {
+      close(out[0]);
+      child_ = 0;
+      return false;
+    }
+    pipe_ = fdopen(out[0], "r");
+    if (!pipe_) {
+      close(out[0]);
+      Stop();
+      return false;
+    }
+    pollfd ready{fileno(pipe_), POLLIN, 0};
     char line[128] = {};
-    if (!fgets(line, sizeof line, pipe_)) return false;
-    return std::sscanf(line, "PORT %d PID %d", &port_, &pid_) == 2;
+    int pid = 0;
+    if (poll(&ready, 1, 20000) <= 0 || !fgets(line, sizeof line, pipe_) ||
+        std::sscanf(line, "PORT %d PID %d", &port_, &pid) != 2 || pid != child_) {
+      Stop();
+      return false;
+    }
+    return true;
   }
 
+  // SIGTERM, and SIGKILL when the server is still there after five seconds.
   void Stop() {
-    if (pid_ > 0) kill(pid_, SIGTERM);
-    if (pipe_) pclose(pipe_);
+    if (child_ > 0) {
+      kill(child_, SIGTERM);
+      int status = 0;
+      bool gone = false;
+      for (int i = 0; i < 100 && !gone; i++) {
+        gone = waitpid(child_, &status, WNOHANG) == child_;
+        if (!gone) usleep(50000);
+      }
+      if (!gone) {
+        kill(child_, SIGKILL);
+        waitpid(child_, &status, 0);
+      }
+    }
+    if (pipe_) fclose(pipe_);
     pipe_ = nullptr;
-    pid_ = 0;
+    child_ = 0;
   }
 
   int port() const { return port_; }
@@ -89,7 +128,7 @@ class LoopbackSmtpServer {
   std::string dir_;
   std::string log_;
   FILE* pipe_ = nullptr;
-  int pid_ = 0;
+  pid_t child_ = 0;
   int port_ = 0;
   int starts_ = 0;
 };

@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -156,8 +157,15 @@ LorvexService::LorvexService(const std::string& scriptPath) {
     ::close(in[1]);
     throw std::runtime_error("service: pipe failed");
   }
+  const pid_t parent = ::getpid();
   pid_ = ::fork();
   if (pid_ == 0) {
+    // The service goes with its test, however the test ends: one left running would hold
+    // the test's output open, and the test runner waits for that.
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != parent) {
+      ::_exit(127);
+    }
     ::dup2(in[0], 0);
     ::dup2(out[1], 1);
     // Keep the source tree free of compiled modules.
