@@ -287,14 +287,7 @@ void HandleContentClick(const EventRecord& event, WindowRef window) {
 }
 
 void HandleGradebookScrolls(int16_t part, Point where, ControlRef control) {
-  const bool vertical = control == gVScrollBar;
-  if (part == kControlIndicatorPart) {
-    if (vertical)
-      gOldVPos = static_cast<uint16_t>(GetControlValue(control));
-    else
-      gOldHPos = static_cast<uint16_t>(GetControlValue(control));
-  }
-  TrackControl(control, where, vertical ? gWindowVScrollProc : gWindowHScrollProc);
+  TrackScrollBar(part, where, control, gWindowVScrollProc, gWindowHScrollProc);
 }
 
 void WindowVProc(ControlRef control, int16_t part) {

@@ -151,14 +151,7 @@ void DoDragSeat(int16_t row, int16_t column) {
 // ---- Scroll bars and wheel ------------------------------------------------------------
 
 void HandleSeatingScrolls(int16_t part, Point where, ControlRef control) {
-  const bool vertical = control == gVScrollBar;
-  if (part == kControlIndicatorPart) {
-    if (vertical)
-      gOldVPos = static_cast<uint16_t>(GetControlValue(control));
-    else
-      gOldHPos = static_cast<uint16_t>(GetControlValue(control));
-  }
-  TrackControl(control, where, vertical ? gSeatingVScrollProc : gSeatingHScrollProc);
+  TrackScrollBar(part, where, control, gSeatingVScrollProc, gSeatingHScrollProc);
 }
 
 void SeatingVProc(ControlRef control, int16_t part) {

@@ -12,6 +12,7 @@
 #include "marktally/shell/common.h"
 #include "marktally/shell/dialogs/dialogs.h"
 #include "marktally/shell/window/grid.h"
+#include "marktally/shell/window/input.h"
 #include "marktally/reports/print_pages.h"
 #include "marktally/shell/window/pagesize.h"
 #include "marktally/shell/commands/preferences.h"
@@ -453,6 +454,14 @@ void TrackBar(ControlRef bar, int16_t part, int page, uint16_t& old, void (*scro
   if (after == before) return;
   if (part != kControlIndicatorPart) SetControlValue(bar, S16(after));
   scroll(before - after);
+}
+
+void TrackScrollBar(int16_t part, Point where, ControlRef control, ControlActionUPP vertical,
+                    ControlActionUPP horizontal) {
+  const bool isVertical = control == gVScrollBar;
+  if (part == kControlIndicatorPart)
+    (isVertical ? gOldVPos : gOldHPos) = static_cast<uint16_t>(GetControlValue(control));
+  TrackControl(control, where, isVertical ? vertical : horizontal);
 }
 
 void WheelBar(ControlRef bar, int32_t delta, void (*scroll)(int)) {

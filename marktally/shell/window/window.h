@@ -67,6 +67,10 @@ void SetVScrollValue(int value);
 // thumb has moved itself (old holds its value from where the drag began, or from the
 // previous call of this drag); scroll takes the difference, in the bar's units.
 void TrackBar(ControlRef bar, int16_t part, int page, uint16_t& old, void (*scroll)(int));
+// A click in a scroll bar, tracked with the view's live procedures; a thumb drag starts
+// from the bar's value.
+void TrackScrollBar(int16_t part, Point where, ControlRef control, ControlActionUPP vertical,
+                    ControlActionUPP horizontal);
 // The wheel moves the bar by delta within its range, and scroll takes what it moved.
 void WheelBar(ControlRef bar, int32_t delta, void (*scroll)(int));
 // The mouse in the window's own coordinates.
