@@ -6,8 +6,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -16,6 +14,8 @@
 #include <fstream>
 #include <string>
 #include <vector>
+
+#include "tests/vexolib/transport/child_process.h"
 
 class LoopbackSmtpServer {
  public:
@@ -39,10 +39,7 @@ class LoopbackSmtpServer {
     const pid_t parent = getpid();
     child_ = fork();
     if (child_ == 0) {
-      // The server goes with its test, however the test ends: one left running would hold
-      // the test's output open, and the test runner waits for that.
-      prctl(PR_SET_PDEATHSIG, SIGKILL);
-      if (getppid() != parent) _exit(127);
+      if (!vexotest::endWithParent(parent)) _exit(127);
       dup2(out[1], 1);
       execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
       _exit(127);
@@ -74,16 +71,7 @@ class LoopbackSmtpServer {
   void Stop() {
     if (child_ > 0) {
       kill(child_, SIGTERM);
-      int status = 0;
-      bool gone = false;
-      for (int i = 0; i < 100 && !gone; i++) {
-        gone = waitpid(child_, &status, WNOHANG) == child_;
-        if (!gone) usleep(50000);
-      }
-      if (!gone) {
-        kill(child_, SIGKILL);
-        waitpid(child_, &status, 0);
-      }
+      vexotest::reapChild(child_, 5000);
     }
     if (pipe_) fclose(pipe_);
     pipe_ = nullptr;

@@ -12,7 +12,6 @@
 #include <sys/socket.h>
 #include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -24,6 +23,7 @@
 #include "marktally/shell/dialogs/dialogs.h"
 #include "marktally/shell/dialogs/exchange_dialogs.h"
 #include "marktally/shell/commands/export_commands.h"
+#include "child_process.h"
 #include "service_fixture.h"
 #include "tests/shell/window_fixture.h"
 
@@ -95,12 +95,7 @@ class SlowRelay {
   SlowRelay& operator=(const SlowRelay&) = delete;
   ~SlowRelay() {
     close(owner_);
-    if (child_ <= 0) return;
-    for (int i = 0; i < 100 && waitpid(child_, nullptr, WNOHANG) == 0; i++) usleep(20000);
-    if (waitpid(child_, nullptr, WNOHANG) == 0) {
-      kill(child_, SIGKILL);
-      waitpid(child_, nullptr, 0);
-    }
+    vexotest::reapChild(child_, 2000);
   }
   int port() const { return port_; }
 

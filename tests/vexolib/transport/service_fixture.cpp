@@ -11,11 +11,10 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <sys/prctl.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
+#include "child_process.h"
 #include "vexolib/platform/strutil.h"
 
 namespace vexotest {
@@ -160,10 +159,7 @@ LorvexService::LorvexService(const std::string& scriptPath) {
   const pid_t parent = ::getpid();
   pid_ = ::fork();
   if (pid_ == 0) {
-    // The service goes with its test, however the test ends: one left running would hold
-    // the test's output open, and the test runner waits for that.
-    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (::getppid() != parent) {
+    if (!endWithParent(parent)) {
       ::_exit(127);
     }
     ::dup2(in[0], 0);
@@ -199,20 +195,7 @@ LorvexService::~LorvexService() {
     (void)!::write(toService_, quit, sizeof quit - 1);
     ::close(toService_);
   }
-  if (pid_ > 0) {
-    int status = 0;
-    for (int i = 0; i < 100; ++i) {
-      if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-        pid_ = -1;
-        break;
-      }
-      ::usleep(50000);
-    }
-    if (pid_ > 0) {
-      ::kill(pid_, SIGKILL);
-      ::waitpid(pid_, &status, 0);
-    }
-  }
+  reapChild(pid_, 5000);
   if (fromService_ >= 0) {
     ::close(fromService_);
   }
