@@ -212,4 +212,33 @@ TEST_F(ClassCommandsTest, AssignSeatsCancelledLeavesTheChart) {
   EXPECT_EQ(memcmp(&before, &gSeatingChart, sizeof before), 0);
 }
 
+// Both dialogs can change the pages, so the placard is counted again afterwards: by the
+// pages of the view shown, not as if every view were a report.
+TEST_F(ClassCommandsTest, AfterTheReportDialogsThePlacardCountsThePagesOfTheViewShown) {
+  OpenClass(28, 10);
+  struct Case {
+    const char* name;
+    int16_t view;  // the Reports item that shows it
+    int16_t item;
+    DialogRef* dialog;
+  } cases[] = {
+      {"gradebook, report options", kGradebookViewItem, kReportOptionsItem, &gReportsDialog},
+      {"seating chart, assign seats", kSeatingChartItem, kAssignSeatsItem, &gAssignSeatsDialog},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(Choose(kReportsMenu, c.view));
+    if (c.view == kSeatingChartItem) {
+      ScriptDialog(gAssignSeatsDialog, {TypeStep(4, "12"), TypeStep(5, "12"), ClickStep(1)});
+      ASSERT_TRUE(Choose(kReportsMenu, kAssignSeatsItem));
+    }
+    const int first = gCurrPage, last = gLastPage;
+    ASSERT_GT(last, first) << "one page in sight, or already counted as a report's";
+    ScriptDialog(*c.dialog, {ClickStep(1)});
+    ASSERT_TRUE(Choose(kReportsMenu, c.item));
+    EXPECT_EQ(gCurrPage, first);
+    EXPECT_EQ(gLastPage, last);
+  }
+}
+
 }  // namespace

@@ -627,8 +627,8 @@ void HandleReportsChoice(int16_t item) {
         DoAssignSeatsDialog();
       else
         DoReportsDialog();
+      // Counts the pages of the view shown: a grid's or the chart's too, not a report's only.
       AdjustScrollBars();
-      ComputeReportPage();
       ForceUpdate();
       break;
     case kMultipleItem: DoShowMultipleClasses(); break;
